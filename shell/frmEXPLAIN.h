@@ -1,0 +1,132 @@
+#pragma once
+// The main window: the SQL source pane, the plan pane, the title strip, the
+// splitter, three buttons, the status bar and the menu bar. Every user
+// action starts from one of its buttons or menu entries; each entry calls
+// one handler, named after its control and event.
+//
+// The handlers are spread over three files by subject: frmEXPLAIN.cpp (the
+// window, its layout and its own commands), frmEXPLAIN_db.cpp (connect,
+// disconnect, the plan table and the analysis), frmEXPLAIN_tools.cpp (the
+// text tools and the schema browser).
+
+#include <QMainWindow>
+#include <QString>
+#include <memory>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QStatusBar;
+class QWidget;
+class RichTextBox;
+class frmSearch;
+
+class frmEXPLAIN : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit frmEXPLAIN(QWidget* parent = nullptr);
+    ~frmEXPLAIN() override;
+
+    // The start-up sequence: centre, zoom open, show, connect, then set the
+    // statement identifier. Returns when all of it has finished.
+    void Form_Load();
+
+    // ---- State shared with the other windows (16-bit booleans: True = -1)
+    qint16 Connected = 0;
+    qint16 PlanTableState = 0;
+    QString StatementId;
+    bool SplitterDragging = false;
+
+    // ---- Controls
+    RichTextBox* txtSQL = nullptr;
+    RichTextBox* txtResults = nullptr;
+    RichTextBox* RichTextBox1 = nullptr;  // hidden snapshot of the plan pane
+    QPushButton* cmdEXPAIN = nullptr;
+    QPushButton* Command1 = nullptr;
+    QPushButton* cmdCr = nullptr;
+    QWidget* picTitles = nullptr;
+    QLabel* lblTitle[2] = {nullptr, nullptr};
+    QWidget* imgSplitter = nullptr;
+    QWidget* picSplitter = nullptr;
+    QLabel* Label1 = nullptr;
+    QStatusBar* sbStatusBar = nullptr;
+
+    // Status bar panels, counted from 1.
+    QString panelText(int panel) const;
+    void setPanelText(int panel, const QString& text);
+    QLabel* panel(int panel) const;
+
+    // ---- Menus
+    QMenu* mnuL = nullptr;
+    QAction* mnuDBLogIn = nullptr;
+    QAction* mnuCut = nullptr;
+    QAction* mnuEn = nullptr;
+    QMenu* mnuE = nullptr;
+    QMenu* mnuPE = nullptr;
+    QAction* mnuPCreate = nullptr;
+    QAction* mnuPDrop = nullptr;
+    QAction* mnuPractice = nullptr;
+    QAction* mnuCBSI = nullptr;
+    QAction* mnuCBSC = nullptr;
+    QAction* mnuCBPC = nullptr;
+    QAction* mnuCr = nullptr;
+    QMenu* ken = nullptr;
+    QAction* mnuStrken = nullptr;
+    QAction* mnuStrkenD = nullptr;
+    QAction* mnuMainkey = nullptr;
+    QMenu* mnuH = nullptr;
+    QAction* mnuHelp = nullptr;
+    QAction* mnuVer = nullptr;
+
+    // ---- Layout (frmEXPLAIN.cpp)
+    void SizeControls(float x);
+
+    // ---- The window's own commands (frmEXPLAIN.cpp)
+    void cmdCr_Click();
+    void mnuCr_Click();
+    void Command1_Click();
+    void mnuEn_Click();
+    void mnuVer_Click();
+
+    // ---- Connection, plan table and analysis (frmEXPLAIN_db.cpp)
+    void mnuDBLogIn_Click();
+    void mnuCut_Click();
+    void mnuPCreate_Click();
+    void mnuPDrop_Click();
+    void cmdEXPAIN_Click();
+    void mnuPractice_Click();
+    qint32 PlanTblCheck();
+    void PlanTblCreate();
+    void PlanTblDrop();
+    void PlanTblDeleteRows();
+    void PlanTblCleanup(const QString& secondLine);
+    QString getMyIPAddress();
+
+    // ---- Text tools and schema browser (frmEXPLAIN_tools.cpp)
+    void mnuStrken_Click();
+    void mnuStrkenD_Click();
+    void mnuMainkey_Click();
+    void mnuCBSI_Click();
+    void mnuCBSC_Click();
+    void mnuCBPC_Click();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void Form_Resize();
+    void Form_QueryUnload();
+    void imgSplitter_MouseDown();
+    void imgSplitter_MouseMove(double xTwips);
+    void imgSplitter_MouseUp();
+
+    void createControls();
+    void createMenus();
+    void createStatusBar();
+
+    QAction* m_separators[5] = {};
+    std::unique_ptr<frmSearch> m_busy;  // the busy window during an analysis
+};
