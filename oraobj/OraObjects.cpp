@@ -1,0 +1,1 @@
+#include "OraObjects.h"
