@@ -1,0 +1,27 @@
+#pragma once
+// EXPLAIN PLAN for the local engine: SQLite's own query plan (EXPLAIN QUERY
+// PLAN) mapped to the rows and operation names of an Oracle PLAN_TABLE.
+
+#include <cstdint>
+#include <string>
+
+struct sqlite3;
+
+namespace localengine {
+
+struct ExplainTarget {
+    std::string statementId;                // STATEMENT_ID of the rows; may be empty (null)
+    std::string planTable = "PLAN_TABLE";  // INTO table, as written in the statement
+    std::string owner;                      // OBJECT_OWNER of the rows (the user, upper case)
+};
+
+// Explains one statement (already translated to SQLite; `oracleSql` is the
+// statement as the user wrote it, for what the SQLite plan does not tell)
+// and inserts one row per plan step into the plan table. The statement
+// itself is never run. Returns the number of rows written. Throws
+// EngineError with SQLite's message for an invalid statement or a missing
+// plan table.
+std::int64_t explainPlan(sqlite3* db, const std::string& sqliteSql, const std::string& oracleSql,
+                         const ExplainTarget& target);
+
+}  // namespace localengine
