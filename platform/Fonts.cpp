@@ -8,9 +8,9 @@ QString monospaceGothic() { return QStringLiteral("ＭＳ ゴシック"); }
 void installFontSubstitutions()
 {
     QFont::insertSubstitutions(proportionalGothic(),
-                               {QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic")});
+                               QStringList{QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic")});
     QFont::insertSubstitutions(monospaceGothic(),
-                               {QStringLiteral("IPAGothic"), QStringLiteral("IPAPGothic")});
+                               QStringList{QStringLiteral("IPAGothic"), QStringLiteral("IPAPGothic")});
 }
 
 QFont gothicFont(const QString& family, int pointSize)

@@ -4,6 +4,7 @@
 // so the windows can name the fonts they were designed with.
 
 #include <QFont>
+#include <QStringList>
 #include <QString>
 
 namespace platform {

@@ -7,6 +7,7 @@
 #include <functional>
 #include <vector>
 
+class QMessageBox;
 class QWidget;
 
 namespace platform {
@@ -42,7 +43,7 @@ void setColorHandler(ColorHandler handler);  // empty: the real chooser again
 
 // Builds the real QMessageBox for a style (exposed for tests of the mapping;
 // the caller owns the box).
-class QMessageBox* buildMessageBox(const QString& prompt, int style, const QString& title,
+QMessageBox* buildMessageBox(const QString& prompt, int style, const QString& title,
                                    QWidget* parent = nullptr);
 
 // The application's title and the executable's name (file name without its

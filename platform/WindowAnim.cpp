@@ -99,7 +99,6 @@ void animateRects(const WinRect& from, const WinRect& to)
             bar.show();
         bar.repaint();
         QApplication::sendPostedEvents();
-        QApplication::flush();
         if (clock.elapsed() >= kBudgetMs)
             break;
         QThread::msleep(static_cast<unsigned long>(kBudgetMs / (kFrames + 2)));
