@@ -1,0 +1,298 @@
+#include "SqlRoute.h"
+
+#include <QAtomicInteger>
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <deque>
+#include <limits>
+#include <vector>
+
+#include "OdbcCatalog.h"
+
+namespace oraobj {
+
+namespace {
+
+// The description and code of a failure reported by Qt SQL. The driver's own
+// text is what the user sees; the code is the Oracle error number when the
+// text carries one (ORA-00942 gives 942), else the driver's native code.
+OraError toOraError(const QSqlError& error) {
+    QString text = error.databaseText().trimmed();
+    if (text.isEmpty()) {
+        text = error.text().trimmed();
+    }
+    if (text.isEmpty()) {
+        text = QStringLiteral("The database reported an unspecified error.");
+    }
+    int code = oracleCodeIn(text);
+    if (code == 0) {
+        // ODBC may list several native codes separated by ";"; the first
+        // non-zero one is the server's.
+        const QStringList parts = error.nativeErrorCode().split(QLatin1Char(';'));
+        for (const QString& part : parts) {
+            code = part.trimmed().toInt();
+            if (code != 0) {
+                break;
+            }
+        }
+    }
+    return OraError(text, code);
+}
+
+QString nextConnectionName() {
+    static QAtomicInteger<quint64> counter;
+    return QStringLiteral("quorvel-oraobj-%1").arg(++counter);
+}
+
+qint32 toRowCount(qint64 rows) {
+    if (rows > std::numeric_limits<qint32>::max()) {
+        return std::numeric_limits<qint32>::max();
+    }
+    return qint32(rows < 0 ? 0 : rows);
+}
+
+// A query of a dynaset, shared with its database so that Close can end it
+// before the connection goes away.
+struct LiveQuery {
+    std::unique_ptr<QSqlQuery> query;
+};
+
+using Row = std::vector<QVariant>;
+
+// A forward-only result read row by row. RecordCount reads the rest of the
+// rows ahead (the drivers that reach Oracle cannot tell the size of a result
+// up front) and keeps them, so the position is not lost.
+class SqlDynaset : public OraDynaset {
+public:
+    explicit SqlDynaset(std::shared_ptr<LiveQuery> live) : m_live(std::move(live)) {
+        m_eof = !fetch(m_current);
+    }
+
+    bool EOF_() const override { return m_eof; }
+
+    OraField Fields(short index) const override {
+        if (m_eof) {
+            throw OraError(QStringLiteral("No current row."));
+        }
+        if (index < 0 || std::size_t(index) >= m_current.size()) {
+            throw OraError(QStringLiteral("Field index %1 out of range (%2 columns).")
+                               .arg(index)
+                               .arg(m_current.size()));
+        }
+        return OraField(m_current[std::size_t(index)]);
+    }
+
+    void DbMoveNext() override {
+        if (m_eof) {
+            throw OraError(QStringLiteral("No current row."));
+        }
+        ++m_passed;
+        if (!m_ahead.empty()) {
+            m_current = std::move(m_ahead.front());
+            m_ahead.pop_front();
+            return;
+        }
+        m_eof = !fetch(m_current);
+    }
+
+    qint32 RecordCount() override {
+        Row row;
+        while (!m_exhausted && fetch(row)) {
+            m_ahead.push_back(std::move(row));
+        }
+        return toRowCount(m_passed + (m_eof ? 0 : 1) + qint64(m_ahead.size()));
+    }
+
+private:
+    // Reads the next row from the query; false at the end of the result.
+    bool fetch(Row& row) {
+        if (m_exhausted) {
+            return false;
+        }
+        QSqlQuery* query = m_live->query.get();
+        if (!query) {
+            throw OraError(QStringLiteral("The database is closed."));
+        }
+        if (!query->next()) {
+            m_exhausted = true;
+            if (query->lastError().isValid()) {
+                throw toOraError(query->lastError());
+            }
+            return false;
+        }
+        const int columns = query->record().count();
+        row.assign(std::size_t(columns), QVariant());
+        for (int i = 0; i < columns; ++i) {
+            const QVariant value = query->value(i);
+            // A driver's null carries its column type; the component's null
+            // is the plain null QVariant.
+            if (!value.isNull()) {
+                row[std::size_t(i)] = value;
+            }
+        }
+        return true;
+    }
+
+    std::shared_ptr<LiveQuery> m_live;
+    Row m_current;
+    std::deque<Row> m_ahead;
+    qint64 m_passed = 0;
+    bool m_eof = true;
+    bool m_exhausted = false;
+};
+
+class SqlDatabaseObject : public OraDatabase {
+public:
+    explicit SqlDatabaseObject(QString connectionName)
+        : m_connectionName(std::move(connectionName)) {}
+
+    ~SqlDatabaseObject() override { release(); }
+
+    const QString& connectionName() const { return m_connectionName; }
+
+    qint32 DbExecuteSQL(const QString& sql) override {
+        QSqlQuery query = run(sql);
+        if (query.isSelect()) {
+            // A query "processes" the rows it returns.
+            qint64 rows = 0;
+            while (query.next()) {
+                ++rows;
+            }
+            return toRowCount(rows);
+        }
+        return toRowCount(query.numRowsAffected());
+    }
+
+    void ExecuteSQL(QString sql) override { run(sql); }
+
+    std::unique_ptr<OraDynaset> DbCreateDynaset(const QString& sql, qint32 options) override {
+        // Every caller asks for read-only, no-cache (12): a forward-only query.
+        Q_UNUSED(options);
+        auto live = std::make_shared<LiveQuery>();
+        live->query = std::make_unique<QSqlQuery>(database());
+        live->query->setForwardOnly(true);
+        if (!live->query->exec(sql)) {
+            throw remember(toOraError(live->query->lastError()));
+        }
+        m_queries.push_back(live);
+        try {
+            return std::make_unique<SqlDynaset>(live);
+        } catch (const OraError& error) {
+            throw remember(error);
+        }
+    }
+
+    void Close() override {
+        if (m_connectionName.isEmpty()) {
+            throw closedError();
+        }
+        release();
+    }
+
+    qint32 LastServerErr() const override { return m_lastError; }
+    QString LastServerErrText() const override { return m_lastErrorText; }
+    void LastServerErrReset() override {
+        m_lastError = 0;
+        m_lastErrorText.clear();
+    }
+
+private:
+    static OraError closedError() { return OraError(QStringLiteral("The database is closed.")); }
+
+    QSqlDatabase database() const {
+        if (m_connectionName.isEmpty()) {
+            throw closedError();
+        }
+        return QSqlDatabase::database(m_connectionName, false);
+    }
+
+    // Runs one statement. Transactions: the system issues none, and the
+    // driver's autocommit stays on, so every statement (a delete of the own
+    // plan rows, the rows an EXPLAIN PLAN writes) is committed as it runs.
+    QSqlQuery run(const QString& sql) {
+        QSqlQuery query(database());
+        query.setForwardOnly(true);
+        if (!query.exec(sql)) {
+            throw remember(toOraError(query.lastError()));
+        }
+        return query;
+    }
+
+    const OraError& remember(const OraError& error) {
+        m_lastError = error.code() != 0 ? error.code() : -1;
+        m_lastErrorText = error.description();
+        return error;
+    }
+
+    // Ends the queries of live dynasets, closes and removes the connection.
+    void release() {
+        if (m_connectionName.isEmpty()) {
+            return;
+        }
+        for (const std::weak_ptr<LiveQuery>& weak : m_queries) {
+            if (const std::shared_ptr<LiveQuery> live = weak.lock()) {
+                live->query.reset();
+            }
+        }
+        m_queries.clear();
+        {
+            QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(m_connectionName);
+        m_connectionName.clear();
+    }
+
+    QString m_connectionName;
+    std::vector<std::weak_ptr<LiveQuery>> m_queries;
+    qint32 m_lastError = 0;
+    QString m_lastErrorText;
+};
+
+}  // namespace
+
+ServerEnvironment currentServerEnvironment() {
+    ServerEnvironment env;
+    env.ociAvailable = QSqlDatabase::isDriverAvailable(QStringLiteral("QOCI"));
+    env.odbcAvailable = QSqlDatabase::isDriverAvailable(QStringLiteral("QODBC"));
+    if (env.odbcAvailable && !env.ociAvailable) {
+        env.dataSources = odbcDataSources();
+        env.drivers = odbcDrivers();
+    }
+    return env;
+}
+
+std::shared_ptr<OraDatabase> openServerDatabase(const QString& host, const QString& user,
+                                                const QString& password) {
+    return openServerDatabase(chooseServerRoute(host, currentServerEnvironment()), user, password);
+}
+
+std::shared_ptr<OraDatabase> openServerDatabase(const ServerRoute& route, const QString& user,
+                                                const QString& password) {
+    const QString name = nextConnectionName();
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(route.driver, name);
+        db.setDatabaseName(route.databaseName);
+        // This overload hands the password to the driver without storing it
+        // in the connection's settings.
+        if (!db.open(user, password)) {
+            const OraError error = toOraError(db.lastError());
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(name);
+            throw error;
+        }
+    }
+    return std::make_shared<SqlDatabaseObject>(name);
+}
+
+QString serverConnectionName(const OraDatabase& database) {
+    if (const auto* server = dynamic_cast<const SqlDatabaseObject*>(&database)) {
+        return server->connectionName();
+    }
+    return QString();
+}
+
+}  // namespace oraobj
