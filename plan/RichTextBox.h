@@ -5,6 +5,7 @@
 // PlainTextCRLF() the same text with CR LF, as the clipboard receives it.
 
 #include <QString>
+#include <QTextCursor>
 #include <QTextEdit>
 
 class RichTextBox : public QTextEdit {
@@ -12,10 +13,10 @@ class RichTextBox : public QTextEdit {
 public:
     explicit RichTextBox(QWidget* parent = nullptr);
 
-    QString Text() const;           // plain text, LF between lines
+    QString Text() const;            // plain text, LF between lines
     void setText(const QString& t);  // replaces the content with plain text
-    QString PlainTextCRLF() const;  // plain text, CR LF between lines
-    int TextLength() const;         // characters, a line break counting one
+    QString PlainTextCRLF() const;   // plain text, CR LF between lines
+    int TextLength() const;          // characters, a line break counting one
 
     // Case-insensitive substring search from `start` to the end; the
     // zero-based position of the first occurrence, or -1.
@@ -34,4 +35,31 @@ public:
     // exactly (text, colours, bold).
     QString TextRTF() const;
     void setTextRTF(const QString& formatted);
+
+    // Many selection and format changes in a row (the highlighter): the
+    // selection is kept apart from the caret, the changes form one edit
+    // and the document is laid out once, when the last batch ends; then
+    // the caret takes the batch's selection. Batches nest.
+    void beginBatch();
+    void endBatch();
+    class Batch {
+    public:
+        explicit Batch(RichTextBox& box) : m_box(box) { m_box.beginBatch(); }
+        ~Batch() { m_box.endBatch(); }
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+
+    private:
+        RichTextBox& m_box;
+    };
+
+private:
+    QTextCursor selection() const;
+    void putSelection(const QTextCursor& c);
+    void applyFormat(const QTextCharFormat& f);
+
+    mutable QString m_textCache;
+    mutable bool m_textCacheValid = false;
+    int m_batch = 0;
+    QTextCursor m_batchCursor;
 };

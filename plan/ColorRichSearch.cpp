@@ -1,0 +1,42 @@
+#include "ColorRichSearch.h"
+
+#include "RichTextBox.h"
+
+#include <algorithm>
+
+namespace ColorRichSearch {
+
+qint32 ColorAllMatches(RichTextBox& box, const QString& what, const QString& colorText,
+                       qint32 start) {
+    // The next search starts one search-text length after the start of the
+    // latest occurrence (at least one character further), so that every
+    // occurrence that does not overlap the previous one is marked and an
+    // empty search text still ends the scan.
+    const qint64 step = std::max<qint64>(1, what.size());
+    qint32 count = 0;
+    bool passedEnd = false;
+    {
+        // One edit for all marks: the document is laid out once, at the end.
+        RichTextBox::Batch batch(box);
+        const qint64 length = box.Text().size();
+        qint64 p = start;
+        while (p <= length) {
+            const int found = box.Find(what, static_cast<int>(p));
+            if (found < 0)
+                break;
+            box.setSelStart(found);
+            box.setSelLength(static_cast<int>(what.size()));
+            box.setSelColor(colorText);
+            box.setSelBold(true);
+            ++count;
+            p = found + step;
+        }
+        passedEnd = p > length;
+        box.setSelStart(box.TextLength());
+    }
+    if (passedEnd)
+        box.SetFocus();
+    return count;
+}
+
+}  // namespace ColorRichSearch
