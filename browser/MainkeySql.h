@@ -1,0 +1,29 @@
+#pragma once
+// The schema browser's SQL texts and result lines, as plain functions.
+//
+// The table name typed by the user goes into a string literal of both
+// queries; every single quote in it is doubled, so that a name with a
+// quote is looked up like any other and cannot change the query.
+
+#include <QString>
+
+namespace MainkeySql {
+
+// The name as the body of an SQL string literal: each ' becomes ''.
+QString literalBody(const QString& name);
+
+// SELECT count(table_name) tbl FROM user_tables t WHERE t.table_name = '<name>'
+// (the name compared exactly as typed).
+QString tableExistsSql(const QString& tableName);
+
+// The primary key columns of the table, named in upper case, in the order
+// the server returns them.
+QString primaryKeySql(const QString& tableName);
+
+// Every table of the user, in the order the server returns them.
+QString allTablesSql();
+
+// "ﾃｰﾌﾞﾙ総数 : <n>件".
+QString tableCountText(qint32 count);
+
+}  // namespace MainkeySql
