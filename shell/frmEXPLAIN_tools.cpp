@@ -1,9 +1,36 @@
-// Text tools and schema browser commands of the main window.
+// Text tools and schema browser commands of the main window. Each dialog is
+// created afresh for every opening, so it always starts in its designed
+// state, and is gone when it closes.
+#include "ClipboardCommands.h"
+#include "RichTextBox.h"
 #include "frmEXPLAIN.h"
+#include "frmSeach.h"
+#include "frm_mainkey.h"
 
-void frmEXPLAIN::mnuStrken_Click() {}
-void frmEXPLAIN::mnuStrkenD_Click() {}
-void frmEXPLAIN::mnuMainkey_Click() {}
-void frmEXPLAIN::mnuCBSI_Click() {}
-void frmEXPLAIN::mnuCBSC_Click() {}
-void frmEXPLAIN::mnuCBPC_Click() {}
+#include <QGuiApplication>
+
+void frmEXPLAIN::mnuStrken_Click() {
+    frmSeach dialog(*txtResults, this);
+    dialog.exec();
+}
+
+void frmEXPLAIN::mnuStrkenD_Click() {
+    texttools::ClearHighlight(*txtResults, *RichTextBox1);
+}
+
+void frmEXPLAIN::mnuMainkey_Click() {
+    frm_mainkey browser(this, [this] { mnuDBLogIn_Click(); });
+    browser.exec();
+}
+
+void frmEXPLAIN::mnuCBSI_Click() {
+    ClipboardCommands::PasteIntoPane(*txtSQL, QGuiApplication::clipboard());
+}
+
+void frmEXPLAIN::mnuCBSC_Click() {
+    ClipboardCommands::CopyPane(*txtSQL, QGuiApplication::clipboard());
+}
+
+void frmEXPLAIN::mnuCBPC_Click() {
+    ClipboardCommands::CopyPane(*txtResults, QGuiApplication::clipboard());
+}
