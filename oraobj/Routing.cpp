@@ -1,9 +1,9 @@
 #include "Routing.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QRegularExpression>
 
+#include "LocalEngine.h"
 #include "OraObjects.h"
 
 namespace oraobj {
@@ -27,8 +27,8 @@ bool isLocalHost(const QString& host) {
         host.startsWith(QLatin1String("../")) || host.startsWith(QLatin1String("~/"))) {
         return true;
     }
-    const QFileInfo file(expandHome(host));
-    return file.exists() && file.isFile();
+    // Anything else the engine recognises as its own (an existing file).
+    return localengine::Connection::handles(expandHome(host).toStdString());
 }
 
 QString expandHome(const QString& host) {
