@@ -9,6 +9,8 @@
 // disconnect, the plan table and the analysis), frmEXPLAIN_tools.cpp (the
 // text tools and the schema browser).
 
+#include "Layout.h"
+
 #include <QMainWindow>
 #include <QString>
 #include <memory>
@@ -19,6 +21,7 @@ class QMenu;
 class QPushButton;
 class QStatusBar;
 class QWidget;
+class LineControl;
 class RichTextBox;
 class frmSearch;
 
@@ -47,6 +50,8 @@ public:
     QPushButton* cmdCr = nullptr;
     QWidget* picTitles = nullptr;
     QLabel* lblTitle[2] = {nullptr, nullptr};
+    LineControl* Line1 = nullptr;  // etched rule at the top of the title strip
+    LineControl* Line2 = nullptr;
     QWidget* imgSplitter = nullptr;
     QWidget* picSplitter = nullptr;
     QLabel* Label1 = nullptr;
@@ -81,6 +86,12 @@ public:
 
     // ---- Layout (frmEXPLAIN.cpp)
     void SizeControls(float x);
+    // The geometry of the moving controls in twips, as the last layout left it.
+    const shell::MainLayout& layoutTwips() const { return m_layout; }
+    // The drag bar's rectangle in twips.
+    const shell::TwipsRect& dragBarTwips() const { return m_dragBar; }
+    // The sizes the layout works with, read from the window now.
+    shell::WindowSizes windowSizes() const;
 
     // ---- The window's own commands (frmEXPLAIN.cpp)
     void cmdCr_Click();
@@ -111,8 +122,13 @@ public:
     void mnuCBSC_Click();
     void mnuCBPC_Click();
 
+signals:
+    // The closing sequence has started (once per close of the window).
+    void queryUnload();
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -126,7 +142,21 @@ private:
     void createControls();
     void createMenus();
     void createStatusBar();
+    void applyLayout();
+    void updateMinimumSize();
+    void bind(QAction* action, void (frmEXPLAIN::*handler)(), const char* name);
+    void bind(QPushButton* button, void (frmEXPLAIN::*handler)(), const char* name);
 
-    QAction* m_separators[5] = {};
+    QWidget* m_client = nullptr;  // the client area below the menu bar, above the status bar
+    QLabel* m_panels[4] = {};
+    QAction* m_separators[6] = {};  // a, f, e, c, b, g
+    shell::MainLayout m_layout;
+    shell::TwipsRect m_dragBar;
+    bool m_closeRunning = false;  // the closing sequence is under way
+    bool m_closeDone = false;     // it has run for the current close
+
+    // ---- Members of the connection, plan table and analysis commands
     std::unique_ptr<frmSearch> m_busy;  // the busy window during an analysis
+
+    // ---- Members of the text tools and the schema browser
 };
