@@ -86,6 +86,8 @@ public:
 
     qint32 RecordCount() override { return toRowCount(std::int64_t(m_table.rows.size())); }
 
+    short FieldsCount() const override { return short(m_table.columns.size()); }
+
 private:
     localengine::ResultTable m_table;
     std::size_t m_row = 0;

@@ -1,11 +1,28 @@
 #include "OraObjects.h"
 
+#include <limits>
+
 #include "Session.h"
 
 namespace oraobj {
 
 OraError::OraError(QString description, int code)
     : m_description(std::move(description)), m_code(code), m_utf8(m_description.toUtf8()) {}
+
+short OraDynaset::FieldsCount() const {
+    if (EOF_()) {
+        return 0;
+    }
+    short count = 0;
+    try {
+        while (count < std::numeric_limits<short>::max()) {
+            Fields(count);
+            ++count;
+        }
+    } catch (const OraError&) {
+    }
+    return count;
+}
 
 namespace {
 

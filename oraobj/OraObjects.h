@@ -54,6 +54,9 @@ public:
     virtual void DbMoveNext() = 0;
     // The number of rows of the result.
     virtual qint32 RecordCount() = 0;
+    // The number of columns of the result. The default finds it by asking for
+    // fields of the current row until one is refused (0 when past the last row).
+    virtual short FieldsCount() const;
 };
 
 class OraDatabase {

@@ -67,9 +67,12 @@ using Row = std::vector<QVariant>;
 // up front) and keeps them, so the position is not lost.
 class SqlDynaset : public OraDynaset {
 public:
-    explicit SqlDynaset(std::shared_ptr<LiveQuery> live) : m_live(std::move(live)) {
+    explicit SqlDynaset(std::shared_ptr<LiveQuery> live)
+        : m_live(std::move(live)), m_columns(short(m_live->query->record().count())) {
         m_eof = !fetch(m_current);
     }
+
+    short FieldsCount() const override { return m_columns; }
 
     bool EOF_() const override { return m_eof; }
 
@@ -137,6 +140,7 @@ private:
     }
 
     std::shared_ptr<LiveQuery> m_live;
+    short m_columns;
     Row m_current;
     std::deque<Row> m_ahead;
     qint64 m_passed = 0;

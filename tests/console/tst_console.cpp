@@ -1,0 +1,192 @@
+// quorvel-sql as its users run it: the built program, fed statements on
+// standard input.
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+struct Run {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+QString g_odbcDir;
+
+Run runConsole(const QStringList& args, const QString& input) {
+    QProcess process;
+    // unixODBC reads the test's own configuration: one SQLite driver, one data
+    // source, no Oracle driver.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("ODBCSYSINI"), g_odbcDir);
+    env.insert(QStringLiteral("ODBCINI"), g_odbcDir + QStringLiteral("/odbc.ini"));
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(QUORVEL_SQL_PATH), args);
+    Run run;
+    if (!process.waitForStarted(10000)) {
+        run.err = QStringLiteral("did not start");
+        return run;
+    }
+    process.write(input.toUtf8());
+    process.closeWriteChannel();
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished();
+        run.err = QStringLiteral("did not finish");
+        return run;
+    }
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+}  // namespace
+
+class TestConsole : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void scripts_data();
+    void scripts();
+    void hostMayBeAFilePath();
+    void changesReachTheFile();
+    void refusedLogonEndsAtOnce();
+    void reachesAnOdbcDataSource();
+    void usage();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void TestConsole::initTestCase() {
+    QVERIFY(m_dir.isValid());
+    // An empty file is an empty SQLite database.
+    QFile file(m_dir.filePath("sales.db"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+
+    g_odbcDir = m_dir.path();
+    QString driver;
+    for (const char* path :
+         {"/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so",
+          "/usr/lib/aarch64-linux-gnu/odbc/libsqlite3odbc.so", "/usr/lib/odbc/libsqlite3odbc.so"}) {
+        if (QFile::exists(path)) {
+            driver = QString::fromLatin1(path);
+        }
+    }
+    QVERIFY2(!driver.isEmpty(), "SQLite's ODBC driver (libsqliteodbc) is not installed");
+    QFile drivers(m_dir.filePath("odbcinst.ini"));
+    QVERIFY(drivers.open(QIODevice::WriteOnly));
+    drivers.write(("[QuorvelSQLite3]\nDriver=" + driver + "\n").toUtf8());
+    QFile sources(m_dir.filePath("odbc.ini"));
+    QVERIFY(sources.open(QIODevice::WriteOnly));
+    sources.write(
+        ("[QuorvelConsole]\nDriver=QuorvelSQLite3\nDatabase=" + m_dir.filePath("odbc.db") + "\n")
+            .toUtf8());
+}
+
+void TestConsole::scripts_data() {
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("errContains");
+
+    const QString table = QStringLiteral(
+        "CREATE TABLE T (ID NUMBER, NAME VARCHAR2(10), NOTE VARCHAR2(10));\n"
+        "INSERT INTO T (ID, NAME, NOTE) VALUES (1, 'a', NULL);\n"
+        "INSERT INTO T (ID, NAME, NOTE) VALUES (2, '', 'x');\n");
+    const QString made =
+        QStringLiteral("Statement processed.\n1 row processed.\n1 row processed.\n");
+
+    QTest::newRow("rows tab-separated, null and empty both empty")
+        << table + "SELECT ID, NAME, NOTE FROM T ORDER BY ID;\n"
+        << made + "1\ta\t\n2\t\tx\n"
+        << 0 << "";
+    QTest::newRow("rows processed")
+        << table + "UPDATE T SET NOTE = 'y';\nDELETE FROM T WHERE ID = 9;\n"
+        << made + "2 rows processed.\n0 rows processed.\n"
+        << 0 << "";
+    QTest::newRow("statement over lines, ended by a slash line")
+        << "SELECT 'x'\n  || 'y'\nFROM DUAL\n/\n"
+        << "xy\n"
+        << 0 << "";
+    QTest::newRow("semicolon inside a line stays in the statement")
+        << "SELECT 1 FROM DUAL; SELECT 2 FROM DUAL;\nSELECT 3 FROM DUAL;\n"
+        << "3\n"
+        << 1 << "ERROR at line 1";
+    QTest::newRow("error reported, later statements still run")
+        << "SELECT 1 FROM DUAL;\n\nSELECT X FROM NO_SUCH_TABLE;\nSELECT 2 FROM DUAL;\n"
+        << "1\n2\n"
+        << 1 << "ERROR at line 3";
+    QTest::newRow("semicolon inside text at mid-line") << "SELECT 'a;b' FROM DUAL;\n"
+                                                       << "a;b\n"
+                                                       << 0 << "";
+    QTest::newRow("last statement without terminator runs") << "SELECT 5 FROM DUAL"
+                                                            << "5\n"
+                                                            << 0 << "";
+    QTest::newRow("comments and blank lines between statements")
+        << "-- a comment;\n\n   \nSELECT 6 FROM DUAL;\n"
+        << "6\n"
+        << 0 << "";
+}
+
+void TestConsole::scripts() {
+    QFETCH(QString, input);
+    QFETCH(int, exitCode);
+    QFETCH(QString, errContains);
+    const Run run = runConsole({QStringLiteral("scott/tiger@")}, input);
+    QTEST(run.out, "out");
+    QVERIFY2(run.err.contains(errContains), qPrintable(run.err));
+    QCOMPARE(run.err.isEmpty(), errContains.isEmpty());
+    QCOMPARE(run.exitCode, exitCode);
+}
+
+void TestConsole::hostMayBeAFilePath() {
+    // Split at the first "/" and then at the first "@": the rest is the path.
+    const QString path = m_dir.filePath("missing/nothing.db");
+    const Run run = runConsole({"scott/x@" + path}, "SELECT 1 FROM DUAL;\n");
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY(run.out.isEmpty());
+    QVERIFY2(run.err.contains("cannot log on"), qPrintable(run.err));
+    // The engine's own message about the file, not the missing Oracle client.
+    QVERIFY2(!run.err.contains("Instant Client"), qPrintable(run.err));
+}
+
+void TestConsole::changesReachTheFile() {
+    const QString logon = "scott/x@" + m_dir.filePath("sales.db");
+    Run run = runConsole({logon}, "CREATE TABLE KEPT (ID NUMBER);\nINSERT INTO KEPT VALUES (7);\n");
+    QCOMPARE(run.exitCode, 0);
+    run = runConsole({logon}, "SELECT ID FROM KEPT;\n");
+    QCOMPARE(run.out, QStringLiteral("7\n"));
+    QCOMPARE(run.exitCode, 0);
+}
+
+void TestConsole::refusedLogonEndsAtOnce() {
+    // No Oracle client here: a server host gets the component's clear error.
+    const Run run = runConsole({"scott/tiger@NO_SUCH_ALIAS_QV"}, "SELECT 1 FROM DUAL;\n");
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY(run.out.isEmpty());
+    QVERIFY2(run.err.contains("NO_SUCH_ALIAS_QV"), qPrintable(run.err));
+}
+
+void TestConsole::reachesAnOdbcDataSource() {
+    const Run run = runConsole({"scott/tiger@QuorvelConsole"},
+                               "CREATE TABLE T (ID INTEGER, NAME TEXT);\n"
+                               "INSERT INTO T VALUES (1, NULL);\n"
+                               "SELECT ID, NAME FROM T;\n");
+    QCOMPARE(run.err, QString());
+    QCOMPARE(run.out, QStringLiteral("Statement processed.\n1 row processed.\n1\t\n"));
+    QCOMPARE(run.exitCode, 0);
+}
+
+void TestConsole::usage() {
+    QCOMPARE(runConsole({}, QString()).exitCode, 2);
+    QCOMPARE(runConsole({"a/b@", "extra"}, QString()).exitCode, 2);
+}
+
+QTEST_GUILESS_MAIN(TestConsole)
+#include "tst_console.moc"
