@@ -14,6 +14,7 @@ namespace ColorRichSearch {
 // so that every non-overlapping occurrence is marked. Leaves the caret at
 // the end of the text; gives the box the focus only when the scan passes
 // the end. Returns the number of occurrences coloured.
-qint32 ColorAllMatches(RichTextBox& box, const QString& what, const QString& colorText, qint32 start);
+qint32 ColorAllMatches(RichTextBox& box, const QString& what, const QString& colorText,
+                       qint32 start);
 
 }  // namespace ColorRichSearch
