@@ -4,15 +4,18 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "ExplainMapper.h"
 
 struct sqlite3;
 
 namespace localengine {
 
 struct ExplainTarget {
-    std::string statementId;                // STATEMENT_ID of the rows; may be empty (null)
+    std::string statementId;               // STATEMENT_ID of the rows; may be empty (null)
     std::string planTable = "PLAN_TABLE";  // INTO table, as written in the statement
-    std::string owner;                      // OBJECT_OWNER of the rows (the user, upper case)
+    std::string owner;                     // OBJECT_OWNER of the rows (the user, upper case)
 };
 
 // Explains one statement (already translated to SQLite; `oracleSql` is the
@@ -23,5 +26,10 @@ struct ExplainTarget {
 // plan table.
 std::int64_t explainPlan(sqlite3* db, const std::string& sqliteSql, const std::string& oracleSql,
                          const ExplainTarget& target);
+
+// The rows of SQLite's EXPLAIN QUERY PLAN for one statement (prepared and
+// stepped as EXPLAIN only; the statement itself never runs). Throws
+// EngineError with SQLite's message when the statement is invalid.
+std::vector<explain::EqpRow> readQueryPlan(sqlite3* db, const std::string& sqliteSql);
 
 }  // namespace localengine

@@ -1,0 +1,172 @@
+#include "ExplainPlan.h"
+
+#include <sqlite3.h>
+
+#include <ctime>
+
+#include "ExplainMapper.h"
+#include "ExplainSchema.h"
+#include "LocalEngine.h"
+
+namespace localengine {
+
+namespace {
+
+using explain::EqpRow;
+using explain::PlanRow;
+
+class Statement {
+public:
+    Statement() = default;
+    ~Statement() { sqlite3_finalize(m_stmt); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    sqlite3_stmt** out() { return &m_stmt; }
+    sqlite3_stmt* get() const { return m_stmt; }
+
+private:
+    sqlite3_stmt* m_stmt = nullptr;
+};
+
+[[noreturn]] void fail(sqlite3* db) {
+    int code = sqlite3_extended_errcode(db);
+    throw EngineError(sqlite3_errmsg(db), code != SQLITE_OK ? code : SQLITE_ERROR);
+}
+
+std::string localTimestamp() {
+    std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&now, &tm);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &tm);
+    return text;
+}
+
+// The plan table as SQLite must be told: an owner prefix that names this
+// user is dropped (the engine has one schema), the name itself is quoted.
+std::string planTableName(const std::string& written, const std::string& owner) {
+    std::string name = written.empty() ? std::string("PLAN_TABLE") : written;
+    if (!name.empty() && name.front() == '"')
+        return name;
+    std::size_t dot = name.find('.');
+    if (dot != std::string::npos && explain::sameName(name.substr(0, dot), owner))
+        name = name.substr(dot + 1);
+    if (name.find('.') != std::string::npos)
+        return name;  // another schema: let SQLite say what it thinks of it
+    std::string quoted = "\"";
+    for (char c : name) {
+        quoted += c;
+        if (c == '"')
+            quoted += '"';
+    }
+    return quoted + "\"";
+}
+
+void bindText(sqlite3_stmt* s, int i, const std::string& v) {
+    if (v.empty())
+        sqlite3_bind_null(s, i);
+    else
+        sqlite3_bind_text(s, i, v.data(), static_cast<int>(v.size()), SQLITE_STATIC);
+}
+
+template <typename T>
+void bindNumber(sqlite3_stmt* s, int i, const std::optional<T>& v) {
+    if (v)
+        sqlite3_bind_int64(s, i, static_cast<sqlite3_int64>(*v));
+    else
+        sqlite3_bind_null(s, i);
+}
+
+}  // namespace
+
+std::vector<explain::EqpRow> readQueryPlan(sqlite3* db, const std::string& sqliteSql) {
+    std::string sql = "EXPLAIN QUERY PLAN " + sqliteSql;
+    Statement plan;
+    if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), plan.out(), nullptr) !=
+        SQLITE_OK)
+        fail(db);
+    if (!plan.get())
+        throw EngineError("no statement to explain", SQLITE_ERROR);
+    // Releases before 3.24 printed a flat list (selectid, order, from, detail).
+    bool flat = sqlite3_column_count(plan.get()) >= 4 &&
+                std::string(sqlite3_column_name(plan.get(), 0)) == "selectid";
+    std::vector<EqpRow> rows;
+    int rc;
+    int serial = 0;
+    while ((rc = sqlite3_step(plan.get())) == SQLITE_ROW) {
+        EqpRow r;
+        const unsigned char* detail = sqlite3_column_text(plan.get(), 3);
+        r.detail = detail ? reinterpret_cast<const char*>(detail) : "";
+        if (flat) {
+            r.id = ++serial;
+            r.parent = 0;
+        } else {
+            r.id = sqlite3_column_int(plan.get(), 0);
+            r.parent = sqlite3_column_int(plan.get(), 1);
+        }
+        rows.push_back(std::move(r));
+    }
+    if (rc != SQLITE_DONE)
+        fail(db);
+    return rows;
+}
+
+std::int64_t explainPlan(sqlite3* db, const std::string& sqliteSql, const std::string& oracleSql,
+                         const ExplainTarget& target) {
+    (void)oracleSql;  // the SQLite text keeps everything the mapping reads
+    std::vector<EqpRow> eqp = readQueryPlan(db, sqliteSql);
+
+    std::vector<PlanRow> rows;
+    {
+        explain::SqliteSchema schema(db);
+        explain::PlanMapper mapper(schema, sqliteSql, target.owner);
+        rows = mapper.rows(eqp);
+    }
+
+    std::string insert =
+        "INSERT INTO " + planTableName(target.planTable, target.owner) +
+        " (statement_id, timestamp, operation, options, object_owner, object_name,"
+        " object_instance, object_type, optimizer, search_columns, id, parent_id,"
+        " position, cost, cardinality, other)"
+        " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16)";
+    Statement ins;
+    if (sqlite3_prepare_v2(db, insert.c_str(), static_cast<int>(insert.size()), ins.out(),
+                           nullptr) != SQLITE_OK)
+        fail(db);
+
+    // All rows or none: a failure half way leaves no partial plan behind.
+    if (sqlite3_exec(db, "SAVEPOINT quorvel_explain_plan", nullptr, nullptr, nullptr) != SQLITE_OK)
+        fail(db);
+    const std::string timestamp = localTimestamp();
+    sqlite3_stmt* s = ins.get();
+    for (const PlanRow& r : rows) {
+        sqlite3_reset(s);
+        bindText(s, 1, target.statementId);
+        bindText(s, 2, timestamp);
+        bindText(s, 3, r.operation);
+        bindText(s, 4, r.options);
+        bindText(s, 5, r.objectOwner);
+        bindText(s, 6, r.objectName);
+        bindNumber(s, 7, r.objectInstance);
+        bindText(s, 8, r.objectType);
+        bindText(s, 9, r.optimizer);
+        bindNumber(s, 10, r.searchColumns);
+        sqlite3_bind_int64(s, 11, r.id);
+        bindNumber(s, 12, r.parentId);
+        bindNumber(s, 13, r.position);
+        bindNumber(s, 14, r.cost);
+        bindNumber(s, 15, r.cardinality);
+        bindText(s, 16, r.other);
+        if (sqlite3_step(s) != SQLITE_DONE) {
+            EngineError error(sqlite3_errmsg(db), sqlite3_extended_errcode(db));
+            sqlite3_exec(db, "ROLLBACK TO quorvel_explain_plan; RELEASE quorvel_explain_plan",
+                         nullptr, nullptr, nullptr);
+            throw error;
+        }
+    }
+    if (sqlite3_exec(db, "RELEASE quorvel_explain_plan", nullptr, nullptr, nullptr) != SQLITE_OK)
+        fail(db);
+    return static_cast<std::int64_t>(rows.size());
+}
+
+}  // namespace localengine
