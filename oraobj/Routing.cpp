@@ -38,11 +38,7 @@ QString expandHome(const QString& host) {
     return host;
 }
 
-namespace {
-
-// The value of a connection-string attribute; braced when it holds a
-// character that would end or open one.
-QString odbcValue(const QString& value) {
+QString odbcAttributeValue(const QString& value) {
     if (value.contains(QLatin1Char(';')) || value.contains(QLatin1Char('{')) ||
         value.contains(QLatin1Char('}'))) {
         QString escaped = value;
@@ -51,8 +47,6 @@ QString odbcValue(const QString& value) {
     }
     return value;
 }
-
-}  // namespace
 
 ServerRoute chooseServerRoute(const QString& host, const ServerEnvironment& env) {
     if (env.ociAvailable) {
@@ -70,7 +64,7 @@ ServerRoute chooseServerRoute(const QString& host, const ServerEnvironment& env)
                 // DBQ is the Oracle driver's name for the TNS alias or Easy
                 // Connect string; the user and password are added by the open.
                 return {QStringLiteral("QODBC"),
-                        QStringLiteral("DRIVER={%1};DBQ=%2").arg(driver, odbcValue(host))};
+                        QStringLiteral("DRIVER={%1};DBQ=%2").arg(driver, odbcAttributeValue(host))};
             }
         }
     }

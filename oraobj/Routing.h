@@ -45,6 +45,10 @@ struct ServerRoute {
 // install when none applies.
 ServerRoute chooseServerRoute(const QString& host, const ServerEnvironment& env);
 
+// A value for an ODBC connection string, braced when it holds a character
+// that would end the attribute or open a braced value ("a;b" gives "{a;b}").
+QString odbcAttributeValue(const QString& value);
+
 // The text of that error.
 QString noClientMessage(const QString& host);
 

@@ -282,7 +282,11 @@ std::shared_ptr<OraDatabase> openServerDatabase(const ServerRoute& route, const 
         db.setDatabaseName(route.databaseName);
         // This overload hands the password to the driver without storing it
         // in the connection's settings.
-        if (!db.open(user, password)) {
+        // Qt's ODBC driver appends ";UID=user;PWD=password" to the connection
+        // string as they are, so a ";" in either is braced.
+        const bool odbc = route.driver == QLatin1String("QODBC");
+        if (!db.open(odbc ? odbcAttributeValue(user) : user,
+                     odbc ? odbcAttributeValue(password) : password)) {
             const OraError error = toOraError(db.lastError());
             db = QSqlDatabase();
             QSqlDatabase::removeDatabase(name);

@@ -107,6 +107,7 @@ void ComponentContract::statementsReportRowsProcessed() {
 
 void ComponentContract::dynasetWalksRowsKeepingNullApartFromEmpty() {
     auto rows = m_db->DbCreateDynaset("SELECT ID, NAME, NOTE FROM CONTRACT_ITEMS ORDER BY ID", 12);
+    QCOMPARE(rows->FieldsCount(), short(3));
     QStringList seen;
     QList<bool> noteNull;
     QList<bool> nameNull;
@@ -136,6 +137,7 @@ void ComponentContract::emptyResultIsAtEofAtOnce() {
     auto rows = m_db->DbCreateDynaset("SELECT NAME FROM CONTRACT_ITEMS WHERE ID > 99", 12);
     QVERIFY(rows->EOF_());
     QCOMPARE(rows->RecordCount(), 0);
+    QCOMPARE(rows->FieldsCount(), short(1));
     QVERIFY_THROWS_EXCEPTION(OraError, rows->Fields(0));
 }
 
