@@ -19,12 +19,10 @@ bool CopyPane(const RichTextBox& pane, QClipboard* clipboard) {
 bool PasteIntoPane(RichTextBox& txtSQL, QClipboard* clipboard) {
     if (!clipboard)
         return false;
+    // Read the text before touching the pane. An empty clipboard has no
+    // data at all; like one holding only a picture, it gives the empty text.
     const QMimeData* data = clipboard->mimeData(QClipboard::Clipboard);
-    if (!data)
-        return false;
-    // Read the text before touching the pane, so a failed read leaves the
-    // old statement in place.
-    const QString text = data->hasText() ? data->text() : QString();
+    const QString text = (data && data->hasText()) ? data->text() : QString();
     txtSQL.setText(text);
     txtSQL.SetFocus();
     return true;
