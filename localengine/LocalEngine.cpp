@@ -1,1 +1,288 @@
 #include "LocalEngine.h"
+
+#include "Dictionary.h"
+#include "ExplainPlan.h"
+#include "SampleDatabase.h"
+#include "SqlFunctions.h"
+#include "SqlTokenizer.h"
+#include "SqlTranslator.h"
+
+#include <sqlite3.h>
+
+#include <sys/stat.h>
+
+#include <mutex>
+
+namespace localengine {
+
+namespace {
+
+constexpr const char* kPrefix = "sqlite:";
+
+EngineError sqliteError(sqlite3* db) {
+    const int code = sqlite3_extended_errcode(db);
+    return EngineError(sqlite3_errmsg(db), code ? code : SQLITE_ERROR);
+}
+
+// Gives a handle what the Oracle dialect needs: its functions, the
+// dictionary tables and DUAL.
+void prepareHandle(sqlite3* db) {
+    sqlite3_extended_result_codes(db, 1);
+    registerOracleFunctions(db);
+    installDictionary(db);
+}
+
+// The sample database: one in-memory database for the whole run, built at
+// the first open and never closed, so that what one connection leaves in
+// it (PLAN_TABLE and its rows) is there for the next.
+class SampleHandle {
+public:
+    static sqlite3* get() {
+        static SampleHandle instance;
+        std::call_once(instance.m_once, [] {
+            sqlite3* db = nullptr;
+            if (sqlite3_open_v2(":memory:", &db,
+                                SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
+                                nullptr) != SQLITE_OK) {
+                const EngineError e = sqliteError(db);
+                sqlite3_close(db);
+                throw e;
+            }
+            try {
+                buildSampleDatabase(db);
+                prepareHandle(db);
+            } catch (...) {
+                sqlite3_close(db);
+                throw;
+            }
+            instance.m_db = db;
+        });
+        return instance.m_db;
+    }
+
+private:
+    SampleHandle() = default;
+    ~SampleHandle() { sqlite3_close(m_db); }
+    std::once_flag m_once;
+    sqlite3* m_db = nullptr;
+};
+
+std::string stripPrefix(const std::string& host, bool& prefixed) {
+    prefixed = host.rfind(kPrefix, 0) == 0;
+    return prefixed ? host.substr(std::string(kPrefix).size()) : host;
+}
+
+bool fileExists(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+class SqliteConnection final : public Connection {
+public:
+    SqliteConnection(sqlite3* db, bool ownsHandle, std::string owner)
+        : m_db(db), m_owns(ownsHandle), m_owner(std::move(owner)) {}
+    ~SqliteConnection() override { close(); }
+
+    std::int64_t execute(const std::string& oracleSql) override {
+        const Translation t = translate(oracleSql);
+        switch (t.kind) {
+            case Translation::Kind::ExplainPlan:
+                return explain(t);
+            case Translation::Kind::Commit:
+                if (sqlite3_get_autocommit(m_db))
+                    return 0;  // Oracle ends an empty transaction silently
+                return run(t, nullptr);
+            case Translation::Kind::Sql:
+                break;
+        }
+        return run(t, nullptr);
+    }
+
+    ResultTable query(const std::string& oracleSql) override {
+        const Translation t = translate(oracleSql);
+        ResultTable table;
+        if (t.kind == Translation::Kind::ExplainPlan) {
+            explain(t);
+            return table;
+        }
+        if (t.kind == Translation::Kind::Commit && sqlite3_get_autocommit(m_db))
+            return table;
+        run(t, &table);
+        return table;
+    }
+
+    const std::string& owner() const override { return m_owner; }
+
+    void close() override {
+        if (m_owns && m_db)
+            sqlite3_close_v2(m_db);
+        m_db = nullptr;
+    }
+
+private:
+    sqlite3* handle() {
+        if (!m_db)
+            throw EngineError("not connected: the connection is closed", SQLITE_MISUSE);
+        return m_db;
+    }
+
+    Translation translate(const std::string& oracleSql) {
+        Translation t = translateStatement(oracleSql, handle());
+        if (t.usesDictionary)
+            refreshDictionary(m_db, m_owner);
+        return t;
+    }
+
+    std::int64_t explain(const Translation& t) {
+        ExplainTarget target;
+        target.statementId = t.statementId;
+        target.planTable = t.planTable;
+        target.owner = m_owner;
+        return explainPlan(m_db, t.sql, t.innerOracleSql, target);
+    }
+
+    // Runs one translated statement; fills `table` when given, else counts.
+    std::int64_t run(const Translation& t, ResultTable* table) {
+        sqlite3_stmt* st = nullptr;
+        const char* tail = nullptr;
+        if (sqlite3_prepare_v2(m_db, t.sql.c_str(), static_cast<int>(t.sql.size()), &st, &tail) !=
+            SQLITE_OK)
+            throw sqliteError(m_db);
+        if (!st)
+            throw EngineError("empty statement: nothing to run", SQLITE_ERROR);
+        for (; tail && *tail; ++tail) {
+            if (*tail != ' ' && *tail != '\t' && *tail != '\n' && *tail != '\r') {
+                sqlite3_finalize(st);
+                throw EngineError("only one statement may be run at a time; nothing was run",
+                                  SQLITE_ERROR);
+            }
+        }
+        const int columns = sqlite3_column_count(st);
+        if (table) {
+            for (int c = 0; c < columns; ++c) {
+                const std::string name = sqlite3_column_name(st, c);
+                table->columns.push_back(t.namedColumns.count(name) ? name : upperAscii(name));
+            }
+        }
+        std::int64_t rows = 0;
+        int rc;
+        while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+            ++rows;
+            if (!table)
+                continue;
+            std::vector<Cell> row(static_cast<std::size_t>(columns));
+            for (int c = 0; c < columns; ++c) {
+                Cell& cell = row[static_cast<std::size_t>(c)];
+                switch (sqlite3_column_type(st, c)) {
+                    case SQLITE_INTEGER:
+                        cell.type = Cell::Type::Integer;
+                        cell.text = std::to_string(sqlite3_column_int64(st, c));
+                        break;
+                    case SQLITE_FLOAT:
+                        cell.type = Cell::Type::Real;
+                        cell.text = displayNumberText(sqlite3_column_double(st, c));
+                        break;
+                    case SQLITE_TEXT:
+                        cell.type = Cell::Type::Text;
+                        cell.text.assign(reinterpret_cast<const char*>(sqlite3_column_text(st, c)),
+                                         static_cast<std::size_t>(sqlite3_column_bytes(st, c)));
+                        break;
+                    case SQLITE_BLOB:
+                        cell.type = Cell::Type::Blob;
+                        cell.text.assign(static_cast<const char*>(sqlite3_column_blob(st, c)),
+                                         static_cast<std::size_t>(sqlite3_column_bytes(st, c)));
+                        break;
+                    default:
+                        break;
+                }
+            }
+            table->rows.push_back(std::move(row));
+        }
+        if (rc != SQLITE_DONE) {
+            const EngineError e = sqliteError(m_db);
+            sqlite3_finalize(st);
+            throw e;
+        }
+        const bool readOnly = sqlite3_stmt_readonly(st) != 0;
+        sqlite3_finalize(st);
+        if (columns > 0)
+            return rows;
+        // DDL reports no rows; DML the rows it changed.
+        return readOnly ? 0 : (isDml(t.sql) ? sqlite3_changes64(m_db) : 0);
+    }
+
+    static bool isDml(const std::string& sql) {
+        std::size_t i = 0;
+        while (i < sql.size() && sql[i] == ' ')
+            ++i;
+        const std::string word = upperAscii(sql.substr(i, 7));
+        return word.rfind("INSERT", 0) == 0 || word.rfind("UPDATE", 0) == 0 ||
+               word.rfind("DELETE", 0) == 0 || word.rfind("REPLACE", 0) == 0 ||
+               word.rfind("WITH", 0) == 0;
+    }
+
+    sqlite3* m_db;
+    bool m_owns;
+    std::string m_owner;
+};
+
+}  // namespace
+
+bool Connection::handles(const std::string& host) {
+    if (host.empty())
+        return true;
+    bool prefixed = false;
+    const std::string path = stripPrefix(host, prefixed);
+    return prefixed || fileExists(path);
+}
+
+std::unique_ptr<Connection> Connection::open(const std::string& host, const std::string& user) {
+    const std::string owner = upperAscii(user);
+    if (host.empty())
+        return std::make_unique<SqliteConnection>(SampleHandle::get(), false, owner);
+    bool prefixed = false;
+    const std::string path = stripPrefix(host, prefixed);
+    if (!prefixed && !fileExists(path))
+        throw EngineError("host string \"" + host +
+                              "\" names no database of the local engine (neither empty nor an "
+                              "existing SQLite file)",
+                          SQLITE_CANTOPEN);
+    if (!fileExists(path))
+        throw EngineError("unable to open database file: \"" + path + "\" does not exist",
+                          SQLITE_CANTOPEN);
+    sqlite3* db = nullptr;
+    int rc =
+        sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX, nullptr);
+    if (rc != SQLITE_OK) {
+        sqlite3_close(db);
+        db = nullptr;
+        rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_FULLMUTEX,
+                             nullptr);
+    }
+    if (rc != SQLITE_OK) {
+        const EngineError e(std::string(sqlite3_errmsg(db)) + ": \"" + path + "\"", rc);
+        sqlite3_close(db);
+        throw e;
+    }
+    try {
+        sqlite3_extended_result_codes(db, 1);
+        // Reading the schema proves that the file is a database.
+        if (sqlite3_exec(db, "SELECT count(*) FROM main.sqlite_schema", nullptr, nullptr,
+                         nullptr) != SQLITE_OK)
+            throw sqliteError(db);
+        prepareHandle(db);
+    } catch (...) {
+        sqlite3_close(db);
+        throw;
+    }
+    return std::make_unique<SqliteConnection>(db, true, owner);
+}
+
+std::string translateToSqlite(const std::string& oracleSql) {
+    const Translation t = translateStatement(oracleSql);
+    if (t.kind == Translation::Kind::ExplainPlan)
+        return "EXPLAIN QUERY PLAN " + t.sql;
+    return t.sql;
+}
+
+}  // namespace localengine

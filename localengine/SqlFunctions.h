@@ -1,0 +1,21 @@
+#pragma once
+// Oracle's SQL functions that SQLite lacks, registered on a database handle.
+
+#include <string>
+
+struct sqlite3;
+
+namespace localengine {
+
+// DECODE, NVL, NVL2, LPAD, RPAD, ORA_CONCAT (|| with Oracle's null rule)
+// and the helpers of translated hierarchical queries.
+void registerOracleFunctions(sqlite3* db);
+
+// A number as Oracle converts it to text inside SQL: no trailing ".0",
+// no leading zero before the decimal point (0.5 -> ".5").
+std::string oracleNumberText(double value);
+
+// A real number as a client shows it: integral values without ".0".
+std::string displayNumberText(double value);
+
+}  // namespace localengine

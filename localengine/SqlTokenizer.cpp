@@ -1,0 +1,222 @@
+#include "SqlTokenizer.h"
+
+#include "LocalEngine.h"
+
+#include <cctype>
+
+namespace localengine {
+
+namespace {
+
+constexpr int kSqliteError = 1;
+
+bool isIdentStart(unsigned char c) {
+    return std::isalpha(c) || c == '_' || c >= 0x80;
+}
+bool isIdentPart(unsigned char c) {
+    return std::isalnum(c) || c == '_' || c == '$' || c == '#' || c >= 0x80;
+}
+
+// Reads a quoted run starting at `i` (on the opening quote); doubled quotes
+// stand for one. Returns the position after the closing quote.
+std::size_t readQuoted(const std::string& sql, std::size_t i, char quote, std::string& out,
+                       const char* what) {
+    const std::size_t start = i;
+    ++i;
+    while (true) {
+        if (i >= sql.size())
+            throw EngineError(std::string("unterminated ") + what + " starting at offset " +
+                                  std::to_string(start),
+                              kSqliteError);
+        if (sql[i] == quote) {
+            if (i + 1 < sql.size() && sql[i + 1] == quote) {
+                out += quote;
+                i += 2;
+                continue;
+            }
+            return i + 1;
+        }
+        out += sql[i++];
+    }
+}
+
+// Oracle's alternative quoting q'[...]' with the closing partner of the
+// opening delimiter.
+std::size_t readQQuote(const std::string& sql, std::size_t i, std::string& out) {
+    const std::size_t start = i;
+    char open = sql[i + 2];
+    char close = open;
+    if (open == '[')
+        close = ']';
+    else if (open == '(')
+        close = ')';
+    else if (open == '{')
+        close = '}';
+    else if (open == '<')
+        close = '>';
+    for (std::size_t j = i + 3; j + 1 < sql.size(); ++j) {
+        if (sql[j] == close && sql[j + 1] == '\'') {
+            out = sql.substr(i + 3, j - (i + 3));
+            return j + 2;
+        }
+    }
+    throw EngineError("unterminated string literal starting at offset " + std::to_string(start),
+                      kSqliteError);
+}
+
+}  // namespace
+
+bool Token::is(const char* word) const {
+    if (kind != Kind::Ident)
+        return false;
+    std::size_t n = 0;
+    for (; word[n]; ++n) {
+        if (n >= text.size() || std::toupper(static_cast<unsigned char>(text[n])) != word[n])
+            return false;
+    }
+    return n == text.size();
+}
+
+std::string Token::name() const {
+    return kind == Kind::Ident ? upperAscii(text) : text;
+}
+
+std::string upperAscii(std::string s) {
+    for (char& c : s)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+bool equalsNoCase(const std::string& a, const std::string& b) {
+    return upperAscii(a) == upperAscii(b);
+}
+
+std::string quoteString(const std::string& s) {
+    std::string out = "'";
+    for (char c : s) {
+        out += c;
+        if (c == '\'')
+            out += '\'';
+    }
+    return out + "'";
+}
+
+std::string quoteIdent(const std::string& s) {
+    std::string out = "\"";
+    for (char c : s) {
+        out += c;
+        if (c == '"')
+            out += '"';
+    }
+    return out + "\"";
+}
+
+std::vector<Token> tokenize(const std::string& sql) {
+    std::vector<Token> tokens;
+    std::size_t i = 0;
+    const std::size_t n = sql.size();
+    auto push = [&](Token::Kind kind, std::string text, std::size_t begin, std::size_t end) {
+        tokens.push_back(Token{kind, std::move(text), begin, end});
+    };
+    while (i < n) {
+        const unsigned char c = static_cast<unsigned char>(sql[i]);
+        if (std::isspace(c)) {
+            ++i;
+            continue;
+        }
+        if (c == '-' && i + 1 < n && sql[i + 1] == '-') {
+            while (i < n && sql[i] != '\n')
+                ++i;
+            continue;
+        }
+        if (c == '/' && i + 1 < n && sql[i + 1] == '*') {
+            const std::size_t close = sql.find("*/", i + 2);
+            if (close == std::string::npos)
+                throw EngineError("unterminated comment starting at offset " + std::to_string(i),
+                                  kSqliteError);
+            i = close + 2;
+            continue;
+        }
+        const std::size_t begin = i;
+        if ((c == 'q' || c == 'Q') && i + 2 < n && sql[i + 1] == '\'') {
+            std::string text;
+            i = readQQuote(sql, i, text);
+            push(Token::Kind::String, std::move(text), begin, i);
+            continue;
+        }
+        if ((c == 'n' || c == 'N') && i + 1 < n && sql[i + 1] == '\'') {
+            std::string text;
+            i = readQuoted(sql, i + 1, '\'', text, "string literal");
+            push(Token::Kind::String, std::move(text), begin, i);
+            continue;
+        }
+        if (isIdentStart(c)) {
+            while (i < n && isIdentPart(static_cast<unsigned char>(sql[i])))
+                ++i;
+            push(Token::Kind::Ident, sql.substr(begin, i - begin), begin, i);
+            continue;
+        }
+        if (c == '\'') {
+            std::string text;
+            i = readQuoted(sql, i, '\'', text, "string literal");
+            push(Token::Kind::String, std::move(text), begin, i);
+            continue;
+        }
+        if (c == '"') {
+            std::string text;
+            i = readQuoted(sql, i, '"', text, "quoted identifier");
+            push(Token::Kind::QuotedIdent, std::move(text), begin, i);
+            continue;
+        }
+        if (std::isdigit(c) ||
+            (c == '.' && i + 1 < n && std::isdigit(static_cast<unsigned char>(sql[i + 1])))) {
+            while (i < n && std::isdigit(static_cast<unsigned char>(sql[i])))
+                ++i;
+            if (i < n && sql[i] == '.') {
+                ++i;
+                while (i < n && std::isdigit(static_cast<unsigned char>(sql[i])))
+                    ++i;
+            }
+            if (i < n && (sql[i] == 'e' || sql[i] == 'E')) {
+                std::size_t j = i + 1;
+                if (j < n && (sql[j] == '+' || sql[j] == '-'))
+                    ++j;
+                if (j < n && std::isdigit(static_cast<unsigned char>(sql[j]))) {
+                    i = j;
+                    while (i < n && std::isdigit(static_cast<unsigned char>(sql[i])))
+                        ++i;
+                }
+            }
+            push(Token::Kind::Number, sql.substr(begin, i - begin), begin, i);
+            continue;
+        }
+        if (c == '?' || ((c == ':' || c == '@' || c == '$') && i + 1 < n &&
+                         (isIdentPart(static_cast<unsigned char>(sql[i + 1]))))) {
+            ++i;
+            while (i < n && isIdentPart(static_cast<unsigned char>(sql[i])))
+                ++i;
+            push(Token::Kind::Param, sql.substr(begin, i - begin), begin, i);
+            continue;
+        }
+        static const char* const twoChar[] = {
+            "||", "<>", "!=", "^=", "<=", ">=", "==", "<<", ">>", "=>"};
+        bool matched = false;
+        if (i + 1 < n) {
+            for (const char* op : twoChar) {
+                if (sql[i] == op[0] && sql[i + 1] == op[1]) {
+                    push(Token::Kind::Op, op, begin, i + 2);
+                    i += 2;
+                    matched = true;
+                    break;
+                }
+            }
+        }
+        if (matched)
+            continue;
+        push(Token::Kind::Op, std::string(1, static_cast<char>(c)), begin, i + 1);
+        ++i;
+    }
+    return tokens;
+}
+
+}  // namespace localengine
