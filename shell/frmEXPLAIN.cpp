@@ -256,6 +256,8 @@ void frmEXPLAIN::createMenus() {
 void frmEXPLAIN::createStatusBar() {
     sbStatusBar = new QStatusBar(this);
     sbStatusBar->setObjectName(QStringLiteral("sbStatusBar"));
+    // The design height; the layout reads whatever the bar really has.
+    sbStatusBar->setFixedHeight(twipsToPixels(270));
     setStatusBar(sbStatusBar);
 
     struct Panel {
@@ -329,6 +331,8 @@ void frmEXPLAIN::Form_Load() {
         Line2->setLine(0, 15, w, 15);
 
         const QPoint pointer = platform::cursorPos();
+        // The platform window first, so that the frame counts in the outer size.
+        winId();
         platform::centreOnScreen(this);
         platform::ZoomFromPointer(this, pointer);
         PlanTableState = 0;
@@ -469,6 +473,14 @@ void frmEXPLAIN::Form_Resize() {
         resize(width(),
                pixelsAtLeast(shell::kMinOuterHeight) - (frameGeometry().height() - height()));
     SizeControls(static_cast<float>(m_layout.imgSplitter.left));
+}
+
+// A restore from the minimised state is a resize for the layout, even when
+// the size did not change meanwhile.
+void frmEXPLAIN::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && !isMinimized() && isVisible())
+        runGuarded("Form_Resize", [&] { Form_Resize(); });
 }
 
 void frmEXPLAIN::resizeEvent(QResizeEvent* event) {

@@ -51,6 +51,7 @@ QPixmap frmSearch::busyPicture() {
 }
 
 void frmSearch::Form_Load() {
+    winId();
     if (m_main)
         platform::centreOver(this, m_main);
     QApplication::processEvents();

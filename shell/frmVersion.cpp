@@ -84,6 +84,8 @@ QString frmVersion::aboutText() {
 void frmVersion::Form_Load() {
     try {
         const QPoint pointer = platform::cursorPos();
+        // The platform window first, so that the frame counts in the outer size.
+        winId();
         if (m_main)
             platform::centreOver(this, m_main);
         platform::ZoomFromPointer(this, pointer);
