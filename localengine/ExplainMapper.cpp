@@ -358,7 +358,7 @@ PlanStep PlanMapper::mapIndexAccess(const Detail& d, const std::string& table, i
     }
     const SelectBlock* b = block >= 0 ? &m_shape.blocks[static_cast<std::size_t>(block)] : nullptr;
     PlanStep s = step("INDEX");
-    s.objectName = upperName(info ? info->name : d.index);
+    s.objectName = upperName(info ? info->displayName() : d.index);
     s.objectType = info && info->unique ? "INDEX (UNIQUE)" : "INDEX";
     s.owned = true;
     bool known;
@@ -953,7 +953,7 @@ PlanStep PlanMapper::mapGroup(const std::vector<const Node*>& nodes, const Scope
             auto info = m_schema.index(d.index);
             sub = step("INDEX", info && info->unique && info->columns.size() == 1 ? "UNIQUE SCAN"
                                                                                   : "RANGE SCAN");
-            sub.objectName = upperName(info ? info->name : d.index);
+            sub.objectName = upperName(info ? info->displayName() : d.index);
             sub.objectType = info && info->unique ? "INDEX (UNIQUE)" : "INDEX";
             sub.owned = true;
             sub.cost = 1;

@@ -29,6 +29,11 @@ struct IndexInfo {
     bool unique = false;
     bool primaryKey = false;           // the primary key's own index
     std::vector<std::string> columns;  // key columns in order
+    // The name the user knows it by when it differs: a constraint's index is
+    // shown under the constraint's name, as the dictionary views show it.
+    std::string shownName;
+
+    const std::string& displayName() const { return shownName.empty() ? name : shownName; }
 };
 
 struct TableInfo {

@@ -2,6 +2,10 @@
 
 #include <sqlite3.h>
 
+#include <cctype>
+
+#include "Dictionary.h"
+
 namespace localengine::explain {
 
 namespace {
@@ -37,6 +41,33 @@ bool withoutRowid(const std::string& sql) {
         return false;
     std::size_t w = upper.find("WITHOUT", close);
     return w != std::string::npos && upper.find("ROWID", w) != std::string::npos;
+}
+
+// The index SQLite makes for a PRIMARY KEY or UNIQUE constraint is called
+// sqlite_autoindex_...; the user knows it by the constraint's name (its own,
+// or the one the dictionary views generate for an unnamed constraint).
+std::string constraintIndexName(const std::string& table, const std::string& tableSql,
+                                const std::string& origin,
+                                const std::vector<std::string>& columns) {
+    char type = origin == "pk" ? 'P' : origin == "u" ? 'U' : 0;
+    if (!type)
+        return {};
+    std::vector<std::string> upperColumns;
+    for (const auto& c : columns)
+        upperColumns.push_back(upperName(c));
+    for (const DeclaredConstraint& c : declaredConstraints(tableSql)) {
+        if (c.type != type)
+            continue;
+        bool same = type == 'P' || c.columns.size() == upperColumns.size();
+        for (std::size_t k = 0; same && type == 'U' && k < c.columns.size(); ++k)
+            same = sameName(c.columns[k], upperColumns[k]);
+        if (same)
+            return c.name.empty()
+                       ? generatedConstraintName(upperName(table), type, upperColumns, c.condition)
+                       : c.name;
+    }
+    return type == 'P' ? generatedConstraintName(upperName(table), type, upperColumns, {})
+                       : std::string();
 }
 
 }  // namespace
@@ -117,6 +148,7 @@ std::optional<IndexInfo> SqliteSchema::index(const std::string& name) const {
     if (cached != m_indexes.end())
         return cached->second;
     std::optional<IndexInfo> result;
+    std::string origin;
     sqlite3_stmt* s = prepared(kIndex,
                                "SELECT il.name, m.tbl_name, il.\"unique\", il.origin, ii.name "
                                "FROM sqlite_schema m, pragma_index_list(m.tbl_name) il "
@@ -132,6 +164,7 @@ std::optional<IndexInfo> SqliteSchema::index(const std::string& name) const {
                 i.table = columnText(s, 1);
                 i.unique = sqlite3_column_int(s, 2) != 0;
                 i.primaryKey = columnText(s, 3) == "pk";
+                origin = columnText(s, 3);
                 result = i;
             }
             result->columns.push_back(sqlite3_column_type(s, 4) == SQLITE_NULL
@@ -140,6 +173,9 @@ std::optional<IndexInfo> SqliteSchema::index(const std::string& name) const {
         }
         sqlite3_reset(s);
     }
+    if (result && (origin == "pk" || origin == "u"))
+        if (auto t = table(result->table))
+            result->shownName = constraintIndexName(t->name, t->sql, origin, result->columns);
     m_indexes[key] = result;
     return result;
 }
@@ -172,6 +208,9 @@ std::optional<IndexInfo> SqliteSchema::primaryKeyIndex(const std::string& table)
         }
         sqlite3_reset(s);
     }
+    if (result)
+        if (auto t = this->table(table))
+            result->shownName = constraintIndexName(t->name, t->sql, "pk", result->columns);
     m_primaryKeys[key] = result;
     return result;
 }

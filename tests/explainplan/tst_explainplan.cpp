@@ -6,6 +6,7 @@
 
 #include <QtTest>
 
+#include "Dictionary.h"
 #include "ExplainPlan.h"
 #include "LocalEngine.h"
 
@@ -29,7 +30,8 @@ const char* const kPlainSchema =
     "CREATE INDEX emp_dept ON emp(deptno);"
     "CREATE UNIQUE INDEX emp_ename ON emp(ename);"
     "CREATE INDEX emp_job_sal ON emp(job, sal);"
-    "CREATE TABLE wr(a INT, b INT, c TEXT, PRIMARY KEY(a, b)) WITHOUT ROWID;"
+    "CREATE TABLE wr(a INT, b INT, c TEXT, CONSTRAINT wr_pk PRIMARY KEY(a, b)) WITHOUT ROWID;"
+    "CREATE TABLE grade(lo INT, hi INT, name TEXT UNIQUE);"
     "CREATE TABLE nopk(x INT, y INT);"
     "CREATE VIEW v_emp AS SELECT e.ename, d.dname FROM emp e JOIN dept d ON d.deptno = e.deptno;"
     "INSERT INTO dept VALUES (10, 'ACCOUNTING', 'NEW YORK'), (20, 'RESEARCH', 'DALLAS');"
@@ -191,8 +193,8 @@ StaticSchema handSchema() {
     StaticSchema s;
     s.addTable({"emp", TableInfo::Kind::Table, false, {}, {}, "empno"});
     s.addTable({"dept", TableInfo::Kind::Table, false, {}, {}, "deptno"});
-    s.addIndex({"emp_dept", "emp", false, false, {"deptno"}});
-    s.addIndex({"emp_ename", "emp", true, false, {"ename"}});
+    s.addIndex({"emp_dept", "emp", false, false, {"deptno"}, {}});
+    s.addIndex({"emp_ename", "emp", true, false, {"ename"}, {}});
     return s;
 }
 
@@ -228,6 +230,7 @@ private slots:
     void costFromStatistics();
     void noStatisticsNoCost();
     void aliasesResolveToTables();
+    void constraintIndexesShowDictionaryNames();
     void explainingChangesNoData_data();
     void explainingChangesNoData();
     void invalidStatementIsRefused_data();
@@ -277,18 +280,17 @@ void TestExplainPlan::mapsPlanForms_data() {
         << QStringList{root, "  SORT ORDER BY", "    TABLE ACCESS BY INDEX ROWID EMP TABLE",
                        "      INDEX FULL SCAN EMP_DEPT INDEX"};
     QTest::newRow("without rowid, full")
-        << "SELECT * FROM wr"
-        << QStringList{root, "  INDEX FULL SCAN SQLITE_AUTOINDEX_WR_1 INDEX (UNIQUE)"};
+        << "SELECT * FROM wr" << QStringList{root, "  INDEX FULL SCAN WR_PK INDEX (UNIQUE)"};
     QTest::newRow("without rowid, range")
         << "SELECT * FROM wr WHERE a = 1"
-        << QStringList{root, "  INDEX RANGE SCAN SQLITE_AUTOINDEX_WR_1 INDEX (UNIQUE)"};
+        << QStringList{root, "  INDEX RANGE SCAN WR_PK INDEX (UNIQUE)"};
     QTest::newRow("without rowid, unique")
         << "SELECT * FROM wr WHERE a = 1 AND b = 2"
-        << QStringList{root, "  INDEX UNIQUE SCAN SQLITE_AUTOINDEX_WR_1 INDEX (UNIQUE)"};
+        << QStringList{root, "  INDEX UNIQUE SCAN WR_PK INDEX (UNIQUE)"};
     QTest::newRow("without rowid, max")
         << "SELECT max(b) FROM wr"
         << QStringList{root, "  SORT AGGREGATE",
-                       "    INDEX FULL SCAN (MIN/MAX) SQLITE_AUTOINDEX_WR_1 INDEX (UNIQUE)"};
+                       "    INDEX FULL SCAN (MIN/MAX) WR_PK INDEX (UNIQUE)"};
     QTest::newRow("max by index") << "SELECT max(sal) FROM emp"
                                   << QStringList{root, "  SORT AGGREGATE",
                                                  "    INDEX FULL SCAN (MIN/MAX) EMP_JOB_SAL INDEX"};
@@ -610,6 +612,25 @@ void TestExplainPlan::aliasesResolveToTables() {
     for (const Row& r : db.rows())
         QVERIFY2(r.name != "NOPK" && r.name != "E" && r.name != "D" && r.name != "V",
                  qPrintable(r.name));
+}
+
+void TestExplainPlan::constraintIndexesShowDictionaryNames() {
+    // An unnamed UNIQUE constraint's index appears under the same generated
+    // name as in the dictionary views.
+    PlanDb db(kPlainSchema);
+    installDictionary(db.db());
+    refreshDictionary(db.db(), "SCOTT");
+    sqlite3_stmt* s = nullptr;
+    sqlite3_prepare_v2(db.db(),
+                       "SELECT index_name FROM temp.USER_INDEXES WHERE table_name = 'GRADE'", -1,
+                       &s, nullptr);
+    QCOMPARE(sqlite3_step(s), SQLITE_ROW);
+    const QString dictionaryName = reinterpret_cast<const char*>(sqlite3_column_text(s, 0));
+    sqlite3_finalize(s);
+    QVERIFY(!dictionaryName.contains("AUTOINDEX", Qt::CaseInsensitive));
+    QCOMPARE(explainAndRender(db, "SELECT * FROM grade WHERE name = 'A'"),
+             (QStringList{"SELECT STATEMENT", "  TABLE ACCESS BY INDEX ROWID GRADE TABLE",
+                          "    INDEX UNIQUE SCAN " + dictionaryName + " INDEX (UNIQUE)"}));
 }
 
 void TestExplainPlan::explainingChangesNoData_data() {
