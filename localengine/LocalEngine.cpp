@@ -10,6 +10,7 @@
 #include <sqlite3.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <mutex>
 
@@ -251,8 +252,14 @@ std::unique_ptr<Connection> Connection::open(const std::string& host, const std:
         throw EngineError("unable to open database file: \"" + path + "\" does not exist",
                           SQLITE_CANTOPEN);
     sqlite3* db = nullptr;
-    int rc =
-        sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX, nullptr);
+    // A file without any write permission is opened read-only, also for a
+    // user whom the system would let write it anyway (root).
+    struct stat st {};
+    const bool writable = ::stat(path.c_str(), &st) == 0 && (st.st_mode & 0222) != 0 &&
+                          ::access(path.c_str(), W_OK) == 0;
+    int rc = writable ? sqlite3_open_v2(path.c_str(), &db,
+                                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX, nullptr)
+                      : SQLITE_READONLY;
     if (rc != SQLITE_OK) {
         sqlite3_close(db);
         db = nullptr;

@@ -356,6 +356,8 @@ Seq Translator::atom(const Seq& s, std::size_t i) {
             return call("STRFTIME", {{str("%Y-%m-%d %H:%M:%f")}, {str("now")}, {str("localtime")}});
         if (called && n.is("CONCAT"))
             return {ident("ORA_CONCAT")};
+        if (!called && n.is("ROWNUM"))
+            return {ident("ROW_NUMBER"), group({}), ident("OVER"), group({})};
         if (!called && m_scope && n.is("LEVEL"))
             return {group(m_scope->level)};
     }
@@ -406,7 +408,14 @@ Seq Translator::expr(const Seq& s) {
             if (k == j + 1)
                 break;
             concat = concat || s[j].isOp("||");
-            parts.push_back({s[j].tok.text, operand(s, j + 1, k)});
+            Seq right = operand(s, j + 1, k);
+            if (s[j].isOp("/")) {
+                // Oracle divides exactly: 10/4 is 2.5, not 2.
+                Seq cast = right;
+                append(cast, words({"AS", "REAL"}));
+                right = Seq{ident("CAST"), group(cast)};
+            }
+            parts.push_back({s[j].tok.text, right});
             j = k;
         }
         i = j;
@@ -552,7 +561,9 @@ Seq Translator::selectList(const Seq& s) {
         if (alias) {
             name = alias->tok.name();
         } else {
-            heading(body, name);
+            const bool column =
+                body.size() == 3 && body[0].isName() && body[1].isOp(".") && body[2].isName();
+            heading(column ? slice(body, 2, 3) : body, name);
         }
         m_result.namedColumns.insert(name);
         out.push_back(ident("AS"));
@@ -593,6 +604,57 @@ Seq limitClause(Translator& t, const Seq& s, const Clauses& c,
     return out;
 }
 
+// Takes the conditions `ROWNUM <= n`, `ROWNUM < n` and `ROWNUM = 1` out of
+// a WHERE body (they only stop the query after n rows) and gives the row
+// count in `limit`. Returns the remaining conditions.
+Seq takeRownumLimit(const Seq& where, Seq& limit) {
+    std::vector<Seq> conjuncts(1);
+    bool between = false;
+    for (const Node& n : where) {
+        if (n.is("BETWEEN"))
+            between = true;
+        if (n.is("AND") && !between) {
+            conjuncts.emplace_back();
+            continue;
+        }
+        if (n.is("AND"))
+            between = false;
+        if (n.is("OR"))
+            return where;  // a disjunction keeps its ROWNUM
+        conjuncts.back().push_back(n);
+    }
+    Seq rest;
+    for (const Seq& c : conjuncts) {
+        const bool value =
+            c.size() == 3 && !c[2].group &&
+            (c[2].tok.kind == Token::Kind::Number || c[2].tok.kind == Token::Kind::Param);
+        const bool left = value && c[0].is("ROWNUM");
+        const bool reversed =
+            c.size() == 3 && c[2].is("ROWNUM") && !c[0].group &&
+            (c[0].tok.kind == Token::Kind::Number || c[0].tok.kind == Token::Kind::Param);
+        if (limit.empty() && (left || reversed)) {
+            const Node& bound = left ? c[2] : c[0];
+            const std::string o = c[1].group ? "" : c[1].tok.text;
+            if ((left && o == "<=") || (reversed && o == ">=")) {
+                limit = {bound};
+                continue;
+            }
+            if ((left && o == "<") || (reversed && o == ">")) {
+                limit = {bound, op("-"), num("1")};
+                continue;
+            }
+            if (o == "=" && bound.tok.text == "1") {
+                limit = {bound};
+                continue;
+            }
+        }
+        if (!rest.empty())
+            rest.push_back(ident("AND"));
+        append(rest, c);
+    }
+    return rest;
+}
+
 Seq Translator::selectBlock(const Seq& s, bool mustWrapHierarchy) {
     if (s.empty())
         fail("missing query");
@@ -608,16 +670,28 @@ Seq Translator::selectBlock(const Seq& s, bool mustWrapHierarchy) {
     const std::size_t listEnd = c.parts.empty() ? s.size() : c.parts[0].head;
     append(out, selectList(slice(s, c.listStart, listEnd)));
     auto rewrite = [this](const Seq& b) { return expr(b); };
+    Seq rownumLimit;
     for (const auto& p : c.parts) {
         if (p.name == "LIMIT" || p.name == "OFFSET" || p.name == "FETCH")
             continue;
+        Seq body = slice(s, p.body, p.end);
+        if (p.name == "WHERE") {
+            body = takeRownumLimit(body, rownumLimit);
+            if (body.empty())
+                continue;
+        }
         if (p.name == "SIBLINGS")
             append(out, words({"ORDER", "BY"}));
         else
             append(out, slice(s, p.head, p.body));
-        append(out, expr(slice(s, p.body, p.end)));
+        append(out, expr(body));
     }
-    append(out, limitClause(*this, s, c, rewrite));
+    Seq limit = limitClause(*this, s, c, rewrite);
+    if (!rownumLimit.empty() && limit.empty()) {
+        limit.push_back(ident("LIMIT"));
+        append(limit, rownumLimit);
+    }
+    append(out, limit);
     return out;
 }
 
@@ -934,7 +1008,26 @@ Seq Translator::statement(const Seq& s) {
         Seq out{first};
         std::size_t i = 1;
         append(out, dmlTarget(s, i));
-        append(out, expr(slice(s, i, s.size())));
+        // SQLite takes no qualifier on an assigned column: `SET t.c = 1`.
+        Seq rest;
+        bool inSet = false;
+        bool atTarget = false;
+        for (std::size_t k = i; k < s.size(); ++k) {
+            if (s[k].is("SET") || (inSet && s[k].isOp(",")))
+                atTarget = true;
+            else if (s[k].is("WHERE"))
+                inSet = atTarget = false;
+            else if (atTarget && s[k].isName() && k + 2 < s.size() && s[k + 1].isOp(".") &&
+                     s[k + 2].isName()) {
+                k += 1;
+                continue;
+            } else
+                atTarget = false;
+            if (s[k].is("SET"))
+                inSet = true;
+            rest.push_back(s[k]);
+        }
+        append(out, expr(rest));
         return out;
     }
     if (first.is("INSERT")) {
