@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "FieldValues.h"
 #include "LocalEngine.h"
 
 namespace oraobj {
@@ -31,9 +32,8 @@ qint32 toRowCount(std::int64_t rows) {
     return qint32(rows);
 }
 
-// A value of the engine as the component hands it out: numbers as numbers
-// (so that a whole REAL reads as "2", as Oracle prints it), text as text,
-// null as a null QVariant.
+// A value of the engine as the component hands it out: numbers as numbers,
+// text as text, null as a null QVariant.
 QVariant toVariant(const localengine::Cell& cell) {
     using Type = localengine::Cell::Type;
     switch (cell.type) {
@@ -47,7 +47,7 @@ QVariant toVariant(const localengine::Cell& cell) {
         case Type::Real: {
             bool ok = false;
             const double value = QByteArray::fromStdString(cell.text).toDouble(&ok);
-            return ok ? QVariant(value) : QVariant(QString::fromStdString(cell.text));
+            return ok ? fieldValue(value) : QVariant(QString::fromStdString(cell.text));
         }
         case Type::Text:
             return QString::fromUtf8(cell.text.data(), qsizetype(cell.text.size()));

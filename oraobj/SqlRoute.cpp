@@ -10,6 +10,7 @@
 #include <limits>
 #include <vector>
 
+#include "FieldValues.h"
 #include "OdbcCatalog.h"
 
 namespace oraobj {
@@ -129,12 +130,7 @@ private:
         const int columns = query->record().count();
         row.assign(std::size_t(columns), QVariant());
         for (int i = 0; i < columns; ++i) {
-            const QVariant value = query->value(i);
-            // A driver's null carries its column type; the component's null
-            // is the plain null QVariant.
-            if (!value.isNull()) {
-                row[std::size_t(i)] = value;
-            }
+            row[std::size_t(i)] = fieldValue(query->value(i));
         }
         return true;
     }

@@ -141,6 +141,10 @@ void ComponentContract::numbersReadAsTextAndAsIntegers() {
     QCOMPARE(rows->Fields(0).Value().toInt(), 3);
     QCOMPARE(rows->Fields(1).Value().toInt(), 6);
     QCOMPARE(rows->Fields(2).Value().toString(), QStringLiteral("4.5"));
+    auto whole = m_db->DbCreateDynaset(
+        "SELECT MAX(ID) * 2.0, 1000000.0 * 1000000000.0 FROM CONTRACT_ITEMS", 12);
+    QCOMPARE(whole->Fields(0).Value().toString(), QStringLiteral("6"));
+    QCOMPARE(whole->Fields(1).Value().toString(), QStringLiteral("1000000000000000"));
 }
 
 void ComponentContract::emptyResultIsAtEofAtOnce() {
