@@ -227,10 +227,12 @@ void fdlgOraLogon::cmdOk_Click() {
     // back to the user ID for another try.
     lblMessage->clear();
     unsetCursor();
-    if (LogonOK == True)
+    if (LogonOK == True) {
         accept();
-    else
+    } else {
         txtUsrID->setFocus(Qt::OtherFocusReason);
+        GotFocus(txtUsrID);  // also when the focus never left it
+    }
 }
 
 void fdlgOraLogon::cmdCancel_Click() {
