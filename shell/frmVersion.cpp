@@ -2,6 +2,7 @@
 
 #include "AppIcon.h"
 #include "ColorRef.h"
+#include "Fonts.h"
 #include "Twips.h"
 #include "WindowAnim.h"
 
@@ -49,6 +50,9 @@ frmVersion::frmVersion(QWidget* main)
     Text1->setFocusPolicy(Qt::NoFocus);
     Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Three lines must fit into the design height of 680 twips.
+    Text1->setFont(platform::gothicFont(platform::proportionalGothic(), 9));
+    Text1->document()->setDocumentMargin(1);
     QPalette textPal = Text1->palette();
     textPal.setColor(QPalette::Base, platform::systemColor(0x80000004u));
     Text1->setPalette(textPal);

@@ -4,8 +4,12 @@
 #include "Fonts.h"
 #include "LineControl.h"
 #include "MsgBoxRecorder.h"
+#include "OraObjects.h"
+#include "PlanTable.h"
 #include "RichTextBox.h"
 #include "Twips.h"
+#include "basEXPLAIN.h"
+#include "fdlgOraLogon.h"
 #include "frmEXPLAIN.h"
 #include "frmSearch.h"
 #include "frmVersion.h"
@@ -13,7 +17,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QHostAddress>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
@@ -40,16 +46,44 @@ QPoint centredOver(const QRect& main, const QSize& own) {
     return QPoint(twipsToPixels(left), twipsToPixels(top));
 }
 
-// Runs `act` on the modal dialog as soon as it is up.
-void onModal(std::function<void(QWidget*)> act) {
-    QTimer::singleShot(0, [act] {
+// Runs `act` on the modal dialog as soon as it is up (gives up after
+// about five seconds, so a dialog that never comes fails the test instead
+// of leaving a poller behind).
+void onModal(std::function<void(QWidget*)> act, int triesLeft = 500) {
+    QTimer::singleShot(triesLeft == 500 ? 0 : 10, [act, triesLeft] {
         QWidget* modal = QApplication::activeModalWidget();
         if (!modal) {
-            onModal(act);
+            if (triesLeft > 0)
+                onModal(act, triesLeft - 1);
             return;
         }
         act(modal);
     });
+}
+
+// Logs on to the sample database of the local engine in the logon dialog
+// that comes up, or cancels it.
+void onLogon(bool logOn) {
+    onModal([logOn](QWidget* modal) {
+        auto* d = qobject_cast<fdlgOraLogon*>(modal);
+        if (!d)
+            return;
+        if (logOn) {
+            d->txtUsrID->setText(QStringLiteral("scott"));
+            d->txtPasswd->setText(QStringLiteral("tiger"));
+            d->txtHost->setText(QString());
+            QTest::mouseClick(d->cmdOK, Qt::LeftButton);
+        } else {
+            d->cmdCancel->click();
+        }
+    });
+}
+
+int countEndingWith(const MsgBoxRecorder& boxes, const QString& tail) {
+    int n = 0;
+    for (const AskedBox& b : boxes.asked())
+        n += b.prompt.endsWith(tail);
+    return n;
 }
 
 // "name|caption|enabled" for entries, "name|-" for separators, submenus
@@ -326,6 +360,7 @@ private slots:
         QTest::newRow("menu 終了(&X)") << "menu";
         QTest::newRow("close box") << "closebox";
         QTest::newRow("two requests at once") << "twice";
+        QTest::newRow("a late request from the window system") << "late";
     }
     void closePaths() {
         QFETCH(QString, path);
@@ -336,10 +371,15 @@ private slots:
             w->mnuEn->trigger();
         } else if (path == QLatin1String("closebox")) {
             QVERIFY(w->close());
-        } else {
+        } else if (path == QLatin1String("twice")) {
             w->Command1_Click();
             w->mnuEn_Click();
             w->close();
+        } else {
+            w->close();
+            QCloseEvent late;
+            QApplication::sendEvent(w.get(), &late);
+            QVERIFY(late.isAccepted());
         }
         QVERIFY(!w->isVisible());
         QCOMPARE(unloads.count(), 1);
@@ -594,6 +634,85 @@ private slots:
         QCOMPARE(w->layoutTwips().imgSplitter.left, split);
         QCOMPARE(w->layoutTwips().txtResults.width,
                  w->frameGeometry().width() * 15.0 - (split + 170));
+    }
+
+    // Start-up with the logon cancelled: shown, centred on the screen,
+    // disconnected, and the statement identifier set all the same.
+    void startUpWithCancelledLogon() {
+        w.reset();
+        MsgBoxRecorder boxes;
+        w = std::make_unique<frmEXPLAIN>();
+        w->PlanTableState = 4;
+        onLogon(false);
+        w->Form_Load();
+
+        QVERIFY(w->isVisible());
+        QCOMPARE(w->PlanTableState, qint16(0));
+        QCOMPARE(w->Connected, qint16(0));
+        QVERIFY(!basEXPLAIN::OraDB);
+        QVERIFY(!w->StatementId.isEmpty());
+        QVERIFY(w->StatementId == QStringLiteral("999.999.999.999") ||
+                QHostAddress(w->StatementId).protocol() == QAbstractSocket::IPv4Protocol);
+        QCOMPARE(w->panelText(1), QStringLiteral("- DB未接続 -"));
+        QVERIFY(w->mnuDBLogIn->isEnabled());
+        QVERIFY(!w->mnuCut->isEnabled());
+        QVERIFY(!w->mnuPCreate->isEnabled());
+        QVERIFY(!w->mnuPDrop->isEnabled());
+        QVERIFY(!w->mnuHelp->isEnabled());
+
+        const QRect screen = w->screen()->geometry();
+        const QRect outer = w->frameGeometry();
+        QVERIFY(std::abs(outer.left() - (screen.width() - outer.width()) / 2) <= 1);
+        QVERIFY(std::abs(outer.top() - (screen.height() - outer.height()) / 2) <= 1);
+        // The etched rule spans the window, shadow above highlight.
+        QCOMPARE(w->Line1->Y1(), 0.0);
+        QCOMPARE(w->Line2->Y1(), 15.0);
+        QCOMPARE(w->Line1->BorderWidth(), 1);
+        QVERIFY(w->Line1->X2() >= w->width() * 15.0);
+    }
+
+    // Connected, the close runs the plan table clean-up once, with the
+    // exit wording, whichever way the window is closed.
+    void closeWhileConnectedCleansUpOnce_data() {
+        QTest::addColumn<QString>("path");
+        QTest::newRow("button 終 了") << "button";
+        QTest::newRow("menu 終了(&X)") << "menu";
+        QTest::newRow("close box, twice") << "closebox";
+    }
+    void closeWhileConnectedCleansUpOnce() {
+        QFETCH(QString, path);
+        w.reset();
+        basEXPLAIN::reset();
+        {
+            // Start without PLAN_TABLE, so that the connect offers to create it.
+            auto db = oraobj::CreateObject(QStringLiteral("OracleInProcServer.XOraSession"))
+                          ->DbOpenDatabase(QString(), QStringLiteral("scott/tiger"), 3);
+            if (PlanTable::check(*db) != 0)
+                db->ExecuteSQL(PlanTable::dropStatement());
+        }
+        MsgBoxRecorder boxes;
+        boxes.answerNext(platform::vbYes);  // create PLAN_TABLE
+        w = std::make_unique<frmEXPLAIN>();
+        onLogon(true);
+        w->Form_Load();
+        QCOMPARE(w->Connected, qint16(-1));
+        QCOMPARE(w->PlanTableState, qint16(1));
+        boxes.clear();
+
+        QSignalSpy unloads(w.get(), &frmEXPLAIN::queryUnload);
+        if (path == QLatin1String("button")) {
+            QTest::mouseClick(w->Command1, Qt::LeftButton);
+        } else if (path == QLatin1String("menu")) {
+            w->mnuEn->trigger();
+        } else {
+            w->close();
+            w->close();
+        }
+        QVERIFY(!w->isVisible());
+        QCOMPARE(unloads.count(), 1);
+        QCOMPARE(countEndingWith(boxes, QStringLiteral("\r　　　　　　　削除して終了ますか？")), 1);
+        w.reset();
+        basEXPLAIN::reset();
     }
 };
 
