@@ -24,6 +24,18 @@ Logon parseLogon(const QString& argument) {
     return logon;
 }
 
+namespace {
+
+bool startsBlock(const QString& firstLine) {
+    static const QRegularExpression block(
+        QStringLiteral("^\\s*(BEGIN|DECLARE|CREATE\\s+(OR\\s+REPLACE\\s+)?"
+                       "(PROCEDURE|FUNCTION|PACKAGE|TRIGGER|TYPE))\\b"),
+        QRegularExpression::CaseInsensitiveOption);
+    return block.match(firstLine).hasMatch();
+}
+
+}  // namespace
+
 std::optional<QString> StatementSplitter::addLine(const QString& line) {
     ++m_lineNumber;
     const QString trimmed = line.trimmed();
@@ -32,11 +44,12 @@ std::optional<QString> StatementSplitter::addLine(const QString& line) {
             return std::nullopt;
         }
         m_startLine = m_lineNumber;
+        m_block = startsBlock(line);
     }
     if (trimmed == QLatin1String("/")) {
         return take();
     }
-    if (trimmed.endsWith(QLatin1Char(';'))) {
+    if (!m_block && trimmed.endsWith(QLatin1Char(';'))) {
         QString body = line;
         body.truncate(body.lastIndexOf(QLatin1Char(';')));
         m_lines.append(body);

@@ -21,8 +21,10 @@ Logon parseLogon(const QString& argument);
 
 // Collects input lines into statements. A statement ends with a line whose
 // last non-blank character is ";" (that ";" is dropped) or with a line holding
-// "/" alone. A ";" inside a line stays in the statement. Blank lines and
-// "--" comment lines between statements are skipped.
+// "/" alone. A ";" inside a line stays in the statement. A PL/SQL block
+// (BEGIN, DECLARE, CREATE [OR REPLACE] PROCEDURE/FUNCTION/PACKAGE/TRIGGER/TYPE)
+// holds ";" of its own and ends only with the "/" line. Blank lines and "--"
+// comment lines between statements are skipped.
 class StatementSplitter {
 public:
     // Adds one line; returns the statement it completes, if any.
@@ -36,6 +38,7 @@ private:
     std::optional<QString> take();
 
     QStringList m_lines;
+    bool m_block = false;
     int m_lineNumber = 0;
     int m_startLine = 0;
 };
