@@ -5,14 +5,9 @@
 
 #include <QApplication>
 
-#ifndef QUORVEL_VERSION
-#define QUORVEL_VERSION "0.9"
-#endif
-
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Quorvel"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(QUORVEL_VERSION));
     platform::installFontSubstitutions();
 
     auto* splash = new FrmStart;

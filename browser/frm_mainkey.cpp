@@ -143,6 +143,8 @@ frm_mainkey::~frm_mainkey() = default;
 
 void frm_mainkey::Form_Load() {
     const QPoint pointer = platform::cursorPos();
+    // The platform window first, so that the frame counts in the outer size.
+    winId();
     platform::centreOver(this, m_main);
     platform::ZoomFromPointer(this, pointer);
     platform::DrawEtchedTopLine(client);

@@ -6,7 +6,6 @@
 #include "WindowAnim.h"
 #include "frmEXPLAIN.h"
 
-#include <QCoreApplication>
 #include <QFont>
 #include <QLabel>
 #include <QLinearGradient>
@@ -23,10 +22,10 @@ void startMainWindow() {
     main->Form_Load();
 }
 
-QString versionText() {
-    const QString v = QCoreApplication::applicationVersion();
-    return v.isEmpty() ? QString() : QStringLiteral("Version %1").arg(v);
-}
+// The product's name and version as the about box shows them.
+const char16_t kMaker[] = u"Ostrel";
+const char16_t kProduct[] = u"Quorvel";
+const char16_t kVersion[] = u"Version 0.09J R3";
 
 }  // namespace
 
@@ -117,6 +116,14 @@ QPixmap FrmStart::splashArtwork() {
     }
 
     // Product name and a line saying what it is.
+    QFont maker(QStringLiteral("Sans Serif"));
+    maker.setPixelSize(13);
+    maker.setLetterSpacing(QFont::AbsoluteSpacing, 3);
+    p.setFont(maker);
+    p.setPen(QColor(0xE0, 0xC8, 0xA8));
+    p.drawText(QRect(142, 28, 240, 20), Qt::AlignLeft | Qt::AlignVCenter,
+               QString::fromUtf16(kMaker));
+
     QFont name(QStringLiteral("Serif"));
     name.setPixelSize(46);
     name.setBold(true);
@@ -139,7 +146,8 @@ QPixmap FrmStart::splashArtwork() {
     ver.setPixelSize(14);
     p.setFont(ver);
     p.setPen(QColor(0xF6, 0xEA, 0xD6));
-    p.drawText(QRect(36, 160, kWidth - 72, 24), Qt::AlignRight | Qt::AlignVCenter, versionText());
+    p.drawText(QRect(36, 160, kWidth - 72, 24), Qt::AlignRight | Qt::AlignVCenter,
+               QString::fromUtf16(kVersion));
 
     QFont note(QStringLiteral("Sans Serif"));
     note.setPixelSize(11);

@@ -63,6 +63,8 @@ frmSeach::~frmSeach() = default;
 
 void frmSeach::Form_Load() {
     const QPoint pointer = platform::cursorPos();
+    // The platform window first, so that the frame counts in the outer size.
+    winId();
     platform::centreOver(this, m_main);
     platform::ZoomFromPointer(this, pointer);
 }
