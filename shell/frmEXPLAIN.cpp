@@ -134,7 +134,8 @@ void frmEXPLAIN::createControls() {
         auto* b = new QPushButton(caption, m_client);
         b->setObjectName(QString::fromLatin1(name));
         b->setToolTip(tip);
-        b->setAutoDefault(false);
+        // Enter presses the button that has the focus.
+        b->setAutoDefault(true);
         return b;
     };
     cmdEXPAIN = makeButton(QStringLiteral("実　行"), QStringLiteral("解析を実行"), "cmdEXPAIN");
@@ -446,6 +447,7 @@ void frmEXPLAIN::applyLayout() {
 }
 
 void frmEXPLAIN::SizeControls(float x) {
+    m_laidOutFrame = frameGeometry().size();
     shell::SizeControls(m_layout, x, windowSizes());
     applyLayout();
 }
@@ -480,6 +482,15 @@ void frmEXPLAIN::Form_Resize() {
 void frmEXPLAIN::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange && !isMinimized() && isVisible())
+        runGuarded("Form_Resize", [&] { Form_Resize(); });
+}
+
+// The window manager may report the frame only after the window is shown:
+// the outer size changes without a resize, and the layout, which works on
+// the outer size, runs again.
+void frmEXPLAIN::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    if (isVisible() && !isMinimized() && frameGeometry().size() != m_laidOutFrame)
         runGuarded("Form_Resize", [&] { Form_Resize(); });
 }
 

@@ -12,6 +12,7 @@
 #include "Layout.h"
 
 #include <QMainWindow>
+#include <QSize>
 #include <QString>
 #include <memory>
 
@@ -130,6 +131,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -153,6 +155,7 @@ private:
     QAction* m_separators[6] = {};  // a, f, e, c, b, g
     shell::MainLayout m_layout;
     shell::TwipsRect m_dragBar;
+    QSize m_laidOutFrame;         // the outer size the last layout worked with
     bool m_closeRunning = false;  // the closing sequence is under way
     bool m_closeDone = false;     // it has run for the current close
 

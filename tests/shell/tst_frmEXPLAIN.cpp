@@ -510,8 +510,10 @@ private slots:
         const shell::WindowSizes s = w->windowSizes();
         QCOMPARE(s.outerWidth, 9000.0);
         QCOMPARE(s.clientHeight, 6330.0);
-        const double expectHeight =
-            6330 - (s.titlesHeight + s.statusHeight) - 600;  // 5040 with a 270 status bar
+        QCOMPARE(s.titlesTop, 0.0);
+        QCOMPARE(s.titlesHeight, 420.0);
+        QCOMPARE(s.statusHeight, 270.0);
+        const double expectHeight = 5040;
         const shell::MainLayout& l = w->layoutTwips();
         QCOMPARE(l.txtSQL.width, 4080.0);
         QCOMPARE(l.txtResults.left, 4140.0);
