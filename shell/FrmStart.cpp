@@ -40,6 +40,12 @@ FrmStart::FrmStart(QWidget* parent)
     Picture1->setGeometry(platform::twipsRect(0, 0, 6030, 3750));
     Picture1->setPixmap(splashArtwork());
     Picture1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // The picture box is a little wider than the picture; its own ground
+    // continues the picture's dark edge.
+    Picture1->setAutoFillBackground(true);
+    QPalette pal = Picture1->palette();
+    pal.setColor(QPalette::Window, QColor(0x38, 0x0E, 0x08));
+    Picture1->setPalette(pal);
 
     Timer1 = new QTimer(this);
     Timer1->setInterval(1500);
