@@ -579,7 +579,9 @@ void refreshDictionary(sqlite3* db, const std::string& owner) {
                     .bind(2, c.name)
                     .bind(3, t.name)
                     .bind(4, c.columns[k])
-                    .bind(5, static_cast<std::int64_t>(k + 1))
+                    .bind(5, c.type == 'C'
+                                 ? std::optional<std::int64_t>()
+                                 : std::optional<std::int64_t>(static_cast<std::int64_t>(k + 1)))
                     .run();
         }
     }

@@ -128,7 +128,7 @@ private:
     }
 
     Translation translate(const std::string& oracleSql) {
-        Translation t = translateStatement(oracleSql, handle());
+        Translation t = translateStatement(oracleSql, handle(), m_owner);
         if (t.usesDictionary)
             refreshDictionary(m_db, m_owner);
         return t;

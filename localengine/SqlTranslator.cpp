@@ -25,6 +25,7 @@ struct Node {
     Token tok;
     bool group = false;
     std::vector<Node> kids;
+    std::string display;  // heading text of a node that stands for other text
 
     bool is(const char* word) const { return !group && tok.is(word); }
     bool isOp(const char* op) const { return !group && tok.isOp(op); }
@@ -159,7 +160,9 @@ std::string emitted(const Seq& seq) {
 // blanks, unquoted names upper case.
 void heading(const Seq& seq, std::string& out) {
     for (const Node& n : seq) {
-        if (n.group) {
+        if (!n.display.empty()) {
+            out += n.display;
+        } else if (n.group) {
             out += '(';
             heading(n.kids, out);
             out += ')';
@@ -822,12 +825,113 @@ Seq Translator::hierarchical(const Seq& s, const Clauses& c, bool wrap) {
     const bool detectLoops = !keyArgs.empty();
     const Seq key = detectLoops ? call("ORA_ROWKEY", keyArgs) : Seq{};
 
+    // CONNECT_BY_ROOT, SYS_CONNECT_BY_PATH and CONNECT_BY_ISLEAF outside the
+    // hierarchy clauses: the first two are carried along the recursion as
+    // extra columns, the last asks whether the row has a child.
+    std::vector<Seq> roots;
+    std::vector<std::pair<Seq, Seq>> paths;
+    const Seq connectRaw = slice(s, connectBody, connect->end);
+    std::function<Seq(const Seq&)> extras = [&](const Seq& in) {
+        Seq out;
+        for (std::size_t i = 0; i < in.size(); ++i) {
+            const Node& n = in[i];
+            if (n.group) {
+                Node g = n;
+                if (!startsQuery(n.kids))
+                    g.kids = extras(n.kids);
+                out.push_back(g);
+                continue;
+            }
+            const bool called = i + 1 < in.size() && in[i + 1].group;
+            if (n.is("CONNECT_BY_ROOT")) {
+                const std::size_t e = operandEnd(in, i + 1);
+                if (e == i + 1)
+                    fail("CONNECT_BY_ROOT needs an operand");
+                Node r = ident("__R" + std::to_string(roots.size()));
+                roots.push_back(slice(in, i + 1, e));
+                r.display = "CONNECT_BY_ROOT";
+                heading(roots.back(), r.display);
+                out.push_back(r);
+                i = e - 1;
+                continue;
+            }
+            if (n.is("SYS_CONNECT_BY_PATH") && called) {
+                const Seq& kids = in[i + 1].kids;
+                std::size_t comma = 0;
+                while (comma < kids.size() && !kids[comma].isOp(","))
+                    ++comma;
+                if (comma == 0 || comma + 1 >= kids.size())
+                    fail("SYS_CONNECT_BY_PATH needs two arguments");
+                Node r = ident("__B" + std::to_string(paths.size()));
+                paths.emplace_back(slice(kids, 0, comma), slice(kids, comma + 1, kids.size()));
+                heading(slice(in, i, i + 2), r.display);
+                out.push_back(r);
+                ++i;
+                continue;
+            }
+            if (n.is("CONNECT_BY_ISLEAF") && !called) {
+                const Node L = ident("__L");
+                Seq test = words({"CASE", "WHEN", "EXISTS"});
+                Seq sub = words({"SELECT"});
+                append(sub, {num("1"), ident("FROM")});
+                append(sub, source);
+                append(sub, {ident("AS"), L, ident("WHERE")});
+                sub.push_back(group(qualify(connectRaw, L, aliasNode,
+                                            Seq{ident("__LVL"), op("+"), num("1")}, false)));
+                test.push_back(group(sub));
+                append(test, {ident("THEN"), num("0"), ident("ELSE"), num("1"), ident("END")});
+                Node g = group(test);
+                g.display = "CONNECT_BY_ISLEAF";
+                out.push_back(g);
+                continue;
+            }
+            out.push_back(n);
+        }
+        return out;
+    };
+    Seq s2;
+    {
+        const std::size_t listEnd0 = c.parts.empty() ? s.size() : c.parts[0].head;
+        s2 = slice(s, 0, c.listStart);
+        append(s2, extras(slice(s, c.listStart, listEnd0)));
+        for (const auto& p : c.parts) {
+            append(s2, slice(s, p.head, p.body));
+            const Seq body = slice(s, p.body, p.end);
+            append(s2, (p.name == "START" || p.name == "CONNECT" || p.name == "FROM")
+                           ? body
+                           : extras(body));
+        }
+    }
+    const Clauses c2 = splitClauses(s2);
+    Seq anchorExtras, recursiveExtras;
+    for (std::size_t n = 0; n < roots.size(); ++n) {
+        const std::string name = "__R" + std::to_string(n);
+        anchorExtras.push_back(op(","));
+        append(anchorExtras, expr(qualify(roots[n], C, C, Seq{num("1")}, false)));
+        append(anchorExtras, {ident("AS"), ident(name)});
+        append(recursiveExtras, {op(","), P, op("."), ident(name)});
+    }
+    for (std::size_t n = 0; n < paths.size(); ++n) {
+        const std::string name = "__B" + std::to_string(n);
+        const Seq sep = expr(paths[n].second);
+        anchorExtras.push_back(op(","));
+        append(
+            anchorExtras,
+            call("ORA_CONCAT", {sep, expr(qualify(paths[n].first, C, C, Seq{num("1")}, false))}));
+        append(anchorExtras, {ident("AS"), ident(name)});
+        recursiveExtras.push_back(op(","));
+        append(recursiveExtras,
+               call("ORA_CONCAT", {Seq{P, op("."), ident(name)}, sep,
+                                   expr(qualify(paths[n].first, C, C, childLevel, false))}));
+    }
+
     Seq cte = words({"WITH", "RECURSIVE", "__H", "AS"});
     Seq body = words({"SELECT"});
     append(body, {num("1"), ident("AS"), ident("__LVL"), op(",")});
     append(body, detectLoops ? key : Seq{ident("NULL")});
-    append(body, {ident("AS"), ident("__PATH"), op(","), num("0"), ident("AS"), ident("__CYC"),
-                  op(","), C, op("."), op("*"), ident("FROM")});
+    append(body, {ident("AS"), ident("__PATH"), op(","), num("0"), ident("AS"), ident("__CYC")});
+    append(body, anchorExtras);
+    append(body, {op(","), C, op("."), op("*"), ident("FROM")});
     append(body, source);
     append(body, {ident("AS"), C});
     if (const auto* start = c.find("START")) {
@@ -851,6 +955,7 @@ Seq Translator::hierarchical(const Seq& s, const Clauses& c, bool wrap) {
         append(body, {op(">"), num("100000"), ident("THEN"), num("2"), ident("ELSE"), num("0"),
                       ident("END")});
     }
+    append(body, recursiveExtras);
     append(body, {op(","), C, op("."), op("*"), ident("FROM"), ident("__H"), ident("AS"), P,
                   ident("JOIN")});
     append(body, source);
@@ -887,9 +992,9 @@ Seq Translator::hierarchical(const Seq& s, const Clauses& c, bool wrap) {
     const HierarchyScope* saved = m_scope;
     m_scope = &scope;
     Seq outer{ident("SELECT")};
-    append(outer, c.distinct);
-    const std::size_t listEnd = c.parts.empty() ? s.size() : c.parts[0].head;
-    const Seq list = slice(s, c.listStart, listEnd);
+    append(outer, c2.distinct);
+    const std::size_t listEnd = c2.parts.empty() ? s2.size() : c2.parts[0].head;
+    const Seq list = slice(s2, c2.listStart, listEnd);
     const bool bareStar = list.size() == 1 && list[0].isOp("*");
     const bool aliasStar = list.size() == 3 && list[2].isOp("*") && list[1].isOp(".");
     std::vector<std::string> columns;
@@ -916,17 +1021,17 @@ Seq Translator::hierarchical(const Seq& s, const Clauses& c, bool wrap) {
     append(outer, {ident("FROM"), ident("__H"), ident("AS"), aliasNode, ident("WHERE")});
     append(outer,
            call("ORA_HIERARCHY_CHECK", {Seq{ident("__CYC")}, Seq{num(nocycle ? "1" : "0")}}));
-    if (const auto* where = c.find("WHERE")) {
+    if (const auto* where = c2.find("WHERE")) {
         outer.push_back(ident("AND"));
-        outer.push_back(group(expr(slice(s, where->body, where->end))));
+        outer.push_back(group(expr(slice(s2, where->body, where->end))));
     }
-    for (const auto& p : c.parts) {
+    for (const auto& p : c2.parts) {
         if (p.name == "GROUP" || p.name == "HAVING" || p.name == "ORDER" || p.name == "WINDOW") {
-            append(outer, slice(s, p.head, p.body));
-            append(outer, expr(slice(s, p.body, p.end)));
+            append(outer, slice(s2, p.head, p.body));
+            append(outer, expr(slice(s2, p.body, p.end)));
         }
     }
-    append(outer, limitClause(*this, s, c, [this](const Seq& b) { return expr(b); }));
+    append(outer, limitClause(*this, s2, c2, [this](const Seq& b) { return expr(b); }));
     m_scope = saved;
 
     Seq out;
@@ -1099,8 +1204,21 @@ bool isDictionaryView(const std::string& upperName) {
     return false;
 }
 
-Translation translateStatement(const std::string& oracleSql, sqlite3* schema) {
+Translation translateStatement(const std::string& oracleSql, sqlite3* schema,
+                               const std::string& owner) {
     std::vector<Token> toks = tokenize(oracleSql);
+    // The user's own schema is SQLite's main database: OWNER.TABLE is TABLE.
+    if (!owner.empty()) {
+        for (std::size_t i = 0; i + 2 < toks.size(); ++i) {
+            if (toks[i].kind == Token::Kind::Ident && upperAscii(toks[i].text) == owner &&
+                toks[i + 1].isOp(".") &&
+                (toks[i + 2].kind == Token::Kind::Ident ||
+                 toks[i + 2].kind == Token::Kind::QuotedIdent) &&
+                (i == 0 || !toks[i - 1].isOp(".")))
+                toks.erase(toks.begin() + static_cast<std::ptrdiff_t>(i),
+                           toks.begin() + static_cast<std::ptrdiff_t>(i + 2));
+        }
+    }
     // One statement: a ";" may only end the text. (A trigger body holds
     // its own statements between BEGIN and END.)
     const bool trigger = toks.size() > 2 && toks[0].is("CREATE") &&
@@ -1155,7 +1273,7 @@ Translation translateStatement(const std::string& oracleSql, sqlite3* schema) {
         if (i >= toks.size())
             fail("EXPLAIN PLAN: no statement to explain after FOR");
         result.innerOracleSql = oracleSql.substr(toks[i].begin, toks.back().end - toks[i].begin);
-        const Translation inner = translateStatement(result.innerOracleSql, schema);
+        const Translation inner = translateStatement(result.innerOracleSql, schema, owner);
         if (inner.kind != Translation::Kind::Sql)
             fail("EXPLAIN PLAN cannot explain this statement");
         result.kind = Translation::Kind::ExplainPlan;

@@ -31,11 +31,13 @@ struct Translation {
     bool usesDictionary = false;
 };
 
-// Translates one statement. `schema`, when given, is the database whose
+// Translates one statement. `owner` (upper case) is the user's schema:
+// names qualified with it are the main database's. `schema`, when given, is the database whose
 // schema resolves `*` in hierarchical queries; without it, such a `*` also
 // lists the engine's own working columns. Throws EngineError for a second
 // statement, an unterminated literal or a construct it cannot translate.
-Translation translateStatement(const std::string& oracleSql, sqlite3* schema = nullptr);
+Translation translateStatement(const std::string& oracleSql, sqlite3* schema = nullptr,
+                               const std::string& owner = {});
 
 // The names of the data dictionary views the engine provides.
 bool isDictionaryView(const std::string& upperName);

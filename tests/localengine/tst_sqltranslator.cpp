@@ -227,6 +227,20 @@ private slots:
             << "select 'x' from dual union all select name from TREE start with id = 3 "
                "connect by prior id = parent"
             << QStringList{"x", "b", "b1"};
+        QTest::newRow("path, root and leaf")
+            << "select sys_connect_by_path(name, '/')||' '||connect_by_root name||' "
+               "'||connect_by_isleaf "
+               "from TREE start with id = 1 connect by prior id = parent"
+            << QStringList{"/root root 0",      "/root/a root 0", "/root/a/a1 root 1",
+                           "/root/a/a2 root 1", "/root/b root 0", "/root/b/b1 root 1"};
+        QTest::newRow("leaves only")
+            << "select name from TREE where connect_by_isleaf = 1 start with id = 2 "
+               "connect by prior id = parent"
+            << QStringList{"a1", "a2"};
+        QTest::newRow("owner-qualified table")
+            << "select scott.TREE.name from SCOTT.TREE start with id = 3 "
+               "connect by prior id = parent"
+            << QStringList{"b", "b1"};
         QTest::newRow("nocycle stops at the loop")
             << "select id||'/'||level from LOOPED start with id = 1 connect by nocycle prior id = "
                "parent"
