@@ -22,7 +22,6 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QStatusBar>
-#include <QTextCharFormat>
 #include <cmath>
 #include <exception>
 
@@ -382,11 +381,10 @@ void frmEXPLAIN::Form_QueryUnload() {
 // --------------------------------------------------------- own commands
 
 void frmEXPLAIN::cmdCr_Click() {
-    for (RichTextBox* box : {txtSQL, txtResults, RichTextBox1}) {
-        box->clear();
-        // What is typed next starts plain, not in the colour of a mark.
-        box->setCurrentCharFormat(QTextCharFormat());
-    }
+    // setText also leaves the insertion format plain: what is typed next
+    // does not take the colour of a mark.
+    for (RichTextBox* box : {txtSQL, txtResults, RichTextBox1})
+        box->setText(QString());
     txtSQL->SetFocus();
 }
 
@@ -412,8 +410,8 @@ void frmEXPLAIN::mnuVer_Click() {
 
 // Sizes as the layout needs them, from Qt:
 //  - outer width and height: frameGeometry(), the window with its frame,
-//    caption and menu bar (equal to geometry() where the platform draws no
-//    frame, as offscreen);
+//    caption and menu bar (equal to geometry() where no window manager
+//    draws a frame);
 //  - client height: the main window's own height() minus the top of the
 //    central widget, i.e. the area below the menu bar down to the bottom
 //    edge, status bar included;

@@ -325,6 +325,8 @@ private slots:
         w->txtSQL->setPlainText(QStringLiteral("select * from emp"));
         w->txtResults->setPlainText(QStringLiteral("SELECT STATEMENT\nTABLE ACCESS FULL EMP"));
         w->RichTextBox1->setPlainText(QStringLiteral("SELECT STATEMENT"));
+        for (RichTextBox* box : {w->txtSQL, w->txtResults, w->RichTextBox1})
+            QVERIFY(!box->Text().isEmpty());  // read once, as a search would
         // A red, bold mark left with the caret at its end.
         w->txtResults->selectAll();
         QTextCharFormat red;
@@ -340,9 +342,11 @@ private slots:
         else
             QTest::mouseClick(w->cmdCr, Qt::LeftButton);
 
-        QVERIFY(w->txtSQL->toPlainText().isEmpty());
-        QVERIFY(w->txtResults->toPlainText().isEmpty());
-        QVERIFY(w->RichTextBox1->toPlainText().isEmpty());
+        for (RichTextBox* box : {w->txtSQL, w->txtResults, w->RichTextBox1}) {
+            QVERIFY(box->toPlainText().isEmpty());
+            QCOMPARE(box->Text(), QString());
+            QCOMPARE(box->TextLength(), 0);
+        }
         QTRY_VERIFY(w->txtSQL->hasFocus());
         // Status panels untouched; what is typed next is not red.
         QCOMPARE(w->panelText(1), QStringLiteral("- DB接続中 -"));
