@@ -17,6 +17,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <optional>
 #include <stdexcept>
 
 namespace {
@@ -38,6 +39,21 @@ public:
 private:
     QString m_description;
 };
+
+// The description of the failure being handled; call only inside a catch.
+QString currentFailure() {
+    try {
+        throw;
+    } catch (const oraobj::OraError& e) {
+        return e.description();
+    } catch (const BrowserFailure& e) {
+        return e.description();
+    } catch (const std::exception& e) {
+        return QString::fromUtf8(e.what());
+    } catch (...) {
+        return kUnknownFailure;
+    }
+}
 
 }  // namespace
 
@@ -232,14 +248,8 @@ void frm_mainkey::cmdMainkey_Click() {
         }
         rs.reset();
         return;
-    } catch (const oraobj::OraError& e) {
-        failure = e.description();
-    } catch (const BrowserFailure& e) {
-        failure = e.description();
-    } catch (const std::exception& e) {
-        failure = QString::fromLocal8Bit(e.what());
     } catch (...) {
-        failure = kUnknownFailure;
+        failure = currentFailure();
     }
     reportFailure(failure);
     Text2->setText(QString());
@@ -250,8 +260,7 @@ void frm_mainkey::cmdAllTeble_Click() {
     if (!connectedOrLogon())
         return;
     std::unique_ptr<oraobj::OraDynaset> rs;
-    QString failure;
-    bool failed = false;
+    std::optional<QString> failure;
     try {
         const std::shared_ptr<oraobj::OraDatabase> db = basEXPLAIN::OraDB;
         showBusy();
@@ -265,25 +274,16 @@ void frm_mainkey::cmdAllTeble_Click() {
         }
         if (cmbTableList->count() < 1)
             throw BrowserFailure(kInvalidProperty);
-        // Selecting the first entry also puts it into the name field.
+        // Selecting the first entry also puts it into the name field, even
+        // when the entry was already selected and other text was typed since.
         cmbTableList->setCurrentIndex(0);
         cmbTableList->setEditText(cmbTableList->itemText(0));
         Label1->setText(MainkeySql::tableCountText(n));
-    } catch (const oraobj::OraError& e) {
-        failed = true;
-        failure = e.description();
-    } catch (const BrowserFailure& e) {
-        failed = true;
-        failure = e.description();
-    } catch (const std::exception& e) {
-        failed = true;
-        failure = QString::fromLocal8Bit(e.what());
     } catch (...) {
-        failed = true;
-        failure = kUnknownFailure;
+        failure = currentFailure();
     }
-    if (failed)
-        reportFailure(failure);
+    if (failure)
+        reportFailure(*failure);
     // The end step runs after a success and after a failure alike.
     rs.reset();
     Text2->setText(QString());
