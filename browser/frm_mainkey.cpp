@@ -182,6 +182,15 @@ void frm_mainkey::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
+    // Enter presses the button that has the focus (and no other: in a text
+    // field it does nothing).
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget())) {
+            event->accept();
+            button->click();
+            return;
+        }
+    }
     QDialog::keyPressEvent(event);
 }
 

@@ -86,6 +86,15 @@ void frmSeach::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
+    // Enter presses the button that has the focus (and no other: in a text
+    // field it does nothing).
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget())) {
+            event->accept();
+            button->click();
+            return;
+        }
+    }
     QDialog::keyPressEvent(event);
 }
 
