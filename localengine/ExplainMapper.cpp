@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <sstream>
 
 namespace localengine::explain {
 
@@ -22,11 +21,17 @@ void StaticSchema::addIndex(IndexInfo i) {
 
 void StaticSchema::addStat(const std::string& table, const std::string& index,
                            const std::string& stat) {
-    std::istringstream in(stat);
+    // "N a b c [unordered ...]": the leading numbers
     std::vector<double> numbers;
-    double v;
-    while (in >> v)
+    const char* p = stat.c_str();
+    while (*p) {
+        char* end = nullptr;
+        double v = std::strtod(p, &end);
+        if (end == p)
+            break;
         numbers.push_back(v);
+        p = end;
+    }
     if (numbers.empty())
         return;
     std::string t = upperName(table);
@@ -566,8 +571,13 @@ PlanStep PlanMapper::mapAccess(const Node& node, const Scope& scope, int block, 
             s.owned = true;
             if (instance > 0)
                 s.objectInstance = instance;
-            if (info && !info->rowidAlias.empty() && !d.keys.equal.empty())
-                loop.equalColumns.push_back(lowerName(info->rowidAlias));
+            // "rowid=?" names no column; an IN list on the rowid alias needs its name
+            if (info && b && !d.keys.equal.empty() &&
+                (!b->inListColumns.empty() || !b->inSubqueryColumns.empty())) {
+                std::string alias = m_schema.rowidAlias(table);
+                if (!alias.empty())
+                    loop.equalColumns.push_back(lowerName(alias));
+            }
             break;
         }
         case AccessPath::VirtualTable: {

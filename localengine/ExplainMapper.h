@@ -43,7 +43,8 @@ struct TableInfo {
     bool withoutRowid = false;
     std::string module;      // virtual table module (fts5, rtree, ...)
     std::string sql;         // CREATE statement (views: to read their aliases)
-    std::string rowidAlias;  // INTEGER PRIMARY KEY column, empty when none
+    std::string rowidAlias;  // INTEGER PRIMARY KEY column, empty when none (may be
+                             // left empty by a SchemaLookup that answers rowidAlias())
 };
 
 // What the mapper asks of the database. Names are matched without regard
@@ -53,6 +54,11 @@ public:
     virtual ~SchemaLookup() = default;
     virtual std::optional<TableInfo> table(const std::string& name) const = 0;
     virtual std::optional<IndexInfo> index(const std::string& name) const = 0;
+    // The INTEGER PRIMARY KEY column of a table (empty when none).
+    virtual std::string rowidAlias(const std::string& table) const {
+        auto t = this->table(table);
+        return t ? t->rowidAlias : std::string();
+    }
     // The primary key index of a WITHOUT ROWID table.
     virtual std::optional<IndexInfo> primaryKeyIndex(const std::string& table) const = 0;
     // True when any statistics (sqlite_stat1) exist at all.

@@ -3,14 +3,14 @@
 #include <sqlite3.h>
 
 #include <cctype>
+#include <memory>
+#include <mutex>
 
 #include "Dictionary.h"
 
 namespace localengine::explain {
 
 namespace {
-
-enum { kTable, kIndex, kPrimaryKey, kColumns };
 
 std::string columnText(sqlite3_stmt* s, int i) {
     const unsigned char* t = sqlite3_column_text(s, i);
@@ -70,148 +70,202 @@ std::string constraintIndexName(const std::string& table, const std::string& tab
                        : std::string();
 }
 
-}  // namespace
-
-SqliteSchema::SqliteSchema(sqlite3* db) : m_db(db) {}
-
-SqliteSchema::~SqliteSchema() {
-    for (sqlite3_stmt*& s : m_stmts)
-        sqlite3_finalize(s);
+// One cache per open connection. Its lifetime is tied to the connection by
+// a function registered on it: SQLite destroys the function's data when the
+// connection closes, and the cache goes with it, so a later connection at
+// the same address never meets an old cache.
+std::mutex cacheMutex;
+std::map<sqlite3*, std::unique_ptr<SqliteSchema::Cache>>& caches() {
+    static std::map<sqlite3*, std::unique_ptr<SqliteSchema::Cache>> all;
+    return all;
 }
 
-sqlite3_stmt* SqliteSchema::prepared(int which, const char* sql) const {
-    sqlite3_stmt*& s = m_stmts[which];
-    if (!s && sqlite3_prepare_v2(m_db, sql, -1, &s, nullptr) != SQLITE_OK) {
-        sqlite3_finalize(s);
-        s = nullptr;
+void dropCache(void* db) {
+    std::lock_guard<std::mutex> lock(cacheMutex);
+    caches().erase(static_cast<sqlite3*>(db));
+}
+
+void cacheTag(sqlite3_context* context, int, sqlite3_value**) {
+    sqlite3_result_null(context);
+}
+
+SqliteSchema::Cache* connectionCache(sqlite3* db) {
+    std::lock_guard<std::mutex> lock(cacheMutex);
+    auto it = caches().find(db);
+    if (it != caches().end())
+        return it->second.get();
+    if (sqlite3_create_function_v2(db, "quorvel_explain_schema_cache", 0, SQLITE_UTF8, db, cacheTag,
+                                   nullptr, nullptr, dropCache) != SQLITE_OK)
+        return nullptr;
+    return (caches()[db] = std::make_unique<SqliteSchema::Cache>()).get();
+}
+
+int schemaVersion(sqlite3* db) {
+    sqlite3_stmt* s = nullptr;
+    int version = -1;
+    if (sqlite3_prepare_v2(db, "PRAGMA schema_version", -1, &s, nullptr) == SQLITE_OK &&
+        sqlite3_step(s) == SQLITE_ROW)
+        version = sqlite3_column_int(s, 0);
+    sqlite3_finalize(s);
+    return version;
+}
+
+}  // namespace
+
+SqliteSchema::SqliteSchema(sqlite3* db) : m_db(db), m_cache(connectionCache(db)) {
+    if (!m_cache) {
+        m_cache = &m_own;
+        return;
     }
-    if (s) {
-        sqlite3_reset(s);
-        sqlite3_clear_bindings(s);
+    int version = schemaVersion(db);
+    if (version < 0 || version != m_cache->schemaVersion) {
+        *m_cache = Cache{};
+        m_cache->schemaVersion = version;
     }
-    return s;
+}
+
+SqliteSchema::~SqliteSchema() {
+    sqlite3_finalize(m_indexStmt);
+}
+
+void SqliteSchema::loadSchema() const {
+    if (m_cache->loaded)
+        return;
+    m_cache->loaded = true;
+    sqlite3_stmt* s = nullptr;
+    if (sqlite3_prepare_v2(m_db, "SELECT type, name, tbl_name, sql FROM sqlite_schema", -1, &s,
+                           nullptr) == SQLITE_OK) {
+        while (sqlite3_step(s) == SQLITE_ROW) {
+            SchemaEntry e{columnText(s, 0), columnText(s, 1), columnText(s, 2), columnText(s, 3)};
+            m_cache->entries[upperName(e.name)] = std::move(e);
+        }
+    }
+    sqlite3_finalize(s);
 }
 
 std::optional<TableInfo> SqliteSchema::table(const std::string& name) const {
     std::string key = upperName(name);
-    auto cached = m_tables.find(key);
-    if (cached != m_tables.end())
+    auto cached = m_cache->tables.find(key);
+    if (cached != m_cache->tables.end())
         return cached->second;
-    std::optional<TableInfo> result;
-    sqlite3_stmt* s = prepared(kTable,
-                               "SELECT type, name, sql FROM sqlite_schema "
-                               "WHERE name = ?1 COLLATE NOCASE AND type IN ('table', 'view')");
-    if (s) {
-        sqlite3_bind_text(s, 1, name.c_str(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
-        if (sqlite3_step(s) == SQLITE_ROW) {
-            TableInfo t;
-            std::string type = columnText(s, 0);
-            t.name = columnText(s, 1);
-            t.sql = columnText(s, 2);
-            if (type == "view") {
-                t.kind = TableInfo::Kind::View;
-            } else if (upperName(t.sql).rfind("CREATE VIRTUAL TABLE", 0) == 0) {
-                t.kind = TableInfo::Kind::Virtual;
-                t.module = virtualModule(t.sql);
-            } else {
-                t.withoutRowid = withoutRowid(t.sql);
-            }
-            result = t;
-        }
-        sqlite3_reset(s);
+    loadSchema();
+    auto it = m_cache->entries.find(key);
+    if (it == m_cache->entries.end() || (it->second.type != "table" && it->second.type != "view")) {
+        m_cache->tables[key] = std::nullopt;
+        return std::nullopt;
     }
-    if (result && result->kind == TableInfo::Kind::Table && !result->withoutRowid) {
-        // A rowid alias is the one primary key column declared INTEGER.
-        sqlite3_stmt* c =
-            prepared(kColumns, "SELECT name, type FROM pragma_table_info(?1) WHERE pk > 0");
-        if (c) {
-            sqlite3_bind_text(c, 1, result->name.c_str(), -1, SQLITE_TRANSIENT);
-            int keys = 0;
-            std::string column, type;
-            while (sqlite3_step(c) == SQLITE_ROW) {
-                ++keys;
-                column = columnText(c, 0);
-                type = columnText(c, 1);
-            }
-            if (keys == 1 && upperName(type) == "INTEGER")
-                result->rowidAlias = column;
-            sqlite3_reset(c);
-        }
+    const SchemaEntry& e = it->second;
+    TableInfo t;
+    t.name = e.name;
+    t.sql = e.sql;
+    if (e.type == "view") {
+        t.kind = TableInfo::Kind::View;
+    } else if (upperName(e.sql.substr(0, 20)) == "CREATE VIRTUAL TABLE") {
+        t.kind = TableInfo::Kind::Virtual;
+        t.module = virtualModule(e.sql);
+    } else {
+        t.withoutRowid = withoutRowid(e.sql);
     }
-    m_tables[key] = result;
+    m_cache->tables[key] = t;
+    return t;
+}
+
+std::string SqliteSchema::rowidAlias(const std::string& table) const {
+    std::string key = upperName(table);
+    auto cached = m_cache->rowidAliases.find(key);
+    if (cached != m_cache->rowidAliases.end())
+        return cached->second;
+    std::string alias;
+    auto info = this->table(table);
+    sqlite3_stmt* s = nullptr;
+    // A rowid alias is the one primary key column declared INTEGER.
+    if (info && info->kind == TableInfo::Kind::Table && !info->withoutRowid &&
+        sqlite3_prepare_v2(m_db, "SELECT name, type FROM pragma_table_info(?1) WHERE pk > 0", -1,
+                           &s, nullptr) == SQLITE_OK) {
+        sqlite3_bind_text(s, 1, info->name.c_str(), -1, SQLITE_TRANSIENT);
+        int keys = 0;
+        std::string column, type;
+        while (sqlite3_step(s) == SQLITE_ROW) {
+            ++keys;
+            column = columnText(s, 0);
+            type = columnText(s, 1);
+        }
+        if (keys == 1 && upperName(type) == "INTEGER")
+            alias = column;
+    }
+    sqlite3_finalize(s);
+    m_cache->rowidAliases[key] = alias;
+    return alias;
+}
+
+std::optional<IndexInfo> SqliteSchema::readIndex(const std::string& table, const std::string& index,
+                                                 bool primaryKey) const {
+    // One statement serves every index of this plan: the index list of the
+    // table, narrowed to one index (or to the primary key's), with its key
+    // columns in order.
+    if (!m_indexStmt &&
+        sqlite3_prepare_v2(m_db,
+                           "SELECT il.name, il.\"unique\", il.origin, ii.name "
+                           "FROM pragma_index_list(?1) il LEFT JOIN pragma_index_info(il.name) ii "
+                           "WHERE (il.name = ?2 COLLATE NOCASE OR (?3 AND il.origin = 'pk')) "
+                           "ORDER BY ii.seqno",
+                           -1, &m_indexStmt, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(m_indexStmt);
+        m_indexStmt = nullptr;
+        return std::nullopt;
+    }
+    sqlite3_stmt* s = m_indexStmt;
+    sqlite3_reset(s);
+    sqlite3_bind_text(s, 1, table.c_str(), static_cast<int>(table.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_text(s, 2, index.c_str(), static_cast<int>(index.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_int(s, 3, primaryKey ? 1 : 0);
+    std::optional<IndexInfo> result;
+    std::string origin;
+    while (sqlite3_step(s) == SQLITE_ROW) {
+        if (!result) {
+            IndexInfo i;
+            i.name = columnText(s, 0);
+            i.table = table;
+            i.unique = sqlite3_column_int(s, 1) != 0;
+            origin = columnText(s, 2);
+            i.primaryKey = origin == "pk";
+            result = i;
+        }
+        result->columns.push_back(sqlite3_column_type(s, 3) == SQLITE_NULL ? std::string("<expr>")
+                                                                           : columnText(s, 3));
+    }
+    sqlite3_reset(s);
+    if (result && (origin == "pk" || origin == "u"))
+        if (auto t = this->table(table))
+            result->shownName = constraintIndexName(t->name, t->sql, origin, result->columns);
     return result;
 }
 
 std::optional<IndexInfo> SqliteSchema::index(const std::string& name) const {
     std::string key = upperName(name);
-    auto cached = m_indexes.find(key);
-    if (cached != m_indexes.end())
+    auto cached = m_cache->indexes.find(key);
+    if (cached != m_cache->indexes.end())
         return cached->second;
+    loadSchema();
     std::optional<IndexInfo> result;
-    std::string origin;
-    sqlite3_stmt* s = prepared(kIndex,
-                               "SELECT il.name, m.tbl_name, il.\"unique\", il.origin, ii.name "
-                               "FROM sqlite_schema m, pragma_index_list(m.tbl_name) il "
-                               "LEFT JOIN pragma_index_info(il.name) ii "
-                               "WHERE m.type = 'index' AND m.name = ?1 COLLATE NOCASE "
-                               "AND il.name = m.name ORDER BY ii.seqno");
-    if (s) {
-        sqlite3_bind_text(s, 1, name.c_str(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
-        while (sqlite3_step(s) == SQLITE_ROW) {
-            if (!result) {
-                IndexInfo i;
-                i.name = columnText(s, 0);
-                i.table = columnText(s, 1);
-                i.unique = sqlite3_column_int(s, 2) != 0;
-                i.primaryKey = columnText(s, 3) == "pk";
-                origin = columnText(s, 3);
-                result = i;
-            }
-            result->columns.push_back(sqlite3_column_type(s, 4) == SQLITE_NULL
-                                          ? std::string("<expr>")
-                                          : columnText(s, 4));
-        }
-        sqlite3_reset(s);
-    }
-    if (result && (origin == "pk" || origin == "u"))
-        if (auto t = table(result->table))
-            result->shownName = constraintIndexName(t->name, t->sql, origin, result->columns);
-    m_indexes[key] = result;
+    auto it = m_cache->entries.find(key);
+    if (it != m_cache->entries.end() && it->second.type == "index")
+        result = readIndex(it->second.table, it->second.name, false);
+    m_cache->indexes[key] = result;
     return result;
 }
 
 std::optional<IndexInfo> SqliteSchema::primaryKeyIndex(const std::string& table) const {
     std::string key = upperName(table);
-    auto cached = m_primaryKeys.find(key);
-    if (cached != m_primaryKeys.end())
+    auto cached = m_cache->primaryKeys.find(key);
+    if (cached != m_cache->primaryKeys.end())
         return cached->second;
-    std::optional<IndexInfo> result;
     // The primary key index of a WITHOUT ROWID table is not listed in
     // sqlite_schema; the index pragmas know it.
-    sqlite3_stmt* s =
-        prepared(kPrimaryKey,
-                 "SELECT il.name, il.\"unique\", ii.name "
-                 "FROM pragma_index_list(?1) il LEFT JOIN pragma_index_info(il.name) ii "
-                 "WHERE il.origin = 'pk' ORDER BY ii.seqno");
-    if (s) {
-        sqlite3_bind_text(s, 1, table.c_str(), static_cast<int>(table.size()), SQLITE_TRANSIENT);
-        while (sqlite3_step(s) == SQLITE_ROW) {
-            if (!result) {
-                IndexInfo i;
-                i.name = columnText(s, 0);
-                i.table = table;
-                i.unique = true;
-                i.primaryKey = true;
-                result = i;
-            }
-            result->columns.push_back(columnText(s, 2));
-        }
-        sqlite3_reset(s);
-    }
-    if (result)
-        if (auto t = this->table(table))
-            result->shownName = constraintIndexName(t->name, t->sql, "pk", result->columns);
-    m_primaryKeys[key] = result;
+    std::optional<IndexInfo> result;
+    if (auto t = this->table(table))
+        result = readIndex(t->name, {}, true);
+    m_cache->primaryKeys[key] = result;
     return result;
 }
 
@@ -219,8 +273,10 @@ void SqliteSchema::loadStatistics() const {
     if (m_statsLoaded)
         return;
     m_statsLoaded = true;
+    loadSchema();
+    if (!m_cache->entries.count("SQLITE_STAT1"))
+        return;  // never analysed: no statistics
     sqlite3_stmt* s = nullptr;
-    // No sqlite_stat1 (never analysed) simply means no statistics.
     if (sqlite3_prepare_v2(m_db, "SELECT tbl, idx, stat FROM sqlite_stat1", -1, &s, nullptr) ==
         SQLITE_OK) {
         while (sqlite3_step(s) == SQLITE_ROW)

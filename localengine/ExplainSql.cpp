@@ -1,15 +1,25 @@
 #include "ExplainSql.h"
 
 #include <cctype>
+#include <deque>
 
 namespace localengine::explain {
+
+namespace {
+// ASCII only, as SQLite folds identifiers; faster than the locale's toupper.
+inline char upperAscii(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+}
+inline char lowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+}
+}  // namespace
 
 bool sameName(std::string_view a, std::string_view b) {
     if (a.size() != b.size())
         return false;
     for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(a[i])) !=
-            std::toupper(static_cast<unsigned char>(b[i])))
+        if (upperAscii(a[i]) != upperAscii(b[i]))
             return false;
     return true;
 }
@@ -17,14 +27,14 @@ bool sameName(std::string_view a, std::string_view b) {
 std::string upperName(std::string_view s) {
     std::string r(s);
     for (char& c : r)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        c = upperAscii(c);
     return r;
 }
 
 std::string lowerName(std::string_view s) {
     std::string r(s);
     for (char& c : r)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        c = lowerAscii(c);
     return r;
 }
 
@@ -62,12 +72,15 @@ enum class Tok { Word, Quoted, String, Number, Punct, End };
 
 struct Token {
     Tok kind = Tok::End;
-    std::string text;   // identifiers unquoted; punctuation as one character
-    std::string upper;  // for words: upper case, for keyword tests
+    std::string_view text;  // identifiers unquoted; punctuation as one character
+    std::string upper;      // short words upper case, for keyword tests (no keyword is long)
 };
 
-std::vector<Token> tokenise(std::string_view s) {
+// Tokens view the statement text; unquoted identifiers that needed
+// unescaping are kept in `store`, whose elements never move.
+std::vector<Token> tokenise(std::string_view s, std::deque<std::string>& store) {
     std::vector<Token> out;
+    out.reserve(s.size() / 3 + 2);
     std::size_t i = 0, n = s.size();
     auto isWordChar = [](unsigned char c) {
         return std::isalnum(c) || c == '_' || c == '$' || c >= 0x80;
@@ -100,26 +113,26 @@ std::vector<Token> tokenise(std::string_view s) {
             }
             Token t;
             t.kind = c == '\'' ? Tok::String : Tok::Quoted;
-            t.text = std::move(text);
-            if (t.kind == Tok::Quoted)
-                t.upper = upperName(t.text);
+            store.push_back(std::move(text));
+            t.text = store.back();
             out.push_back(std::move(t));
         } else if (std::isdigit(c)) {
             std::size_t b = i;
             while (i < n && (std::isalnum(static_cast<unsigned char>(s[i])) || s[i] == '.'))
                 ++i;
-            out.push_back({Tok::Number, std::string(s.substr(b, i - b)), {}});
+            out.push_back({Tok::Number, s.substr(b, i - b), {}});
         } else if (isWordChar(c)) {
             std::size_t b = i;
             while (i < n && isWordChar(static_cast<unsigned char>(s[i])))
                 ++i;
             Token t;
             t.kind = Tok::Word;
-            t.text = std::string(s.substr(b, i - b));
-            t.upper = upperName(t.text);
+            t.text = s.substr(b, i - b);
+            if (t.text.size() <= 15)
+                t.upper = upperName(t.text);
             out.push_back(std::move(t));
         } else {
-            out.push_back({Tok::Punct, std::string(1, static_cast<char>(c)), {}});
+            out.push_back({Tok::Punct, s.substr(i, 1), {}});
             ++i;
         }
     }
@@ -167,7 +180,7 @@ struct Frame {
 
 class Scanner {
 public:
-    explicit Scanner(std::string_view sql) : m_t(tokenise(sql)) {}
+    explicit Scanner(std::string_view sql) : m_t(tokenise(sql, m_store)) {}
 
     StatementShape run() {
         readVerb();
@@ -238,7 +251,7 @@ private:
             if (at(k).upper == "RECURSIVE")
                 ++k;
             while (isIdent(at(k))) {
-                m_shape.cteNames.push_back(at(k).text);
+                m_shape.cteNames.emplace_back(at(k).text);
                 ++k;
                 if (at(k).text == "(")
                     k = skipGroup(k);
@@ -555,7 +568,7 @@ private:
                         n.text.find_first_not_of("0123456789") == std::string::npos &&
                         n.text.size() < 18 && at(m_i + 2).upper != "OFFSET" &&
                         at(m_i + 2).text != ",")
-                        b->limitRows = std::stoll(n.text);
+                        b->limitRows = std::stoll(std::string(n.text));
                 }
             } else if (w == "WINDOW") {
                 f.clause = Clause::Other;
@@ -582,6 +595,7 @@ private:
         ++m_i;
     }
 
+    std::deque<std::string> m_store;  // declared before m_t: filled while m_t is built
     std::vector<Token> m_t;
     std::size_t m_i = 0;
     std::vector<Frame> m_frames;
