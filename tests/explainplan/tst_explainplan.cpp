@@ -231,6 +231,7 @@ private slots:
     void noStatisticsNoCost();
     void aliasesResolveToTables();
     void constraintIndexesShowDictionaryNames();
+    void schemaAndStatisticsChangesAreSeen();
     void explainingChangesNoData_data();
     void explainingChangesNoData();
     void invalidStatementIsRefused_data();
@@ -631,6 +632,31 @@ void TestExplainPlan::constraintIndexesShowDictionaryNames() {
     QCOMPARE(explainAndRender(db, "SELECT * FROM grade WHERE name = 'A'"),
              (QStringList{"SELECT STATEMENT", "  TABLE ACCESS BY INDEX ROWID GRADE TABLE",
                           "    INDEX UNIQUE SCAN " + dictionaryName + " INDEX (UNIQUE)"}));
+}
+
+void TestExplainPlan::schemaAndStatisticsChangesAreSeen() {
+    // What the engine remembers of a schema between explains must follow
+    // every change: a new index, an index replaced under the same name, new
+    // statistics, and a new database at a reused address.
+    for (int round = 0; round < 2; ++round) {
+        PlanDb db(kPlainSchema);
+        const QString sql = "SELECT * FROM nopk WHERE x = 1";
+        QCOMPARE(explainAndRender(db, sql).value(1), QString("  TABLE ACCESS FULL NOPK TABLE"));
+        db.exec("CREATE UNIQUE INDEX nopk_x ON nopk(x)");
+        QCOMPARE(explainAndRender(db, sql).value(2),
+                 QString("    INDEX UNIQUE SCAN NOPK_X INDEX (UNIQUE)"));
+        db.exec("DROP INDEX nopk_x; CREATE INDEX nopk_x ON nopk(x, y)");
+        QCOMPARE(explainAndRender(db, sql).value(1), QString("  INDEX RANGE SCAN NOPK_X INDEX"));
+
+        db.exec(
+            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 40)"
+            " INSERT INTO nopk SELECT i, i FROM n; ANALYZE");
+        explainAndRender(db, "SELECT * FROM nopk");
+        QCOMPARE(db.rows()[1].cardinality, QVariant(qint64(40)));
+        db.exec("INSERT INTO nopk SELECT x + 40, y FROM nopk; ANALYZE");
+        explainAndRender(db, "SELECT * FROM nopk");
+        QCOMPARE(db.rows()[1].cardinality, QVariant(qint64(80)));
+    }
 }
 
 void TestExplainPlan::explainingChangesNoData_data() {
