@@ -1,6 +1,7 @@
 #include "SqlRoute.h"
 
 #include <QAtomicInteger>
+#include <QCoreApplication>
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -177,6 +178,8 @@ public:
         if (!live->query->exec(sql)) {
             throw remember(toOraError(live->query->lastError()));
         }
+        std::erase_if(m_queries,
+                      [](const std::weak_ptr<LiveQuery>& weak) { return weak.expired(); });
         m_queries.push_back(live);
         try {
             return std::make_unique<SqlDynaset>(live);
@@ -230,6 +233,19 @@ private:
     // Ends the queries of live dynasets, closes and removes the connection.
     void release() {
         if (m_connectionName.isEmpty()) {
+            return;
+        }
+        if (!QCoreApplication::instance()) {
+            // Destroyed after the application object (a database still held at
+            // exit): Qt SQL's connection list and driver plugins may be gone,
+            // so nothing of them is touched; the process is ending anyway.
+            for (const std::weak_ptr<LiveQuery>& weak : m_queries) {
+                if (const std::shared_ptr<LiveQuery> live = weak.lock()) {
+                    static_cast<void>(live->query.release());
+                }
+            }
+            m_queries.clear();
+            m_connectionName.clear();
             return;
         }
         for (const std::weak_ptr<LiveQuery>& weak : m_queries) {

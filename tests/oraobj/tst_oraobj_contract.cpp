@@ -307,7 +307,17 @@ private slots:
     void closeRemovesTheConnectionAndEndsItsDynasets();
     void eachOpenHasItsOwnConnection();
     void unconfiguredHostGivesTheClearError();
+    void databaseMayOutliveTheApplication();
 };
+
+// Held like the program's own open database, which is not closed at exit:
+// destroyed after the application object, which must not crash the process.
+std::shared_ptr<OraDatabase> g_heldAtExit;
+
+void OdbcRouteContract::databaseMayOutliveTheApplication() {
+    g_heldAtExit = open();
+    QCOMPARE(g_heldAtExit->DbCreateDynaset("SELECT ID FROM CONTRACT_ITEMS", 12)->RecordCount(), 3);
+}
 
 void OdbcRouteContract::initTestCase() {
     if (!QSqlDatabase::isDriverAvailable("QODBC")) {
