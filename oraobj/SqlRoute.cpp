@@ -224,6 +224,9 @@ private:
         return query;
     }
 
+    // Keeps a failed statement's code and text until LastServerErrReset. A
+    // driver that gives no code still leaves a non-zero one (-1), so that
+    // LastServerErr always tells that a statement failed.
     const OraError& remember(const OraError& error) {
         m_lastError = error.code() != 0 ? error.code() : -1;
         m_lastErrorText = error.description();
@@ -283,19 +286,15 @@ ServerEnvironment currentServerEnvironment() {
 
 std::shared_ptr<OraDatabase> openServerDatabase(const QString& host, const QString& user,
                                                 const QString& password) {
-    return openServerDatabase(chooseServerRoute(host, currentServerEnvironment()), user, password);
-}
-
-std::shared_ptr<OraDatabase> openServerDatabase(const ServerRoute& route, const QString& user,
-                                                const QString& password) {
+    const ServerRoute route = chooseServerRoute(host, currentServerEnvironment());
     const QString name = nextConnectionName();
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(route.driver, name);
         db.setDatabaseName(route.databaseName);
-        // This overload hands the password to the driver without storing it
-        // in the connection's settings.
-        // Qt's ODBC driver appends ";UID=user;PWD=password" to the connection
-        // string as they are, so a ";" in either is braced.
+        // This overload of open hands the password to the driver without
+        // storing it in the connection's settings. Qt's ODBC driver appends
+        // ";UID=user;PWD=password" to the connection string as they are, so a
+        // ";" in either is braced.
         const bool odbc = route.driver == QLatin1String("QODBC");
         if (!db.open(odbc ? odbcAttributeValue(user) : user,
                      odbc ? odbcAttributeValue(password) : password)) {

@@ -18,11 +18,6 @@ ServerEnvironment currentServerEnvironment();
 std::shared_ptr<OraDatabase> openServerDatabase(const QString& host, const QString& user,
                                                 const QString& password);
 
-// The same through a route already chosen (for tests that reach a database
-// through a data source while a real client might be installed).
-std::shared_ptr<OraDatabase> openServerDatabase(const ServerRoute& route, const QString& user,
-                                                const QString& password);
-
 // The connection name of an open server database, for inspection by tests;
 // empty for another kind of database or after Close.
 QString serverConnectionName(const OraDatabase& database);
