@@ -9,18 +9,13 @@
 
 RichTextBox::RichTextBox(QWidget* parent) : QTextEdit(parent) {
     setAcceptRichText(false);
-    // The plain text is kept as a copy for Find; any change of the
-    // document (text or format) makes the copy stale.
-    connect(document(), &QTextDocument::contentsChange, this,
-            [this](int, int, int) { m_textCacheValid = false; });
 }
 
 QString RichTextBox::Text() const {
-    if (!m_textCacheValid) {
-        m_textCache = toPlainText();
-        m_textCacheValid = true;
-    }
-    return m_textCache;
+    // During a batch only formats change, so the text read when it began
+    // still holds; outside one the document is read afresh, whatever way
+    // it was changed.
+    return m_batch ? m_batchText : toPlainText();
 }
 
 void RichTextBox::setText(const QString& t) {
@@ -28,7 +23,6 @@ void RichTextBox::setText(const QString& t) {
     // insertion format left at the caret) carries over to the new text.
     document()->setPlainText(t);
     setCurrentCharFormat(QTextCharFormat());
-    m_textCacheValid = false;
 }
 
 QString RichTextBox::PlainTextCRLF() const {
@@ -120,11 +114,11 @@ QString RichTextBox::TextRTF() const {
 
 void RichTextBox::setTextRTF(const QString& formatted) {
     setHtml(formatted);
-    m_textCacheValid = false;
 }
 
 void RichTextBox::beginBatch() {
     if (m_batch++ == 0) {
+        m_batchText = toPlainText();
         m_batchCursor = textCursor();
         m_batchCursor.beginEditBlock();
     }
@@ -134,5 +128,6 @@ void RichTextBox::endBatch() {
     if (m_batch == 0 || --m_batch != 0)
         return;
     m_batchCursor.endEditBlock();
+    m_batchText.clear();
     setTextCursor(m_batchCursor);
 }

@@ -58,8 +58,7 @@ private:
     void putSelection(const QTextCursor& c);
     void applyFormat(const QTextCharFormat& f);
 
-    mutable QString m_textCache;
-    mutable bool m_textCacheValid = false;
+    QString m_batchText;  // the plain text while a batch runs
     int m_batch = 0;
     QTextCursor m_batchCursor;
 };

@@ -117,7 +117,7 @@ void tst_Explain::plans_data() {
         << "select *\nfrom customers\nwhere customer_id = 5\n"
         << " SELECT STATEMENT    Cost=2\r\n"
            "  2.1 TABLE ACCESS BY INDEX ROWID CUSTOMERS TABLE \r\n"
-           "    3.1 INDEX UNIQUE SCAN SQLITE_AUTOINDEX_CUSTOMERS_1 INDEX (UNIQUE) \r\n";
+           "    3.1 INDEX UNIQUE SCAN PK_CUSTOMERS INDEX (UNIQUE) \r\n";
     QTest::newRow("join") << "select o.order_id, c.cust_name from orders o, customers c "
                              "where o.customer_id = c.customer_id"
                           << " SELECT STATEMENT    Cost=9061\r\n"

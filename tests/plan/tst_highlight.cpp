@@ -70,6 +70,13 @@ void tst_Highlight::textAndPositions() {
     box.setSelStart(100);  // clamped to the end
     QCOMPARE(box.SelStart(), 6);
     QCOMPARE(box.SelLength(), 0);
+
+    // Changes made past the box's own members are seen too.
+    box.clear();
+    QCOMPARE(box.Text(), QString());
+    QCOMPARE(box.Find(QStringLiteral("cd"), 0), -1);
+    box.QTextEdit::setPlainText(QStringLiteral("xcd"));
+    QCOMPARE(box.Find(QStringLiteral("cd"), 0), 1);
 }
 
 void tst_Highlight::find_data() {
