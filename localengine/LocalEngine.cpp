@@ -63,7 +63,10 @@ public:
 
 private:
     SampleHandle() = default;
-    ~SampleHandle() { sqlite3_close(m_db); }
+    // Never closed: the database lives as long as the process, and closing
+    // it during static destruction would run callbacks of other parts whose
+    // statics may already be gone.
+    ~SampleHandle() = default;
     std::once_flag m_once;
     sqlite3* m_db = nullptr;
 };

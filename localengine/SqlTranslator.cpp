@@ -658,11 +658,125 @@ Seq takeRownumLimit(const Seq& where, Seq& limit) {
     return rest;
 }
 
-Seq Translator::selectBlock(const Seq& s, bool mustWrapHierarchy) {
-    if (s.empty())
+bool isOuterMark(const Node& n) {
+    return n.group && n.kids.size() == 1 && n.kids[0].isOp("+");
+}
+
+// Oracle's outer join marker: `WHERE a.id = b.id(+)` makes B the optional
+// side. The FROM list becomes the required tables followed by
+// `LEFT JOIN b ON (...)` with every condition that marks B; the other
+// conditions stay in WHERE. Returns `s` unchanged when nothing is marked.
+Seq outerJoins(const Seq& s, const Clauses& c) {
+    const auto* where = c.find("WHERE");
+    const auto* from = c.find("FROM");
+    if (!where || !from)
+        return s;
+    bool marked = false;
+    for (std::size_t k = where->body; k < where->end; ++k)
+        marked = marked || isOuterMark(s[k]);
+    if (!marked)
+        return s;
+    std::vector<Seq> conjuncts(1);
+    bool between = false;
+    for (std::size_t k = where->body; k < where->end; ++k) {
+        const Node& n = s[k];
+        if (n.is("OR"))
+            fail("a condition marked (+) cannot be joined with OR");
+        if (n.is("BETWEEN"))
+            between = true;
+        if (n.is("AND") && !between) {
+            conjuncts.emplace_back();
+            continue;
+        }
+        if (n.is("AND"))
+            between = false;
+        conjuncts.back().push_back(n);
+    }
+    struct Item {
+        Seq nodes;
+        std::string name;
+        Seq on;
+    };
+    std::vector<Item> items(1);
+    for (std::size_t k = from->body; k < from->end; ++k) {
+        if (s[k].is("JOIN"))
+            fail("a join marked (+) cannot be mixed with JOIN in FROM");
+        if (s[k].isOp(","))
+            items.emplace_back();
+        else
+            items.back().nodes.push_back(s[k]);
+    }
+    for (Item& it : items) {
+        if (!it.nodes.empty() && it.nodes.back().isName())
+            it.name = it.nodes.back().tok.name();
+    }
+    Seq rest;
+    for (const Seq& cj : conjuncts) {
+        std::string optional;
+        Seq clean;
+        for (std::size_t k = 0; k < cj.size(); ++k) {
+            if (!isOuterMark(cj[k])) {
+                clean.push_back(cj[k]);
+                continue;
+            }
+            if (k < 3 || !cj[k - 2].isOp(".") || !cj[k - 3].isName())
+                fail("the column marked (+) must be qualified with its table or alias");
+            const std::string q = cj[k - 3].tok.name();
+            if (!optional.empty() && optional != q)
+                fail("a condition may mark (+) the columns of one table only");
+            optional = q;
+        }
+        Item* target = nullptr;
+        for (Item& it : items)
+            if (!optional.empty() && it.name == optional)
+                target = &it;
+        if (!optional.empty() && !target)
+            fail("the table " + optional + " marked (+) is not in FROM");
+        if (!target) {
+            if (!rest.empty())
+                rest.push_back(ident("AND"));
+            append(rest, clean);
+            continue;
+        }
+        if (!target->on.empty())
+            target->on.push_back(ident("AND"));
+        append(target->on, clean);
+    }
+    Seq out = slice(s, 0, from->body);
+    bool first = true;
+    for (const Item& it : items) {
+        if (!it.on.empty())
+            continue;
+        if (!first)
+            out.push_back(op(","));
+        append(out, it.nodes);
+        first = false;
+    }
+    if (first)
+        fail("every table of FROM is marked (+)");
+    for (const Item& it : items) {
+        if (it.on.empty())
+            continue;
+        append(out, words({"LEFT", "JOIN"}));
+        append(out, it.nodes);
+        out.push_back(ident("ON"));
+        out.push_back(group(it.on));
+    }
+    if (!rest.empty()) {
+        out.push_back(ident("WHERE"));
+        append(out, rest);
+    }
+    append(out, slice(s, where->end, s.size()));
+    // clauses between FROM and WHERE (none in Oracle's order) are kept
+    return out;
+}
+
+Seq Translator::selectBlock(const Seq& original, bool mustWrapHierarchy) {
+    if (original.empty())
         fail("missing query");
-    if (!s[0].is("SELECT"))
-        return expr(s);
+    if (!original[0].is("SELECT"))
+        return expr(original);
+    const Seq s = outerJoins(original, splitClauses(original));
     const Clauses c = splitClauses(s);
     if (c.find("CONNECT"))
         return hierarchical(s, c, mustWrapHierarchy);

@@ -324,6 +324,31 @@ private slots:
         QCOMPARE(m_db->execute("drop table SCRATCH purge"), std::int64_t(0));
     }
 
+    void outerJoinMarker_data() {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("optional children")
+            << "select p.name||'>'||c.name from TREE p, TREE c where p.id = c.parent(+) and p.id "
+               "in (2, 4) order by 1"
+            << QStringList{"a1>", "a>a1", "a>a2"};
+        QTest::newRow("filter on the optional side")
+            << "select p.name||'>'||c.name from TREE p, TREE c where c.parent(+) = p.id and "
+               "c.name(+) = 'a2' "
+               "and p.id in (2, 3) order by 1"
+            << QStringList{"a>a2", "b>"};
+        QTest::newRow("anti join") << "select p.name from TREE p, TREE c where p.id = c.parent(+) "
+                                      "and c.id is null and p.id < 4 order by 1"
+                                   << QStringList{};
+    }
+    void outerJoinMarker() {
+        QFETCH(QString, sql);
+        QFETCH(QStringList, expected);
+        QCOMPARE(firstColumn(*m_db, sql.toStdString()), expected);
+        QVERIFY_THROWS_EXCEPTION(
+            EngineError,
+            m_db->query("select 1 from TREE p, TREE c where p.id = c.parent(+) or p.id = 1"));
+    }
+
     void errorsCarrySqliteMessages() {
         try {
             m_db->query("select * from NO_SUCH_TABLE");
