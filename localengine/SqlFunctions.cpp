@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -287,6 +288,248 @@ void fnTrunc(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
         sqlite3_result_double(ctx, v);
 }
 
+// Dates are kept as text 'YYYY-MM-DD HH:MM:SS', the form SYSDATE gives.
+struct DateParts {
+    int year = 0, month = 1, day = 1, hour = 0, minute = 0, second = 0;
+};
+
+const char* const kMonths[] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
+                               "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
+
+bool parseDateText(const std::string& s, DateParts& d) {
+    const int n = std::sscanf(s.c_str(), "%d-%d-%d %d:%d:%d", &d.year, &d.month, &d.day, &d.hour,
+                              &d.minute, &d.second);
+    return n >= 3 && d.month >= 1 && d.month <= 12 && d.day >= 1 && d.day <= 31;
+}
+
+std::string dateText(const DateParts& d) {
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month, d.day, d.hour,
+                  d.minute, d.second);
+    return buf;
+}
+
+bool startsWithNoCase(const std::string& s, std::size_t at, const char* word) {
+    for (std::size_t i = 0; word[i]; ++i)
+        if (at + i >= s.size() || std::toupper(static_cast<unsigned char>(s[at + i])) != word[i])
+            return false;
+    return true;
+}
+
+// Oracle's date format elements that the engine knows, longest first.
+const char* const kElements[] = {"YYYY", "HH24", "HH12", "MONTH", "MON", "YY", "MM",
+                                 "DD",   "HH",   "MI",   "SS",    "AM",  "PM"};
+
+const char* elementAt(const std::string& fmt, std::size_t at) {
+    for (const char* e : kElements)
+        if (startsWithNoCase(fmt, at, e))
+            return e;
+    return nullptr;
+}
+
+std::string formatDate(const DateParts& d, const std::string& fmt) {
+    std::string out;
+    char buf[16];
+    for (std::size_t i = 0; i < fmt.size();) {
+        const char* e = elementAt(fmt, i);
+        if (!e) {
+            if (fmt[i] != '"')
+                out += fmt[i];
+            ++i;
+            continue;
+        }
+        const std::string el = e;
+        if (el == "YYYY")
+            std::snprintf(buf, sizeof buf, "%04d", d.year);
+        else if (el == "YY")
+            std::snprintf(buf, sizeof buf, "%02d", d.year % 100);
+        else if (el == "MM")
+            std::snprintf(buf, sizeof buf, "%02d", d.month);
+        else if (el == "MON" || el == "MONTH")
+            std::snprintf(buf, sizeof buf, "%s", kMonths[d.month - 1]);
+        else if (el == "DD")
+            std::snprintf(buf, sizeof buf, "%02d", d.day);
+        else if (el == "HH24")
+            std::snprintf(buf, sizeof buf, "%02d", d.hour);
+        else if (el == "HH" || el == "HH12")
+            std::snprintf(buf, sizeof buf, "%02d", d.hour % 12 == 0 ? 12 : d.hour % 12);
+        else if (el == "MI")
+            std::snprintf(buf, sizeof buf, "%02d", d.minute);
+        else if (el == "SS")
+            std::snprintf(buf, sizeof buf, "%02d", d.second);
+        else
+            std::snprintf(buf, sizeof buf, "%s", d.hour < 12 ? "AM" : "PM");
+        out += buf;
+        i += el.size();
+    }
+    return out;
+}
+
+bool parseWithFormat(const std::string& s, const std::string& fmt, DateParts& d) {
+    std::size_t p = 0;
+    bool pm = false, twelve = false;
+    for (std::size_t i = 0; i < fmt.size();) {
+        const char* e = elementAt(fmt, i);
+        if (!e) {
+            if (p < s.size() && !std::isalnum(static_cast<unsigned char>(s[p])))
+                ++p;
+            ++i;
+            continue;
+        }
+        const std::string el = e;
+        i += el.size();
+        if (el == "MON" || el == "MONTH") {
+            bool found = false;
+            for (int m = 0; m < 12 && !found; ++m) {
+                if (startsWithNoCase(s, p, kMonths[m])) {
+                    d.month = m + 1;
+                    found = true;
+                }
+            }
+            if (!found)
+                return false;
+            while (p < s.size() && std::isalpha(static_cast<unsigned char>(s[p])))
+                ++p;
+            continue;
+        }
+        if (el == "AM" || el == "PM") {
+            pm = startsWithNoCase(s, p, "PM");
+            p += 2;
+            continue;
+        }
+        const std::size_t width = el == "YYYY" ? 4 : 2;
+        std::size_t q = p;
+        while (q < s.size() && q - p < width && std::isdigit(static_cast<unsigned char>(s[q])))
+            ++q;
+        if (q == p)
+            return false;
+        const int v = std::atoi(s.substr(p, q - p).c_str());
+        p = q;
+        if (el == "YYYY")
+            d.year = v;
+        else if (el == "YY")
+            d.year = 2000 + v;
+        else if (el == "MM")
+            d.month = v;
+        else if (el == "DD")
+            d.day = v;
+        else if (el == "HH24")
+            d.hour = v;
+        else if (el == "HH" || el == "HH12") {
+            d.hour = v;
+            twelve = true;
+        } else if (el == "MI")
+            d.minute = v;
+        else if (el == "SS")
+            d.second = v;
+    }
+    if (twelve)
+        d.hour = d.hour % 12 + (pm ? 12 : 0);
+    return d.month >= 1 && d.month <= 12 && d.day >= 1 && d.day <= 31 && d.hour < 24 &&
+           d.minute < 60 && d.second < 60;
+}
+
+void fnToDate(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    DateParts d;
+    const std::string s = valueText(argv[0]);
+    const bool ok = argc > 1 ? parseWithFormat(s, valueText(argv[1]), d) : parseDateText(s, d);
+    if (!ok) {
+        sqlite3_result_error(ctx, "date does not match the format", -1);
+        return;
+    }
+    resultText(ctx, dateText(d));
+}
+
+void fnToChar2(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    DateParts d;
+    if (sqlite3_value_type(argv[0]) == SQLITE_TEXT && parseDateText(valueText(argv[0]), d)) {
+        resultText(ctx, formatDate(d, valueText(argv[1])));
+        return;
+    }
+    resultText(ctx, valueText(argv[0]));  // numbers: the format is not applied
+}
+
+void fnAddMonths(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    DateParts d;
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL ||
+        !parseDateText(valueText(argv[0]), d)) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    const int total = d.year * 12 + (d.month - 1) + sqlite3_value_int(argv[1]);
+    d.year = total / 12;
+    d.month = total % 12 + 1;
+    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    int last = days[d.month - 1];
+    if (d.month == 2 && ((d.year % 4 == 0 && d.year % 100 != 0) || d.year % 400 == 0))
+        last = 29;
+    if (d.day > last)
+        d.day = last;
+    resultText(ctx, dateText(d));
+}
+
+// GREATEST / LEAST: null when any argument is null; numbers compare as
+// numbers, anything else as text.
+void extreme(sqlite3_context* ctx, int argc, sqlite3_value** argv, bool greatest) {
+    bool numeric = true;
+    for (int i = 0; i < argc; ++i) {
+        if (sqlite3_value_type(argv[i]) == SQLITE_NULL) {
+            sqlite3_result_null(ctx);
+            return;
+        }
+        numeric = numeric && isNumeric(argv[i]);
+    }
+    int best = 0;
+    for (int i = 1; i < argc; ++i) {
+        const bool better =
+            numeric ? (greatest ? sqlite3_value_double(argv[i]) > sqlite3_value_double(argv[best])
+                                : sqlite3_value_double(argv[i]) < sqlite3_value_double(argv[best]))
+                    : (greatest ? valueText(argv[i]) > valueText(argv[best])
+                                : valueText(argv[i]) < valueText(argv[best]));
+        if (better)
+            best = i;
+    }
+    sqlite3_result_value(ctx, argv[best]);
+}
+void fnGreatest(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    extreme(ctx, argc, argv, true);
+}
+void fnLeast(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    extreme(ctx, argc, argv, false);
+}
+
+void fnInitcap(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    std::string s = valueText(argv[0]);
+    bool start = true;
+    for (char& c : s) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (std::isalnum(u)) {
+            c = static_cast<char>(start ? std::toupper(u) : std::tolower(u));
+            start = false;
+        } else {
+            start = u < 0x80;
+        }
+    }
+    resultText(ctx, s);
+}
+
+void fnChr(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    const char c = static_cast<char>(sqlite3_value_int(argv[0]) & 0xff);
+    resultText(ctx, std::string(1, c));
+}
+
 void add(sqlite3* db, const char* name, int args,
          void (*fn)(sqlite3_context*, int, sqlite3_value**)) {
     sqlite3_create_function_v2(db, name, args,
@@ -329,6 +572,15 @@ void registerOracleFunctions(sqlite3* db) {
     add(db, "TO_NUMBER", 1, fnToNumber);
     add(db, "TRUNC", 1, fnTrunc);
     add(db, "TRUNC", 2, fnTrunc);
+    add(db, "TO_DATE", 1, fnToDate);
+    add(db, "TO_DATE", 2, fnToDate);
+    add(db, "TO_CHAR", 2, fnToChar2);
+    add(db, "TO_NUMBER", 2, fnToNumber);
+    add(db, "ADD_MONTHS", 2, fnAddMonths);
+    add(db, "GREATEST", -1, fnGreatest);
+    add(db, "LEAST", -1, fnLeast);
+    add(db, "INITCAP", 1, fnInitcap);
+    add(db, "CHR", 1, fnChr);
 }
 
 }  // namespace localengine

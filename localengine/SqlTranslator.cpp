@@ -253,7 +253,8 @@ struct HierarchyScope {
 
 class Translator {
 public:
-    Translator(sqlite3* schema, Translation& result) : m_schema(schema), m_result(result) {}
+    Translator(sqlite3* schema, Translation& result, std::string owner)
+        : m_schema(schema), m_result(result), m_owner(std::move(owner)) {}
 
     Seq statement(const Seq& s);
     Seq query(const Seq& s);
@@ -270,6 +271,7 @@ private:
 
     sqlite3* m_schema;
     Translation& m_result;
+    std::string m_owner;
     const HierarchyScope* m_scope = nullptr;
 };
 
@@ -353,6 +355,8 @@ Seq Translator::atom(const Seq& s, std::size_t i) {
     if (n.tok.kind == Token::Kind::String && n.tok.text.empty())
         return {ident("NULL")};  // Oracle's empty string is NULL
     if (n.tok.kind == Token::Kind::Ident && !qualified) {
+        if (!called && n.is("USER") && !m_owner.empty())
+            return {str(m_owner)};
         if (!called && n.is("SYSDATE"))
             return call("DATETIME", {{str("now")}, {str("localtime")}});
         if (!called && n.is("SYSTIMESTAMP"))
@@ -1404,7 +1408,7 @@ Translation translateStatement(const std::string& oracleSql, sqlite3* schema,
 
     std::size_t i = 0;
     const Seq tree = buildTree(toks, i, false);
-    Translator t(schema, result);
+    Translator t(schema, result, owner);
     result.sql = emitted(t.statement(tree));
     return result;
 }

@@ -147,13 +147,33 @@ private slots:
                                  << "2";
         QTest::newRow("mod") << "MOD(7, 3)"
                              << "1";
+        QTest::newRow("date round trip")
+            << "TO_CHAR(TO_DATE('07-DEC-2026 13:05', 'DD-MON-YYYY HH24:MI'), 'YYYY/MM/DD HH:MI PM')"
+            << "2026/12/07 01:05 PM";
+        QTest::newRow("bad date") << "NVL2(TO_DATE('2026-13-01', 'YYYY-MM-DD'), 1, 0)"
+                                  << "error";
+        QTest::newRow("add months to month end") << "ADD_MONTHS(DATE '2024-01-31', 1)"
+                                                 << "2024-02-29 00:00:00";
+        QTest::newRow("greatest") << "GREATEST(1, 5, 3)"
+                                  << "5";
+        QTest::newRow("least text") << "LEAST('b', 'a')"
+                                    << "a";
+        QTest::newRow("greatest with null") << "GREATEST(1, NULL)"
+                                            << "<null>";
+        QTest::newRow("initcap") << "INITCAP('hello wORLD')"
+                                 << "Hello World";
+        QTest::newRow("user is the owner") << "USER"
+                                           << "SCOTT";
         QTest::newRow("dual has one row") << "(SELECT COUNT(*) FROM DUAL)"
                                           << "1";
     }
     void expressions() {
         QFETCH(QString, expression);
         QFETCH(QString, expected);
-        QCOMPARE(scalar(expression.toStdString()), expected);
+        if (expected == "error")
+            QVERIFY_THROWS_EXCEPTION(EngineError, scalar(expression.toStdString()));
+        else
+            QCOMPARE(scalar(expression.toStdString()), expected);
     }
 
     void sysdateIsCurrentDateTime() {
