@@ -580,9 +580,7 @@ Seq Translator::selectList(const Seq& s) {
 }
 
 // FETCH FIRST n ROWS ONLY and OFFSET n ROWS become LIMIT / OFFSET.
-Seq limitClause(Translator& t, const Seq& s, const Clauses& c,
-                const std::function<Seq(const Seq&)>& rewrite) {
-    (void)t;
+Seq limitClause(const Seq& s, const Clauses& c, const std::function<Seq(const Seq&)>& rewrite) {
     Seq limit, offset;
     auto body = [&](const Clauses::Part& p) {
         Seq b = slice(s, p.body, p.end);
@@ -807,7 +805,7 @@ Seq Translator::selectBlock(const Seq& original, bool mustWrapHierarchy) {
             append(out, slice(s, p.head, p.body));
         append(out, expr(body));
     }
-    Seq limit = limitClause(*this, s, c, rewrite);
+    Seq limit = limitClause(s, c, rewrite);
     if (!rownumLimit.empty() && limit.empty()) {
         limit.push_back(ident("LIMIT"));
         append(limit, rownumLimit);
@@ -1149,7 +1147,7 @@ Seq Translator::hierarchical(const Seq& s, const Clauses& c, bool wrap) {
             append(outer, expr(slice(s2, p.body, p.end)));
         }
     }
-    append(outer, limitClause(*this, s2, c2, [this](const Seq& b) { return expr(b); }));
+    append(outer, limitClause(s2, c2, [this](const Seq& b) { return expr(b); }));
     m_scope = saved;
 
     Seq out;
