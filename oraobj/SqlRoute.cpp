@@ -273,10 +273,31 @@ private:
 
 }  // namespace
 
+namespace {
+
+// True when Qt's driver `name` is installed and loads: a plugin that is there
+// but misses its client library (the OCI plugin without Oracle's libraries)
+// counts as absent, so that the next route is tried.
+bool driverLoads(const QString& name) {
+    if (!QSqlDatabase::isDriverAvailable(name)) {
+        return false;
+    }
+    const QString probe = nextConnectionName();
+    bool loads = false;
+    {
+        const QSqlDatabase db = QSqlDatabase::addDatabase(name, probe);
+        loads = db.isValid();
+    }
+    QSqlDatabase::removeDatabase(probe);
+    return loads;
+}
+
+}  // namespace
+
 ServerEnvironment currentServerEnvironment() {
     ServerEnvironment env;
-    env.ociAvailable = QSqlDatabase::isDriverAvailable(QStringLiteral("QOCI"));
-    env.odbcAvailable = QSqlDatabase::isDriverAvailable(QStringLiteral("QODBC"));
+    env.ociAvailable = driverLoads(QStringLiteral("QOCI"));
+    env.odbcAvailable = driverLoads(QStringLiteral("QODBC"));
     if (env.odbcAvailable && !env.ociAvailable) {
         env.dataSources = odbcDataSources();
         env.drivers = odbcDrivers();
