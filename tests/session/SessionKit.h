@@ -50,16 +50,24 @@ inline void addRow(oraobj::OraDatabase& db, const QString& statementId) {
             .arg(statementId));
 }
 
-// Runs `act` on the logon dialog as soon as the next modal one is up.
+// Runs `act` on the logon dialog as soon as the next modal one is up
+// (looking again for a while when the event loop turns before it opens).
 // The returned flag tells whether it was.
-inline std::shared_ptr<bool> onLogonDialog(std::function<void(fdlgOraLogon&)> act) {
-    auto seen = std::make_shared<bool>(false);
-    QTimer::singleShot(0, [seen, act] {
+inline void actWhenUp(std::shared_ptr<bool> seen, std::function<void(fdlgOraLogon&)> act,
+                      int triesLeft) {
+    QTimer::singleShot(triesLeft == 200 ? 0 : 10, [seen, act, triesLeft] {
         if (auto* d = qobject_cast<fdlgOraLogon*>(QApplication::activeModalWidget())) {
             *seen = true;
             act(*d);
+        } else if (triesLeft > 0) {
+            actWhenUp(seen, act, triesLeft - 1);
         }
     });
+}
+
+inline std::shared_ptr<bool> onLogonDialog(std::function<void(fdlgOraLogon&)> act) {
+    auto seen = std::make_shared<bool>(false);
+    actWhenUp(seen, std::move(act), 200);
     return seen;
 }
 

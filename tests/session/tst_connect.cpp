@@ -3,6 +3,7 @@
 #include "MsgBoxRecorder.h"
 #include "SessionKit.h"
 #include "basEXPLAIN.h"
+#include "basGetIP.h"
 #include "frmEXPLAIN.h"
 
 #include <QAction>
@@ -34,6 +35,7 @@ private slots:
     void init();
     void cleanup();
 
+    void startUpOpensLogon();
     void cancelChangesNothing();
     void connectWithPlanTable();
     void connectMissingYes();
@@ -107,6 +109,28 @@ void tst_Connect::expectDisconnected() {
     QCOMPARE(m_w->panelText(4), QString());
     QCOMPARE(LogonOK, False);
     QVERIFY(!OraDB);
+}
+
+void tst_Connect::startUpOpensLogon() {
+    basGetIP::Resolver r;
+    r.hostName = [] { return std::optional<std::string>("ws01"); };
+    r.lookup = [](const std::string&) {
+        return std::optional(std::vector<basGetIP::IPv4>{{10, 0, 0, 5}, {127, 0, 1, 1}});
+    };
+    r.interfaces = [] { return std::vector<basGetIP::IPv4>{}; };
+    basGetIP::setResolver(r);
+    m_w = std::make_unique<frmEXPLAIN>();
+    QString idDuringLogon = QStringLiteral("?");
+    auto seen = kit::onLogonDialog([&](fdlgOraLogon& d) {
+        idDuringLogon = m_w->StatementId;
+        d.cmdCancel->click();
+    });
+    m_w->Form_Load();
+    basGetIP::setResolver(std::nullopt);
+    QVERIFY(*seen);
+    QCOMPARE(idDuringLogon, QString());  // set only after the connect returned
+    QCOMPARE(m_w->StatementId, QStringLiteral("10.0.0.5"));
+    expectDisconnected();
 }
 
 void tst_Connect::cancelChangesNothing() {
