@@ -789,15 +789,64 @@ Seq Translator::selectBlock(const Seq& original, bool mustWrapHierarchy) {
     const std::size_t listEnd = c.parts.empty() ? s.size() : c.parts[0].head;
     append(out, selectList(slice(s, c.listStart, listEnd)));
     auto rewrite = [this](const Seq& b) { return expr(b); };
+    // ROWNUM counts the rows that FROM and WHERE give, before grouping and
+    // sorting: over one table the limited rows become the FROM source.
     Seq rownumLimit;
+    Seq whereRest;
+    if (const auto* where = c.find("WHERE"))
+        whereRest = takeRownumLimit(slice(s, where->body, where->end), rownumLimit);
+    const auto* from = c.find("FROM");
+    Seq singleSource;
+    std::string sourceAlias;
+    if (!rownumLimit.empty() && from) {
+        const Seq f = slice(s, from->body, from->end);
+        bool single = !f.empty();
+        for (const Node& n : f)
+            single = single && !n.isOp(",") && !n.is("JOIN");
+        if (single) {
+            std::size_t k = 0;
+            if (f[0].group) {
+                k = 1;
+            } else {
+                while (k < f.size() && f[k].isName()) {
+                    sourceAlias = f[k].tok.name();
+                    ++k;
+                    if (k + 1 < f.size() && f[k].isOp("."))
+                        ++k;
+                    else
+                        break;
+                }
+            }
+            singleSource = slice(f, 0, k);
+            if (k < f.size() && f[k].is("AS"))
+                ++k;
+            if (k < f.size() && f[k].isName())
+                sourceAlias = f[k++].tok.name();
+            if (k != f.size() || sourceAlias.empty())
+                singleSource.clear();
+        }
+    }
     for (const auto& p : c.parts) {
         if (p.name == "LIMIT" || p.name == "OFFSET" || p.name == "FETCH")
             continue;
         Seq body = slice(s, p.body, p.end);
         if (p.name == "WHERE") {
-            body = takeRownumLimit(body, rownumLimit);
-            if (body.empty())
+            body = whereRest;
+            if (body.empty() || !singleSource.empty())
                 continue;
+        }
+        if (p.name == "FROM" && !singleSource.empty()) {
+            Seq inner{ident("SELECT"), op("*"), ident("FROM")};
+            append(inner, expr(singleSource));
+            append(inner, {ident("AS"), quoted(sourceAlias)});
+            if (!whereRest.empty()) {
+                inner.push_back(ident("WHERE"));
+                append(inner, expr(whereRest));
+            }
+            inner.push_back(ident("LIMIT"));
+            append(inner, rownumLimit);
+            append(out, {ident("FROM"), group(inner), quoted(sourceAlias)});
+            continue;
         }
         if (p.name == "SIBLINGS")
             append(out, words({"ORDER", "BY"}));
@@ -806,7 +855,7 @@ Seq Translator::selectBlock(const Seq& original, bool mustWrapHierarchy) {
         append(out, expr(body));
     }
     Seq limit = limitClause(s, c, rewrite);
-    if (!rownumLimit.empty() && limit.empty()) {
+    if (!rownumLimit.empty() && singleSource.empty() && limit.empty()) {
         limit.push_back(ident("LIMIT"));
         append(limit, rownumLimit);
     }

@@ -334,6 +334,11 @@ private slots:
         QCOMPARE(m_db->execute("delete from SCRATCH x where x.k = 2"), std::int64_t(1));
         QCOMPARE(firstColumn(*m_db, "select k from SCRATCH where rownum <= 2 order by k"),
                  QStringList({"3", "4"}));
+        // ROWNUM counts rows before aggregation
+        QCOMPARE(firstColumn(*m_db, "select count(*) from SCRATCH where rownum <= 2"),
+                 QStringList{"2"});
+        QCOMPARE(firstColumn(*m_db, "select count(*) from SCRATCH where rownum < 2 and k > 3"),
+                 QStringList{"1"});
         QCOMPARE(firstColumn(*m_db, "select k from SCRATCH order by k fetch first 1 rows only"),
                  QStringList{"3"});
         QCOMPARE(
