@@ -435,13 +435,18 @@ private slots:
         QTest::newRow("delete") << "DELETE FROM TREE";
         QTest::newRow("update") << "UPDATE TREE SET name = 'z'";
         QTest::newRow("insert") << "INSERT INTO TREE VALUES (99, NULL, 'new')";
+        QTest::newRow("insert select")
+            << "INSERT INTO TREE SELECT id + 100, parent, name FROM TREE";
+        QTest::newRow("drop") << "DROP TABLE TREE";
     }
     void explainRunsNothing() {
         QFETCH(QString, statement);
         m_db->execute(kCreatePlanTable);
         const QStringList before = firstColumn(*m_db, "select id||name from TREE");
-        m_db->execute("EXPLAIN PLAN SET STATEMENT_ID='dml' INTO PLAN_TABLE FOR " +
-                      statement.toStdString());
+        const std::int64_t rows = m_db->execute(
+            "EXPLAIN PLAN SET STATEMENT_ID='dml' INTO PLAN_TABLE FOR " + statement.toStdString());
+        QCOMPARE(firstColumn(*m_db, "select count(*) from PLAN_TABLE where statement_id = 'dml'"),
+                 QStringList{QString::number(rows)});
         QCOMPARE(firstColumn(*m_db, "select id||name from TREE"), before);
         m_db->execute("drop table PLAN_TABLE ");
     }
