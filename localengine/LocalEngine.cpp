@@ -276,6 +276,7 @@ std::unique_ptr<Connection> Connection::open(const std::string& host, const std:
     }
     try {
         sqlite3_extended_result_codes(db, 1);
+        sqlite3_busy_timeout(db, 2000);  // another program may hold the file a moment
         // Reading the schema proves that the file is a database.
         if (sqlite3_exec(db, "SELECT count(*) FROM main.sqlite_schema", nullptr, nullptr,
                          nullptr) != SQLITE_OK)
