@@ -74,14 +74,21 @@ std::string constraintIndexName(const std::string& table, const std::string& tab
 // a function registered on it: SQLite destroys the function's data when the
 // connection closes, and the cache goes with it, so a later connection at
 // the same address never meets an old cache.
-std::mutex cacheMutex;
+// Both live until the process ends (never destroyed): a connection held by
+// a static object may close during static destruction and still call
+// dropCache.
+std::mutex& cacheMutex() {
+    static auto* mutex = new std::mutex;
+    return *mutex;
+}
+
 std::map<sqlite3*, std::unique_ptr<SqliteSchema::Cache>>& caches() {
-    static std::map<sqlite3*, std::unique_ptr<SqliteSchema::Cache>> all;
-    return all;
+    static auto* all = new std::map<sqlite3*, std::unique_ptr<SqliteSchema::Cache>>;
+    return *all;
 }
 
 void dropCache(void* db) {
-    std::lock_guard<std::mutex> lock(cacheMutex);
+    std::lock_guard<std::mutex> lock(cacheMutex());
     caches().erase(static_cast<sqlite3*>(db));
 }
 
@@ -90,14 +97,22 @@ void cacheTag(sqlite3_context* context, int, sqlite3_value**) {
 }
 
 SqliteSchema::Cache* connectionCache(sqlite3* db) {
-    std::lock_guard<std::mutex> lock(cacheMutex);
-    auto it = caches().find(db);
-    if (it != caches().end())
-        return it->second.get();
+    {
+        std::lock_guard<std::mutex> lock(cacheMutex());
+        auto it = caches().find(db);
+        if (it != caches().end())
+            return it->second.get();
+    }
+    // Not under the lock: registering may destroy an earlier registration,
+    // which calls dropCache.
     if (sqlite3_create_function_v2(db, "quorvel_explain_schema_cache", 0, SQLITE_UTF8, db, cacheTag,
                                    nullptr, nullptr, dropCache) != SQLITE_OK)
         return nullptr;
-    return (caches()[db] = std::make_unique<SqliteSchema::Cache>()).get();
+    std::lock_guard<std::mutex> lock(cacheMutex());
+    auto& slot = caches()[db];
+    if (!slot)
+        slot = std::make_unique<SqliteSchema::Cache>();
+    return slot.get();
 }
 
 int schemaVersion(sqlite3* db) {
