@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <deque>
+#include <unordered_set>
 
 namespace localengine::explain {
 
@@ -163,6 +164,16 @@ bool reservedAfterItem(const Token& t) {
 bool isAggregateName(const std::string& up) {
     return up == "COUNT" || up == "SUM" || up == "AVG" || up == "MIN" || up == "MAX" ||
            up == "TOTAL" || up == "GROUP_CONCAT" || up == "STRING_AGG";
+}
+
+// The words the scanner acts on (outside FROM items); any other word is
+// skipped at once.
+bool isClauseWord(const std::string& w) {
+    static const std::unordered_set<std::string_view> words = {
+        "UNION", "INTERSECT", "EXCEPT", "FROM",  "JOIN",         "ON",        "USING", "WHERE",
+        "GROUP", "HAVING",    "ORDER",  "LIMIT", "WINDOW",       "IN",        "COUNT", "SUM",
+        "AVG",   "MIN",       "MAX",    "TOTAL", "GROUP_CONCAT", "STRING_AGG"};
+    return !w.empty() && words.count(w) > 0;
 }
 
 enum class Clause { None, SelectList, From, Where, GroupBy, Having, OrderBy, Limit, Other };
@@ -525,6 +536,10 @@ private:
         }
         if (f.clause == Clause::From && f.expectItem) {
             fromItem();
+            return;
+        }
+        if (!isClauseWord(w)) {
+            ++m_i;  // an ordinary name: nothing to note
             return;
         }
         SelectBlock* b = block();
