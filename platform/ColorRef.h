@@ -5,14 +5,12 @@
 
 namespace platform {
 
-inline QColor fromColorRef(unsigned ref)
-{
+inline QColor fromColorRef(unsigned ref) {
     return QColor(static_cast<int>(ref & 0xFF), static_cast<int>((ref >> 8) & 0xFF),
                   static_cast<int>((ref >> 16) & 0xFF));
 }
 
-inline unsigned toColorRef(const QColor& c)
-{
+inline unsigned toColorRef(const QColor& c) {
     return static_cast<unsigned>(c.red()) | (static_cast<unsigned>(c.green()) << 8) |
            (static_cast<unsigned>(c.blue()) << 16);
 }

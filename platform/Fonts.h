@@ -4,8 +4,8 @@
 // so the windows can name the fonts they were designed with.
 
 #include <QFont>
-#include <QStringList>
 #include <QString>
+#include <QStringList>
 
 namespace platform {
 

@@ -10,24 +10,23 @@
 namespace platform {
 namespace {
 
-MsgBoxHandler& msgBoxHandler()
-{
+MsgBoxHandler& msgBoxHandler() {
     static MsgBoxHandler handler;
     return handler;
 }
 
-ColorHandler& colorHandler()
-{
+ColorHandler& colorHandler() {
     static ColorHandler handler;
     return handler;
 }
 
 }  // namespace
 
-QString appTitle() { return QStringLiteral("Quorvel"); }
+QString appTitle() {
+    return QStringLiteral("Quorvel");
+}
 
-QString exeName()
-{
+QString exeName() {
     const QString path = QCoreApplication::applicationFilePath();
     if (path.isEmpty())
         return appTitle();
@@ -35,8 +34,7 @@ QString exeName()
 }
 
 QMessageBox* buildMessageBox(const QString& prompt, int style, const QString& title,
-                             QWidget* parent)
-{
+                             QWidget* parent) {
     auto* box = new QMessageBox(parent);
     // A lone CR joins the lines of a two-line prompt; Qt breaks lines at LF.
     QString text = prompt;
@@ -44,20 +42,20 @@ QMessageBox* buildMessageBox(const QString& prompt, int style, const QString& ti
     box->setText(text);
     box->setWindowTitle(title.isEmpty() ? appTitle() : title);
     switch (style & 0xF0) {
-    case vbCritical:
-        box->setIcon(QMessageBox::Critical);
-        break;
-    case vbQuestion:
-        box->setIcon(QMessageBox::Question);
-        break;
-    case vbExclamation:
-        box->setIcon(QMessageBox::Warning);
-        break;
-    case vbInformation:
-        box->setIcon(QMessageBox::Information);
-        break;
-    default:
-        box->setIcon(QMessageBox::NoIcon);
+        case vbCritical:
+            box->setIcon(QMessageBox::Critical);
+            break;
+        case vbQuestion:
+            box->setIcon(QMessageBox::Question);
+            break;
+        case vbExclamation:
+            box->setIcon(QMessageBox::Warning);
+            break;
+        case vbInformation:
+            box->setIcon(QMessageBox::Information);
+            break;
+        default:
+            box->setIcon(QMessageBox::NoIcon);
     }
     if ((style & 0x0F) == vbYesNo) {
         box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
@@ -69,8 +67,7 @@ QMessageBox* buildMessageBox(const QString& prompt, int style, const QString& ti
     return box;
 }
 
-int MsgBox(const QString& prompt, int style, const QString& title)
-{
+int MsgBox(const QString& prompt, int style, const QString& title) {
     if (msgBoxHandler())
         return msgBoxHandler()(prompt, style, title.isEmpty() ? appTitle() : title);
 
@@ -78,22 +75,23 @@ int MsgBox(const QString& prompt, int style, const QString& title)
         buildMessageBox(prompt, style, title, QApplication::activeWindow()));
     const int answer = box->exec();
     switch (answer) {
-    case QMessageBox::Yes:
-        return vbYes;
-    case QMessageBox::No:
-        return vbNo;
-    case QMessageBox::Ok:
-        return vbOK;
-    default:
-        // Closing a Yes/No box by other means counts as No; an OK box is OK.
-        return (style & 0x0F) == vbYesNo ? vbNo : vbOK;
+        case QMessageBox::Yes:
+            return vbYes;
+        case QMessageBox::No:
+            return vbNo;
+        case QMessageBox::Ok:
+            return vbOK;
+        default:
+            // Closing a Yes/No box by other means counts as No; an OK box is OK.
+            return (style & 0x0F) == vbYesNo ? vbNo : vbOK;
     }
 }
 
-void setMsgBoxHandler(MsgBoxHandler handler) { msgBoxHandler() = std::move(handler); }
+void setMsgBoxHandler(MsgBoxHandler handler) {
+    msgBoxHandler() = std::move(handler);
+}
 
-bool ChooseColor(unsigned initial, unsigned& chosen, QWidget* parent)
-{
+bool ChooseColor(unsigned initial, unsigned& chosen, QWidget* parent) {
     chosen = initial;
     if (colorHandler()) {
         unsigned answer = initial;
@@ -109,6 +107,8 @@ bool ChooseColor(unsigned initial, unsigned& chosen, QWidget* parent)
     return true;
 }
 
-void setColorHandler(ColorHandler handler) { colorHandler() = std::move(handler); }
+void setColorHandler(ColorHandler handler) {
+    colorHandler() = std::move(handler);
+}
 
 }  // namespace platform

@@ -44,7 +44,7 @@ void setColorHandler(ColorHandler handler);  // empty: the real chooser again
 // Builds the real QMessageBox for a style (exposed for tests of the mapping;
 // the caller owns the box).
 QMessageBox* buildMessageBox(const QString& prompt, int style, const QString& title,
-                                   QWidget* parent = nullptr);
+                             QWidget* parent = nullptr);
 
 // The application's title and the executable's name (file name without its
 // extension).

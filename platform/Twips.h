@@ -12,12 +12,16 @@ namespace platform {
 inline constexpr int kTwipsPerPixel = 15;
 
 // Twips to pixels, rounded to the nearest pixel (half away from zero).
-inline int twipsToPixels(double twips) { return static_cast<int>(std::lround(twips / kTwipsPerPixel)); }
-inline double pixelsToTwips(int pixels) { return static_cast<double>(pixels) * kTwipsPerPixel; }
+inline int twipsToPixels(double twips) {
+    return static_cast<int>(std::lround(twips / kTwipsPerPixel));
+}
+inline double pixelsToTwips(int pixels) {
+    return static_cast<double>(pixels) * kTwipsPerPixel;
+}
 
-inline QRect twipsRect(double left, double top, double width, double height)
-{
-    return QRect(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width), twipsToPixels(height));
+inline QRect twipsRect(double left, double top, double width, double height) {
+    return QRect(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width),
+                 twipsToPixels(height));
 }
 
 }  // namespace platform

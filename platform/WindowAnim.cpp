@@ -19,8 +19,7 @@ namespace {
 
 bool g_animationsEnabled = true;
 
-bool platformHasRealWindows()
-{
+bool platformHasRealWindows() {
     const QString name = QGuiApplication::platformName();
     return name != QLatin1String("offscreen") && name != QLatin1String("minimal");
 }
@@ -31,15 +30,13 @@ class CaptionBar : public QWidget {
 public:
     CaptionBar()
         : QWidget(nullptr, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                               Qt::WindowDoesNotAcceptFocus)
-    {
+                               Qt::WindowDoesNotAcceptFocus) {
         setAttribute(Qt::WA_ShowWithoutActivating);
         setAttribute(Qt::WA_TransparentForMouseEvents);
     }
 
 protected:
-    void paintEvent(QPaintEvent*) override
-    {
+    void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         QLinearGradient g(0, 0, width(), 0);
         g.setColorAt(0, palette().color(QPalette::Highlight));
@@ -50,31 +47,38 @@ protected:
     }
 };
 
-int lerp(int a, int b, double t) { return static_cast<int>(std::lround(a + (b - a) * t)); }
+int lerp(int a, int b, double t) {
+    return static_cast<int>(std::lround(a + (b - a) * t));
+}
 
 }  // namespace
 
-WinRect mirroredRect(const WinRect& r, int dx, int dy)
-{
+WinRect mirroredRect(const WinRect& r, int dx, int dy) {
     return WinRect{r.right + dx, r.bottom + dy, r.left + dx, r.top + dy};
 }
 
-WinRect pointRect(const QPoint& p) { return WinRect{p.x(), p.y(), p.x(), p.y()}; }
+WinRect pointRect(const QPoint& p) {
+    return WinRect{p.x(), p.y(), p.x(), p.y()};
+}
 
-WinRect windowRect(const QWidget* w)
-{
+WinRect windowRect(const QWidget* w) {
     const QRect f = w->frameGeometry();
     // The window system's right and bottom lie one past the last pixel.
     return WinRect{f.left(), f.top(), f.left() + f.width(), f.top() + f.height()};
 }
 
-QPoint cursorPos() { return QCursor::pos(); }
+QPoint cursorPos() {
+    return QCursor::pos();
+}
 
-void setAnimationsEnabled(bool on) { g_animationsEnabled = on; }
-bool animationsEnabled() { return g_animationsEnabled && platformHasRealWindows(); }
+void setAnimationsEnabled(bool on) {
+    g_animationsEnabled = on;
+}
+bool animationsEnabled() {
+    return g_animationsEnabled && platformHasRealWindows();
+}
 
-void animateRects(const WinRect& from, const WinRect& to)
-{
+void animateRects(const WinRect& from, const WinRect& to) {
     if (!animationsEnabled())
         return;
     constexpr int kFrames = 10;
@@ -106,16 +110,20 @@ void animateRects(const WinRect& from, const WinRect& to)
     bar.hide();
 }
 
-void ZoomFromPointer(QWidget* w, const QPoint& pointer) { animateRects(pointRect(pointer), windowRect(w)); }
-void ZoomFromPointer(QWidget* w) { ZoomFromPointer(w, cursorPos()); }
-void ZoomToPointer(QWidget* w) { animateRects(windowRect(w), pointRect(cursorPos())); }
-void ZoomFromMirror(QWidget* w, int dx, int dy)
-{
+void ZoomFromPointer(QWidget* w, const QPoint& pointer) {
+    animateRects(pointRect(pointer), windowRect(w));
+}
+void ZoomFromPointer(QWidget* w) {
+    ZoomFromPointer(w, cursorPos());
+}
+void ZoomToPointer(QWidget* w) {
+    animateRects(windowRect(w), pointRect(cursorPos()));
+}
+void ZoomFromMirror(QWidget* w, int dx, int dy) {
     const WinRect r = windowRect(w);
     animateRects(mirroredRect(r, dx, dy), r);
 }
-void ZoomToMirror(QWidget* w)
-{
+void ZoomToMirror(QWidget* w) {
     const WinRect r = windowRect(w);
     animateRects(r, mirroredRect(r));
 }
@@ -124,45 +132,43 @@ namespace {
 
 // Outer size of a window, also before it was ever shown: the frame margins
 // are then unknown, and the client size stands for the outer size.
-QSize outerSize(const QWidget* w)
-{
+QSize outerSize(const QWidget* w) {
     const QRect f = w->frameGeometry();
     return f.isValid() ? f.size() : w->size();
 }
 
-void moveOuterTo(QWidget* w, int leftPx, int topPx)
-{
+void moveOuterTo(QWidget* w, int leftPx, int topPx) {
     // move() places the frame's top-left corner for a top-level window.
     w->move(leftPx, topPx);
 }
 
 }  // namespace
 
-void centreOver(QWidget* w, const QWidget* main)
-{
+void centreOver(QWidget* w, const QWidget* main) {
     const QRect m = main->frameGeometry();
     const QSize own = outerSize(w);
-    const double top = pixelsToTwips(m.height()) / 2 + pixelsToTwips(m.top()) - pixelsToTwips(own.height()) / 2;
-    const double left = pixelsToTwips(m.width()) / 2 + pixelsToTwips(m.left()) - pixelsToTwips(own.width()) / 2;
+    const double top =
+        pixelsToTwips(m.height()) / 2 + pixelsToTwips(m.top()) - pixelsToTwips(own.height()) / 2;
+    const double left =
+        pixelsToTwips(m.width()) / 2 + pixelsToTwips(m.left()) - pixelsToTwips(own.width()) / 2;
     moveOuterTo(w, twipsToPixels(left), twipsToPixels(top));
 }
 
-void centreOnScreen(QWidget* w)
-{
+void centreOnScreen(QWidget* w) {
     QScreen* screen = w->screen() ? w->screen() : QGuiApplication::primaryScreen();
     if (!screen)
         return;
     const QRect s = screen->geometry();
     const QSize own = outerSize(w);
-    moveOuterTo(w, s.left() + (s.width() - own.width()) / 2, s.top() + (s.height() - own.height()) / 2);
+    moveOuterTo(w, s.left() + (s.width() - own.width()) / 2,
+                s.top() + (s.height() - own.height()) / 2);
 }
 
 namespace {
 
 class EtchedRule : public QWidget {
 public:
-    explicit EtchedRule(QWidget* parent) : QWidget(parent)
-    {
+    explicit EtchedRule(QWidget* parent) : QWidget(parent) {
         setObjectName(QStringLiteral("etchedTopLine"));
         setAttribute(Qt::WA_TransparentForMouseEvents);
         QScreen* screen = parent->screen() ? parent->screen() : QGuiApplication::primaryScreen();
@@ -173,8 +179,7 @@ public:
     }
 
 protected:
-    void paintEvent(QPaintEvent*) override
-    {
+    void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         p.setPen(systemColor(0x80000010u));
         p.drawLine(0, 0, width(), 0);
@@ -186,8 +191,7 @@ protected:
 
 }  // namespace
 
-void DrawEtchedTopLine(QWidget* f)
-{
+void DrawEtchedTopLine(QWidget* f) {
     // A child that paints the rule keeps it on the window through every
     // repaint, like persistent drawing on the window itself.
     if (f->findChild<QWidget*>(QStringLiteral("etchedTopLine"), Qt::FindDirectChildrenOnly))
@@ -196,26 +200,25 @@ void DrawEtchedTopLine(QWidget* f)
     rule->show();
 }
 
-QColor systemColor(unsigned ref)
-{
+QColor systemColor(unsigned ref) {
     if ((ref & 0x80000000u) == 0)
         return fromColorRef(ref);
     const QPalette pal = QApplication::palette();
     switch (ref & 0xFF) {
-    case 0x04:  // menu
-        return pal.color(QPalette::Window);
-    case 0x05:  // window
-        return pal.color(QPalette::Base);
-    case 0x0F:  // button face
-        return pal.color(QPalette::Button);
-    case 0x10:  // button shadow
-        return pal.color(QPalette::Dark);
-    case 0x12:  // button text
-        return pal.color(QPalette::ButtonText);
-    case 0x14:  // 3D highlight
-        return pal.color(QPalette::Light);
-    default:
-        return pal.color(QPalette::Window);
+        case 0x04:  // menu
+            return pal.color(QPalette::Window);
+        case 0x05:  // window
+            return pal.color(QPalette::Base);
+        case 0x0F:  // button face
+            return pal.color(QPalette::Button);
+        case 0x10:  // button shadow
+            return pal.color(QPalette::Dark);
+        case 0x12:  // button text
+            return pal.color(QPalette::ButtonText);
+        case 0x14:  // 3D highlight
+            return pal.color(QPalette::Light);
+        default:
+            return pal.color(QPalette::Window);
     }
 }
 

@@ -8,8 +8,7 @@ qint16 LogonOK = False;
 QString LogonUser;
 QString LogonHost;
 
-void reset()
-{
+void reset() {
     OraDB.reset();
     OraSes.reset();
     LogonOK = False;

@@ -14,8 +14,7 @@
 class tst_platform : public QObject {
     Q_OBJECT
 private slots:
-    void twips()
-    {
+    void twips() {
         QCOMPARE(platform::twipsToPixels(8205), 547);
         QCOMPARE(platform::twipsToPixels(15), 1);
         QCOMPARE(platform::twipsToPixels(0), 0);
@@ -23,15 +22,13 @@ private slots:
         QCOMPARE(platform::pixelsToTwips(400), 6000.0);
     }
 
-    void colorRefs()
-    {
+    void colorRefs() {
         QCOMPARE(platform::fromColorRef(255), QColor(255, 0, 0));
         QCOMPARE(platform::fromColorRef(0xC0FFFF), QColor(255, 255, 0xC0));
         QCOMPARE(platform::toColorRef(QColor(0, 128, 0)), 0x008000u);
     }
 
-    void messageBoxStyles_data()
-    {
+    void messageBoxStyles_data() {
         QTest::addColumn<int>("style");
         QTest::addColumn<int>("icon");
         QTest::addColumn<bool>("yesNo");
@@ -40,8 +37,7 @@ private slots:
         QTest::newRow("exclamation") << 48 << int(QMessageBox::Warning) << false;
         QTest::newRow("information") << 64 << int(QMessageBox::Information) << false;
     }
-    void messageBoxStyles()
-    {
+    void messageBoxStyles() {
         QFETCH(int, style);
         QFETCH(int, icon);
         QFETCH(bool, yesNo);
@@ -56,8 +52,7 @@ private slots:
         QCOMPARE(bool(buttons & QMessageBox::Ok), !yesNo);
     }
 
-    void seamAnswersAndRecords()
-    {
+    void seamAnswersAndRecords() {
         MsgBoxRecorder rec;
         rec.answerNext(platform::vbYes);
         QCOMPARE(platform::MsgBox(QStringLiteral("q"), 36, QStringLiteral("t")), 6);
@@ -73,16 +68,15 @@ private slots:
         QCOMPARE(chosen, 0x00FF00u);
     }
 
-    void rectangles()
-    {
+    void rectangles() {
         const platform::WinRect r{100, 50, 400, 250};
         QCOMPARE(platform::mirroredRect(r), (platform::WinRect{400, 250, 100, 50}));
-        QCOMPARE(platform::mirroredRect(r, -600, -350), (platform::WinRect{-200, -100, -500, -300}));
+        QCOMPARE(platform::mirroredRect(r, -600, -350),
+                 (platform::WinRect{-200, -100, -500, -300}));
         QCOMPARE(platform::pointRect(QPoint(7, 9)), (platform::WinRect{7, 9, 7, 9}));
     }
 
-    void centring()
-    {
+    void centring() {
         QWidget main;
         main.setGeometry(200, 100, 600, 400);
         QWidget box;

@@ -1,7 +1,6 @@
 #include "MsgBoxRecorder.h"
 
-MsgBoxRecorder::MsgBoxRecorder()
-{
+MsgBoxRecorder::MsgBoxRecorder() {
     platform::setMsgBoxHandler([this](const QString& prompt, int style, const QString& title) {
         m_asked.push_back({prompt, style, title});
         if (!m_answers.empty()) {
@@ -26,8 +25,7 @@ MsgBoxRecorder::MsgBoxRecorder()
     });
 }
 
-MsgBoxRecorder::~MsgBoxRecorder()
-{
+MsgBoxRecorder::~MsgBoxRecorder() {
     platform::setMsgBoxHandler({});
     platform::setColorHandler({});
 }

@@ -34,7 +34,12 @@ public:
     const AskedBox& last() const { return m_asked.back(); }
     int colorRequests() const { return m_colorRequests; }
     unsigned lastColorInitial() const { return m_lastColorInitial; }
-    void clear() { m_asked.clear(); m_answers.clear(); m_colors.clear(); m_colorRequests = 0; }
+    void clear() {
+        m_asked.clear();
+        m_answers.clear();
+        m_colors.clear();
+        m_colorRequests = 0;
+    }
 
 private:
     std::vector<AskedBox> m_asked;
