@@ -2,7 +2,9 @@
 
 #include <sqlite3.h>
 
+#include <cctype>
 #include <ctime>
+#include <string_view>
 
 #include "ExplainMapper.h"
 #include "ExplainSchema.h"
@@ -77,9 +79,36 @@ void bindNumber(sqlite3_stmt* s, int i, const std::optional<T>& v) {
         sqlite3_bind_null(s, i);
 }
 
+// The statement's first word (after blanks and comments) is `word`.
+bool firstWordIs(const std::string& sql, std::string_view word) {
+    std::size_t i = 0;
+    while (i < sql.size()) {
+        if (std::isspace(static_cast<unsigned char>(sql[i]))) {
+            ++i;
+        } else if (sql.compare(i, 2, "--") == 0) {
+            i = sql.find('\n', i);
+        } else if (sql.compare(i, 2, "/*") == 0) {
+            i = sql.find("*/", i + 2);
+            i = i == std::string::npos ? i : i + 2;
+        } else {
+            break;
+        }
+    }
+    if (i >= sql.size() || sql.size() - i < word.size())
+        return false;
+    std::size_t end = i + word.size();
+    if (end < sql.size() && (std::isalnum(static_cast<unsigned char>(sql[end])) || sql[end] == '_'))
+        return false;
+    return explain::sameName(std::string_view(sql).substr(i, word.size()), word);
+}
+
 }  // namespace
 
 std::vector<explain::EqpRow> readQueryPlan(sqlite3* db, const std::string& sqliteSql) {
+    // SQLite applies many PRAGMAs while preparing them, EXPLAIN or not:
+    // explaining one would run it.
+    if (firstWordIs(sqliteSql, "PRAGMA"))
+        throw EngineError("invalid SQL statement: a PRAGMA cannot be explained", SQLITE_ERROR);
     std::string sql = "EXPLAIN QUERY PLAN " + sqliteSql;
     Statement plan;
     if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), plan.out(), nullptr) !=

@@ -696,6 +696,9 @@ void TestExplainPlan::invalidStatementIsRefused_data() {
                            << "incomplete input";
     QTest::newRow("existing table") << "CREATE TABLE emp(x)"
                                     << "table emp already exists";
+    // preparing a PRAGMA already applies it; it is refused instead
+    QTest::newRow("pragma") << "PRAGMA foreign_keys = ON"
+                            << "invalid SQL statement: a PRAGMA cannot be explained";
 }
 
 void TestExplainPlan::invalidStatementIsRefused() {
@@ -710,6 +713,7 @@ void TestExplainPlan::invalidStatementIsRefused() {
         QVERIFY(e.code() != 0);
     }
     QCOMPARE(db.scalar("SELECT count(*) FROM PLAN_TABLE"), qint64(0));
+    QCOMPARE(db.scalar("PRAGMA foreign_keys"), qint64(0));
 }
 
 void TestExplainPlan::missingPlanTable() {
