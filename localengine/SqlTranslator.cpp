@@ -1090,9 +1090,24 @@ Seq Translator::hierarchical(const Seq& s, const Clauses& c, bool wrap) {
                                    expr(qualify(paths[n].first, C, C, childLevel, false))}));
     }
 
+    // Siblings come out in the source's natural order: SQLite's queue breaks
+    // ties between rows of one level by their whole content, so the row id
+    // is carried as the second column and named in the queue's ORDER BY.
+    // A source without row ids (a view, a subquery) leaves ties to SQLite.
+    Seq seq{ident("NULL")};
+    if (m_schema) {
+        std::string probe = "SELECT ROWID FROM " + emitted(source) + " LIMIT 0";
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(m_schema, probe.c_str(), -1, &st, nullptr) == SQLITE_OK && st)
+            seq = Seq{C, op("."), ident("ROWID")};
+        sqlite3_finalize(st);
+    }
+
     Seq cte = words({"WITH", "RECURSIVE", "__H", "AS"});
     Seq body = words({"SELECT"});
     append(body, {num("1"), ident("AS"), ident("__LVL"), op(",")});
+    append(body, seq);
+    append(body, {ident("AS"), ident("__SEQ"), op(",")});
     append(body, detectLoops ? key : Seq{ident("NULL")});
     append(body, {ident("AS"), ident("__PATH"), op(","), num("0"), ident("AS"), ident("__CYC")});
     append(body, anchorExtras);
@@ -1106,6 +1121,8 @@ Seq Translator::hierarchical(const Seq& s, const Clauses& c, bool wrap) {
     }
     append(body, words({"UNION", "ALL", "SELECT"}));
     append(body, childLevel);
+    body.push_back(op(","));
+    append(body, seq);
     body.push_back(op(","));
     if (detectLoops) {
         append(body, call("ORA_CONCAT", {Seq{P, op("."), ident("__PATH")}, key}));
@@ -1150,6 +1167,7 @@ Seq Translator::hierarchical(const Seq& s, const Clauses& c, bool wrap) {
             append(body, slice(kk, e, kk.size()));
         }
     }
+    append(body, {op(","), num("2")});
     cte.push_back(group(body));
 
     // The final query reads the hierarchy under the table's own name.

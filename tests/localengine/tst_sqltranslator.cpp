@@ -55,6 +55,11 @@ private slots:
                               "5, 3, 'b1'",      "6, 2, 'a2'", "7, null, 'other'"};
         for (const char* r : rows)
             m_db->execute(std::string("insert into TREE values (") + r + ")");
+        // Children stored in an order that neither their ids nor their
+        // names follow.
+        m_db->execute("create table SHUFFLED (name varchar2(10), id number, parent number)");
+        for (const char* r : {"'r', 1, null", "'m', 3, 1", "'z', 2, 1", "'a', 4, 1", "'m1', 5, 3"})
+            m_db->execute(std::string("insert into SHUFFLED values (") + r + ")");
         // 2 -> 3 -> 4 -> 2 is a loop; 1 stands alone.
         m_db->execute("create table LOOPED (id number, parent number)");
         for (const char* r : {"1, null", "2, 4", "3, 2", "4, 3"})
@@ -200,6 +205,9 @@ private slots:
         QTest::newRow("depth first, siblings in table order")
             << "select name from TREE start with id = 1 connect by prior id = parent"
             << QStringList{"root", "a", "a1", "a2", "b", "b1"};
+        QTest::newRow("siblings in stored order, not by id or name")
+            << "select name from SHUFFLED start with id = 1 connect by prior id = parent"
+            << QStringList{"r", "m", "m1", "z", "a"};
         QTest::newRow("level and indentation")
             << "select lpad(' ', 2*(level-1))||level||':'||name from TREE start with parent is "
                "null "

@@ -122,9 +122,9 @@ void tst_Explain::plans_data() {
                              "where o.customer_id = c.customer_id"
                           << " SELECT STATEMENT    Cost=9061\r\n"
                              "  2.1 NESTED LOOPS    \r\n"
+                             "    3.1 TABLE ACCESS FULL CUSTOMERS TABLE \r\n"
                              "    3.2 TABLE ACCESS BY INDEX ROWID ORDERS TABLE \r\n"
-                             "      4.1 INDEX RANGE SCAN ORD_CUSTOMER_IX INDEX \r\n"
-                             "    3.1 TABLE ACCESS FULL CUSTOMERS TABLE \r\n";
+                             "      4.1 INDEX RANGE SCAN ORD_CUSTOMER_IX INDEX \r\n";
 }
 
 void tst_Explain::plans() {
