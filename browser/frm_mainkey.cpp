@@ -1,5 +1,6 @@
 #include "frm_mainkey.h"
 
+#include "DialogKeys.h"
 #include "Fonts.h"
 #include "MainkeySql.h"
 #include "MsgBox.h"
@@ -177,20 +178,10 @@ void frm_mainkey::closeEvent(QCloseEvent* event) {
 }
 
 void frm_mainkey::keyPressEvent(QKeyEvent* event) {
-    // No cancel button: Escape does not close the window.
-    if (event->key() == Qt::Key_Escape) {
-        event->accept();
+    // No cancel button: Escape does not close the window, and Enter
+    // presses the focused button.
+    if (platform::handleButtonDialogKey(this, event))
         return;
-    }
-    // Enter presses the button that has the focus (and no other: in a text
-    // field it does nothing).
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        if (auto* button = qobject_cast<QPushButton*>(focusWidget())) {
-            event->accept();
-            button->click();
-            return;
-        }
-    }
     QDialog::keyPressEvent(event);
 }
 

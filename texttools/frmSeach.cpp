@@ -2,6 +2,7 @@
 
 #include "ColorRef.h"
 #include "ColorRichSearch.h"
+#include "DialogKeys.h"
 #include "Fonts.h"
 #include "MsgBox.h"
 #include "RichTextBox.h"
@@ -81,20 +82,10 @@ void frmSeach::closeEvent(QCloseEvent* event) {
 }
 
 void frmSeach::keyPressEvent(QKeyEvent* event) {
-    // The dialog has no cancel button: Escape does not close it.
-    if (event->key() == Qt::Key_Escape) {
-        event->accept();
+    // No cancel button: Escape does not close the window, and Enter
+    // presses the focused button.
+    if (platform::handleButtonDialogKey(this, event))
         return;
-    }
-    // Enter presses the button that has the focus (and no other: in a text
-    // field it does nothing).
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        if (auto* button = qobject_cast<QPushButton*>(focusWidget())) {
-            event->accept();
-            button->click();
-            return;
-        }
-    }
     QDialog::keyPressEvent(event);
 }
 
