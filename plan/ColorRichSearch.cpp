@@ -30,6 +30,13 @@ qint32 ColorAllMatches(RichTextBox& box, const QString& what, const QString& col
             box.setSelBold(true);
             ++count;
             p = found + step;
+            // An occurrence that ends on the text's end leaves nothing to
+            // search: the scan has passed the end, as it did when every
+            // search text stepped five characters on.
+            if (p >= length && !what.isEmpty()) {
+                p = length + 1;
+                break;
+            }
         }
         passedEnd = p > length;
         box.setSelStart(box.TextLength());

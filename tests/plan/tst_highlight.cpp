@@ -201,9 +201,10 @@ void tst_Highlight::focusOnlyWhenScanPassesEnd_data() {
     QTest::addColumn<QString>("what");
     QTest::addColumn<bool>("focused");
     QTest::newRow("no further match") << "FULL x\r\nFULL y" << 0 << "FULL" << false;
-    // Stepping by the search text's length ends on the text's end after a
-    // final occurrence, and one more search finds nothing.
-    QTest::newRow("match at the very end") << "xx FULL" << 0 << "FULL" << false;
+    // An occurrence that ends on the text's end leaves nothing to search:
+    // the scan has passed the end.
+    QTest::newRow("match at the very end") << "xx FULL" << 0 << "FULL" << true;
+    QTest::newRow("one-letter match at the very end") << "AAAAAA" << 0 << "A" << true;
     QTest::newRow("start beyond end") << "FULL" << 9 << "FULL" << true;
     QTest::newRow("empty box") << "" << 0 << "FULL" << false;
     QTest::newRow("empty search text") << "abc" << 0 << "" << true;
