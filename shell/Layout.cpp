@@ -1,5 +1,7 @@
 #include "Layout.h"
 
+#include <algorithm>
+
 #include <cmath>
 
 namespace shell {
@@ -67,7 +69,16 @@ void SizeControls(MainLayout& l, float xArg, const WindowSizes& s) {
     l.cmdCr.left = l.cmdEXPAIN.left + l.cmdEXPAIN.width + 225;
     l.Command1.left = l.txtResults.left + l.txtResults.width - (l.Command1.width + 100);
 
+    // The rule sits 1000 above the outer bottom, which puts it just above
+    // the status bar under a caption and menu bar 690 high. Desktops draw
+    // frames of every height (none at all under a bare X server), so the
+    // rule is kept between the buttons and 40 above the status bar, where
+    // that frame would have put it.
     l.Label1.top = s.outerHeight - 1000;
+    const double buttonsBottom = l.cmdEXPAIN.top + l.cmdEXPAIN.height;
+    const double aboveStatus = s.clientHeight - status - 40;
+    if (buttonsBottom <= aboveStatus)
+        l.Label1.top = std::clamp(l.Label1.top, buttonsBottom, aboveStatus);
     setWidth(l.Label1, s.outerWidth + 120);
 }
 

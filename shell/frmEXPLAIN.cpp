@@ -22,6 +22,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QStatusBar>
+#include <algorithm>
 #include <cmath>
 #include <exception>
 
@@ -265,14 +266,16 @@ void frmEXPLAIN::createStatusBar() {
         const char* tip;
         double width;
         double minimum;
+        const char* longest;  // the longest text the panel shows
     };
-    // The first three panels keep their design widths; the logon panel
-    // takes whatever the bar has left, never less than its minimum.
+    // The first three panels keep their design widths, widened where this
+    // desktop's font needs more for their texts; the logon panel takes
+    // whatever the bar has left, never less than its minimum.
     const Panel panels[4] = {
-        {"- DB未接続 -", "DataBaseの接続状態を表示", 1200, 20},
-        {"", "PLAN_TABLEの有無を表示", 1440, 1440},
-        {"", "", 900, 900},
-        {"", "ﾛｸﾞｲﾝ情報を表示", 4335, 1440},
+        {"- DB未接続 -", "DataBaseの接続状態を表示", 1200, 20, "- DB未接続 -"},
+        {"", "PLAN_TABLEの有無を表示", 1440, 1440, "- PLAN_TABLE有 -"},
+        {"", "", 900, 900, "解析中･･･"},
+        {"", "ﾛｸﾞｲﾝ情報を表示", 4335, 1440, ""},
     };
     for (int i = 0; i < 4; ++i) {
         auto* label = new QLabel(QString::fromUtf8(panels[i].text), sbStatusBar);
@@ -281,8 +284,10 @@ void frmEXPLAIN::createStatusBar() {
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         label->setTextFormat(Qt::PlainText);
         if (i < 3) {
-            label->setMinimumWidth(twipsToPixels(panels[i].minimum));
-            label->setFixedWidth(twipsToPixels(panels[i].width));
+            const int textWidth =
+                label->fontMetrics().horizontalAdvance(QString::fromUtf8(panels[i].longest)) +
+                2 * label->frameWidth() + label->fontMetrics().averageCharWidth();
+            label->setFixedWidth(std::max(twipsToPixels(panels[i].width), textWidth));
             sbStatusBar->addWidget(label);
         } else {
             label->setMinimumWidth(twipsToPixels(panels[i].minimum));

@@ -229,28 +229,31 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("tooltip");
         QTest::addColumn<int>("designWidth");
+        QTest::addColumn<QString>("longest");  // must fit in the panel
         QTest::newRow("1") << 1 << "- DB未接続 -"
-                           << "DataBaseの接続状態を表示" << 1200;
+                           << "DataBaseの接続状態を表示" << 1200 << "- DB接続中 -";
         QTest::newRow("2") << 2 << ""
-                           << "PLAN_TABLEの有無を表示" << 1440;
+                           << "PLAN_TABLEの有無を表示" << 1440 << "- PLAN_TABLE有 -";
         QTest::newRow("3") << 3 << ""
-                           << "" << 900;
+                           << "" << 900 << "解析中･･･";
         QTest::newRow("4") << 4 << ""
-                           << "ﾛｸﾞｲﾝ情報を表示" << 0;
+                           << "ﾛｸﾞｲﾝ情報を表示" << 0 << "";
     }
     void statusPanels() {
         QFETCH(int, index);
         QFETCH(QString, text);
         QFETCH(QString, tooltip);
         QFETCH(int, designWidth);
+        QFETCH(QString, longest);
         QLabel* p = w->panel(index);
         QVERIFY(p);
         QCOMPARE(p->parentWidget(), w->sbStatusBar);
         QCOMPARE(w->panelText(index), text);
         QCOMPARE(p->toolTip(), tooltip);
-        if (designWidth)
-            QCOMPARE(p->width(), twipsToPixels(designWidth));
-        else
+        if (designWidth) {
+            QVERIFY(p->width() >= twipsToPixels(designWidth));
+            QVERIFY(p->fontMetrics().horizontalAdvance(longest) <= p->contentsRect().width());
+        } else
             QVERIFY(p->width() >= twipsToPixels(1440));
         w->setPanelText(index, QStringLiteral("x / y"));
         QCOMPARE(w->panelText(index), QStringLiteral("x / y"));

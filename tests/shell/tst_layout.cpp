@@ -90,8 +90,27 @@ private slots:
         QCOMPARE(l.txtResults.width, 6000 - (4080.0 + 170));
         QCOMPARE(l.txtSQL.height, 4300 - 690 - 600.0);
         QCOMPARE(l.cmdEXPAIN.top, 400 + 3010 + 90.0);
-        QCOMPARE(l.Label1.top, 4000.0);
+        QCOMPARE(l.Label1.top, 3990.0);  // 40 above the status bar
         QVERIFY(l.cmdEXPAIN.top + l.cmdEXPAIN.height < l.Label1.top);
+    }
+
+    // The rule stays between the buttons and the status bar whatever the
+    // height of the desktop's frame: none (a bare X server), the one the
+    // window was designed under, or a tall caption.
+    void ruleBetweenButtonsAndStatusBar_data() {
+        QTest::addColumn<double>("outerHeight");
+        QTest::addColumn<double>("ruleTop");
+        QTest::newRow("no frame, menu bar only") << 6705.0 << 5905.0;
+        QTest::newRow("designed frame") << 7020.0 << 6020.0;
+        QTest::newRow("tall caption") << 7400.0 << 6020.0;
+    }
+    void ruleBetweenButtonsAndStatusBar() {
+        QFETCH(double, outerHeight);
+        QFETCH(double, ruleTop);
+        MainLayout l = shell::designLayout();
+        shell::SizeControls(l, 4080.0f, sizes(9000, outerHeight, 6330));
+        QCOMPARE(l.Label1.top, ruleTop);
+        QVERIFY(l.cmdEXPAIN.top + l.cmdEXPAIN.height <= l.Label1.top);
     }
 
     void hiddenStatusBarIsLeftOut() {
