@@ -129,6 +129,9 @@ void frmEXPLAIN::createControls() {
     };
     txtSQL = makePane("txtSQL");
     txtResults = makePane("txtResults");
+    // A plan is an indented tree, one step a line: long lines scroll
+    // sideways rather than wrap under the indentation of the next step.
+    txtResults->setLineWrapMode(QTextEdit::NoWrap);
 
     auto makeButton = [&](const QString& caption, const QString& tip, const char* name) {
         auto* b = new QPushButton(caption, m_client);
