@@ -9,6 +9,7 @@
 #include "ExplainMapper.h"
 #include "ExplainSchema.h"
 #include "LocalEngine.h"
+#include "StatementCache.h"
 
 namespace localengine {
 
@@ -17,17 +18,44 @@ namespace {
 using explain::EqpRow;
 using explain::PlanRow;
 
+// A statement prepared for one use, or taken from a connection's cache and
+// reset after use.
 class Statement {
 public:
     Statement() = default;
-    ~Statement() { sqlite3_finalize(m_stmt); }
+    ~Statement() {
+        if (m_kept) {
+            sqlite3_reset(m_stmt);
+            sqlite3_clear_bindings(m_stmt);
+        } else {
+            sqlite3_finalize(m_stmt);
+        }
+    }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
-    sqlite3_stmt** out() { return &m_stmt; }
     sqlite3_stmt* get() const { return m_stmt; }
+
+    int prepare(sqlite3* db, const std::string& sql, StatementCache* cache) {
+        if (cache) {
+            const int rc = cache->get(sql, &m_stmt);
+            m_kept = m_stmt != nullptr;
+            return rc;
+        }
+        return sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &m_stmt, nullptr);
+    }
+
+    // Runs a statement that returns no rows; SQLITE_OK or its error code.
+    int run(sqlite3* db, const std::string& sql, StatementCache* cache) {
+        int rc = prepare(db, sql, cache);
+        if (rc != SQLITE_OK)
+            return rc;
+        rc = m_stmt ? sqlite3_step(m_stmt) : SQLITE_DONE;
+        return rc == SQLITE_DONE || rc == SQLITE_ROW ? SQLITE_OK : rc;
+    }
 
 private:
     sqlite3_stmt* m_stmt = nullptr;
+    bool m_kept = false;
 };
 
 [[noreturn]] void fail(sqlite3* db) {
@@ -104,15 +132,15 @@ bool firstWordIs(const std::string& sql, std::string_view word) {
 
 }  // namespace
 
-std::vector<explain::EqpRow> readQueryPlan(sqlite3* db, const std::string& sqliteSql) {
+std::vector<explain::EqpRow> readQueryPlan(sqlite3* db, const std::string& sqliteSql,
+                                           StatementCache* statements) {
     // SQLite applies many PRAGMAs while preparing them, EXPLAIN or not:
     // explaining one would run it.
     if (firstWordIs(sqliteSql, "PRAGMA"))
         throw EngineError("invalid SQL statement: a PRAGMA cannot be explained", SQLITE_ERROR);
     std::string sql = "EXPLAIN QUERY PLAN " + sqliteSql;
     Statement plan;
-    if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), plan.out(), nullptr) !=
-        SQLITE_OK)
+    if (plan.prepare(db, sql, statements) != SQLITE_OK)
         fail(db);
     if (!plan.get())
         throw EngineError("no statement to explain", SQLITE_ERROR);
@@ -141,9 +169,9 @@ std::vector<explain::EqpRow> readQueryPlan(sqlite3* db, const std::string& sqlit
 }
 
 std::int64_t explainPlan(sqlite3* db, const std::string& sqliteSql, const std::string& oracleSql,
-                         const ExplainTarget& target) {
+                         const ExplainTarget& target, StatementCache* statements) {
     (void)oracleSql;  // the SQLite text keeps everything the mapping reads
-    std::vector<EqpRow> eqp = readQueryPlan(db, sqliteSql);
+    std::vector<EqpRow> eqp = readQueryPlan(db, sqliteSql, statements);
 
     std::vector<PlanRow> rows;
     {
@@ -159,12 +187,11 @@ std::int64_t explainPlan(sqlite3* db, const std::string& sqliteSql, const std::s
         " position, cost, cardinality, other)"
         " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16)";
     Statement ins;
-    if (sqlite3_prepare_v2(db, insert.c_str(), static_cast<int>(insert.size()), ins.out(),
-                           nullptr) != SQLITE_OK)
+    if (ins.prepare(db, insert, statements) != SQLITE_OK)
         fail(db);
 
     // All rows or none: a failure half way leaves no partial plan behind.
-    if (sqlite3_exec(db, "SAVEPOINT quorvel_explain_plan", nullptr, nullptr, nullptr) != SQLITE_OK)
+    if (Statement().run(db, "SAVEPOINT quorvel_explain_plan", statements) != SQLITE_OK)
         fail(db);
     const std::string timestamp = localTimestamp();
     sqlite3_stmt* s = ins.get();
@@ -188,12 +215,14 @@ std::int64_t explainPlan(sqlite3* db, const std::string& sqliteSql, const std::s
         bindText(s, 16, r.other);
         if (sqlite3_step(s) != SQLITE_DONE) {
             EngineError error(sqlite3_errmsg(db), sqlite3_extended_errcode(db));
-            sqlite3_exec(db, "ROLLBACK TO quorvel_explain_plan; RELEASE quorvel_explain_plan",
-                         nullptr, nullptr, nullptr);
+            sqlite3_reset(s);
+            Statement().run(db, "ROLLBACK TO quorvel_explain_plan", statements);
+            Statement().run(db, "RELEASE quorvel_explain_plan", statements);
             throw error;
         }
     }
-    if (sqlite3_exec(db, "RELEASE quorvel_explain_plan", nullptr, nullptr, nullptr) != SQLITE_OK)
+    sqlite3_reset(s);
+    if (Statement().run(db, "RELEASE quorvel_explain_plan", statements) != SQLITE_OK)
         fail(db);
     return static_cast<std::int64_t>(rows.size());
 }

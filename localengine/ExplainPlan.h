@@ -12,6 +12,8 @@ struct sqlite3;
 
 namespace localengine {
 
+class StatementCache;
+
 struct ExplainTarget {
     std::string statementId;               // STATEMENT_ID of the rows; may be empty (null)
     std::string planTable = "PLAN_TABLE";  // INTO table, as written in the statement
@@ -23,13 +25,15 @@ struct ExplainTarget {
 // and inserts one row per plan step into the plan table. The statement
 // itself is never run. Returns the number of rows written. Throws
 // EngineError with SQLite's message for an invalid statement or a missing
-// plan table.
+// plan table. `statements`, when given (a connection's, on `db`), keeps
+// the statements it prepares for the next explain.
 std::int64_t explainPlan(sqlite3* db, const std::string& sqliteSql, const std::string& oracleSql,
-                         const ExplainTarget& target);
+                         const ExplainTarget& target, StatementCache* statements = nullptr);
 
 // The rows of SQLite's EXPLAIN QUERY PLAN for one statement (prepared and
 // stepped as EXPLAIN only; the statement itself never runs). Throws
 // EngineError with SQLite's message when the statement is invalid.
-std::vector<explain::EqpRow> readQueryPlan(sqlite3* db, const std::string& sqliteSql);
+std::vector<explain::EqpRow> readQueryPlan(sqlite3* db, const std::string& sqliteSql,
+                                           StatementCache* statements = nullptr);
 
 }  // namespace localengine

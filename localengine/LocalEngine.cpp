@@ -6,13 +6,16 @@
 #include "SqlFunctions.h"
 #include "SqlTokenizer.h"
 #include "SqlTranslator.h"
+#include "StatementCache.h"
 
 #include <sqlite3.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <memory>
 #include <mutex>
+#include <unordered_map>
 
 namespace localengine {
 
@@ -84,11 +87,15 @@ bool fileExists(const std::string& path) {
 class SqliteConnection final : public Connection {
 public:
     SqliteConnection(sqlite3* db, bool ownsHandle, std::string owner)
-        : m_db(db), m_owns(ownsHandle), m_owner(std::move(owner)) {}
+        : m_db(db),
+          m_owns(ownsHandle),
+          m_owner(std::move(owner)),
+          m_statements(std::make_unique<StatementCache>(db)) {}
     ~SqliteConnection() override { close(); }
 
     std::int64_t execute(const std::string& oracleSql) override {
-        const Translation t = translate(oracleSql);
+        const auto kept = translate(oracleSql);
+        const Translation& t = *kept;
         switch (t.kind) {
             case Translation::Kind::ExplainPlan:
                 return explain(t);
@@ -103,7 +110,8 @@ public:
     }
 
     ResultTable query(const std::string& oracleSql) override {
-        const Translation t = translate(oracleSql);
+        const auto kept = translate(oracleSql);
+        const Translation& t = *kept;
         ResultTable table;
         if (t.kind == Translation::Kind::ExplainPlan) {
             explain(t);
@@ -118,6 +126,8 @@ public:
     const std::string& owner() const override { return m_owner; }
 
     void close() override {
+        m_translations.clear();
+        m_statements.reset();  // its statements go before the handle does
         if (m_owns && m_db)
             sqlite3_close_v2(m_db);
         m_db = nullptr;
@@ -130,9 +140,25 @@ private:
         return m_db;
     }
 
-    Translation translate(const std::string& oracleSql) {
-        Translation t = translateStatement(oracleSql, handle(), m_owner);
-        if (t.usesDictionary)
+    // The translation of a statement, kept per text until the schema
+    // changes (what `*` stands for and which probes succeed depend on it).
+    std::shared_ptr<const Translation> translate(const std::string& oracleSql) {
+        sqlite3* db = handle();
+        if (m_statements->schemaChanged()) {
+            m_translations.clear();
+            m_statements->clear();
+        }
+        std::shared_ptr<const Translation> t;
+        auto found = m_translations.find(oracleSql);
+        if (found != m_translations.end()) {
+            t = found->second;
+        } else {
+            t = std::make_shared<const Translation>(translateStatement(oracleSql, db, m_owner));
+            if (m_translations.size() >= kMaxTranslations)
+                m_translations.clear();
+            m_translations.emplace(oracleSql, t);
+        }
+        if (t->usesDictionary)
             refreshDictionary(m_db, m_owner);
         return t;
     }
@@ -142,24 +168,22 @@ private:
         target.statementId = t.statementId;
         target.planTable = t.planTable;
         target.owner = m_owner;
-        return explainPlan(m_db, t.sql, t.innerOracleSql, target);
+        return explainPlan(m_db, t.sql, t.innerOracleSql, target, m_statements.get());
     }
 
     // Runs one translated statement; fills `table` when given, else counts.
     std::int64_t run(const Translation& t, ResultTable* table) {
         sqlite3_stmt* st = nullptr;
         const char* tail = nullptr;
-        if (sqlite3_prepare_v2(m_db, t.sql.c_str(), static_cast<int>(t.sql.size()), &st, &tail) !=
-            SQLITE_OK)
+        if (m_statements->get(t.sql, &st, &tail) != SQLITE_OK)
             throw sqliteError(m_db);
         if (!st)
             throw EngineError("empty statement: nothing to run", SQLITE_ERROR);
+        const StatementReset resetAfterUse(st);
         for (; tail && *tail; ++tail) {
-            if (*tail != ' ' && *tail != '\t' && *tail != '\n' && *tail != '\r') {
-                sqlite3_finalize(st);
+            if (*tail != ' ' && *tail != '\t' && *tail != '\n' && *tail != '\r')
                 throw EngineError("only one statement may be run at a time; nothing was run",
                                   SQLITE_ERROR);
-            }
         }
         const int columns = sqlite3_column_count(st);
         if (table) {
@@ -202,13 +226,9 @@ private:
             }
             table->rows.push_back(std::move(row));
         }
-        if (rc != SQLITE_DONE) {
-            const EngineError e = sqliteError(m_db);
-            sqlite3_finalize(st);
-            throw e;
-        }
+        if (rc != SQLITE_DONE)
+            throw sqliteError(m_db);
         const bool readOnly = sqlite3_stmt_readonly(st) != 0;
-        sqlite3_finalize(st);
         if (columns > 0)
             return rows;
         // DDL reports no rows; DML the rows it changed.
@@ -225,9 +245,13 @@ private:
                word.rfind("WITH", 0) == 0;
     }
 
+    static constexpr std::size_t kMaxTranslations = 64;
+
     sqlite3* m_db;
     bool m_owns;
     std::string m_owner;
+    std::unique_ptr<StatementCache> m_statements;
+    std::unordered_map<std::string, std::shared_ptr<const Translation>> m_translations;
 };
 
 }  // namespace

@@ -112,8 +112,24 @@ void fnNvl2(sqlite3_context* ctx, int, sqlite3_value** argv) {
 // only when it is empty.
 void fnConcat(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     std::string s;
-    for (int i = 0; i < argc; ++i)
-        s += valueText(argv[i]);
+    for (int i = 0; i < argc; ++i) {
+        sqlite3_value* v = argv[i];
+        switch (sqlite3_value_type(v)) {
+            case SQLITE_NULL:
+                break;
+            case SQLITE_INTEGER:
+                s += std::to_string(sqlite3_value_int64(v));
+                break;
+            case SQLITE_FLOAT:
+                s += oracleNumberText(sqlite3_value_double(v));
+                break;
+            default:
+                // Text (and blobs) appended in place, without a copy per argument.
+                if (const unsigned char* t = sqlite3_value_text(v))
+                    s.append(reinterpret_cast<const char*>(t),
+                             static_cast<std::size_t>(sqlite3_value_bytes(v)));
+        }
+    }
     resultText(ctx, s);
 }
 
@@ -187,12 +203,12 @@ void fnRowKey(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
                 key += 'N';
                 break;
             case SQLITE_INTEGER:
+                key += '#';
+                key += std::to_string(sqlite3_value_int64(argv[i]));
+                break;
             case SQLITE_FLOAT: {
                 char buf[40];
                 std::snprintf(buf, sizeof buf, "#%.17g", sqlite3_value_double(argv[i]));
-                if (sqlite3_value_type(argv[i]) == SQLITE_INTEGER)
-                    std::snprintf(buf, sizeof buf, "#%lld",
-                                  static_cast<long long>(sqlite3_value_int64(argv[i])));
                 key += buf;
                 break;
             }

@@ -1,0 +1,136 @@
+// A connection keeps the statements it has translated and prepared; what
+// another connection does to the schema in between must still be seen by
+// the next statement, and a kept statement must hold no lock.
+
+#include "EngineTestUtil.h"
+#include "LocalEngine.h"
+
+#include <sqlite3.h>
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace localengine;
+using enginetest::column;
+using enginetest::columnNames;
+using enginetest::firstColumn;
+
+namespace {
+
+const char* const kPlanTable =
+    "create table PLAN_TABLE (statement_id varchar2(30), timestamp date, remarks varchar2(80),"
+    " operation varchar2(30), options varchar2(30), object_node varchar2(128),"
+    " object_owner varchar2(30), object_name varchar2(30), object_instance numeric,"
+    " object_type varchar2(30), optimizer varchar2(255), search_columns number, id numeric,"
+    " parent_id numeric, position numeric, cost numeric, cardinality numeric, bytes numeric,"
+    " other_tag varchar2(255), partition_start varchar2(255), partition_stop varchar2(255),"
+    " partition_id numeric, other long)";
+
+const std::string kExplain =
+    "EXPLAIN PLAN SET STATEMENT_ID='r' INTO PLAN_TABLE FOR SELECT label FROM items WHERE code = 7";
+const std::string kPlanSteps =
+    "SELECT operation || ' ' || options FROM PLAN_TABLE WHERE statement_id = 'r' ORDER BY id";
+
+}  // namespace
+
+class TestStatementReuse : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_path;
+    std::unique_ptr<Connection> m_a, m_b;  // two connections on one file
+
+private slots:
+    void init() {
+        static int serial = 0;
+        m_path = m_dir.filePath(QStringLiteral("reuse%1.db").arg(++serial));
+        sqlite3* db = nullptr;
+        QCOMPARE(sqlite3_open(m_path.toUtf8().constData(), &db), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(db,
+                              "create table items (id integer primary key, code integer,"
+                              " parent integer, label text);"
+                              "insert into items values (1, 7, null, 'root'), (2, 7, 1, 'a'),"
+                              " (3, 8, 1, 'b');",
+                              nullptr, nullptr, nullptr),
+                 SQLITE_OK);
+        sqlite3_close(db);
+        m_a = Connection::open(m_path.toStdString(), "scott");
+        m_b = Connection::open(m_path.toStdString(), "scott");
+    }
+
+    void cleanup() {
+        m_a.reset();
+        m_b.reset();
+    }
+
+    // `*` of a hierarchical query is spelled out from the table's columns:
+    // a column added by another connection shows in the next run.
+    void hierarchicalStarSeesAddedColumn() {
+        const std::string sql =
+            "SELECT * FROM items START WITH parent IS NULL CONNECT BY PRIOR id = parent";
+        QCOMPARE(columnNames(m_a->query(sql)), QStringList({"ID", "CODE", "PARENT", "LABEL"}));
+        m_b->execute("ALTER TABLE items ADD note varchar2(10)");
+        const ResultTable t = m_a->query(sql);
+        QCOMPARE(columnNames(t), QStringList({"ID", "CODE", "PARENT", "LABEL", "NOTE"}));
+        QCOMPARE(column(t, 3), QStringList({"root", "a", "b"}));
+    }
+
+    // The plan of the same statement follows an index created in between,
+    // and a plan table dropped and created again with other columns.
+    void explainFollowsSchemaChanges() {
+        m_a->execute(kPlanTable);
+        m_a->execute(kExplain);
+        QVERIFY(firstColumn(*m_a, kPlanSteps).join('|').contains("TABLE ACCESS FULL"));
+
+        m_b->execute("CREATE INDEX items_code ON items (code)");
+        m_a->execute("DELETE PLAN_TABLE WHERE statement_id = 'r'");
+        m_a->execute(kExplain);
+        const QString withIndex = firstColumn(*m_a, kPlanSteps).join('|');
+        QVERIFY2(withIndex.contains("INDEX RANGE SCAN"), qPrintable(withIndex));
+        QVERIFY(!withIndex.contains("TABLE ACCESS FULL"));
+
+        m_b->execute("DROP TABLE PLAN_TABLE");
+        m_b->execute("CREATE TABLE PLAN_TABLE (statement_id varchar2(30), operation varchar2(30))");
+        try {
+            m_a->execute(kExplain);
+            QFAIL("explained into a plan table without its columns");
+        } catch (const EngineError& e) {
+            QVERIFY2(QString(e.what()).contains("has no column named"), e.what());
+        }
+        QCOMPARE(firstColumn(*m_a, "SELECT count(*) FROM PLAN_TABLE"), QStringList({"0"}));
+    }
+
+    // A statement that failed because a table was missing runs once the
+    // table is there; a second statement in one call is refused every time.
+    void failuresAreNotKept() {
+        const std::string sql = "SELECT count(*) FROM later";
+        QVERIFY_THROWS_EXCEPTION(EngineError, m_a->query(sql));
+        m_b->execute("CREATE TABLE later (x integer)");
+        QCOMPARE(firstColumn(*m_a, sql), QStringList({"0"}));
+        for (int i = 0; i < 2; ++i) {
+            try {
+                m_a->execute("DELETE FROM items WHERE id = 3; DELETE FROM items");
+                QFAIL("two statements were run in one call");
+            } catch (const EngineError& e) {
+                QVERIFY(QString(e.what()).contains("one statement"));
+            }
+        }
+        QCOMPARE(firstColumn(*m_a, "SELECT count(*) FROM items"), QStringList({"3"}));
+    }
+
+    // A query (also one stopped by an error) leaves no open read behind:
+    // another connection can change the file at once.
+    void keptStatementsHoldNoLock() {
+        const std::string sql = "SELECT label FROM items ORDER BY id";
+        QCOMPARE(firstColumn(*m_a, sql), QStringList({"root", "a", "b"}));
+        QVERIFY_THROWS_EXCEPTION(EngineError,
+                                 m_a->query("SELECT to_number(label) FROM items ORDER BY id"));
+        m_a->execute(kPlanTable);
+        m_a->execute(kExplain);
+        m_b->execute("DROP TABLE items");
+        QVERIFY_THROWS_EXCEPTION(EngineError, m_a->query(sql));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestStatementReuse)
+#include "tst_statementreuse.moc"
