@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <ctime>
+#include <memory>
 #include <string_view>
 
 #include "ExplainMapper.h"
@@ -130,6 +131,42 @@ bool firstWordIs(const std::string& sql, std::string_view word) {
     return explain::sameName(std::string_view(sql).substr(i, word.size()), word);
 }
 
+// A statement's plan as mapped for PLAN_TABLE, with what it was mapped from.
+struct MappedPlan {
+    std::vector<EqpRow> eqp;
+    std::string statistics;
+    std::vector<PlanRow> rows;
+};
+
+bool sameQueryPlan(const std::vector<EqpRow>& a, const std::vector<EqpRow>& b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i].id != b[i].id || a[i].parent != b[i].parent || a[i].detail != b[i].detail)
+            return false;
+    }
+    return true;
+}
+
+// The statistics of the main database (sqlite_stat1) as one text; empty
+// when it was never analysed.
+std::string statisticsText(StatementCache& statements) {
+    std::string text;
+    sqlite3_stmt* s = nullptr;
+    if (statements.get("SELECT tbl, idx, stat FROM main.sqlite_stat1", &s) != SQLITE_OK || !s)
+        return text;
+    const StatementReset resetAfterUse(s);
+    while (sqlite3_step(s) == SQLITE_ROW) {
+        for (int i = 0; i < 3; ++i) {
+            if (const unsigned char* v = sqlite3_column_text(s, i))
+                text.append(reinterpret_cast<const char*>(v),
+                            static_cast<std::size_t>(sqlite3_column_bytes(s, i)));
+            text += i < 2 ? '\x1f' : '\x1e';
+        }
+    }
+    return text;
+}
+
 }  // namespace
 
 std::vector<explain::EqpRow> readQueryPlan(sqlite3* db, const std::string& sqliteSql,
@@ -173,12 +210,32 @@ std::int64_t explainPlan(sqlite3* db, const std::string& sqliteSql, const std::s
     (void)oracleSql;  // the SQLite text keeps everything the mapping reads
     std::vector<EqpRow> eqp = readQueryPlan(db, sqliteSql, statements);
 
-    std::vector<PlanRow> rows;
-    {
+    // The mapping depends on nothing but SQLite's plan, the statement, the
+    // owner, the schema and the statistics. A connection keeps the last
+    // mapping of a statement (dropped with its statements when the schema
+    // changes) and uses it again while plan and statistics are the same.
+    std::shared_ptr<MappedPlan> kept;
+    std::string memoKey;
+    std::string statistics;
+    if (statements) {
+        memoKey = "explain\x1f" + target.owner + "\x1f" + sqliteSql;
+        statistics = statisticsText(*statements);
+        kept = std::static_pointer_cast<MappedPlan>(statements->memo(memoKey));
+        if (kept && !(kept->statistics == statistics && sameQueryPlan(kept->eqp, eqp)))
+            kept.reset();
+    }
+    if (!kept) {
+        kept = std::make_shared<MappedPlan>();
         explain::SqliteSchema schema(db);
         explain::PlanMapper mapper(schema, sqliteSql, target.owner);
-        rows = mapper.rows(eqp);
+        kept->rows = mapper.rows(eqp);
+        if (statements) {
+            kept->eqp = std::move(eqp);
+            kept->statistics = std::move(statistics);
+            statements->setMemo(memoKey, kept);
+        }
     }
+    const std::vector<PlanRow>& rows = kept->rows;
 
     std::string insert =
         "INSERT INTO " + planTableName(target.planTable, target.owner) +

@@ -77,6 +77,13 @@ void StatementCache::clear() {
     for (auto& [sql, entry] : m_entries)
         sqlite3_finalize(entry.stmt);
     m_entries.clear();
+    m_memos.clear();
+}
+
+void StatementCache::setMemo(const std::string& key, std::shared_ptr<void> value) {
+    if (m_memos.size() >= kMaxEntries)
+        m_memos.clear();
+    m_memos[key] = std::move(value);
 }
 
 bool StatementCache::schemaChanged() {

@@ -6,6 +6,7 @@
 // the schema (translations) is dropped through schemaChanged().
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <unordered_map>
 
@@ -28,8 +29,16 @@ public:
     // text. A statement that fails to prepare is not kept.
     int get(const std::string& sql, sqlite3_stmt** out, const char** tail = nullptr);
 
-    // Finalizes every kept statement.
+    // Finalizes every kept statement and forgets every memo.
     void clear();
+
+    // Results derived from the schema, kept under a key until clear():
+    // whoever stores one also knows its type.
+    std::shared_ptr<void> memo(const std::string& key) const {
+        auto found = m_memos.find(key);
+        return found == m_memos.end() ? nullptr : found->second;
+    }
+    void setMemo(const std::string& key, std::shared_ptr<void> value);
 
     // True (once per change) when the schema of the main or the temporary
     // database changed since the last call: another connection's CREATE,
@@ -45,6 +54,7 @@ private:
     };
     sqlite3* m_db;
     std::unordered_map<std::string, Entry> m_entries;
+    std::unordered_map<std::string, std::shared_ptr<void>> m_memos;
     sqlite3_stmt* m_mainVersion = nullptr;
     sqlite3_stmt* m_tempVersion = nullptr;
     long long m_lastMain = -1;

@@ -100,6 +100,25 @@ private slots:
         QCOMPARE(firstColumn(*m_a, "SELECT count(*) FROM PLAN_TABLE"), QStringList({"0"}));
     }
 
+    // A second ANALYZE changes no schema, only the statistics: the plan
+    // of the same statement must follow them.
+    void explainFollowsNewStatistics() {
+        const std::string explain =
+            "EXPLAIN PLAN SET STATEMENT_ID='s' INTO PLAN_TABLE FOR SELECT label FROM items";
+        const std::string rows =
+            "SELECT cardinality FROM PLAN_TABLE WHERE statement_id = 's' AND operation = 'TABLE "
+            "ACCESS'";
+        m_a->execute(kPlanTable);
+        m_b->execute("ANALYZE");
+        m_a->execute(explain);
+        QCOMPARE(firstColumn(*m_a, rows), QStringList({"3"}));
+        m_b->execute("INSERT INTO items (id, code, label) SELECT id + 10, code, label FROM items");
+        m_b->execute("ANALYZE");
+        m_a->execute("DELETE PLAN_TABLE WHERE statement_id = 's'");
+        m_a->execute(explain);
+        QCOMPARE(firstColumn(*m_a, rows), QStringList({"6"}));
+    }
+
     // A statement that failed because a table was missing runs once the
     // table is there; a second statement in one call is refused every time.
     void failuresAreNotKept() {
