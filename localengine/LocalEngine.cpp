@@ -28,6 +28,14 @@ EngineError sqliteError(sqlite3* db) {
     return EngineError(sqlite3_errmsg(db), code ? code : SQLITE_ERROR);
 }
 
+// SQLite counts every allocation under a process-wide lock unless told
+// otherwise before its first use; the engine reads no memory statistics.
+// Too late (SQLite already in use elsewhere in the process) changes nothing.
+void configureSqliteOnce() {
+    static std::once_flag once;
+    std::call_once(once, [] { sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0); });
+}
+
 // Gives a handle what the Oracle dialect needs: its functions, the
 // dictionary tables and DUAL.
 void prepareHandle(sqlite3* db) {
@@ -44,6 +52,7 @@ public:
     static sqlite3* get() {
         static SampleHandle instance;
         std::call_once(instance.m_once, [] {
+            configureSqliteOnce();
             sqlite3* db = nullptr;
             if (sqlite3_open_v2(":memory:", &db,
                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
@@ -278,6 +287,7 @@ std::unique_ptr<Connection> Connection::open(const std::string& host, const std:
     if (!fileExists(path))
         throw EngineError("unable to open database file: \"" + path + "\" does not exist",
                           SQLITE_CANTOPEN);
+    configureSqliteOnce();
     sqlite3* db = nullptr;
     // A file without any write permission is opened read-only, also for a
     // user whom the system would let write it anyway (root).

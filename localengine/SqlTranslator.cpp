@@ -913,6 +913,9 @@ Seq Translator::hierarchical(const Seq& s, const Clauses& c, bool wrap) {
     // Qualifies column references: PRIOR operands with `prior`, others with
     // `child`; LEVEL becomes `level`.
     std::vector<Seq> priorOperands;
+    // When not negative, PRIOR operands become the parent's carried key
+    // columns __K0, __K1... in the order they were collected.
+    int priorKey = -1;
     std::function<Seq(const Seq&, const Node&, const Node&, const Seq&, bool)> qualify;
     qualify = [&](const Seq& in, const Node& child, const Node& prior, const Seq& level,
                   bool collect) {
@@ -933,7 +936,11 @@ Seq Translator::hierarchical(const Seq& s, const Clauses& c, bool wrap) {
                 const Seq opnd = slice(in, i + 1, e);
                 if (collect)
                     priorOperands.push_back(opnd);
-                out.push_back(group(qualify(opnd, prior, prior, level, false)));
+                if (priorKey >= 0)
+                    out.push_back(
+                        group(Seq{prior, op("."), ident("__K" + std::to_string(priorKey++))}));
+                else
+                    out.push_back(group(qualify(opnd, prior, prior, level, false)));
                 i = e - 1;
                 continue;
             }
@@ -1103,6 +1110,39 @@ Seq Translator::hierarchical(const Seq& s, const Clauses& c, bool wrap) {
         sqlite3_finalize(st);
     }
 
+    // A table with row ids is joined back by row id after the recursion,
+    // which then carries only the row id and the parent's PRIOR values:
+    // SQLite builds its automatic index for every step of the recursion, and
+    // one over every column of the table costs far more than one over a few.
+    bool joinBack = false;
+    if (m_schema && seq.size() > 1 && source.size() == 1 && !fromBody[0].group &&
+        !c.find("SIBLINGS")) {
+        const char* type = nullptr;
+        int primaryKey = 0;
+        joinBack =
+            sqlite3_table_column_metadata(m_schema, nullptr, tableName.c_str(), "ROWID", &type,
+                                          nullptr, nullptr, &primaryKey, nullptr) == SQLITE_OK &&
+            primaryKey != 0;
+    }
+    Seq stepCond = connectCond;
+    Seq anchorColumns{op(","), C, op("."), op("*")};
+    Seq stepColumns = anchorColumns;
+    if (joinBack) {
+        priorKey = 0;
+        stepCond = qualify(slice(s, connectBody, connect->end), C, P, childLevel, false);
+        priorKey = -1;
+        anchorColumns.clear();
+        stepColumns.clear();
+        for (std::size_t n = 0; n < priorOperands.size(); ++n) {
+            const std::string name = "__K" + std::to_string(n);
+            anchorColumns.push_back(op(","));
+            append(anchorColumns, expr(qualify(priorOperands[n], C, C, Seq{num("1")}, false)));
+            append(anchorColumns, {ident("AS"), ident(name)});
+            stepColumns.push_back(op(","));
+            append(stepColumns, expr(qualify(priorOperands[n], C, C, childLevel, false)));
+        }
+    }
+
     Seq cte = words({"WITH", "RECURSIVE", "__H", "AS"});
     Seq body = words({"SELECT"});
     append(body, {num("1"), ident("AS"), ident("__LVL"), op(",")});
@@ -1111,7 +1151,8 @@ Seq Translator::hierarchical(const Seq& s, const Clauses& c, bool wrap) {
     append(body, detectLoops ? key : Seq{ident("NULL")});
     append(body, {ident("AS"), ident("__PATH"), op(","), num("0"), ident("AS"), ident("__CYC")});
     append(body, anchorExtras);
-    append(body, {op(","), C, op("."), op("*"), ident("FROM")});
+    append(body, anchorColumns);
+    body.push_back(ident("FROM"));
     append(body, source);
     append(body, {ident("AS"), C});
     if (const auto* start = c.find("START")) {
@@ -1138,11 +1179,11 @@ Seq Translator::hierarchical(const Seq& s, const Clauses& c, bool wrap) {
                       ident("END")});
     }
     append(body, recursiveExtras);
-    append(body, {op(","), C, op("."), op("*"), ident("FROM"), ident("__H"), ident("AS"), P,
-                  ident("JOIN")});
+    append(body, stepColumns);
+    append(body, {ident("FROM"), ident("__H"), ident("AS"), P, ident("JOIN")});
     append(body, source);
     append(body, {ident("AS"), C, ident("ON")});
-    body.push_back(group(expr(connectCond)));
+    body.push_back(group(expr(stepCond)));
     append(body, {ident("WHERE"), P, op("."), ident("__CYC"), op("="), num("0")});
     append(body, words({"ORDER", "BY"}));
     append(body, {num("1"), ident("DESC")});
@@ -1201,7 +1242,21 @@ Seq Translator::hierarchical(const Seq& s, const Clauses& c, bool wrap) {
     } else {
         append(outer, selectList(list));
     }
-    append(outer, {ident("FROM"), ident("__H"), ident("AS"), aliasNode, ident("WHERE")});
+    if (joinBack) {
+        // The recursion's rows in the order it gives them: read through a
+        // subquery that SQLite does not merge into the join (LIMIT -1), on
+        // the left of a CROSS JOIN, which SQLite always reads first. Joined
+        // directly, SQLite would not keep that order.
+        append(outer, {ident("FROM")});
+        outer.push_back(group(Seq{ident("SELECT"), op("*"), ident("FROM"), ident("__H"),
+                                  ident("LIMIT"), op("-"), num("1")}));
+        append(outer, {ident("AS"), ident("__H"), ident("CROSS"), ident("JOIN")});
+        append(outer, source);
+        append(outer, {ident("AS"), aliasNode, ident("ON"), aliasNode, op("."), ident("ROWID"),
+                       op("="), ident("__H"), op("."), ident("__SEQ"), ident("WHERE")});
+    } else {
+        append(outer, {ident("FROM"), ident("__H"), ident("AS"), aliasNode, ident("WHERE")});
+    }
     append(outer,
            call("ORA_HIERARCHY_CHECK", {Seq{ident("__CYC")}, Seq{num(nocycle ? "1" : "0")}}));
     if (const auto* where = c2.find("WHERE")) {

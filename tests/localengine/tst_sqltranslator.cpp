@@ -60,6 +60,12 @@ private slots:
         m_db->execute("create table SHUFFLED (name varchar2(10), id number, parent number)");
         for (const char* r : {"'r', 1, null", "'m', 3, 1", "'z', 2, 1", "'a', 4, 1", "'m1', 5, 3"})
             m_db->execute(std::string("insert into SHUFFLED values (") + r + ")");
+        // The same tree through a view, and in a table without row ids.
+        m_db->execute("create view TREE_V as select * from TREE");
+        m_db->execute(
+            "create table TREE_W (id integer primary key, parent number, name varchar2(10)) "
+            "without rowid");
+        m_db->execute("insert into TREE_W select id, parent, name from TREE");
         // 2 -> 3 -> 4 -> 2 is a loop; 1 stands alone.
         m_db->execute("create table LOOPED (id number, parent number)");
         for (const char* r : {"1, null", "2, 4", "3, 2", "4, 3"})
@@ -269,6 +275,25 @@ private slots:
             << "select scott.TREE.name from SCOTT.TREE start with id = 3 "
                "connect by prior id = parent"
             << QStringList{"b", "b1"};
+        QTest::newRow("prior on an expression and on a second column")
+            << "select name from TREE start with id = 1 "
+               "connect by prior id + 0 = parent and prior name <> 'a'"
+            << QStringList{"root", "a", "b", "b1"};
+        QTest::newRow("alias star")
+            << "select t.* from TREE t start with t.id = 3 connect by prior t.id = t.parent"
+            << QStringList{"3", "5"};
+        QTest::newRow("leaves through an alias")
+            << "select t.name from TREE t where connect_by_isleaf = 1 start with t.id = 1 "
+               "connect by prior t.id = t.parent"
+            << QStringList{"a1", "a2", "b1"};
+        QTest::newRow("over a view")
+            << "select name||level from TREE_V start with id = 2 connect by prior id = parent "
+               "order by 1"
+            << QStringList{"a1", "a12", "a22"};
+        QTest::newRow("table without row ids")
+            << "select name||level from TREE_W start with id = 2 connect by prior id = parent "
+               "order by 1"
+            << QStringList{"a1", "a12", "a22"};
         QTest::newRow("nocycle stops at the loop")
             << "select id||'/'||level from LOOPED start with id = 1 connect by nocycle prior id = "
                "parent"
