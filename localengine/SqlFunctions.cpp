@@ -2,12 +2,15 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace localengine {
 
@@ -111,26 +114,65 @@ void fnNvl2(sqlite3_context* ctx, int, sqlite3_value** argv) {
 // Oracle's ||: a null operand counts as empty text; the result is null
 // only when it is empty.
 void fnConcat(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-    std::string s;
+    // Called for every row of a query with ||: the pieces are measured
+    // first and copied once into the buffer handed to SQLite.
+    struct Piece {
+        const char* text = nullptr;
+        std::size_t size = 0;
+        char digits[24];
+    };
+    constexpr int kInline = 16;
+    Piece inlinePieces[kInline];
+    std::vector<Piece> morePieces;
+    Piece* pieces = inlinePieces;
+    if (argc > kInline) {
+        morePieces.resize(static_cast<std::size_t>(argc));
+        pieces = morePieces.data();
+    }
+    std::vector<std::string> numbers;  // texts of floating-point values
+    std::size_t total = 0;
     for (int i = 0; i < argc; ++i) {
         sqlite3_value* v = argv[i];
+        Piece& p = pieces[i];
         switch (sqlite3_value_type(v)) {
             case SQLITE_NULL:
                 break;
-            case SQLITE_INTEGER:
-                s += std::to_string(sqlite3_value_int64(v));
+            case SQLITE_INTEGER: {
+                const auto r = std::to_chars(p.digits, p.digits + sizeof p.digits,
+                                             static_cast<long long>(sqlite3_value_int64(v)));
+                p.text = p.digits;
+                p.size = static_cast<std::size_t>(r.ptr - p.digits);
                 break;
+            }
             case SQLITE_FLOAT:
-                s += oracleNumberText(sqlite3_value_double(v));
+                numbers.reserve(static_cast<std::size_t>(argc));
+                numbers.push_back(oracleNumberText(sqlite3_value_double(v)));
+                p.text = numbers.back().data();
+                p.size = numbers.back().size();
                 break;
             default:
-                // Text (and blobs) appended in place, without a copy per argument.
-                if (const unsigned char* t = sqlite3_value_text(v))
-                    s.append(reinterpret_cast<const char*>(t),
-                             static_cast<std::size_t>(sqlite3_value_bytes(v)));
+                p.text = reinterpret_cast<const char*>(sqlite3_value_text(v));
+                p.size = p.text ? static_cast<std::size_t>(sqlite3_value_bytes(v)) : 0;
+        }
+        total += p.size;
+    }
+    if (total == 0) {
+        sqlite3_result_null(ctx);  // Oracle knows no empty string
+        return;
+    }
+    char* out = static_cast<char*>(sqlite3_malloc64(total));
+    if (!out) {
+        sqlite3_result_error_nomem(ctx);
+        return;
+    }
+    char* at = out;
+    for (int i = 0; i < argc; ++i) {
+        if (pieces[i].size) {
+            std::memcpy(at, pieces[i].text, pieces[i].size);
+            at += pieces[i].size;
         }
     }
-    resultText(ctx, s);
+    sqlite3_result_text64(ctx, out, total, sqlite3_free, SQLITE_UTF8);
 }
 
 // Characters of UTF-8 text (continuation bytes are not counted).
@@ -180,9 +222,16 @@ void pad(sqlite3_context* ctx, int argc, sqlite3_value** argv, bool left) {
     }
     std::string fill;
     const std::size_t need = n - have;
-    while (charCount(fill) < need)
+    // At least one: a filler of stray continuation bytes must still end the loop.
+    const std::size_t fillerChars = std::max<std::size_t>(charCount(filler), 1);
+    std::size_t got = 0;
+    fill.reserve(need * filler.size() / fillerChars + filler.size());
+    while (got < need) {
         fill += filler;
-    fill = charPrefix(fill, need);
+        got += fillerChars;
+    }
+    if (got > need)
+        fill = charPrefix(fill, need);
     resultText(ctx, left ? fill + s : s + fill);
 }
 

@@ -78,6 +78,15 @@ private slots:
         // || treats null as empty text and is null only when all is empty
         QTest::newRow("null right") << "'a'||NULL"
                                     << "a";
+        QTest::newRow("numbers, nulls and text") << "1.5||'x'||NULL||-3||0.25"
+                                                 << "1.5x-3.25";
+        QTest::newRow("more pieces than fit inline")
+            << "'a'||1||'b'||2||'c'||3||'d'||4||'e'||5||'f'||6||'g'||7||'h'||8||'i'||9"
+            << "a1b2c3d4e5f6g7h8i9";
+        QTest::newRow("lpad with a longer filler") << "lpad('x', 6, 'ab')"
+                                                   << "ababax";
+        QTest::newRow("lpad with a multibyte filler") << "lpad('x', 4, 'éü')"
+                                                      << "éüéx";
         QTest::newRow("null left") << "NULL||'b'"
                                    << "b";
         QTest::newRow("all null") << "NULL||NULL"
