@@ -69,12 +69,19 @@ std::size_t readQQuote(const std::string& sql, std::size_t i, std::string& out) 
 bool Token::is(const char* word) const {
     if (kind != Kind::Ident)
         return false;
+    // ASCII upper case inline: called for every keyword test of every name.
+    const std::size_t size = text.size();
     std::size_t n = 0;
     for (; word[n]; ++n) {
-        if (n >= text.size() || std::toupper(static_cast<unsigned char>(text[n])) != word[n])
+        if (n >= size)
+            return false;
+        char c = text[n];
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+        if (c != word[n])
             return false;
     }
-    return n == text.size();
+    return n == size;
 }
 
 std::string Token::name() const {
