@@ -137,6 +137,26 @@ private slots:
         QCOMPARE(firstColumn(*m_a, "SELECT count(*) FROM items"), QStringList({"3"}));
     }
 
+    // Connections on the built-in sample database share one handle: a
+    // table dropped and created again with other columns by one connection
+    // is read with its new columns by the other.
+    void sampleDatabaseSharesSchemaChanges() {
+        auto a = Connection::open("", "scott");
+        auto b = Connection::open("", "scott");
+        b->execute("CREATE TABLE REUSE_T (x number)");
+        b->execute("INSERT INTO REUSE_T VALUES (1)");
+        const std::string sql = "SELECT * FROM REUSE_T";
+        QCOMPARE(columnNames(a->query(sql)), QStringList({"X"}));
+        b->execute("DROP TABLE REUSE_T");
+        b->execute("CREATE TABLE REUSE_T (y varchar2(5), z number)");
+        b->execute("INSERT INTO REUSE_T VALUES ('q', 2)");
+        const ResultTable t = a->query(sql);
+        QCOMPARE(columnNames(t), QStringList({"Y", "Z"}));
+        QCOMPARE(column(t, 0), QStringList({"q"}));
+        a->execute("DROP TABLE REUSE_T");
+        QVERIFY_THROWS_EXCEPTION(EngineError, b->query(sql));
+    }
+
     // A query (also one stopped by an error) leaves no open read behind:
     // another connection can change the file at once.
     void keptStatementsHoldNoLock() {
