@@ -163,6 +163,10 @@ private:
             t = found->second;
         } else {
             t = std::make_shared<const Translation>(translateStatement(oracleSql, db, m_owner));
+            // SQLite ends the text at a NUL and would run only what precedes it.
+            if (t->sql.find('\0') != std::string::npos)
+                throw EngineError("ORA-00911: invalid character (byte 0x00); nothing was run",
+                                  SQLITE_ERROR);
             if (m_translations.size() >= kMaxTranslations)
                 m_translations.clear();
             m_translations.emplace(oracleSql, t);

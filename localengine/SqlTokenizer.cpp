@@ -3,6 +3,8 @@
 #include "LocalEngine.h"
 
 #include <cctype>
+#include <cstdio>
+#include <cstring>
 
 namespace localengine {
 
@@ -15,6 +17,24 @@ bool isIdentStart(unsigned char c) {
 }
 bool isIdentPart(unsigned char c) {
     return std::isalnum(c) || c == '_' || c == '$' || c == '#' || c >= 0x80;
+}
+
+// Blanks between tokens: space, tab, line feed and carriage return. Every
+// other control character is refused where it is not data: SQLite would
+// take a NUL for the end of the text and run only what comes before it.
+bool isBlank(unsigned char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+bool isControl(unsigned char c) {
+    return c < 0x20 || c == 0x7f;
+}
+
+[[noreturn]] void invalidCharacter(unsigned char c, std::size_t offset) {
+    char code[8];
+    std::snprintf(code, sizeof code, "0x%02X", static_cast<unsigned>(c));
+    throw EngineError("ORA-00911: invalid character (byte " + std::string(code) + " at offset " +
+                          std::to_string(offset) + "); nothing was run",
+                      kSqliteError);
 }
 
 // Reads a quoted run starting at `i` (on the opening quote); doubled quotes
@@ -119,6 +139,9 @@ std::string quoteIdent(const std::string& s) {
 }
 
 std::vector<Token> tokenize(const std::string& sql) {
+    // A NUL is refused wherever it stands, in a literal or a comment too.
+    if (const void* nul = std::memchr(sql.data(), '\0', sql.size()))
+        invalidCharacter(0, static_cast<std::size_t>(static_cast<const char*>(nul) - sql.data()));
     std::vector<Token> tokens;
     std::size_t i = 0;
     const std::size_t n = sql.size();
@@ -127,10 +150,12 @@ std::vector<Token> tokenize(const std::string& sql) {
     };
     while (i < n) {
         const unsigned char c = static_cast<unsigned char>(sql[i]);
-        if (std::isspace(c)) {
+        if (isBlank(c)) {
             ++i;
             continue;
         }
+        if (isControl(c))
+            invalidCharacter(c, i);
         if (c == '-' && i + 1 < n && sql[i + 1] == '-') {
             while (i < n && sql[i] != '\n')
                 ++i;
