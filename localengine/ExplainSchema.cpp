@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "Dictionary.h"
+#include "SqliteGuard.h"
 
 namespace localengine::explain {
 
@@ -87,9 +88,14 @@ std::map<sqlite3*, std::unique_ptr<SqliteSchema::Cache>>& caches() {
     return *all;
 }
 
-void dropCache(void* db) {
-    std::lock_guard<std::mutex> lock(cacheMutex());
-    caches().erase(static_cast<sqlite3*>(db));
+// Called by SQLite when the handle closes: nothing may propagate from here.
+void dropCache(void* db) noexcept {
+    try {
+        std::lock_guard<std::mutex> lock(cacheMutex());
+        caches().erase(static_cast<sqlite3*>(db));
+    } catch (...) {
+        // The cache of a closed handle is then kept until the process ends.
+    }
 }
 
 void cacheTag(sqlite3_context* context, int, sqlite3_value**) {
@@ -105,8 +111,9 @@ SqliteSchema::Cache* connectionCache(sqlite3* db) {
     }
     // Not under the lock: registering may destroy an earlier registration,
     // which calls dropCache.
-    if (sqlite3_create_function_v2(db, "quorvel_explain_schema_cache", 0, SQLITE_UTF8, db, cacheTag,
-                                   nullptr, nullptr, dropCache) != SQLITE_OK)
+    if (sqlite3_create_function_v2(db, "quorvel_explain_schema_cache", 0, SQLITE_UTF8, db,
+                                   guardedFunction<cacheTag>, nullptr, nullptr,
+                                   dropCache) != SQLITE_OK)
         return nullptr;
     std::lock_guard<std::mutex> lock(cacheMutex());
     auto& slot = caches()[db];

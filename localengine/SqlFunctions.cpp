@@ -1,14 +1,19 @@
 #include "SqlFunctions.h"
 
+#include "LocalEngine.h"
+#include "SqliteGuard.h"
+
 #include <sqlite3.h>
 
 #include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -43,7 +48,7 @@ void resultText(sqlite3_context* ctx, const std::string& s) {
     if (s.empty())
         sqlite3_result_null(ctx);  // Oracle knows no empty string
     else
-        sqlite3_result_text(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+        sqlite3_result_text64(ctx, s.data(), s.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
 }
 
 bool parseNumber(const std::string& s, double& out) {
@@ -111,6 +116,12 @@ void fnNvl2(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_value(ctx, sqlite3_value_type(argv[0]) == SQLITE_NULL ? argv[2] : argv[1]);
 }
 
+// The largest text or blob SQLite keeps on this connection, in bytes.
+std::uint64_t lengthLimit(sqlite3_context* ctx) {
+    const int limit = sqlite3_limit(sqlite3_context_db_handle(ctx), SQLITE_LIMIT_LENGTH, -1);
+    return limit > 0 ? static_cast<std::uint64_t>(limit) : 0;
+}
+
 // Oracle's ||: a null operand counts as empty text; the result is null
 // only when it is empty.
 void fnConcat(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
@@ -160,6 +171,10 @@ void fnConcat(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
         sqlite3_result_null(ctx);  // Oracle knows no empty string
         return;
     }
+    if (total > lengthLimit(ctx)) {
+        sqlite3_result_error_toobig(ctx);
+        return;
+    }
     char* out = static_cast<char*>(sqlite3_malloc64(total));
     if (!out) {
         sqlite3_result_error_nomem(ctx);
@@ -175,28 +190,42 @@ void fnConcat(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     sqlite3_result_text64(ctx, out, total, sqlite3_free, SQLITE_UTF8);
 }
 
-// Characters of UTF-8 text (continuation bytes are not counted).
-std::size_t charCount(const std::string& s) {
-    std::size_t n = 0;
-    for (unsigned char c : s)
-        if ((c & 0xC0) != 0x80)
-            ++n;
+// Bytes of the character of UTF-8 text that starts at `i`: a lead byte with
+// the continuation bytes it announces. Anything else (a stray continuation
+// byte, a byte that UTF-8 never uses) counts as a character of one byte, so
+// that every character has at least one byte.
+std::size_t charBytes(const std::string& s, std::size_t i) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    std::size_t want = 0;
+    if (c >= 0xC2 && c <= 0xDF)
+        want = 1;
+    else if (c >= 0xE0 && c <= 0xEF)
+        want = 2;
+    else if (c >= 0xF0 && c <= 0xF4)
+        want = 3;
+    std::size_t n = 1;
+    while (n <= want && i + n < s.size() && (static_cast<unsigned char>(s[i + n]) & 0xC0) == 0x80)
+        ++n;
     return n;
 }
 
-// The first `count` characters of UTF-8 text.
-std::string charPrefix(const std::string& s, std::size_t count) {
-    std::size_t chars = 0;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        if ((static_cast<unsigned char>(s[i]) & 0xC0) != 0x80) {
-            if (chars == count)
-                return s.substr(0, i);
-            ++chars;
-        }
-    }
-    return s;
+std::size_t charCount(const std::string& s) {
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < s.size(); i += charBytes(s, i))
+        ++n;
+    return n;
 }
 
+// Bytes of the first `count` characters of UTF-8 text.
+std::size_t prefixBytes(const std::string& s, std::size_t count) {
+    std::size_t i = 0;
+    for (std::size_t chars = 0; chars < count && i < s.size(); ++chars)
+        i += charBytes(s, i);
+    return i;
+}
+
+// LPAD and RPAD. The result is measured before anything is allocated: one
+// longer than SQLite allows is an error, whatever the width asked for.
 void pad(sqlite3_context* ctx, int argc, sqlite3_value** argv, bool left) {
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL ||
         (argc > 2 && sqlite3_value_type(argv[2]) == SQLITE_NULL)) {
@@ -204,8 +233,14 @@ void pad(sqlite3_context* ctx, int argc, sqlite3_value** argv, bool left) {
         return;
     }
     const double width = std::trunc(sqlite3_value_double(argv[1]));
-    if (!(width >= 1) || width > 1e6) {
+    if (!(width >= 1)) {
         sqlite3_result_null(ctx);
+        return;
+    }
+    const std::uint64_t limit = lengthLimit(ctx);
+    // Each character takes a byte at least, so a wider result never fits.
+    if (width > static_cast<double>(limit)) {
+        sqlite3_result_error_toobig(ctx);
         return;
     }
     const std::size_t n = static_cast<std::size_t>(width);
@@ -215,24 +250,40 @@ void pad(sqlite3_context* ctx, int argc, sqlite3_value** argv, bool left) {
         sqlite3_result_null(ctx);
         return;
     }
-    const std::size_t have = charCount(s);
-    if (have >= n) {
-        resultText(ctx, charPrefix(s, n));
+    if (s.size() > limit) {
+        sqlite3_result_error_toobig(ctx);
         return;
     }
-    std::string fill;
-    const std::size_t need = n - have;
-    // At least one: a filler of stray continuation bytes must still end the loop.
-    const std::size_t fillerChars = std::max<std::size_t>(charCount(filler), 1);
-    std::size_t got = 0;
-    fill.reserve(need * filler.size() / fillerChars + filler.size());
-    while (got < need) {
-        fill += filler;
-        got += fillerChars;
+    const std::size_t have = charCount(s);
+    if (have >= n) {
+        resultText(ctx, s.substr(0, prefixBytes(s, n)));
+        return;
     }
-    if (got > need)
-        fill = charPrefix(fill, need);
-    resultText(ctx, left ? fill + s : s + fill);
+    const std::size_t need = n - have;
+    const std::size_t fillerChars = charCount(filler);
+    const std::size_t whole = need / fillerChars;
+    const std::size_t partBytes = prefixBytes(filler, need % fillerChars);
+    if (whole > (limit - s.size()) / filler.size()) {
+        sqlite3_result_error_toobig(ctx);
+        return;
+    }
+    const std::uint64_t fillBytes = static_cast<std::uint64_t>(whole) * filler.size() + partBytes;
+    const std::uint64_t total = fillBytes + s.size();
+    if (total > limit) {
+        sqlite3_result_error_toobig(ctx);
+        return;
+    }
+    char* out = static_cast<char*>(sqlite3_malloc64(total));
+    if (!out) {
+        sqlite3_result_error_nomem(ctx);
+        return;
+    }
+    char* fill = left ? out : out + s.size();
+    for (std::size_t k = 0; k < whole; ++k)
+        std::memcpy(fill + k * filler.size(), filler.data(), filler.size());
+    std::memcpy(fill + whole * filler.size(), filler.data(), partBytes);
+    std::memcpy(left ? out + fillBytes : out, s.data(), s.size());
+    sqlite3_result_text64(ctx, out, total, sqlite3_free, SQLITE_UTF8);
 }
 
 void fnLpad(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
@@ -289,21 +340,218 @@ void fnHierarchyCheck(sqlite3_context* ctx, int, sqlite3_value** argv) {
     }
 }
 
-void fnMod(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
+[[noreturn]] void oracleError(const char* message) {
+    throw EngineError(message, SQLITE_ERROR);
+}
+
+// A numeric argument: an integer, a real, or text that reads as a number
+// (Oracle converts such text implicitly). Other text is Oracle's error.
+struct Number {
+    bool integer = false;
+    sqlite3_int64 i = 0;
+    double d = 0;
+};
+
+Number numberArg(sqlite3_value* v) {
+    Number n;
+    switch (sqlite3_value_numeric_type(v)) {
+        case SQLITE_INTEGER:
+            n.integer = true;
+            n.i = sqlite3_value_int64(v);
+            n.d = static_cast<double>(n.i);
+            return n;
+        case SQLITE_FLOAT:
+            n.d = sqlite3_value_double(v);
+            return n;
+        default:
+            oracleError("ORA-01722: invalid number");
+    }
+}
+
+// An integer argument such as a count of digits or months, kept within
+// `bound` either way (beyond it every use gives the same answer).
+sqlite3_int64 integerArg(sqlite3_value* v, sqlite3_int64 bound) {
+    const Number n = numberArg(v);
+    if (n.integer)
+        return std::clamp<sqlite3_int64>(n.i, -bound, bound);
+    if (std::isnan(n.d))
+        oracleError("ORA-01722: invalid number");
+    return static_cast<sqlite3_int64>(
+        std::clamp(std::trunc(n.d), -static_cast<double>(bound), static_cast<double>(bound)));
+}
+
+bool anyNull(int argc, sqlite3_value** argv) {
+    for (int i = 0; i < argc; ++i)
+        if (sqlite3_value_type(argv[i]) == SQLITE_NULL)
+            return true;
+    return false;
+}
+
+// A whole number as an integer when it fits, else as a real.
+void resultWide(sqlite3_context* ctx, __int128 v) {
+    if (v >= std::numeric_limits<sqlite3_int64>::min() &&
+        v <= std::numeric_limits<sqlite3_int64>::max())
+        sqlite3_result_int64(ctx, static_cast<sqlite3_int64>(v));
+    else
+        sqlite3_result_double(ctx, static_cast<double>(v));
+}
+
+// A real result: integral values of the integer range come back as
+// integers (ROUND(2.5) is 3, as Oracle shows it).
+void resultNumber(sqlite3_context* ctx, double v, bool integral) {
+    if (integral && std::fabs(v) < 9e15)
+        sqlite3_result_int64(ctx, static_cast<sqlite3_int64>(v));
+    else
+        sqlite3_result_double(ctx, v);
+}
+
+// ROUND and TRUNC of an integer to 10^-places (places < 0), in 128 bits:
+// the result may leave the 64-bit range (ROUND(9223372036854775807, -1)).
+__int128 scaleInteger(sqlite3_int64 x, sqlite3_int64 places, bool round) {
+    if (places >= 0)
+        return x;
+    if (places < -38)
+        return 0;
+    __int128 p = 1;
+    for (sqlite3_int64 k = 0; k < -places; ++k)
+        p *= 10;
+    const __int128 v = x;
+    __int128 q = v / p;
+    const __int128 r = v % p;
+    if (round && 2 * (r < 0 ? -r : r) >= p)
+        q += v < 0 ? -1 : 1;
+    return q * p;
+}
+
+// ROUND and TRUNC of a real number on its decimal digits, as Oracle's
+// decimal NUMBER does: the shortest text that reads back as `x` is rounded
+// (half away from zero) or cut at 10^-places and read again, so that
+// ROUND(2.675, 2) is 2.68 although the nearest double lies below 2.675.
+double scaleReal(double x, sqlite3_int64 places, bool round) {
+    if (!std::isfinite(x) || x == 0)
+        return x;
+    char buf[64];
+    const auto r =
+        std::to_chars(buf, buf + sizeof buf, std::fabs(x), std::chars_format::scientific);
+    const std::string text(buf, r.ptr);
+    const std::size_t e = text.find('e');
+    std::string digits = text.substr(0, 1) + (e > 2 ? text.substr(2, e - 2) : std::string());
+    const long exponent = std::strtol(text.c_str() + e + 1, nullptr, 10);
+    // Digit k stands for 10^(exponent - k); keep those down to 10^-places.
+    const long long keep = static_cast<long long>(exponent) + places + 1;
+    if (keep >= static_cast<long long>(digits.size()))
+        return x;
+    double magnitude = 0;
+    if (keep < 0) {
+        magnitude = 0;
+    } else if (keep == 0) {
+        magnitude = round && digits[0] >= '5' ? std::pow(10.0, static_cast<double>(-places)) : 0;
+    } else {
+        const bool up = round && digits[static_cast<std::size_t>(keep)] >= '5';
+        digits.resize(static_cast<std::size_t>(keep));
+        long shift = exponent - static_cast<long>(keep) + 1;
+        if (up) {
+            std::size_t k = digits.size();
+            while (k > 0 && digits[k - 1] == '9')
+                digits[--k] = '0';
+            if (k == 0)
+                digits.insert(digits.begin(), '1');
+            else
+                ++digits[k - 1];
+        }
+        magnitude = std::strtod((digits + "e" + std::to_string(shift)).c_str(), nullptr);
+    }
+    return x < 0 ? -magnitude : magnitude;
+}
+
+void scale(sqlite3_context* ctx, int argc, sqlite3_value** argv, bool round) {
+    if (anyNull(argc, argv)) {
         sqlite3_result_null(ctx);
         return;
     }
-    if (sqlite3_value_type(argv[0]) == SQLITE_INTEGER &&
-        sqlite3_value_type(argv[1]) == SQLITE_INTEGER) {
-        const sqlite3_int64 b = sqlite3_value_int64(argv[1]);
-        sqlite3_result_int64(
-            ctx, b == 0 ? sqlite3_value_int64(argv[0]) : sqlite3_value_int64(argv[0]) % b);
+    const Number x = numberArg(argv[0]);
+    // Beyond 400 digits either way a double is unchanged or zero.
+    const sqlite3_int64 places = argc > 1 ? integerArg(argv[1], 400) : 0;
+    if (x.integer) {
+        resultWide(ctx, scaleInteger(x.i, places, round));
         return;
     }
-    const double a = sqlite3_value_double(argv[0]);
-    const double b = sqlite3_value_double(argv[1]);
-    sqlite3_result_double(ctx, b == 0 ? a : a - b * std::trunc(a / b));
+    const double r = scaleReal(x.d, places, round);
+    if (!std::isfinite(r) && std::isfinite(x.d))
+        oracleError("ORA-01426: numeric overflow");
+    resultNumber(ctx, r, places <= 0);
+}
+
+void fnRound(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    scale(ctx, argc, argv, true);
+}
+
+void fnAbs(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    const Number x = numberArg(argv[0]);
+    if (x.integer)
+        resultWide(ctx, x.i < 0 ? -static_cast<__int128>(x.i) : x.i);
+    else
+        sqlite3_result_double(ctx, std::fabs(x.d));
+}
+
+// Oracle's NUMBER ends below 1E126; beyond it, and for what has no real
+// value at all, POWER is numeric overflow.
+void fnPower(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (anyNull(2, argv)) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    const Number base = numberArg(argv[0]);
+    const Number exponent = numberArg(argv[1]);
+    if (base.integer && exponent.integer && exponent.i >= 0) {
+        // Exact while it fits in 64 bits.
+        sqlite3_int64 result = 1;
+        sqlite3_int64 b = base.i;
+        sqlite3_int64 e = exponent.i;
+        bool exact = true;
+        while (e > 0 && exact) {
+            if ((e & 1) && __builtin_mul_overflow(result, b, &result))
+                exact = false;
+            e >>= 1;
+            if (e > 0 && __builtin_mul_overflow(b, b, &b))
+                exact = false;
+        }
+        if (exact) {
+            sqlite3_result_int64(ctx, result);
+            return;
+        }
+    }
+    if (base.d < 0 && exponent.d != std::trunc(exponent.d)) {
+        const std::string message =
+            "ORA-01428: argument '" + oracleNumberText(base.d) + "' is out of range";
+        sqlite3_result_error(ctx, message.c_str(), -1);
+        return;
+    }
+    const double r = std::pow(base.d, exponent.d);
+    if (!std::isfinite(r) || std::fabs(r) >= 1e126)
+        oracleError("ORA-01426: numeric overflow");
+    resultNumber(ctx, r, r == std::trunc(r));
+}
+
+// Oracle's MOD keeps the sign of the dividend and gives the dividend back
+// for a zero divisor.
+void fnMod(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (anyNull(2, argv)) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    const Number a = numberArg(argv[0]);
+    const Number b = numberArg(argv[1]);
+    if (a.integer && b.integer) {
+        // -9223372036854775808 % -1 traps on x86: the remainder is 0.
+        sqlite3_result_int64(ctx, b.i == 0 ? a.i : b.i == -1 ? 0 : a.i % b.i);
+        return;
+    }
+    sqlite3_result_double(ctx, b.d == 0 ? a.d : a.d - b.d * std::trunc(a.d / b.d));
 }
 
 void fnToChar(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -331,48 +579,138 @@ void fnToNumber(sqlite3_context* ctx, int, sqlite3_value** argv) {
         sqlite3_result_double(ctx, d);
 }
 
+// Dates are kept as text 'YYYY-MM-DD HH:MM:SS', the form SYSDATE gives;
+// years before the Christian era are negative ('-0044-03-15 00:00:00'),
+// and there is no year 0. Oracle's dates run from 4712 BC to 9999 AD, on
+// the Julian calendar before 1582 and the Gregorian one after.
+struct DateParts {
+    long long year = 0;
+    int month = 1, day = 1, hour = 0, minute = 0, second = 0;
+};
+
+constexpr long long kFirstYear = -4712;
+constexpr long long kLastYear = 9999;
+
+bool isLeapYear(long long year) {
+    const long long y = year < 0 ? year + 1 : year;  // 1 BC is leap, like 4 AD
+    if (year <= 1582)
+        return y % 4 == 0;
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
+
+int lastDay(long long year, int month) {
+    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return month == 2 && isLeapYear(year) ? 29 : days[month - 1];
+}
+
+// Oracle's error for a date that does not exist, or null when it does.
+const char* dateError(const DateParts& d) {
+    if (d.year < kFirstYear || d.year > kLastYear || d.year == 0)
+        return "ORA-01841: (full) year must be between -4713 and +9999, and not be 0";
+    if (d.month < 1 || d.month > 12)
+        return "ORA-01843: not a valid month";
+    if (d.day < 1 || d.day > 31)
+        return "ORA-01847: day of month must be between 1 and last day of month";
+    if (d.day > lastDay(d.year, d.month))
+        return "ORA-01839: date not valid for month specified";
+    if (d.hour < 0 || d.hour > 23)
+        return "ORA-01850: hour must be between 0 and 23";
+    if (d.minute < 0 || d.minute > 59)
+        return "ORA-01851: minutes must be between 0 and 59";
+    if (d.second < 0 || d.second > 59)
+        return "ORA-01852: seconds must be between 0 and 59";
+    return nullptr;
+}
+
+void checkDate(const DateParts& d) {
+    if (const char* error = dateError(d))
+        oracleError(error);
+}
+
+// Reads an unsigned decimal field; absurd lengths saturate rather than wrap.
+bool readField(const std::string& s, std::size_t& i, long long& out) {
+    const std::size_t start = i;
+    out = 0;
+    while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) {
+        if (out < 1000000000000LL)
+            out = out * 10 + (s[i] - '0');
+        ++i;
+    }
+    return i > start;
+}
+
+int narrowField(long long v) {
+    return static_cast<int>(std::min<long long>(v, 1000000));
+}
+
+// True when `s` has the shape of a date, [-]Y-M-D with an optional
+// " H:M[:S]"; the fields are not checked (see dateError).
+bool parseDateText(const std::string& s, DateParts& d) {
+    std::size_t i = 0;
+    const bool negative = i < s.size() && s[i] == '-';
+    if (negative)
+        ++i;
+    long long year = 0, month = 0, day = 0;
+    if (!readField(s, i, year) || i >= s.size() || s[i++] != '-' || !readField(s, i, month) ||
+        i >= s.size() || s[i++] != '-' || !readField(s, i, day))
+        return false;
+    d = DateParts{};
+    d.year = negative ? -year : year;
+    d.month = narrowField(month);
+    d.day = narrowField(day);
+    if (i + 1 < s.size() && (s[i] == ' ' || s[i] == 'T') &&
+        std::isdigit(static_cast<unsigned char>(s[i + 1]))) {
+        ++i;
+        long long hour = 0, minute = 0, second = 0;
+        readField(s, i, hour);
+        if (i < s.size() && s[i] == ':') {
+            ++i;
+            readField(s, i, minute);
+            if (i < s.size() && s[i] == ':') {
+                ++i;
+                readField(s, i, second);
+            }
+        }
+        d.hour = narrowField(hour);
+        d.minute = narrowField(minute);
+        d.second = narrowField(second);
+    }
+    return true;
+}
+
+std::string dateText(const DateParts& d) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%s%04lld-%02d-%02d %02d:%02d:%02d", d.year < 0 ? "-" : "",
+                  d.year < 0 ? -d.year : d.year, d.month, d.day, d.hour, d.minute, d.second);
+    return buf;
+}
+
+// A date argument: null for SQL null or text that is no date at all (as
+// before); Oracle's error for a date that cannot exist.
+bool dateArg(sqlite3_value* v, DateParts& d) {
+    if (sqlite3_value_type(v) != SQLITE_TEXT || !parseDateText(valueText(v), d))
+        return false;
+    checkDate(d);
+    return true;
+}
+
 void fnTrunc(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
         sqlite3_result_null(ctx);
         return;
     }
-    if (sqlite3_value_type(argv[0]) == SQLITE_TEXT) {
-        // A date as text: TRUNC keeps the day.
-        const std::string s = valueText(argv[0]);
-        if (s.size() >= 10 && s[4] == '-' && s[7] == '-') {
-            resultText(ctx, s.substr(0, 10) + " 00:00:00");
-            return;
-        }
+    DateParts d;
+    if (dateArg(argv[0], d)) {
+        // A date: TRUNC keeps the day.
+        d.hour = d.minute = d.second = 0;
+        resultText(ctx, dateText(d));
+        return;
     }
-    const int places = argc > 1 ? sqlite3_value_int(argv[1]) : 0;
-    const double scale = std::pow(10.0, places);
-    const double v = std::trunc(sqlite3_value_double(argv[0]) * scale) / scale;
-    if (places <= 0 && std::fabs(v) < 9e15)
-        sqlite3_result_int64(ctx, static_cast<sqlite3_int64>(v));
-    else
-        sqlite3_result_double(ctx, v);
+    scale(ctx, argc, argv, false);
 }
-
-// Dates are kept as text 'YYYY-MM-DD HH:MM:SS', the form SYSDATE gives.
-struct DateParts {
-    int year = 0, month = 1, day = 1, hour = 0, minute = 0, second = 0;
-};
 
 const char* const kMonths[] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
                                "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
-
-bool parseDateText(const std::string& s, DateParts& d) {
-    const int n = std::sscanf(s.c_str(), "%d-%d-%d %d:%d:%d", &d.year, &d.month, &d.day, &d.hour,
-                              &d.minute, &d.second);
-    return n >= 3 && d.month >= 1 && d.month <= 12 && d.day >= 1 && d.day <= 31;
-}
-
-std::string dateText(const DateParts& d) {
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month, d.day, d.hour,
-                  d.minute, d.second);
-    return buf;
-}
 
 bool startsWithNoCase(const std::string& s, std::size_t at, const char* word) {
     for (std::size_t i = 0; word[i]; ++i)
@@ -394,7 +732,7 @@ const char* elementAt(const std::string& fmt, std::size_t at) {
 
 std::string formatDate(const DateParts& d, const std::string& fmt) {
     std::string out;
-    char buf[16];
+    char buf[32];
     for (std::size_t i = 0; i < fmt.size();) {
         const char* e = elementAt(fmt, i);
         if (!e) {
@@ -405,9 +743,9 @@ std::string formatDate(const DateParts& d, const std::string& fmt) {
         }
         const std::string el = e;
         if (el == "YYYY")
-            std::snprintf(buf, sizeof buf, "%04d", d.year);
+            std::snprintf(buf, sizeof buf, "%04lld", std::llabs(d.year));
         else if (el == "YY")
-            std::snprintf(buf, sizeof buf, "%02d", d.year % 100);
+            std::snprintf(buf, sizeof buf, "%02lld", std::llabs(d.year) % 100);
         else if (el == "MM")
             std::snprintf(buf, sizeof buf, "%02d", d.month);
         else if (el == "MON" || el == "MONTH")
@@ -506,6 +844,7 @@ void fnToDate(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
         sqlite3_result_error(ctx, "date does not match the format", -1);
         return;
     }
+    checkDate(d);
     resultText(ctx, dateText(d));
 }
 
@@ -515,30 +854,36 @@ void fnToChar2(sqlite3_context* ctx, int, sqlite3_value** argv) {
         return;
     }
     DateParts d;
-    if (sqlite3_value_type(argv[0]) == SQLITE_TEXT && parseDateText(valueText(argv[0]), d)) {
+    if (dateArg(argv[0], d)) {
         resultText(ctx, formatDate(d, valueText(argv[1])));
         return;
     }
     resultText(ctx, valueText(argv[0]));  // numbers: the format is not applied
 }
 
+// ADD_MONTHS counts months on a line without a year 0. The last day of a
+// month gives the last day of the resulting month, as does a day that the
+// resulting month lacks.
 void fnAddMonths(sqlite3_context* ctx, int, sqlite3_value** argv) {
     DateParts d;
-    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL ||
-        !parseDateText(valueText(argv[0]), d)) {
+    if (anyNull(2, argv) || !dateArg(argv[0], d)) {
         sqlite3_result_null(ctx);
         return;
     }
-    const int total = d.year * 12 + (d.month - 1) + sqlite3_value_int(argv[1]);
-    d.year = total / 12;
-    d.month = total % 12 + 1;
-    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    int last = days[d.month - 1];
-    if (d.month == 2 && ((d.year % 4 == 0 && d.year % 100 != 0) || d.year % 400 == 0))
-        last = 29;
-    if (d.day > last)
-        d.day = last;
-    resultText(ctx, dateText(d));
+    // Oracle's whole range is fewer than 180,000 months: a larger count can
+    // only leave it, however large it is.
+    const sqlite3_int64 months = integerArg(argv[1], 1000000);
+    const long long line = d.year < 0 ? d.year + 1 : d.year;  // 1 BC is 0
+    const long long index = line * 12 + (d.month - 1) + months;
+    const long long year = index >= 0 ? index / 12 : -((-index + 11) / 12);
+    DateParts r = d;
+    r.year = year <= 0 ? year - 1 : year;
+    r.month = static_cast<int>(index - year * 12) + 1;
+    const int last = lastDay(r.year, r.month);
+    if (d.day == lastDay(d.year, d.month) || d.day > last)
+        r.day = last;
+    checkDate(r);
+    resultText(ctx, dateText(r));
 }
 
 // GREATEST / LEAST: null when any argument is null; numbers compare as
@@ -595,8 +940,9 @@ void fnChr(sqlite3_context* ctx, int, sqlite3_value** argv) {
     resultText(ctx, std::string(1, c));
 }
 
-void add(sqlite3* db, const char* name, int args,
-         void (*fn)(sqlite3_context*, int, sqlite3_value**)) {
+using Callback = void (*)(sqlite3_context*, int, sqlite3_value**);
+
+void add(sqlite3* db, const char* name, int args, Callback fn) {
     sqlite3_create_function_v2(db, name, args,
                                SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, nullptr, fn,
                                nullptr, nullptr, nullptr);
@@ -622,30 +968,36 @@ std::string oracleNumberText(double value) {
 }
 
 void registerOracleFunctions(sqlite3* db) {
-    add(db, "DECODE", -1, fnDecode);
-    add(db, "NVL", 2, fnNvl);
-    add(db, "NVL2", 3, fnNvl2);
-    add(db, "ORA_CONCAT", -1, fnConcat);
-    add(db, "LPAD", 2, fnLpad);
-    add(db, "LPAD", 3, fnLpad);
-    add(db, "RPAD", 2, fnRpad);
-    add(db, "RPAD", 3, fnRpad);
-    add(db, "ORA_ROWKEY", -1, fnRowKey);
-    add(db, "ORA_HIERARCHY_CHECK", 2, fnHierarchyCheck);
-    add(db, "MOD", 2, fnMod);
-    add(db, "TO_CHAR", 1, fnToChar);
-    add(db, "TO_NUMBER", 1, fnToNumber);
-    add(db, "TRUNC", 1, fnTrunc);
-    add(db, "TRUNC", 2, fnTrunc);
-    add(db, "TO_DATE", 1, fnToDate);
-    add(db, "TO_DATE", 2, fnToDate);
-    add(db, "TO_CHAR", 2, fnToChar2);
-    add(db, "TO_NUMBER", 2, fnToNumber);
-    add(db, "ADD_MONTHS", 2, fnAddMonths);
-    add(db, "GREATEST", -1, fnGreatest);
-    add(db, "LEAST", -1, fnLeast);
-    add(db, "INITCAP", 1, fnInitcap);
-    add(db, "CHR", 1, fnChr);
+    add(db, "DECODE", -1, guardedFunction<fnDecode>);
+    add(db, "NVL", 2, guardedFunction<fnNvl>);
+    add(db, "NVL2", 3, guardedFunction<fnNvl2>);
+    add(db, "ORA_CONCAT", -1, guardedFunction<fnConcat>);
+    add(db, "LPAD", 2, guardedFunction<fnLpad>);
+    add(db, "LPAD", 3, guardedFunction<fnLpad>);
+    add(db, "RPAD", 2, guardedFunction<fnRpad>);
+    add(db, "RPAD", 3, guardedFunction<fnRpad>);
+    add(db, "ORA_ROWKEY", -1, guardedFunction<fnRowKey>);
+    add(db, "ORA_HIERARCHY_CHECK", 2, guardedFunction<fnHierarchyCheck>);
+    add(db, "MOD", 2, guardedFunction<fnMod>);
+    add(db, "TO_CHAR", 1, guardedFunction<fnToChar>);
+    add(db, "TO_NUMBER", 1, guardedFunction<fnToNumber>);
+    add(db, "TRUNC", 1, guardedFunction<fnTrunc>);
+    add(db, "TRUNC", 2, guardedFunction<fnTrunc>);
+    add(db, "TO_DATE", 1, guardedFunction<fnToDate>);
+    add(db, "TO_DATE", 2, guardedFunction<fnToDate>);
+    add(db, "TO_CHAR", 2, guardedFunction<fnToChar2>);
+    add(db, "TO_NUMBER", 2, guardedFunction<fnToNumber>);
+    add(db, "ADD_MONTHS", 2, guardedFunction<fnAddMonths>);
+    add(db, "GREATEST", -1, guardedFunction<fnGreatest>);
+    add(db, "LEAST", -1, guardedFunction<fnLeast>);
+    add(db, "INITCAP", 1, guardedFunction<fnInitcap>);
+    add(db, "CHR", 1, guardedFunction<fnChr>);
+    // SQLite's own versions differ from Oracle's: ROUND ignores negative
+    // digits and returns reals, ABS and POWER overflow differently.
+    add(db, "ROUND", 1, guardedFunction<fnRound>);
+    add(db, "ROUND", 2, guardedFunction<fnRound>);
+    add(db, "ABS", 1, guardedFunction<fnAbs>);
+    add(db, "POWER", 2, guardedFunction<fnPower>);
 }
 
 }  // namespace localengine

@@ -174,6 +174,26 @@ private slots:
                                   << "error";
         QTest::newRow("add months to month end") << "ADD_MONTHS(DATE '2024-01-31', 1)"
                                                  << "2024-02-29 00:00:00";
+        QTest::newRow("add months from a month end") << "ADD_MONTHS(DATE '2024-02-29', 1)"
+                                                     << "2024-03-31 00:00:00";
+        QTest::newRow("add months into a leap February before 1582")
+            << "ADD_MONTHS(DATE '1500-01-31', 1)"
+            << "1500-02-29 00:00:00";
+        // ROUND and TRUNC on decimal digits, halves away from zero
+        QTest::newRow("round one place") << "ROUND(15.193, 1)"
+                                         << "15.2";
+        QTest::newRow("round to tens") << "ROUND(15.193, -1)"
+                                       << "20";
+        QTest::newRow("round half away from zero") << "ROUND(-2.5)||' '||ROUND(2.675, 2)"
+                                                   << "-3 2.68";
+        QTest::newRow("trunc one place") << "TRUNC(15.79, 1)"
+                                         << "15.7";
+        QTest::newRow("trunc to tens") << "TRUNC(15.79, -1)"
+                                       << "10";
+        QTest::newRow("round text that is a number") << "ROUND('12.5')"
+                                                     << "13";
+        QTest::newRow("abs of text that is no number") << "ABS('abc')"
+                                                       << "error";
         QTest::newRow("greatest") << "GREATEST(1, 5, 3)"
                                   << "5";
         QTest::newRow("least text") << "LEAST('b', 'a')"

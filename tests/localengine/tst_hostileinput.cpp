@@ -1,0 +1,254 @@
+// Statements written to hurt the engine: stray bytes, arithmetic at the
+// edges of the integer range, dates outside the calendar, results larger
+// than memory, nesting deeper than the stack. Each row is one statement and
+// what must come of it: Oracle's error, the right rows, or (for what used
+// to run away) an answer at all; a row that hangs fails by the test's time
+// limit. Rows name observable behaviour only, so that they hold any front
+// end of the engine to the same standard.
+
+#include "EngineTestUtil.h"
+#include "LocalEngine.h"
+#include "SqliteGuard.h"
+
+#include <sqlite3.h>
+
+#include <QtTest>
+
+#include <cstdlib>
+#include <new>
+#include <stdexcept>
+#include <string>
+#include <thread>
+
+using namespace localengine;
+
+namespace {
+
+const std::string kCreatePlanTable =
+    "create table PLAN_TABLE (statement_id varchar2(30), timestamp date, remarks varchar2(80), "
+    "operation varchar2(30), options varchar2(30), object_node varchar2(128), "
+    "object_owner varchar2(30), object_name varchar2(30), object_instance numeric, "
+    "object_type varchar2(30), optimizer varchar2(255), search_columns number, id numeric, "
+    "parent_id numeric, position numeric, cost numeric, cardinality numeric, bytes numeric, "
+    "other_tag varchar2(255), partition_start varchar2(255), partition_stop varchar2(255), "
+    "partition_id numeric, other long)";
+
+// An SQL function that throws what its argument asks for.
+void throwing(sqlite3_context*, int, sqlite3_value** argv) {
+    switch (sqlite3_value_int(argv[0])) {
+        case 0:
+            throw std::bad_alloc();
+        case 1:
+            throw EngineError("ORA-01722: invalid number", SQLITE_ERROR);
+        case 2:
+            throw std::out_of_range("vector");
+        default:
+            throw 42;
+    }
+}
+
+}  // namespace
+
+class TestHostileInput : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<Connection> m_db;
+
+    QStringList firstColumn(const std::string& sql) { return enginetest::firstColumn(*m_db, sql); }
+
+private slots:
+    void initTestCase() {
+        m_db = Connection::open("", "scott");
+        m_db->execute("create table HOSTILE_T (id number, name varchar2(20))");
+        m_db->execute(
+            "insert into HOSTILE_T select level, 'row ' || level from dual connect by level <= 10");
+        m_db->execute(kCreatePlanTable);
+    }
+
+    void cleanupTestCase() {
+        m_db->execute("drop table HOSTILE_T");
+        m_db->execute("drop table PLAN_TABLE");
+    }
+
+    void reproducers_data() {
+        QTest::addColumn<QByteArray>("statement");
+        // A part of the error message expected (its ORA code where Oracle has
+        // one); empty when the statement must succeed.
+        QTest::addColumn<QString>("error");
+        // The first column of the result when it succeeds.
+        QTest::addColumn<QStringList>("rows");
+        // A query run afterwards, and its first column: what must not have
+        // changed.
+        QTest::addColumn<QString>("check");
+        QTest::addColumn<QStringList>("checkRows");
+        const QString count = "select count(*) from HOSTILE_T";
+        const QStringList ten{"10"};
+        const QString planRows = "select count(*) from PLAN_TABLE";
+        const QStringList none{"0"};
+
+        // A NUL or another control character ends nothing: the statement is
+        // refused as a whole, and nothing of it runs.
+        QTest::newRow("NUL in a DELETE") << QByteArray("DELETE FROM HOSTILE_T \0 WHERE id = 1", 37)
+                                         << "ORA-00911" << QStringList{} << count << ten;
+        QTest::newRow("NUL in a literal")
+            << QByteArray("DELETE FROM HOSTILE_T WHERE name = 'x\0' OR 1 = 1", 49) << "ORA-00911"
+            << QStringList{} << count << ten;
+        QTest::newRow("NUL in a comment")
+            << QByteArray("DELETE FROM HOSTILE_T /*\0*/ WHERE id = 1", 40) << "ORA-00911"
+            << QStringList{} << count << ten;
+        QTest::newRow("control character between tokens")
+            << QByteArray("DELETE FROM HOSTILE_T \x01 WHERE id = 1") << "ORA-00911" << QStringList{}
+            << count << ten;
+        QTest::newRow("form feed between tokens")
+            << QByteArray("DELETE FROM HOSTILE_T\f WHERE id = 1") << "ORA-00911" << QStringList{}
+            << count << ten;
+        QTest::newRow("control character in a literal is data")
+            << QByteArray("SELECT LENGTH('a\x01\x1f' || 'b') FROM dual") << QString()
+            << QStringList{"4"} << count << ten;
+        QTest::newRow("EXPLAIN PLAN of a statement with a NUL")
+            << QByteArray("EXPLAIN PLAN FOR DELETE FROM HOSTILE_T \0 WHERE id = 1", 54)
+            << "ORA-00911" << QStringList{} << planRows << none;
+
+        // Integer arithmetic at the edges of the 64-bit range.
+        QTest::newRow("MOD of the smallest integer by -1")
+            << QByteArray("SELECT MOD(-9223372036854775808, -1) FROM dual") << QString()
+            << QStringList{"0"} << count << ten;
+        QTest::newRow("MOD keeps the sign of the dividend")
+            << QByteArray("SELECT MOD(-9223372036854775808, 10) || ' ' || MOD(-11, 0) FROM dual")
+            << QString() << QStringList{"-8 -11"} << count << ten;
+        QTest::newRow("ABS of the smallest integer")
+            << QByteArray(
+                   "SELECT CASE WHEN ABS(-9223372036854775808) = 9223372036854775808 "
+                   "THEN 'exact' END FROM dual")
+            << QString() << QStringList{"exact"} << count << ten;
+        QTest::newRow("minus the smallest integer")
+            << QByteArray(
+                   "SELECT CASE WHEN -(-9223372036854775808) = 9223372036854775808 "
+                   "THEN 'exact' END FROM dual")
+            << QString() << QStringList{"exact"} << count << ten;
+        QTest::newRow("ROUND and TRUNC with digits beyond 32 bits")
+            << QByteArray(
+                   "SELECT ROUND(15.193, 4000000000) || ' ' || ROUND(15.193, -4000000000) "
+                   "|| ' ' || TRUNC(15.79, 4294967297) FROM dual")
+            << QString() << QStringList{"15.193 0 15.79"} << count << ten;
+        QTest::newRow("ROUND of the largest integer to tens")
+            << QByteArray(
+                   "SELECT CASE WHEN ROUND(9223372036854775807, -1) > 9223372036854775807 "
+                   "THEN 'up' END FROM dual")
+            << QString() << QStringList{"up"} << count << ten;
+        QTest::newRow("POWER exact in 64 bits")
+            << QByteArray("SELECT POWER(2, 62) FROM dual") << QString()
+            << QStringList{"4611686018427387904"} << count << ten;
+        QTest::newRow("POWER beyond Oracle's numbers")
+            << QByteArray("SELECT POWER(10, 400) FROM dual") << "ORA-01426" << QStringList{}
+            << count << ten;
+        QTest::newRow("POWER of a negative base to a fraction")
+            << QByteArray("SELECT POWER(-8, 1/3) FROM dual") << "ORA-01428" << QStringList{}
+            << count << ten;
+
+        // Dates outside Oracle's calendar are refused, never garbled.
+        QTest::newRow("ADD_MONTHS back into the years BC")
+            << QByteArray("SELECT ADD_MONTHS('2000-01-01', -24002) FROM dual") << QString()
+            << QStringList{"-0002-11-01 00:00:00"} << count << ten;
+        QTest::newRow("ADD_MONTHS from a year beyond 32 bits")
+            << QByteArray("SELECT ADD_MONTHS('2147483647-01-01', 1) FROM dual") << "ORA-01841"
+            << QStringList{} << count << ten;
+        QTest::newRow("ADD_MONTHS past 9999")
+            << QByteArray("SELECT ADD_MONTHS(DATE '9999-12-01', 1) FROM dual") << "ORA-01841"
+            << QStringList{} << count << ten;
+        QTest::newRow("ADD_MONTHS before 4712 BC")
+            << QByteArray("SELECT ADD_MONTHS('-4712-01-31', -1) FROM dual") << "ORA-01841"
+            << QStringList{} << count << ten;
+        QTest::newRow("ADD_MONTHS by a huge count")
+            << QByteArray("SELECT ADD_MONTHS(DATE '2000-01-31', 1e18) FROM dual") << "ORA-01841"
+            << QStringList{} << count << ten;
+        QTest::newRow("year 0 does not exist")
+            << QByteArray("SELECT TO_DATE('0000-03-10', 'YYYY-MM-DD') FROM dual") << "ORA-01841"
+            << QStringList{} << count << ten;
+
+        // Padding: continuation bytes are characters too, and the result is
+        // measured before it is built.
+        QTest::newRow("LPAD with a filler of stray continuation bytes")
+            << QByteArray(
+                   "SELECT LENGTH(LPAD('x', 1000000, 'a' || RPAD(CHR(128), 10000, "
+                   "CHR(128)))) FROM dual")
+            << QString() << QStringList{"1000000"} << count << ten;
+        QTest::newRow("LPAD wider than a million characters")
+            << QByteArray("SELECT LENGTH(RPAD('x', 2000000, 'ab')) FROM dual") << QString()
+            << QStringList{"2000000"} << count << ten;
+        QTest::newRow("LPAD wider than the longest text")
+            << QByteArray("SELECT LPAD('x', 2000000000, 'ab') FROM dual") << "too big"
+            << QStringList{} << count << ten;
+        QTest::newRow("RPAD to an astronomical width")
+            << QByteArray("SELECT RPAD('x', 1e300) FROM dual") << "too big" << QStringList{}
+            << count << ten;
+    }
+
+    void reproducers() {
+        QFETCH(QByteArray, statement);
+        QFETCH(QString, error);
+        QFETCH(QStringList, rows);
+        QFETCH(QString, check);
+        QFETCH(QStringList, checkRows);
+        const std::string sql(statement.constData(), static_cast<std::size_t>(statement.size()));
+        if (error.isEmpty()) {
+            QCOMPARE(firstColumn(sql), rows);
+        } else {
+            try {
+                m_db->query(sql);
+                QFAIL(qPrintable("expected an error containing " + error));
+            } catch (const EngineError& e) {
+                QVERIFY2(QString::fromUtf8(e.what()).contains(error), e.what());
+                QVERIFY(e.code() != 0);
+            }
+        }
+        QCOMPARE(firstColumn(check.toStdString()), checkRows);
+    }
+
+    // A function that throws reports an error through SQLite instead of
+    // unwinding through it; the handle stays usable, also from another
+    // thread (a mutex left held would block it).
+    void exceptionsStopAtSqlite_data() {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("out of memory") << 0 << SQLITE_NOMEM << "out of memory";
+        QTest::newRow("engine error") << 1 << SQLITE_ERROR << "ORA-01722: invalid number";
+        QTest::newRow("standard exception") << 2 << SQLITE_ERROR << "vector";
+        QTest::newRow("anything else") << 3 << SQLITE_ERROR << "internal error";
+    }
+    void exceptionsStopAtSqlite() {
+        QFETCH(int, kind);
+        QFETCH(int, code);
+        QFETCH(QString, message);
+        sqlite3* db = nullptr;
+        QCOMPARE(sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX,
+                                 nullptr),
+                 SQLITE_OK);
+        QCOMPARE(sqlite3_create_function_v2(db, "THROWS", 1, SQLITE_UTF8, nullptr,
+                                            guardedFunction<throwing>, nullptr, nullptr, nullptr),
+                 SQLITE_OK);
+        sqlite3_stmt* st = nullptr;
+        QCOMPARE(sqlite3_prepare_v2(db, "SELECT THROWS(?1)", -1, &st, nullptr), SQLITE_OK);
+        sqlite3_bind_int(st, 1, kind);
+        QCOMPARE(sqlite3_step(st), code);
+        QVERIFY2(QString(sqlite3_errmsg(db)).contains(message), sqlite3_errmsg(db));
+        sqlite3_finalize(st);
+        int answer = 0;
+        std::thread other([&] {
+            sqlite3_exec(
+                db, "SELECT 7",
+                [](void* out, int, char** values, char**) {
+                    *static_cast<int*>(out) = std::atoi(values[0]);
+                    return 0;
+                },
+                &answer, nullptr);
+        });
+        other.join();
+        QCOMPARE(answer, 7);
+        QCOMPARE(sqlite3_close(db), SQLITE_OK);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestHostileInput)
+#include "tst_hostileinput.moc"
