@@ -1,5 +1,6 @@
 // Quorvel starts from its splash window, which decides whether the program
 // runs at all (one copy per user) and then hands over to the main window.
+#include "AppIdentity.h"
 #include "Fonts.h"
 #include "FrmStart.h"
 
@@ -7,7 +8,7 @@
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("Quorvel"));
+    shell::applyAppIdentity();
     platform::installFontSubstitutions();
 
     auto* splash = new FrmStart;

@@ -8,14 +8,10 @@
 
 namespace shell {
 
-namespace {
-
-// The icon at one size: a white sheet with a folded corner and an indented
-// plan tree, its second branch red like a full scan in the plan pane.
-QPixmap iconPixmap(int size) {
-    QPixmap pm(size, size);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
+// A white sheet with a folded corner and an indented plan tree, its second
+// branch red like a full scan in the plan pane, drawn on a 32-unit grid.
+void paintAppIcon(QPainter& p, double size) {
+    p.save();
     p.setRenderHint(QPainter::Antialiasing);
     p.scale(size / 32.0, size / 32.0);
 
@@ -41,16 +37,26 @@ QPixmap iconPixmap(int size) {
         p.setPen(QPen(r.colour, 2.2, Qt::SolidLine, Qt::RoundCap));
         p.drawLine(QPointF(r.indent + 1, r.y), QPointF(25, r.y));
     }
-    p.end();
-    return pm;
+    p.restore();
 }
 
-}  // namespace
+QImage appIconImage(int size) {
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    paintAppIcon(p, size);
+    p.end();
+    return image;
+}
+
+QList<int> appIconSizes() {
+    return {16, 22, 24, 32, 48, 64, 128, 256};
+}
 
 QIcon appIcon() {
     QIcon icon;
-    for (int size : {16, 32, 48})
-        icon.addPixmap(iconPixmap(size));
+    for (int size : appIconSizes())
+        icon.addPixmap(QPixmap::fromImage(appIconImage(size)));
     return icon;
 }
 
@@ -61,7 +67,7 @@ QPixmap logoPicture() {
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
 
-    p.drawPixmap(8, 9, iconPixmap(48));
+    p.drawImage(8, 9, appIconImage(48));
 
     QFont title = platform::gothicFont(platform::proportionalGothic(), 18);
     title.setBold(true);

@@ -3,6 +3,7 @@
 #include "AppIcon.h"
 #include "ColorRef.h"
 #include "Fonts.h"
+#include "Product.h"
 #include "Twips.h"
 #include "WindowAnim.h"
 
@@ -81,8 +82,8 @@ frmVersion::frmVersion(QWidget* main)
 }
 
 QString frmVersion::aboutText() {
-    return QStringLiteral("Ostrel Quorvel\r\nVersion : 0.09J R3\r\nBuild : ") + buildDate() +
-           QStringLiteral("\r\n");
+    return QStringLiteral("Ostrel Quorvel\r\nVersion : ") + product::versionText() +
+           QStringLiteral("\r\nBuild : ") + buildDate() + QStringLiteral("\r\n");
 }
 
 void frmVersion::Form_Load() {
