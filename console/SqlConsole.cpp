@@ -6,24 +6,6 @@
 
 namespace console {
 
-Logon parseLogon(const QString& argument) {
-    Logon logon;
-    const qsizetype slash = argument.indexOf(QLatin1Char('/'));
-    const QString first = slash < 0 ? argument : argument.left(slash);
-    if (slash < 0) {
-        const qsizetype at = first.indexOf(QLatin1Char('@'));
-        logon.user = at < 0 ? first : first.left(at);
-        logon.host = at < 0 ? QString() : first.mid(at + 1);
-        return logon;
-    }
-    logon.user = first;
-    const QString rest = argument.mid(slash + 1);
-    const qsizetype at = rest.indexOf(QLatin1Char('@'));
-    logon.password = at < 0 ? rest : rest.left(at);
-    logon.host = at < 0 ? QString() : rest.mid(at + 1);
-    return logon;
-}
-
 namespace {
 
 bool startsBlock(const QString& firstLine) {

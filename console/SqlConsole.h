@@ -2,22 +2,14 @@
 // quorvel-sql: reads statements from a text stream, runs each through the
 // session component and prints query rows, rows processed and errors.
 
+#include "ConsoleArgs.h"
+
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
 #include <optional>
 
 namespace console {
-
-// The parts of "user/password@host": split at the first "/", then the rest at
-// the first "@", so that a host may be a file path ("scott/x@/data/sales.db").
-// Without "/" the argument is "user" or "user@host" with an empty password.
-struct Logon {
-    QString user;
-    QString password;
-    QString host;
-};
-Logon parseLogon(const QString& argument);
 
 // Collects input lines into statements. A statement ends with a line whose
 // last non-blank character is ";" (that ";" is dropped) or with a line holding

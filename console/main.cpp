@@ -1,12 +1,13 @@
-// quorvel-sql user/password@host
+// quorvel-sql user[/password][@host]
 // Runs the statements read from standard input on the database named by the
 // host string (empty: the built-in sample database; an SQLite file path; or an
 // Oracle server) and prints query rows tab-separated, one per line.
 
 #include <QCoreApplication>
 #include <QTextStream>
-#include <cstdio>
 
+#include "ConsoleArgs.h"
+#include "PasswordPrompt.h"
 #include "SqlConsole.h"
 
 int main(int argc, char** argv) {
@@ -14,14 +15,23 @@ int main(int argc, char** argv) {
     QTextStream in(stdin);
     QTextStream out(stdout);
     QTextStream err(stderr);
-    const QStringList args = QCoreApplication::arguments();
-    if (args.size() != 2 || args[1] == QLatin1String("--help") || args[1] == QLatin1String("-h")) {
-        err << "usage: quorvel-sql user/password@host < statements.sql\n"
-               "  host: empty for the built-in sample database, the path of an SQLite file,\n"
-               "        or an Oracle server (TNS alias, Easy Connect string or ODBC data source).\n"
-               "  Each statement ends with \";\" at the end of a line or with a line holding "
-               "\"/\" alone.\n";
-        return 2;
+    console::Invocation invocation = console::parseArguments(QCoreApplication::arguments().mid(1));
+    switch (invocation.action) {
+        case console::Invocation::Action::Help:
+            out << console::helpText();
+            return 0;
+        case console::Invocation::Action::Version:
+            out << console::versionLine() << '\n';
+            return 0;
+        case console::Invocation::Action::Usage:
+            if (!invocation.problem.isEmpty())
+                err << "quorvel-sql: " << invocation.problem << '\n';
+            err << console::usageText();
+            return 2;
+        case console::Invocation::Action::Run:
+            break;
     }
-    return console::runConsole(console::parseLogon(args[1]), in, out, err);
+    if (!console::askMissingPassword(invocation.logon, err))
+        return 1;
+    return console::runConsole(invocation.logon, in, out, err);
 }

@@ -1,6 +1,13 @@
 // quorvel-sql as its users run it: the built program, fed statements on
 // standard input.
 
+#include "Product.h"
+#include "Pty.h"
+
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -15,22 +22,29 @@ struct Run {
 
 QString g_odbcDir;
 
-Run runConsole(const QStringList& args, const QString& input) {
-    QProcess process;
-    // unixODBC reads the test's own configuration: one SQLite driver, one data
-    // source, no Oracle driver.
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("ODBCSYSINI"), g_odbcDir);
-    env.insert(QStringLiteral("ODBCINI"), g_odbcDir + QStringLiteral("/odbc.ini"));
-    process.setProcessEnvironment(env);
+// Where the program's /dev/tty leads: nowhere (a session of its own without a
+// terminal), or the slave side of a test's pseudo-terminal.
+struct Terminal {
+    Pty* pty = nullptr;
+};
+
+// Starts quorvel-sql with standard input, output and error on pipes. Its
+// controlling terminal is `terminal` in every case, never the one the tests
+// were started from, so that no prompt can wait for a person.
+void startConsole(QProcess& process, const QStringList& args, Terminal terminal) {
+    const QByteArray slave = terminal.pty ? terminal.pty->slaveName() : QByteArray();
+    process.setChildProcessModifier([slave] {
+        ::setsid();
+        if (!slave.isEmpty()) {
+            const int fd = ::open(slave.constData(), O_RDWR);
+            ::ioctl(fd, TIOCSCTTY, 0);
+            ::close(fd);
+        }
+    });
     process.start(QStringLiteral(QUORVEL_SQL_PATH), args);
-    Run run;
-    if (!process.waitForStarted(10000)) {
-        run.err = QStringLiteral("did not start");
-        return run;
-    }
-    process.write(input.toUtf8());
-    process.closeWriteChannel();
+}
+
+Run finish(QProcess& process, Run run = {}) {
     if (!process.waitForFinished(60000)) {
         process.kill();
         process.waitForFinished();
@@ -41,6 +55,25 @@ Run runConsole(const QStringList& args, const QString& input) {
     run.out = QString::fromUtf8(process.readAllStandardOutput());
     run.err = QString::fromUtf8(process.readAllStandardError());
     return run;
+}
+
+Run runConsole(const QStringList& args, const QString& input) {
+    QProcess process;
+    // unixODBC reads the test's own configuration: one SQLite driver, one data
+    // source, no Oracle driver.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("ODBCSYSINI"), g_odbcDir);
+    env.insert(QStringLiteral("ODBCINI"), g_odbcDir + QStringLiteral("/odbc.ini"));
+    process.setProcessEnvironment(env);
+    startConsole(process, args, {});
+    Run run;
+    if (!process.waitForStarted(10000)) {
+        run.err = QStringLiteral("did not start");
+        return run;
+    }
+    process.write(input.toUtf8());
+    process.closeWriteChannel();
+    return finish(process);
 }
 
 }  // namespace
@@ -57,6 +90,11 @@ private slots:
     void refusedLogonEndsAtOnce();
     void reachesAnOdbcDataSource();
     void usage();
+    void helpAndVersion();
+    void passwordAskedOnTheTerminal_data();
+    void passwordAskedOnTheTerminal();
+    void interruptedPromptRestoresEcho();
+    void noTerminalToAskOn();
 
 private:
     QTemporaryDir m_dir;
@@ -190,7 +228,76 @@ void TestConsole::reachesAnOdbcDataSource() {
 
 void TestConsole::usage() {
     QCOMPARE(runConsole({}, QString()).exitCode, 2);
-    QCOMPARE(runConsole({"a/b@", "extra"}, QString()).exitCode, 2);
+    const Run extra = runConsole({"a/b@", "extra"}, QString());
+    QCOMPARE(extra.exitCode, 2);
+    QVERIFY2(extra.err.contains("usage: quorvel-sql"), qPrintable(extra.err));
+    QVERIFY(extra.out.isEmpty());
+}
+
+void TestConsole::helpAndVersion() {
+    const Run help = runConsole({"--help"}, QString());
+    QCOMPARE(help.exitCode, 0);
+    QVERIFY2(help.out.startsWith("usage: quorvel-sql"), qPrintable(help.out));
+    QVERIFY(help.err.isEmpty());
+
+    const Run version = runConsole({"--version"}, QString());
+    QCOMPARE(version.exitCode, 0);
+    QCOMPARE(version.out, "quorvel-sql (Ostrel Quorvel) " + product::versionText() + "\n");
+}
+
+void TestConsole::passwordAskedOnTheTerminal_data() {
+    QTest::addColumn<QByteArray>("typed");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("errContains");
+    QTest::newRow("password typed") << QByteArray("s3cret\n") << "1\n" << 0 << "";
+    QTest::newRow("Ctrl+D: nothing runs")
+        << QByteArray("\x04") << "" << 1 << "quorvel-sql: no password given";
+}
+
+void TestConsole::passwordAskedOnTheTerminal() {
+    QFETCH(QByteArray, typed);
+    QFETCH(QString, errContains);
+    Pty pty;
+    QVERIFY(pty.isValid());
+    QProcess process;
+    // The script comes from standard input as ever; the password from the terminal.
+    startConsole(process, {"scott@" + m_dir.filePath("sales.db")}, {&pty});
+    QVERIFY(process.waitForStarted(10000));
+    process.write("SELECT 1 FROM DUAL;\n");
+    process.closeWriteChannel();
+    const QByteArray prompt = pty.readUntil("Enter password: ");
+    QVERIFY2(prompt.contains("Enter password: "), prompt.constData());
+    pty.type(typed);
+    const Run run = finish(process);
+    QTEST(run.out, "out");
+    QTEST(run.exitCode, "exitCode");
+    QVERIFY2(run.err.contains(errContains), qPrintable(run.err));
+    QVERIFY2(!pty.shown().contains("s3cret"), pty.shown().constData());
+}
+
+void TestConsole::interruptedPromptRestoresEcho() {
+    Pty pty;
+    QVERIFY(pty.isValid());
+    QProcess process;
+    startConsole(process, {"scott@"}, {&pty});
+    QVERIFY(process.waitForStarted(10000));
+    QVERIFY(pty.readUntil("Enter password: ").contains("Enter password: "));
+    pty.type("\x03");  // Ctrl+C: SIGINT to the program waiting at the prompt
+    QVERIFY(process.waitForFinished(10000));
+    QCOMPARE(process.exitStatus(), QProcess::CrashExit);
+    termios after{};
+    QCOMPARE(tcgetattr(pty.slave(), &after), 0);
+    QVERIFY(after.c_lflag & ECHO);
+}
+
+void TestConsole::noTerminalToAskOn() {
+    // Without a terminal the first line of the script is not taken for the
+    // password: nothing runs, and the message says how to give it.
+    const Run run = runConsole({"scott@"}, "SELECT 1 FROM DUAL;\n");
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY(run.out.isEmpty());
+    QVERIFY2(run.err.contains("no terminal"), qPrintable(run.err));
 }
 
 QTEST_GUILESS_MAIN(TestConsole)
