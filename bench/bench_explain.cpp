@@ -16,9 +16,9 @@
 #include <memory>
 #include <string>
 
-#include "ExplainPlan.h"
 #include "LocalEngine.h"
 #include "SampleDatabase.h"
+#include "explain/ExplainPlan.h"
 
 namespace {
 

@@ -1,12 +1,13 @@
 #include "LocalEngine.h"
 
-#include "Dictionary.h"
-#include "ExplainPlan.h"
 #include "SampleDatabase.h"
 #include "SqlFunctions.h"
 #include "SqlTokenizer.h"
 #include "SqlTranslator.h"
-#include "StatementCache.h"
+#include "explain/ExplainPlan.h"
+#include "schema/Dictionary.h"
+#include "sqlite/Statement.h"
+#include "sqlite/StatementCache.h"
 
 #include <sqlite3.h>
 
@@ -21,11 +22,13 @@ namespace localengine {
 
 namespace {
 
+using sqlite::Statement;
+using sqlite::StatementCache;
+
 constexpr const char* kPrefix = "sqlite:";
 
 EngineError sqliteError(sqlite3* db) {
-    const int code = sqlite3_extended_errcode(db);
-    return EngineError(sqlite3_errmsg(db), code ? code : SQLITE_ERROR);
+    return sqlite::lastError(db);
 }
 
 // SQLite counts every allocation under a process-wide lock unless told
@@ -41,7 +44,7 @@ void configureSqliteOnce() {
 void prepareHandle(sqlite3* db) {
     sqlite3_extended_result_codes(db, 1);
     registerOracleFunctions(db);
-    installDictionary(db);
+    schema::installDictionary(db);
 }
 
 // The sample database: one in-memory database for the whole run, built at
@@ -172,7 +175,7 @@ private:
             m_translations.emplace(oracleSql, t);
         }
         if (t->usesDictionary)
-            refreshDictionary(m_db, m_owner);
+            schema::refreshDictionary(m_db, m_owner);
         return t;
     }
 
@@ -186,66 +189,59 @@ private:
 
     // Runs one translated statement; fills `table` when given, else counts.
     std::int64_t run(const Translation& t, ResultTable* table) {
-        sqlite3_stmt* st = nullptr;
-        const char* tail = nullptr;
-        if (m_statements->get(t.sql, &st, &tail) != SQLITE_OK)
-            throw sqliteError(m_db);
+        Statement st = m_statements->statement(t.sql);
         if (!st)
             throw EngineError("empty statement: nothing to run", SQLITE_ERROR);
-        const StatementReset resetAfterUse(st);
-        for (; tail && *tail; ++tail) {
-            if (*tail != ' ' && *tail != '\t' && *tail != '\n' && *tail != '\r')
-                throw EngineError("only one statement may be run at a time; nothing was run",
-                                  SQLITE_ERROR);
-        }
-        const int columns = sqlite3_column_count(st);
+        if (st.tail().find_first_not_of(" \t\n\r") != std::string::npos)
+            throw EngineError("only one statement may be run at a time; nothing was run",
+                              SQLITE_ERROR);
+        const int columns = st.columnCount();
         if (table) {
             for (int c = 0; c < columns; ++c) {
-                const std::string name = sqlite3_column_name(st, c);
+                const std::string name = st.columnName(c);
                 table->columns.push_back(t.namedColumns.count(name) ? name : upperAscii(name));
             }
         }
         std::int64_t rows = 0;
-        int rc;
-        while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        while (st.step()) {
             ++rows;
-            if (!table)
-                continue;
-            std::vector<Cell> row(static_cast<std::size_t>(columns));
-            for (int c = 0; c < columns; ++c) {
-                Cell& cell = row[static_cast<std::size_t>(c)];
-                switch (sqlite3_column_type(st, c)) {
-                    case SQLITE_INTEGER:
-                        cell.type = Cell::Type::Integer;
-                        cell.text = std::to_string(sqlite3_column_int64(st, c));
-                        break;
-                    case SQLITE_FLOAT:
-                        cell.type = Cell::Type::Real;
-                        cell.text = displayNumberText(sqlite3_column_double(st, c));
-                        break;
-                    case SQLITE_TEXT:
-                        cell.type = Cell::Type::Text;
-                        cell.text.assign(reinterpret_cast<const char*>(sqlite3_column_text(st, c)),
-                                         static_cast<std::size_t>(sqlite3_column_bytes(st, c)));
-                        break;
-                    case SQLITE_BLOB:
-                        cell.type = Cell::Type::Blob;
-                        cell.text.assign(static_cast<const char*>(sqlite3_column_blob(st, c)),
-                                         static_cast<std::size_t>(sqlite3_column_bytes(st, c)));
-                        break;
-                    default:
-                        break;
-                }
-            }
-            table->rows.push_back(std::move(row));
+            if (table)
+                table->rows.push_back(readRow(st, columns));
         }
-        if (rc != SQLITE_DONE)
-            throw sqliteError(m_db);
-        const bool readOnly = sqlite3_stmt_readonly(st) != 0;
+        const bool readOnly = sqlite3_stmt_readonly(st.get()) != 0;
         if (columns > 0)
             return rows;
         // DDL reports no rows; DML the rows it changed.
         return readOnly ? 0 : (isDml(t.sql) ? sqlite3_changes64(m_db) : 0);
+    }
+
+    static std::vector<Cell> readRow(const Statement& st, int columns) {
+        std::vector<Cell> row(static_cast<std::size_t>(columns));
+        for (int c = 0; c < columns; ++c) {
+            Cell& cell = row[static_cast<std::size_t>(c)];
+            switch (st.columnType(c)) {
+                case SQLITE_INTEGER:
+                    cell.type = Cell::Type::Integer;
+                    cell.text = std::to_string(st.integer(c));
+                    break;
+                case SQLITE_FLOAT:
+                    cell.type = Cell::Type::Real;
+                    cell.text = displayNumberText(st.real(c));
+                    break;
+                case SQLITE_TEXT:
+                    cell.type = Cell::Type::Text;
+                    cell.text = st.text(c);
+                    break;
+                case SQLITE_BLOB:
+                    cell.type = Cell::Type::Blob;
+                    cell.text.assign(static_cast<const char*>(sqlite3_column_blob(st.get(), c)),
+                                     static_cast<std::size_t>(sqlite3_column_bytes(st.get(), c)));
+                    break;
+                default:
+                    break;
+            }
+        }
+        return row;
     }
 
     static bool isDml(const std::string& sql) {
@@ -316,9 +312,7 @@ std::unique_ptr<Connection> Connection::open(const std::string& host, const std:
         sqlite3_extended_result_codes(db, 1);
         sqlite3_busy_timeout(db, 2000);  // another program may hold the file a moment
         // Reading the schema proves that the file is a database.
-        if (sqlite3_exec(db, "SELECT count(*) FROM main.sqlite_schema", nullptr, nullptr,
-                         nullptr) != SQLITE_OK)
-            throw sqliteError(db);
+        sqlite::exec(db, "SELECT count(*) FROM main.sqlite_schema");
         prepareHandle(db);
     } catch (...) {
         sqlite3_close(db);

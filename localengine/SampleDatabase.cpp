@@ -1,6 +1,6 @@
 #include "SampleDatabase.h"
 
-#include "LocalEngine.h"
+#include "sqlite/Statement.h"
 
 #include <sqlite3.h>
 
@@ -134,48 +134,32 @@ std::string dayText(int day, int secondsOfDay = -1) {
 
 using Value = std::variant<std::monostate, std::int64_t, double, std::string>;
 
+// One INSERT statement, run once per row.
 class Inserter {
 public:
-    Inserter(sqlite3* db, const char* sql) : m_db(db) {
-        if (sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr) != SQLITE_OK)
-            throw EngineError(sqlite3_errmsg(db), sqlite3_extended_errcode(db));
-    }
-    ~Inserter() { sqlite3_finalize(m_stmt); }
-    Inserter(const Inserter&) = delete;
-    Inserter& operator=(const Inserter&) = delete;
+    Inserter(sqlite3* db, const char* sql) : m_stmt(db, sql) {}
 
     void row(std::initializer_list<Value> values) {
         int i = 1;
         for (const Value& v : values) {
             if (const auto* n = std::get_if<std::int64_t>(&v))
-                sqlite3_bind_int64(m_stmt, i, *n);
+                m_stmt.bind(i, *n);
             else if (const auto* d = std::get_if<double>(&v))
-                sqlite3_bind_double(m_stmt, i, *d);
+                m_stmt.bind(i, *d);
             else if (const auto* s = std::get_if<std::string>(&v))
-                sqlite3_bind_text(m_stmt, i, s->data(), static_cast<int>(s->size()),
-                                  SQLITE_TRANSIENT);
+                m_stmt.bind(i, *s);
             else
-                sqlite3_bind_null(m_stmt, i);
+                m_stmt.bindNull(i);
             ++i;
         }
-        if (sqlite3_step(m_stmt) != SQLITE_DONE)
-            throw EngineError(sqlite3_errmsg(m_db), sqlite3_extended_errcode(m_db));
-        sqlite3_reset(m_stmt);
+        m_stmt.run();
     }
 
 private:
-    sqlite3* m_db;
-    sqlite3_stmt* m_stmt = nullptr;
+    sqlite::Statement m_stmt;
 };
 
-void exec(sqlite3* db, const char* sql) {
-    char* err = nullptr;
-    if (sqlite3_exec(db, sql, nullptr, nullptr, &err) != SQLITE_OK) {
-        const std::string message = err ? err : "error";
-        sqlite3_free(err);
-        throw EngineError(message, sqlite3_extended_errcode(db));
-    }
-}
+using sqlite::exec;
 
 double money(int cents) {
     return cents / 100.0;
@@ -365,7 +349,7 @@ void buildSampleDatabase(sqlite3* db) {
         exec(db, "ANALYZE");
         exec(db, "COMMIT");
     } catch (...) {
-        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite::execQuietly(db, "ROLLBACK");
         throw;
     }
 }

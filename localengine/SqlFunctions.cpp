@@ -1,7 +1,7 @@
 #include "SqlFunctions.h"
 
 #include "LocalEngine.h"
-#include "SqliteGuard.h"
+#include "sqlite/SqliteGuard.h"
 
 #include <sqlite3.h>
 

@@ -1,7 +1,6 @@
 // The data dictionary views, read with the schema browser's queries and
 // others, on the sample database and on tables created at run time.
 
-#include "Dictionary.h"
 #include "EngineTestUtil.h"
 #include "LocalEngine.h"
 
@@ -209,27 +208,6 @@ private slots:
                  QStringList{"HR"});
         QCOMPARE(firstColumn(*m_db, "select distinct owner from user_cons_columns"),
                  QStringList{"SCOTT"});
-    }
-
-    void declaredConstraintParsing() {
-        const auto list = declaredConstraints(
-            "CREATE TABLE t (a INTEGER CONSTRAINT t_pk PRIMARY KEY, b TEXT NOT NULL UNIQUE,"
-            " c INT REFERENCES other (x), CONSTRAINT chk CHECK (a > 0 AND (b <> 'x')), UNIQUE (c, "
-            "b))");
-        QCOMPARE(int(list.size()), 6);
-        QCOMPARE(list[0].name, std::string("T_PK"));
-        QCOMPARE(list[0].type, 'P');
-        QCOMPARE(list[1].type, 'C');
-        QCOMPARE(list[1].condition, std::string("\"B\" IS NOT NULL"));
-        QCOMPARE(list[2].type, 'U');
-        QVERIFY(list[2].name.empty());
-        QCOMPARE(list[3].type, 'R');
-        QCOMPARE(list[3].condition, std::string("OTHER"));
-        QCOMPARE(list[4].name, std::string("CHK"));
-        QCOMPARE(list[4].condition, std::string("a > 0 AND (b <> 'x')"));
-        QCOMPARE(list[5].columns, (std::vector<std::string>{"C", "B"}));
-        QVERIFY(generatedConstraintName("T", 'U', {"B"}, "") !=
-                generatedConstraintName("T", 'U', {"C", "B"}, ""));
     }
 };
 

@@ -8,7 +8,7 @@
 
 #include "EngineTestUtil.h"
 #include "LocalEngine.h"
-#include "SqliteGuard.h"
+#include "sqlite/SqliteGuard.h"
 
 #include <sqlite3.h>
 

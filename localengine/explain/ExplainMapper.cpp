@@ -1,4 +1,4 @@
-#include "ExplainMapper.h"
+#include "explain/ExplainMapper.h"
 
 #include <algorithm>
 #include <cmath>
@@ -21,24 +21,7 @@ void StaticSchema::addIndex(IndexInfo i) {
 
 void StaticSchema::addStat(const std::string& table, const std::string& index,
                            const std::string& stat) {
-    // "N a b c [unordered ...]": the leading numbers
-    std::vector<double> numbers;
-    const char* p = stat.c_str();
-    while (*p) {
-        char* end = nullptr;
-        double v = std::strtod(p, &end);
-        if (end == p)
-            break;
-        numbers.push_back(v);
-        p = end;
-    }
-    if (numbers.empty())
-        return;
-    std::string t = upperName(table);
-    if (!m_tableRows.count(t) || index.empty())
-        m_tableRows[t] = numbers[0];
-    if (!index.empty())
-        m_indexStats[upperName(index)] = std::move(numbers);
+    m_statistics.add(table, index, stat);
 }
 
 std::optional<TableInfo> StaticSchema::table(const std::string& name) const {
@@ -60,21 +43,6 @@ std::optional<IndexInfo> StaticSchema::primaryKeyIndex(const std::string& table)
         if (info.primaryKey && sameName(info.table, table))
             return info;
     return std::nullopt;
-}
-
-std::optional<double> StaticSchema::tableRows(const std::string& table) const {
-    auto it = m_tableRows.find(upperName(table));
-    if (it == m_tableRows.end())
-        return std::nullopt;
-    return it->second;
-}
-
-std::optional<double> StaticSchema::rowsPerKey(const std::string& index, int columns) const {
-    auto it = m_indexStats.find(upperName(index));
-    if (it == m_indexStats.end() || columns < 0 ||
-        static_cast<std::size_t>(columns) >= it->second.size())
-        return std::nullopt;
-    return it->second[static_cast<std::size_t>(columns)];
 }
 
 // ------------------------------------------------------------ estimates --

@@ -4,7 +4,7 @@
 // function the engine registers with SQLite runs inside guardedFunction,
 // which turns an exception into the function's error result.
 
-#include "LocalEngine.h"
+#include "sqlite/EngineError.h"
 
 #include <sqlite3.h>
 

@@ -6,12 +6,13 @@
 
 #include <QtTest>
 
-#include "Dictionary.h"
-#include "ExplainPlan.h"
-#include "LocalEngine.h"
+#include "explain/ExplainPlan.h"
+#include "schema/Dictionary.h"
 
 using namespace localengine;
 using namespace localengine::explain;
+using localengine::schema::installDictionary;
+using localengine::schema::refreshDictionary;
 
 namespace {
 

@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "sqlite/SqliteText.h"
+
 namespace localengine::explain {
 
 struct FromItem {
@@ -66,8 +68,8 @@ StatementShape analyseStatement(std::string_view sql);
 
 // Case-insensitive ASCII comparison and upper-casing used throughout the
 // plan mapping (identifiers are compared as SQLite does for ASCII).
-bool sameName(std::string_view a, std::string_view b);
-std::string upperName(std::string_view s);
-std::string lowerName(std::string_view s);
+using sqlite::lowerName;
+using sqlite::sameName;
+using sqlite::upperName;
 
 }  // namespace localengine::explain

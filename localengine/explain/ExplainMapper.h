@@ -10,8 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "ExplainDetail.h"
-#include "ExplainSql.h"
+#include "explain/ExplainDetail.h"
+#include "explain/ExplainSql.h"
+#include "schema/Statistics.h"
 
 namespace localengine::explain {
 
@@ -81,15 +82,18 @@ public:
     std::optional<TableInfo> table(const std::string& name) const override;
     std::optional<IndexInfo> index(const std::string& name) const override;
     std::optional<IndexInfo> primaryKeyIndex(const std::string& table) const override;
-    bool hasStatistics() const override { return !m_tableRows.empty() || !m_indexStats.empty(); }
-    std::optional<double> tableRows(const std::string& table) const override;
-    std::optional<double> rowsPerKey(const std::string& index, int columns) const override;
+    bool hasStatistics() const override { return !m_statistics.empty(); }
+    std::optional<double> tableRows(const std::string& table) const override {
+        return m_statistics.tableRows(table);
+    }
+    std::optional<double> rowsPerKey(const std::string& index, int columns) const override {
+        return m_statistics.rowsPerKey(index, columns);
+    }
 
 private:
     std::map<std::string, TableInfo> m_tables;  // keys upper case
     std::map<std::string, IndexInfo> m_indexes;
-    std::map<std::string, double> m_tableRows;
-    std::map<std::string, std::vector<double>> m_indexStats;
+    schema::Statistics m_statistics;
 };
 
 // One step of the Oracle plan, with its subtree.

@@ -1,4 +1,4 @@
-#include "ExplainDetail.h"
+#include "explain/ExplainDetail.h"
 
 #include <cctype>
 #include <cstdlib>

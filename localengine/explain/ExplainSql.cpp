@@ -1,43 +1,9 @@
-#include "ExplainSql.h"
+#include "explain/ExplainSql.h"
 
-#include <cctype>
 #include <deque>
 #include <unordered_set>
 
 namespace localengine::explain {
-
-namespace {
-// ASCII only, as SQLite folds identifiers; faster than the locale's toupper.
-inline char upperAscii(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
-}
-inline char lowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
-}
-}  // namespace
-
-bool sameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (upperAscii(a[i]) != upperAscii(b[i]))
-            return false;
-    return true;
-}
-
-std::string upperName(std::string_view s) {
-    std::string r(s);
-    for (char& c : r)
-        c = upperAscii(c);
-    return r;
-}
-
-std::string lowerName(std::string_view s) {
-    std::string r(s);
-    for (char& c : r)
-        c = lowerAscii(c);
-    return r;
-}
 
 std::string FromItem::printedName() const {
     if (!alias.empty())
@@ -69,77 +35,8 @@ bool StatementShape::isCte(std::string_view name) const {
 
 namespace {
 
-enum class Tok { Word, Quoted, String, Number, Punct, End };
-
-struct Token {
-    Tok kind = Tok::End;
-    std::string_view text;  // identifiers unquoted; punctuation as one character
-    std::string upper;      // short words upper case, for keyword tests (no keyword is long)
-};
-
-// Tokens view the statement text; unquoted identifiers that needed
-// unescaping are kept in `store`, whose elements never move.
-std::vector<Token> tokenise(std::string_view s, std::deque<std::string>& store) {
-    std::vector<Token> out;
-    out.reserve(s.size() / 3 + 2);
-    std::size_t i = 0, n = s.size();
-    auto isWordChar = [](unsigned char c) {
-        return std::isalnum(c) || c == '_' || c == '$' || c >= 0x80;
-    };
-    while (i < n) {
-        unsigned char c = static_cast<unsigned char>(s[i]);
-        if (std::isspace(c)) {
-            ++i;
-        } else if (c == '-' && i + 1 < n && s[i + 1] == '-') {
-            while (i < n && s[i] != '\n')
-                ++i;
-        } else if (c == '/' && i + 1 < n && s[i + 1] == '*') {
-            std::size_t e = s.find("*/", i + 2);
-            i = e == std::string_view::npos ? n : e + 2;
-        } else if (c == '\'' || c == '"' || c == '`' || c == '[') {
-            char close = c == '[' ? ']' : static_cast<char>(c);
-            std::string text;
-            ++i;
-            while (i < n) {
-                if (s[i] == close) {
-                    if (close != ']' && i + 1 < n && s[i + 1] == close) {
-                        text += close;
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    break;
-                }
-                text += s[i++];
-            }
-            Token t;
-            t.kind = c == '\'' ? Tok::String : Tok::Quoted;
-            store.push_back(std::move(text));
-            t.text = store.back();
-            out.push_back(std::move(t));
-        } else if (std::isdigit(c)) {
-            std::size_t b = i;
-            while (i < n && (std::isalnum(static_cast<unsigned char>(s[i])) || s[i] == '.'))
-                ++i;
-            out.push_back({Tok::Number, s.substr(b, i - b), {}});
-        } else if (isWordChar(c)) {
-            std::size_t b = i;
-            while (i < n && isWordChar(static_cast<unsigned char>(s[i])))
-                ++i;
-            Token t;
-            t.kind = Tok::Word;
-            t.text = s.substr(b, i - b);
-            if (t.text.size() <= 15)
-                t.upper = upperName(t.text);
-            out.push_back(std::move(t));
-        } else {
-            out.push_back({Tok::Punct, s.substr(i, 1), {}});
-            ++i;
-        }
-    }
-    out.push_back({});
-    return out;
-}
+using sqlite::Tok;
+using Token = sqlite::SqlToken;
 
 bool isIdent(const Token& t) {
     return t.kind == Tok::Word || t.kind == Tok::Quoted;
@@ -191,7 +88,7 @@ struct Frame {
 
 class Scanner {
 public:
-    explicit Scanner(std::string_view sql) : m_t(tokenise(sql, m_store)) {}
+    explicit Scanner(std::string_view sql) : m_t(sqlite::tokenizeSqlite(sql, m_store)) {}
 
     StatementShape run() {
         readVerb();

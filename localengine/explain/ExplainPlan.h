@@ -6,13 +6,16 @@
 #include <string>
 #include <vector>
 
-#include "ExplainMapper.h"
+#include "explain/ExplainMapper.h"
+#include "sqlite/EngineError.h"
 
 struct sqlite3;
 
 namespace localengine {
 
+namespace sqlite {
 class StatementCache;
+}
 
 struct ExplainTarget {
     std::string statementId;               // STATEMENT_ID of the rows; may be empty (null)
@@ -28,12 +31,12 @@ struct ExplainTarget {
 // plan table. `statements`, when given (a connection's, on `db`), keeps
 // the statements it prepares for the next explain.
 std::int64_t explainPlan(sqlite3* db, const std::string& sqliteSql, const std::string& oracleSql,
-                         const ExplainTarget& target, StatementCache* statements = nullptr);
+                         const ExplainTarget& target, sqlite::StatementCache* statements = nullptr);
 
 // The rows of SQLite's EXPLAIN QUERY PLAN for one statement (prepared and
 // stepped as EXPLAIN only; the statement itself never runs). Throws
 // EngineError with SQLite's message when the statement is invalid.
 std::vector<explain::EqpRow> readQueryPlan(sqlite3* db, const std::string& sqliteSql,
-                                           StatementCache* statements = nullptr);
+                                           sqlite::StatementCache* statements = nullptr);
 
 }  // namespace localengine
