@@ -151,17 +151,55 @@ private:
     };
     struct Loop;
     struct Scope;
+    struct GroupLines;
 
     using ViewMap = std::map<std::string, PlanStep>;
 
+    // One group of sibling lines: classified, then assembled into one step
+    // (ExplainGroup.cpp).
     PlanStep mapGroup(const std::vector<const Node*>& nodes, const Scope& scope);
+    GroupLines classifyLines(const std::vector<const Node*>& nodes, const Scope& scope);
+    void addView(const Node& node, GroupLines& lines);
+    std::vector<Loop> mapLoops(GroupLines& lines, const Scope& scope, int block);
+    PlanStep mapMultiIndexOr(const Node& node, const Scope& scope, int block, ViewMap& views,
+                             Loop& loop);
+    void markRightJoins(GroupLines& lines, std::vector<Loop>& loops) const;
+    std::vector<PlanStep> placeSubqueries(const GroupLines& lines, std::vector<Loop>& loops,
+                                          const Scope& scope, int block, bool& correlated);
+    PlanStep mapSubquery(const Node& node, int block, PlanStep& driver);
+    PlanStep rowSource(std::vector<Loop>& loops, std::vector<PlanStep>& filters,
+                       GroupLines& lines) const;
+    PlanStep applySorts(PlanStep j, const GroupLines& lines, int block, const Scope& scope,
+                        const std::vector<Loop>& loops) const;
+
+    // One SCAN or SEARCH line: the access path's steps (ExplainAccess.cpp).
     PlanStep mapAccess(const Node& node, const Scope& scope, int block, ViewMap& views, Loop& loop);
+    PlanStep mapViewAccess(const Detail& d, const Scope& scope, int block, ViewMap& views,
+                           Loop& loop);
+    bool readsView(const Detail& d, int block, const ViewMap& views) const;
+    PlanStep withoutRowidScan(const Detail& d, const std::string& table, int instance, int block);
+    PlanStep indexRowidAccess(const Detail& d, const std::string& table, int instance, int block);
+    PlanStep rowidAccess(const Detail& d, const std::string& table, int instance, int block,
+                         Loop& loop);
+    PlanStep virtualTableAccess(const Detail& d, const std::string& table, int instance,
+                                const std::optional<TableInfo>& info);
     PlanStep mapIndexAccess(const Detail& d, const std::string& table, int instance, int block);
+    PlanStep tableFull(const std::string& table, int instance, const std::string& other);
+
+    // Compound queries, recursive WITH, unknown lines (ExplainCompound.cpp).
     PlanStep mapCompound(const Node& node, const Scope& scope);
+    PlanStep mapMerge(const Node& node);
     PlanStep mapRecursive(const std::vector<const Node*>& nodes, const Scope& scope);
     PlanStep mapUnknown(const Node& node, const Scope& scope);
-    PlanStep tableFull(const std::string& table, int instance, const std::string& other);
+
+    // The statement's own row and the DML step over the query's plan.
+    PlanStep statementStep(PlanStep body);
+    PlanStep dmlStep(std::string operation, PlanStep child) const;
+
     int matchBlock(const std::vector<const Node*>& nodes, const Scope& scope);
+    const SelectBlock* blockAt(int block) const {
+        return block >= 0 ? &m_shape.blocks[static_cast<std::size_t>(block)] : nullptr;
+    }
     std::string resolveTable(const std::string& printed, int block, int* instance) const;
     std::string resolveFromViews(const std::string& printed, int depth) const;
     double tableRowsOf(const std::string& table, bool* known) const;

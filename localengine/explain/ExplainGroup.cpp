@@ -1,0 +1,444 @@
+// One group of sibling plan lines (a SELECT block, an arm, a subquery's
+// body) becomes one Oracle step: the lines are first classified, then the
+// step is assembled from them: row sources joined left-deep, expression
+// subqueries as drivers or filters, then aggregation, DISTINCT, ORDER BY
+// and LIMIT in the order they apply.
+
+#include <algorithm>
+#include <cstdio>
+
+#include "explain/PlanBuilding.h"
+
+namespace localengine::explain {
+
+namespace {
+
+// ":BF0000": the name Oracle gives a Bloom filter.
+std::string bloomFilterName(int number) {
+    char name[16];
+    std::snprintf(name, sizeof name, ":BF%04d", number);
+    return name;
+}
+
+// A USE TEMP B-TREE line: what it sorts for. False for one of no known purpose.
+bool noteSort(const Detail& d, GroupSorts& sorts) {
+    switch (d.purpose) {
+        case TempPurpose::OrderBy:
+            sorts.order = true;
+            break;
+        case TempPurpose::PartialOrderBy:
+            sorts.partialOrder = true;
+            break;
+        case TempPurpose::GroupBy:
+            sorts.group = true;
+            break;
+        case TempPurpose::Distinct:
+            sorts.distinct = true;
+            break;
+        case TempPurpose::AggregateDistinct:
+        case TempPurpose::AggregateOrderBy:
+            sorts.aggregate = true;
+            break;
+        case TempPurpose::Other:
+            return false;
+    }
+    sorts.notes += (sorts.notes.empty() ? "" : "\n") + d.text;
+    return true;
+}
+
+// Loops of one block nest left-deep, outermost first.
+PlanStep joinStep(PlanStep outer, PlanStep inner, bool hash, bool leftJoin,
+                  const std::string& rightOuter) {
+    PlanStep join = step(hash || !rightOuter.empty() ? ora::HashJoin : ora::NestedLoops,
+                         !rightOuter.empty() ? rightOuter
+                         : leftJoin          ? ora::Outer
+                                             : "");
+    if (join.operation == ora::HashJoin) {
+        // the transient index is probed once per outer row: about one
+        // match per probe unless statistics say otherwise
+        join.cost = outer.cost + inner.cost + costs::kHashBuildCost;
+        join.rows = outer.rows;
+        join.rowsKnown = outer.rowsKnown;
+    } else {
+        join.cost = outer.cost + outer.rows * inner.cost;
+        join.rows = outer.rows * inner.rows;
+        join.rowsKnown = outer.rowsKnown && inner.rowsKnown;
+    }
+    if (leftJoin)
+        join.rows = std::max(join.rows, outer.rows);
+    join.cost = std::min(join.cost, costs::kMaxEstimate);
+    join.rows = std::min(join.rows, costs::kMaxEstimate);
+    join.children.push_back(std::move(outer));
+    join.children.push_back(std::move(inner));
+    return join;
+}
+
+// Subqueries that filter the rows of the block: run once, or once per row
+// when correlated.
+PlanStep filterStep(PlanStep j, std::vector<PlanStep>& filters, bool correlated) {
+    PlanStep f = over(std::move(j), ora::Filter);
+    double subCost = 0;
+    for (auto& s : filters) {
+        subCost += s.cost;
+        f.children.push_back(std::move(s));
+    }
+    f.cost += (correlated ? f.rows : 1) * subCost;
+    f.cost = std::min(f.cost, costs::kMaxEstimate);
+    return f;
+}
+
+}  // namespace
+
+void PlanMapper::addView(const Node& n, GroupLines& lines) {
+    const Detail& d = n.detail;
+    const std::string key = upperName(d.name);
+    m_viewNames[key] = d.name;
+    Scope inner;
+    for (const Node* c : n.children)
+        if (c->detail.kind == DetailKind::RecursiveStep)
+            inner.recursiveName = d.name;  // its step reads the CTE itself
+    PlanStep body = mapGroup(n.children, inner);
+    PlanStep v = body.operation.empty() ? step(ora::View) : over(std::move(body), ora::View);
+    if (!isUnnamedSubquery(d.name))
+        v.objectName = upperName(d.name);
+    v.objectType = ora::ViewType;
+    auto info = m_schema.table(d.name);
+    if (info && info->kind == TableInfo::Kind::View) {
+        v.objectName = upperName(info->name);
+        v.owned = true;
+    }
+    appendOther(v, d.text);
+    if (!lines.views.count(key))
+        lines.viewOrder.push_back(key);
+    lines.views[key] = std::move(v);
+}
+
+PlanMapper::GroupLines PlanMapper::classifyLines(const std::vector<const Node*>& nodes,
+                                                 const Scope& scope) {
+    GroupLines lines;
+    for (const Node* n : nodes) {
+        const Detail& d = n->detail;
+        switch (d.kind) {
+            case DetailKind::CoRoutine:
+            case DetailKind::Materialize:
+                addView(*n, lines);
+                break;
+            case DetailKind::TempBTree:
+                if (!noteSort(d, lines.sorts))
+                    lines.extras.push_back(mapUnknown(*n, scope));
+                break;
+            case DetailKind::BloomFilter:
+                lines.blooms[upperName(d.name)] = m_bloomFilters++;
+                break;
+            case DetailKind::RightJoin:
+                lines.rightJoins.push_back(d.name);
+                break;
+            case DetailKind::ScalarSubquery:
+            case DetailKind::ListSubquery:
+            case DetailKind::RowidInOperator:
+            case DetailKind::IndexInOperator:
+                lines.subqueries.push_back({n, static_cast<int>(lines.loops.size()) - 1});
+                break;
+            case DetailKind::ReuseSubquery:
+                // runs a subquery already shown in the plan once more: Oracle
+                // has no step for that, and the subquery's own steps are there
+                break;
+            default:
+                if (isLoopKind(d.kind))
+                    lines.loops.push_back(n);
+                else
+                    lines.extras.push_back(mapUnknown(*n, scope));
+                break;
+        }
+    }
+    return lines;
+}
+
+// One index lookup per OR term, rowids merged: Oracle's OR expansion.
+PlanStep PlanMapper::mapMultiIndexOr(const Node& n, const Scope& scope, int block, ViewMap& views,
+                                     Loop& loop) {
+    PlanStep c = step(ora::Concatenation);
+    c.rows = 0;
+    for (const Node* term : n.children) {
+        for (const Node* access : term->children) {
+            PlanStep branch;
+            if (access->detail.kind == DetailKind::TableAccess) {
+                Loop inner;
+                branch = mapAccess(*access, scope, block, views, inner);
+                if (loop.table.empty()) {
+                    loop.table = inner.table;
+                    loop.printed = inner.printed;
+                }
+                loop.leftJoin = loop.leftJoin || inner.leftJoin;
+            } else {
+                branch = mapUnknown(*access, scope);
+            }
+            c.cost += branch.cost;
+            c.rows += branch.rows;
+            c.rowsKnown = c.rowsKnown && branch.rowsKnown;
+            c.children.push_back(std::move(branch));
+        }
+        if (term->detail.kind != DetailKind::OrTerm)
+            appendOther(c, term->detail.text);
+    }
+    c.rows = std::max(1.0, c.rows);
+    appendOther(c, n.detail.text);
+    return c;
+}
+
+// Each loop's row source, with the Bloom filter that guards it.
+std::vector<PlanMapper::Loop> PlanMapper::mapLoops(GroupLines& lines, const Scope& scope,
+                                                   int block) {
+    std::vector<Loop> loops;
+    for (const Node* n : lines.loops) {
+        Loop loop;
+        loop.node = n;
+        const Detail& d = n->detail;
+        switch (d.kind) {
+            case DetailKind::TableAccess:
+                loop.step = mapAccess(*n, scope, block, lines.views, loop);
+                break;
+            case DetailKind::MultiIndexOr:
+                loop.step = mapMultiIndexOr(*n, scope, block, lines.views, loop);
+                break;
+            case DetailKind::ConstantRow:
+            case DetailKind::ConstantRows:
+                loop.step = step(ora::FastDual);
+                loop.step.cost = costs::kFastDualCost;
+                loop.step.rows = d.kind == DetailKind::ConstantRows
+                                     ? static_cast<double>(std::max(1LL, d.number))
+                                     : 1;
+                appendOther(loop.step, d.text);
+                break;
+            default:
+                loop.compound = true;
+                loop.step = mapCompound(*n, scope);
+                break;
+        }
+        auto bloom = lines.blooms.find(upperName(loop.printed));
+        if (bloom != lines.blooms.end() && d.kind == DetailKind::TableAccess) {
+            // rows of the outer loop are tested against a Bloom filter of
+            // this table's keys before each probe
+            PlanStep f = over(std::move(loop.step), ora::JoinFilter, ora::Use);
+            f.objectName = bloomFilterName(bloom->second);
+            loop.step = std::move(f);
+            lines.blooms.erase(bloom);
+        }
+        loops.push_back(std::move(loop));
+    }
+    for (const auto& [name, number] : lines.blooms) {
+        // a Bloom filter whose table line was not found: still shown
+        PlanStep f = step(ora::JoinFilter, ora::Use);
+        f.objectName = bloomFilterName(number);
+        f.other = "BLOOM FILTER ON " + name;
+        lines.extras.push_back(std::move(f));
+    }
+    return loops;
+}
+
+// RIGHT and FULL joins: the join that adds the right table becomes a hash
+// join that also returns the unmatched rows of that table.
+void PlanMapper::markRightJoins(GroupLines& lines, std::vector<Loop>& loops) const {
+    for (const auto& name : lines.rightJoins) {
+        std::size_t k = 0;
+        while (k < loops.size() && !sameName(loops[k].table, name))
+            ++k;
+        if (k == loops.size()) {
+            PlanStep r = step(ora::HashJoin, ora::RightOuter);
+            r.other = "RIGHT-JOIN " + name;
+            r.rowsKnown = false;
+            lines.extras.push_back(std::move(r));
+            continue;
+        }
+        std::size_t target = k == 0 && loops.size() > 1 ? 1 : k;
+        loops[target].rightOuter = loops[k].leftJoin ? ora::FullOuter : ora::RightOuter;
+    }
+}
+
+// The steps of one expression subquery; `driver` receives the row source
+// it becomes when it drives an index probe instead of filtering.
+PlanStep PlanMapper::mapSubquery(const Node& node, int block, PlanStep& driver) {
+    const Detail& d = node.detail;
+    PlanStep sub;
+    if (d.kind == DetailKind::ScalarSubquery || d.kind == DetailKind::ListSubquery) {
+        sub = mapGroup(node.children, Scope{});
+        if (sub.operation.empty())
+            sub = mapUnknown(node, Scope{});
+        else
+            appendOther(sub, d.text);
+        if (d.kind == DetailKind::ListSubquery)
+            driver = sortOver(sub, ora::Unique);
+    } else if (d.kind == DetailKind::RowidInOperator) {
+        int instance = 0;
+        std::string table = resolveTable(d.name, block, &instance);
+        sub = step(ora::TableAccess, ora::ByUserRowid);
+        sub.objectName = upperName(table);
+        sub.objectType = ora::TableType;
+        sub.owned = true;
+        sub.cost = costs::kUniqueProbeCost;
+        appendOther(sub, d.text);
+        driver = tableFull(table, 0, d.text);
+    } else {
+        auto info = m_schema.index(d.index);
+        sub = step(ora::Index, info && info->unique && info->columns.size() == 1 ? ora::UniqueScan
+                                                                                 : ora::RangeScan);
+        sub.objectName = upperName(info ? info->displayName() : d.index);
+        sub.objectType = info && info->unique ? ora::UniqueIndexType : ora::IndexType;
+        sub.owned = true;
+        sub.cost = costs::kUniqueProbeCost;
+        appendOther(sub, d.text);
+        driver = sub;
+        driver.options = ora::FullScan;
+        bool known;
+        driver.rows = info ? tableRowsOf(info->table, &known) : costs::kDefaultTableRows;
+        driver.rowsKnown = info && known;
+        driver.cost = costs::indexScanCost(driver.rows);
+    }
+    return sub;
+}
+
+// Expression subqueries: an IN list that drives the index probe of the loop
+// before it joins that loop (Oracle's unnested IN); an uncorrelated scalar
+// subquery of the statement runs once, ahead of the main row source; the
+// others filter the rows of the block and are returned.
+std::vector<PlanStep> PlanMapper::placeSubqueries(const GroupLines& lines, std::vector<Loop>& loops,
+                                                  const Scope& scope, int block, bool& correlated) {
+    const SelectBlock* b = blockAt(block);
+    std::vector<PlanStep> filters;
+    for (const GroupLines::Subquery& p : lines.subqueries) {
+        const Detail& d = p.node->detail;
+        PlanStep driver;
+        PlanStep sub = mapSubquery(*p.node, block, driver);
+        bool drives = false;
+        if (!d.correlated && d.kind != DetailKind::ScalarSubquery && p.afterLoop >= 0 && b) {
+            const Loop& l = loops[static_cast<std::size_t>(p.afterLoop)];
+            if (l.node->detail.kind == DetailKind::TableAccess && l.node->detail.search)
+                for (const auto& c : l.equalColumns)
+                    drives = drives || b->inSubqueryColumns.count(c) > 0;
+        }
+        if (drives) {
+            Loop& l = loops[static_cast<std::size_t>(p.afterLoop)];
+            PlanStep nl = step(ora::NestedLoops);
+            nl.cost = driver.cost + driver.rows * l.step.cost;
+            nl.rows = driver.rows * l.step.rows;
+            nl.rowsKnown = driver.rowsKnown && l.step.rowsKnown;
+            nl.children.push_back(std::move(driver));
+            nl.children.push_back(std::move(l.step));
+            l.step = std::move(nl);
+        } else if (scope.root && !d.correlated && d.kind == DetailKind::ScalarSubquery) {
+            m_leading.push_back(std::move(sub));
+        } else {
+            correlated = correlated || d.correlated;
+            filters.push_back(std::move(sub));
+        }
+    }
+    return filters;
+}
+
+// The block's row source: its loops joined, or without a loop of its own a
+// subquery, a view or another step.
+PlanStep PlanMapper::rowSource(std::vector<Loop>& loops, std::vector<PlanStep>& filters,
+                               GroupLines& lines) const {
+    PlanStep j;
+    for (std::size_t k = 0; k < loops.size(); ++k) {
+        Loop& l = loops[k];
+        j = k == 0 ? std::move(l.step)
+                   : joinStep(std::move(j), std::move(l.step), l.hash, l.leftJoin, l.rightOuter);
+    }
+    if (!j.operation.empty())
+        return j;
+    if (!filters.empty()) {
+        j = std::move(filters.front());
+        filters.erase(filters.begin());
+    } else if (!lines.viewOrder.empty() && lines.views.count(lines.viewOrder.front())) {
+        j = std::move(lines.views[lines.viewOrder.front()]);
+        lines.views.erase(lines.viewOrder.front());
+    } else if (!lines.extras.empty()) {
+        j = std::move(lines.extras.front());
+        lines.extras.erase(lines.extras.begin());
+    }
+    return j;
+}
+
+// Aggregation, DISTINCT, ORDER BY and LIMIT, in the order they apply.
+PlanStep PlanMapper::applySorts(PlanStep j, const GroupLines& lines, int block, const Scope& scope,
+                                const std::vector<Loop>& loops) const {
+    const SelectBlock* b = blockAt(block);
+    const GroupSorts& sorts = lines.sorts;
+    bool singleRow = false;
+    if (sorts.group) {
+        j = sortOver(std::move(j), ora::GroupBy);
+        j.rows = std::max(1.0, j.rows / costs::kRowsPerGroup);
+    } else if (b && b->groupBy && b->aggregate) {
+        j = over(std::move(j), ora::Sort, ora::GroupByNoSort);  // rows come in group order
+        j.rows = std::max(1.0, j.rows / costs::kRowsPerGroup);
+    } else if (sorts.aggregate) {
+        j = sortOver(std::move(j), ora::GroupBy);
+        j.rows = 1;
+        singleRow = true;
+    } else if (b && b->aggregate && !b->groupBy) {
+        j = over(std::move(j), ora::Sort, ora::Aggregate);
+        j.rows = 1;
+        j.rowsKnown = true;
+        singleRow = true;
+    }
+    if (sorts.distinct)
+        j = sortOver(std::move(j), ora::Unique);
+    else if (b && b->distinct && !singleRow)
+        j = over(std::move(j), ora::Sort,
+                 ora::UniqueNoSort);  // an index delivers the rows in order
+    if (sorts.order || sorts.partialOrder) {
+        j = sortOver(std::move(j), b && b->limit ? ora::OrderByStopKey : ora::OrderBy);
+        if (sorts.partialOrder)
+            appendOther(j,
+                        "only the trailing ORDER BY terms are sorted; the leading ones come in "
+                        "index order");
+    }
+    if (!sorts.notes.empty() && j.operation == ora::Sort)
+        appendOther(j, sorts.notes);
+    const bool compoundTop =
+        scope.root && loops.size() == 1 && loops[0].compound && m_shape.compoundLimit;
+    if ((b && b->limit) || compoundTop) {
+        j = over(std::move(j), ora::Count, ora::StopKey);
+        if (b && b->limitRows)
+            j.rows = std::min(j.rows, static_cast<double>(std::max(1LL, *b->limitRows)));
+    }
+    return j;
+}
+
+PlanStep PlanMapper::mapGroup(const std::vector<const Node*>& nodes, const Scope& scope) {
+    for (const Node* n : nodes)
+        if (n->detail.kind == DetailKind::Setup || n->detail.kind == DetailKind::RecursiveStep)
+            return mapRecursive(nodes, scope);
+
+    const int block = matchBlock(nodes, scope);
+    GroupLines lines = classifyLines(nodes, scope);
+    std::vector<Loop> loops = mapLoops(lines, scope, block);
+    markRightJoins(lines, loops);
+    bool correlated = false;
+    std::vector<PlanStep> filters = placeSubqueries(lines, loops, scope, block, correlated);
+
+    PlanStep j = rowSource(loops, filters, lines);
+    if (!filters.empty() && !j.operation.empty())
+        j = filterStep(std::move(j), filters, correlated);
+    if (!j.operation.empty())
+        j = applySorts(std::move(j), lines, block, scope, loops);
+
+    // Whatever else this block holds still shows, below its top step.
+    for (const auto& key : lines.viewOrder) {
+        auto it = lines.views.find(key);
+        if (it != lines.views.end())
+            lines.extras.push_back(std::move(it->second));
+    }
+    if (j.operation.empty() && !lines.extras.empty()) {
+        j = std::move(lines.extras.front());
+        lines.extras.erase(lines.extras.begin());
+    }
+    for (auto& e : lines.extras) {
+        j.cost += e.cost;
+        j.children.push_back(std::move(e));
+    }
+    return j;
+}
+
+}  // namespace localengine::explain
