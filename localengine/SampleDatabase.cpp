@@ -165,175 +165,196 @@ double money(int cents) {
     return cents / 100.0;
 }
 
+// The sample's fixed lists of names.
+const std::array<const char*, 6> regions = {"Europe",  "Americas", "Asia", "Middle East and Africa",
+                                            "Oceania", "Nordics"};
+const std::array<std::array<const char*, 2>, 24> countries = {{
+    {"JP", "Japan"},          {"US", "United States of America"},
+    {"GB", "United Kingdom"}, {"DE", "Germany"},
+    {"FR", "France"},         {"IT", "Italy"},
+    {"CA", "Canada"},         {"BR", "Brazil"},
+    {"MX", "Mexico"},         {"CN", "China"},
+    {"IN", "India"},          {"KR", "Korea"},
+    {"SG", "Singapore"},      {"AU", "Australia"},
+    {"NZ", "New Zealand"},    {"EG", "Egypt"},
+    {"ZA", "South Africa"},   {"IL", "Israel"},
+    {"SE", "Sweden"},         {"NO", "Norway"},
+    {"DK", "Denmark"},        {"NL", "Netherlands"},
+    {"CH", "Switzerland"},    {"AR", "Argentina"},
+}};
+const std::array<int, 24> countryRegion = {3, 2, 1, 1, 1, 1, 2, 2, 2, 3, 3, 3,
+                                           3, 5, 5, 4, 4, 4, 6, 6, 6, 1, 1, 2};
+const std::array<const char*, 12> departments = {
+    "Administration",   "Marketing", "Purchasing", "Human Resources", "Shipping",   "IT",
+    "Public Relations", "Sales",     "Executive",  "Finance",         "Accounting", "Research"};
+const std::array<const char*, 24> firstNames = {
+    "Hiroshi", "Yuki",  "Kenji",  "Akiko", "Taro",  "Emma",  "Liam",  "Olivia",
+    "Noah",    "Ava",   "Sophia", "Lucas", "Mia",   "Ethan", "Hana",  "Sakura",
+    "Daniel",  "Grace", "Oscar",  "Chloe", "Mateo", "Isla",  "Felix", "Nora"};
+const std::array<const char*, 24> lastNames = {
+    "Sato",  "Suzuki", "Takahashi", "Tanaka", "Watanabe", "Ito",    "Yamamoto", "Nakamura",
+    "Smith", "Jones",  "Brown",     "Taylor", "Wilson",   "Martin", "Garcia",   "Muller",
+    "Rossi", "Dubois", "Silva",     "Kim",    "Chen",     "Singh",  "Larsen",   "Novak"};
+const std::array<const char*, 10> jobs = {
+    "President",  "Vice President", "Manager",          "Accountant", "Sales Representative",
+    "Programmer", "Clerk",          "Purchasing Agent", "Analyst",    "Stock Clerk"};
+const std::array<const char*, 16> cities = {
+    "Tokyo",  "Osaka", "Nagoya", "Sapporo", "Fukuoka", "Seattle",   "Boston", "London",
+    "Berlin", "Paris", "Milan",  "Toronto", "Sydney",  "Singapore", "Seoul",  "Oslo"};
+const std::array<const char*, 12> nouns = {"Monitor", "Keyboard", "Mouse", "Laptop",
+                                           "Printer", "Router",   "Cable", "Desk",
+                                           "Chair",   "Lamp",     "Drive", "Camera"};
+const std::array<const char*, 8> adjectives = {"Compact",  "Pro",   "Ultra", "Basic",
+                                               "Wireless", "Smart", "Heavy", "Mini"};
+const std::array<const char*, 4> statuses = {"orderable", "planned", "obsolete", "orderable"};
+const std::array<const char*, 5> orderStatuses = {"NEW", "SHIPPED", "SHIPPED", "CLOSED",
+                                                  "CANCELLED"};
+const std::array<const char*, 4> channels = {"DIRECT", "INTERNET", "PARTNER", "INTERNET"};
+
+void fillRegions(sqlite3* db) {
+    Inserter ins(db, "INSERT INTO REGIONS VALUES (?,?)");
+    for (int i = 0; i < static_cast<int>(regions.size()); ++i)
+        ins.row({std::int64_t{i + 1}, std::string(regions[static_cast<std::size_t>(i)])});
+}
+
+void fillCountries(sqlite3* db) {
+    Inserter ins(db, "INSERT INTO COUNTRIES VALUES (?,?,?)");
+    for (std::size_t i = 0; i < countries.size(); ++i)
+        ins.row({std::string(countries[i][0]), std::string(countries[i][1]),
+                 std::int64_t{countryRegion[i]}});
+}
+
+void fillDepartments(sqlite3* db) {
+    Inserter ins(db, "INSERT INTO DEPARTMENTS VALUES (?,?,?,?)");
+    for (std::size_t i = 0; i < departments.size(); ++i)
+        ins.row({std::int64_t(10 * (i + 1)), std::string(departments[i]), std::int64_t(100 + i),
+                 std::string(countries[i % 6][0])});
+}
+
+void fillEmployees(sqlite3* db, Random& r) {
+    // A management tree: employee 100 at the top, each later one
+    // reporting to an earlier one, so the hierarchy is a few levels deep.
+    Inserter ins(db, "INSERT INTO EMPLOYEES VALUES (?,?,?,?,?,?,?,?,?)");
+    for (int i = 0; i < kEmployees; ++i) {
+        const int id = 100 + i;
+        const std::string first = pick(r, firstNames);
+        const std::string last = pick(r, lastNames);
+        Value manager;
+        if (i > 0)
+            manager = std::int64_t{100 + (i < 12 ? 0 : r.below(i / 3 + 1))};
+        ins.row({std::int64_t{id}, first, last,
+                 first + "." + last + "." + std::to_string(id) + "@example.com",
+                 dayText(r.below(1800)), std::string(i == 0 ? "President" : pick(r, jobs)),
+                 money(r.between(300000, 2500000)), manager, std::int64_t(10 * (1 + i % 12))});
+    }
+}
+
+void fillCustomers(sqlite3* db, Random& r) {
+    Inserter ins(db, "INSERT INTO CUSTOMERS VALUES (?,?,?,?,?,?,?,?)");
+    for (int i = 0; i < kCustomers; ++i) {
+        const int id = 1000 + i;
+        const std::string name = std::string(pick(r, firstNames)) + " " + pick(r, lastNames);
+        Value email;
+        if (r.below(10) != 0)
+            email = "customer" + std::to_string(id) + "@example.net";
+        const auto& c =
+            countries[static_cast<std::size_t>(r.below(static_cast<int>(countries.size())))];
+        ins.row({std::int64_t{id}, name, email, std::string(c[0]), std::string(pick(r, cities)),
+                 money(100 * r.between(10, 500) * 100), std::int64_t{100 + r.below(kEmployees)},
+                 dayText(r.below(2000))});
+    }
+}
+
+void fillCategories(sqlite3* db) {
+    Inserter ins(db, "INSERT INTO CATEGORIES VALUES (?,?,?)");
+    for (int i = 0; i < 4; ++i)
+        ins.row({std::int64_t{i + 1},
+                 std::string(adjectives[static_cast<std::size_t>(i)]) + " goods", Value{}});
+    for (int i = 0; i < static_cast<int>(nouns.size()); ++i)
+        ins.row({std::int64_t{10 + i}, std::string(nouns[static_cast<std::size_t>(i)]) + "s",
+                 std::int64_t{1 + i % 4}});
+}
+
+void fillProducts(sqlite3* db, Random& r) {
+    Inserter ins(db, "INSERT INTO PRODUCTS VALUES (?,?,?,?,?,?,?)");
+    for (int i = 0; i < kProducts; ++i) {
+        const int id = 2000 + i;
+        char code[16];
+        std::snprintf(code, sizeof code, "P-%05d", (i * 7919) % 100000);
+        const int noun = r.below(static_cast<int>(nouns.size()));
+        const int price = r.between(500, 250000);
+        ins.row({std::int64_t{id}, std::string(code),
+                 std::string(pick(r, adjectives)) + " " + nouns[static_cast<std::size_t>(noun)] +
+                     " " + std::to_string(100 + i),
+                 std::int64_t{10 + noun}, money(price), money(price * 8 / 10),
+                 std::string(pick(r, statuses))});
+    }
+}
+
+void fillWarehouses(sqlite3* db) {
+    Inserter ins(db, "INSERT INTO WAREHOUSES VALUES (?,?,?)");
+    for (int i = 0; i < kWarehouses; ++i)
+        ins.row({std::int64_t{i + 1}, std::string(cities[static_cast<std::size_t>(i)]) + " Depot",
+                 std::string(countries[static_cast<std::size_t>(i)][0])});
+}
+
+void fillInventories(sqlite3* db, Random& r) {
+    Inserter ins(db, "INSERT INTO INVENTORIES VALUES (?,?,?)");
+    for (int p = 0; p < kProducts; ++p)
+        for (int w = 1; w <= kWarehouses; w += 2)
+            ins.row(
+                {std::int64_t{2000 + p}, std::int64_t{w + (p % 2)}, std::int64_t{r.below(500)}});
+}
+
+void fillOrders(sqlite3* db, Random& r) {
+    Inserter orders(db, "INSERT INTO ORDERS VALUES (?,?,?,?,?,?)");
+    Inserter items(db, "INSERT INTO ORDER_ITEMS VALUES (?,?,?,?,?)");
+    for (int i = 0; i < kOrders; ++i) {
+        const int id = 50000 + i;
+        const int lines = r.between(1, 5);
+        std::int64_t total = 0;
+        for (int l = 1; l <= lines; ++l) {
+            const int product = 2000 + r.below(kProducts);
+            const int price = r.between(500, 250000);
+            const int qty = r.between(1, 20);
+            total += static_cast<std::int64_t>(price) * qty;
+            items.row({std::int64_t{id}, std::int64_t{l}, std::int64_t{product}, money(price),
+                       std::int64_t{qty}});
+        }
+        Value rep;
+        if (r.below(4) != 0)
+            rep = std::int64_t{100 + r.below(kEmployees)};
+        orders.row({std::int64_t{id}, dayText(i * 2000 / kOrders, r.below(86400)),
+                    std::int64_t{1000 + r.below(kCustomers)}, std::string(pick(r, orderStatuses)),
+                    rep, static_cast<double>(total) / 100.0});
+    }
+}
+
+void fillSales(sqlite3* db, Random& r) {
+    Inserter ins(db, "INSERT INTO SALES_HISTORY VALUES (?,?,?,?,?,?)");
+    for (int i = 0; i < kSales; ++i) {
+        const int qty = r.between(1, 10);
+        ins.row({dayText(r.below(2000)), std::int64_t{2000 + r.below(kProducts)},
+                 std::int64_t{1000 + r.below(kCustomers)}, std::string(pick(r, channels)),
+                 std::int64_t{qty}, money(qty * r.between(500, 100000))});
+    }
+}
+
+// The rows of every table, drawn from one fixed-seed generator in this
+// order, so every build holds the same data.
 void fill(sqlite3* db) {
     Random r;
-    static const std::array<const char*, 6> regions = {
-        "Europe", "Americas", "Asia", "Middle East and Africa", "Oceania", "Nordics"};
-    static const std::array<std::array<const char*, 2>, 24> countries = {{
-        {"JP", "Japan"},          {"US", "United States of America"},
-        {"GB", "United Kingdom"}, {"DE", "Germany"},
-        {"FR", "France"},         {"IT", "Italy"},
-        {"CA", "Canada"},         {"BR", "Brazil"},
-        {"MX", "Mexico"},         {"CN", "China"},
-        {"IN", "India"},          {"KR", "Korea"},
-        {"SG", "Singapore"},      {"AU", "Australia"},
-        {"NZ", "New Zealand"},    {"EG", "Egypt"},
-        {"ZA", "South Africa"},   {"IL", "Israel"},
-        {"SE", "Sweden"},         {"NO", "Norway"},
-        {"DK", "Denmark"},        {"NL", "Netherlands"},
-        {"CH", "Switzerland"},    {"AR", "Argentina"},
-    }};
-    static const std::array<int, 24> countryRegion = {3, 2, 1, 1, 1, 1, 2, 2, 2, 3, 3, 3,
-                                                      3, 5, 5, 4, 4, 4, 6, 6, 6, 1, 1, 2};
-    static const std::array<const char*, 12> departments = {
-        "Administration",   "Marketing", "Purchasing", "Human Resources", "Shipping",   "IT",
-        "Public Relations", "Sales",     "Executive",  "Finance",         "Accounting", "Research"};
-    static const std::array<const char*, 24> firstNames = {
-        "Hiroshi", "Yuki",  "Kenji",  "Akiko", "Taro",  "Emma",  "Liam",  "Olivia",
-        "Noah",    "Ava",   "Sophia", "Lucas", "Mia",   "Ethan", "Hana",  "Sakura",
-        "Daniel",  "Grace", "Oscar",  "Chloe", "Mateo", "Isla",  "Felix", "Nora"};
-    static const std::array<const char*, 24> lastNames = {
-        "Sato",  "Suzuki", "Takahashi", "Tanaka", "Watanabe", "Ito",    "Yamamoto", "Nakamura",
-        "Smith", "Jones",  "Brown",     "Taylor", "Wilson",   "Martin", "Garcia",   "Muller",
-        "Rossi", "Dubois", "Silva",     "Kim",    "Chen",     "Singh",  "Larsen",   "Novak"};
-    static const std::array<const char*, 10> jobs = {
-        "President",  "Vice President", "Manager",          "Accountant", "Sales Representative",
-        "Programmer", "Clerk",          "Purchasing Agent", "Analyst",    "Stock Clerk"};
-    static const std::array<const char*, 16> cities = {
-        "Tokyo",  "Osaka", "Nagoya", "Sapporo", "Fukuoka", "Seattle",   "Boston", "London",
-        "Berlin", "Paris", "Milan",  "Toronto", "Sydney",  "Singapore", "Seoul",  "Oslo"};
-    static const std::array<const char*, 12> nouns = {"Monitor", "Keyboard", "Mouse", "Laptop",
-                                                      "Printer", "Router",   "Cable", "Desk",
-                                                      "Chair",   "Lamp",     "Drive", "Camera"};
-    static const std::array<const char*, 8> adjectives = {"Compact",  "Pro",   "Ultra", "Basic",
-                                                          "Wireless", "Smart", "Heavy", "Mini"};
-    static const std::array<const char*, 4> statuses = {"orderable", "planned", "obsolete",
-                                                        "orderable"};
-    static const std::array<const char*, 5> orderStatuses = {"NEW", "SHIPPED", "SHIPPED", "CLOSED",
-                                                             "CANCELLED"};
-    static const std::array<const char*, 4> channels = {"DIRECT", "INTERNET", "PARTNER",
-                                                        "INTERNET"};
-
-    {
-        Inserter ins(db, "INSERT INTO REGIONS VALUES (?,?)");
-        for (int i = 0; i < static_cast<int>(regions.size()); ++i)
-            ins.row({std::int64_t{i + 1}, std::string(regions[static_cast<std::size_t>(i)])});
-    }
-    {
-        Inserter ins(db, "INSERT INTO COUNTRIES VALUES (?,?,?)");
-        for (std::size_t i = 0; i < countries.size(); ++i)
-            ins.row({std::string(countries[i][0]), std::string(countries[i][1]),
-                     std::int64_t{countryRegion[i]}});
-    }
-    {
-        Inserter ins(db, "INSERT INTO DEPARTMENTS VALUES (?,?,?,?)");
-        for (std::size_t i = 0; i < departments.size(); ++i)
-            ins.row({std::int64_t(10 * (i + 1)), std::string(departments[i]), std::int64_t(100 + i),
-                     std::string(countries[i % 6][0])});
-    }
-    {
-        // A management tree: employee 100 at the top, each later one
-        // reporting to an earlier one, so the hierarchy is a few levels deep.
-        Inserter ins(db, "INSERT INTO EMPLOYEES VALUES (?,?,?,?,?,?,?,?,?)");
-        for (int i = 0; i < kEmployees; ++i) {
-            const int id = 100 + i;
-            const std::string first = pick(r, firstNames);
-            const std::string last = pick(r, lastNames);
-            Value manager;
-            if (i > 0)
-                manager = std::int64_t{100 + (i < 12 ? 0 : r.below(i / 3 + 1))};
-            ins.row({std::int64_t{id}, first, last,
-                     first + "." + last + "." + std::to_string(id) + "@example.com",
-                     dayText(r.below(1800)), std::string(i == 0 ? "President" : pick(r, jobs)),
-                     money(r.between(300000, 2500000)), manager, std::int64_t(10 * (1 + i % 12))});
-        }
-    }
-    {
-        Inserter ins(db, "INSERT INTO CUSTOMERS VALUES (?,?,?,?,?,?,?,?)");
-        for (int i = 0; i < kCustomers; ++i) {
-            const int id = 1000 + i;
-            const std::string name = std::string(pick(r, firstNames)) + " " + pick(r, lastNames);
-            Value email;
-            if (r.below(10) != 0)
-                email = "customer" + std::to_string(id) + "@example.net";
-            const auto& c =
-                countries[static_cast<std::size_t>(r.below(static_cast<int>(countries.size())))];
-            ins.row({std::int64_t{id}, name, email, std::string(c[0]), std::string(pick(r, cities)),
-                     money(100 * r.between(10, 500) * 100), std::int64_t{100 + r.below(kEmployees)},
-                     dayText(r.below(2000))});
-        }
-    }
-    {
-        Inserter ins(db, "INSERT INTO CATEGORIES VALUES (?,?,?)");
-        for (int i = 0; i < 4; ++i)
-            ins.row({std::int64_t{i + 1},
-                     std::string(adjectives[static_cast<std::size_t>(i)]) + " goods", Value{}});
-        for (int i = 0; i < static_cast<int>(nouns.size()); ++i)
-            ins.row({std::int64_t{10 + i}, std::string(nouns[static_cast<std::size_t>(i)]) + "s",
-                     std::int64_t{1 + i % 4}});
-    }
-    {
-        Inserter ins(db, "INSERT INTO PRODUCTS VALUES (?,?,?,?,?,?,?)");
-        for (int i = 0; i < kProducts; ++i) {
-            const int id = 2000 + i;
-            char code[16];
-            std::snprintf(code, sizeof code, "P-%05d", (i * 7919) % 100000);
-            const int noun = r.below(static_cast<int>(nouns.size()));
-            const int price = r.between(500, 250000);
-            ins.row({std::int64_t{id}, std::string(code),
-                     std::string(pick(r, adjectives)) + " " +
-                         nouns[static_cast<std::size_t>(noun)] + " " + std::to_string(100 + i),
-                     std::int64_t{10 + noun}, money(price), money(price * 8 / 10),
-                     std::string(pick(r, statuses))});
-        }
-    }
-    {
-        Inserter ins(db, "INSERT INTO WAREHOUSES VALUES (?,?,?)");
-        for (int i = 0; i < kWarehouses; ++i)
-            ins.row({std::int64_t{i + 1},
-                     std::string(cities[static_cast<std::size_t>(i)]) + " Depot",
-                     std::string(countries[static_cast<std::size_t>(i)][0])});
-    }
-    {
-        Inserter ins(db, "INSERT INTO INVENTORIES VALUES (?,?,?)");
-        for (int p = 0; p < kProducts; ++p)
-            for (int w = 1; w <= kWarehouses; w += 2)
-                ins.row({std::int64_t{2000 + p}, std::int64_t{w + (p % 2)},
-                         std::int64_t{r.below(500)}});
-    }
-    {
-        Inserter orders(db, "INSERT INTO ORDERS VALUES (?,?,?,?,?,?)");
-        Inserter items(db, "INSERT INTO ORDER_ITEMS VALUES (?,?,?,?,?)");
-        for (int i = 0; i < kOrders; ++i) {
-            const int id = 50000 + i;
-            const int lines = r.between(1, 5);
-            std::int64_t total = 0;
-            for (int l = 1; l <= lines; ++l) {
-                const int product = 2000 + r.below(kProducts);
-                const int price = r.between(500, 250000);
-                const int qty = r.between(1, 20);
-                total += static_cast<std::int64_t>(price) * qty;
-                items.row({std::int64_t{id}, std::int64_t{l}, std::int64_t{product}, money(price),
-                           std::int64_t{qty}});
-            }
-            Value rep;
-            if (r.below(4) != 0)
-                rep = std::int64_t{100 + r.below(kEmployees)};
-            orders.row({std::int64_t{id}, dayText(i * 2000 / kOrders, r.below(86400)),
-                        std::int64_t{1000 + r.below(kCustomers)},
-                        std::string(pick(r, orderStatuses)), rep,
-                        static_cast<double>(total) / 100.0});
-        }
-    }
-    {
-        Inserter ins(db, "INSERT INTO SALES_HISTORY VALUES (?,?,?,?,?,?)");
-        for (int i = 0; i < kSales; ++i) {
-            const int qty = r.between(1, 10);
-            ins.row({dayText(r.below(2000)), std::int64_t{2000 + r.below(kProducts)},
-                     std::int64_t{1000 + r.below(kCustomers)}, std::string(pick(r, channels)),
-                     std::int64_t{qty}, money(qty * r.between(500, 100000))});
-        }
-    }
+    fillRegions(db);
+    fillCountries(db);
+    fillDepartments(db);
+    fillEmployees(db, r);
+    fillCustomers(db, r);
+    fillCategories(db);
+    fillProducts(db, r);
+    fillWarehouses(db);
+    fillInventories(db, r);
+    fillOrders(db, r);
+    fillSales(db, r);
 }
 
 }  // namespace

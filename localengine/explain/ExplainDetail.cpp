@@ -197,27 +197,47 @@ KeyTerms parseKeyTerms(std::string_view inner) {
     return k;
 }
 
-Detail parseDetail(std::string_view text) {
-    Detail d;
-    d.text = std::string(text);
-    std::string_view s = text;
+namespace {
 
-    // Row estimates were printed by early releases after the whole line.
-    if (endsWith(s, " rows)") || endsWith(s, " row)")) {
-        std::size_t p = s.rfind(" (~");
-        if (p != std::string_view::npos) {
-            std::string_view n = s.substr(p + 3);
-            n = n.substr(0, n.find(' '));
-            if (allDigits(n))
-                d.estimatedRows = static_cast<double>(toNumber(n));
-            s = s.substr(0, p);
+// Row estimates were printed by early releases after the whole line
+// ("... (~N rows)"): taken off the text, kept in the detail.
+std::string_view takeEstimate(std::string_view s, Detail& d) {
+    if (!endsWith(s, " rows)") && !endsWith(s, " row)"))
+        return s;
+    const std::size_t p = s.rfind(" (~");
+    if (p == std::string_view::npos)
+        return s;
+    std::string_view n = s.substr(p + 3);
+    n = n.substr(0, n.find(' '));
+    if (allDigits(n))
+        d.estimatedRows = static_cast<double>(toNumber(n));
+    return s.substr(0, p);
+}
+
+// Lines SQLite prints as they are, with nothing variable in them.
+bool parseFixedLine(std::string_view s, Detail& d) {
+    static const std::pair<std::string_view, DetailKind> lines[] = {
+        {"SCAN CONSTANT ROW", DetailKind::ConstantRow},
+        {"MULTI-INDEX OR", DetailKind::MultiIndexOr},
+        {"SETUP", DetailKind::Setup},
+        {"RECURSIVE STEP", DetailKind::RecursiveStep},
+        {"COMPOUND QUERY", DetailKind::CompoundQuery},
+        {"LEFT-MOST SUBQUERY", DetailKind::LeftMostSubquery},
+        {"LEFT", DetailKind::MergeLeft},
+        {"RIGHT", DetailKind::MergeRight},
+    };
+    for (const auto& [line, kind] : lines) {
+        if (s == line) {
+            d.kind = kind;
+            return true;
         }
     }
+    return false;
+}
 
-    if (s == "SCAN CONSTANT ROW") {
-        d.kind = DetailKind::ConstantRow;
-        return d;
-    }
+// "SCAN n CONSTANT ROWS", "SCAN n-ROW VALUES CLAUSE", then SCAN or SEARCH
+// of a table, index, view or subquery.
+bool parseScanLine(std::string_view s, Detail& d) {
     if (startsWith(s, "SCAN ")) {
         std::string_view rest = s.substr(5);
         std::size_t sp = rest.find(' ');
@@ -226,43 +246,56 @@ Detail parseDetail(std::string_view text) {
             (rest.substr(sp) == " CONSTANT ROWS" || rest.substr(sp) == " CONSTANT ROW")) {
             d.kind = DetailKind::ConstantRows;
             d.number = toNumber(first);
-            return d;
+            return true;
         }
         std::size_t dash = rest.find("-ROW VALUES CLAUSE");
         if (dash != std::string_view::npos && allDigits(rest.substr(0, dash)) &&
             dash + 18 == rest.size()) {
             d.kind = DetailKind::ConstantRows;
             d.number = toNumber(rest.substr(0, dash));
-            return d;
+            return true;
         }
     }
-    if (startsWith(s, "SCAN ") || startsWith(s, "SEARCH ")) {
-        d.search = s[1] == 'E';
-        std::string_view rest = s.substr(d.search ? 7 : 5);
-        if (endsWith(rest, " LEFT-JOIN")) {
-            d.leftJoin = true;
-            rest.remove_suffix(10);
-        }
-        if (!rest.empty()) {
-            parseTableAccess(rest, d);
-            return d;
-        }
+    if (!startsWith(s, "SCAN ") && !startsWith(s, "SEARCH "))
+        return false;
+    d.search = s[1] == 'E';
+    std::string_view rest = s.substr(d.search ? 7 : 5);
+    if (endsWith(rest, " LEFT-JOIN")) {
+        d.leftJoin = true;
+        rest.remove_suffix(10);
     }
-    if (s == "MULTI-INDEX OR") {
-        d.kind = DetailKind::MultiIndexOr;
-        return d;
-    }
+    if (rest.empty())
+        return false;
+    parseTableAccess(rest, d);
+    return true;
+}
+
+TempPurpose tempPurpose(std::string_view what) {
+    if (what == "ORDER BY")
+        return TempPurpose::OrderBy;
+    if (what == "RIGHT PART OF ORDER BY" || startsWith(what, "LAST "))
+        return TempPurpose::PartialOrderBy;
+    if (what == "GROUP BY")
+        return TempPurpose::GroupBy;
+    if (what == "DISTINCT")
+        return TempPurpose::Distinct;
+    if (endsWith(what, "(DISTINCT)"))
+        return TempPurpose::AggregateDistinct;
+    if (endsWith(what, "(ORDER BY)"))
+        return TempPurpose::AggregateOrderBy;
+    return TempPurpose::Other;
+}
+
+// Joins, Bloom filters, sorts, compound queries and views: lines that
+// start with a fixed word and name something after it.
+bool parseNamingLine(std::string_view s, Detail& d) {
     if (startsWith(s, "INDEX ") && allDigits(s.substr(6))) {
         d.kind = DetailKind::OrTerm;
         d.number = toNumber(s.substr(6));
-        return d;
-    }
-    if (startsWith(s, "RIGHT-JOIN ")) {
+    } else if (startsWith(s, "RIGHT-JOIN ")) {
         d.kind = DetailKind::RightJoin;
         d.name = std::string(s.substr(11));
-        return d;
-    }
-    if (startsWith(s, "BLOOM FILTER ON ")) {
+    } else if (startsWith(s, "BLOOM FILTER ON ")) {
         d.kind = DetailKind::BloomFilter;
         std::string_view rest = s.substr(16), head, inner;
         if (splitTrailingGroup(rest, head, inner)) {
@@ -271,119 +304,99 @@ Detail parseDetail(std::string_view text) {
         } else {
             d.name = std::string(rest);
         }
-        return d;
-    }
-    if (startsWith(s, "USE TEMP B-TREE FOR ")) {
+    } else if (startsWith(s, "USE TEMP B-TREE FOR ")) {
         d.kind = DetailKind::TempBTree;
-        std::string_view what = s.substr(20);
-        d.op = std::string(what);
-        if (what == "ORDER BY")
-            d.purpose = TempPurpose::OrderBy;
-        else if (what == "RIGHT PART OF ORDER BY" || startsWith(what, "LAST "))
-            d.purpose = TempPurpose::PartialOrderBy;
-        else if (what == "GROUP BY")
-            d.purpose = TempPurpose::GroupBy;
-        else if (what == "DISTINCT")
-            d.purpose = TempPurpose::Distinct;
-        else if (endsWith(what, "(DISTINCT)"))
-            d.purpose = TempPurpose::AggregateDistinct;
-        else if (endsWith(what, "(ORDER BY)"))
-            d.purpose = TempPurpose::AggregateOrderBy;
-        return d;
+        d.op = std::string(s.substr(20));
+        d.purpose = tempPurpose(s.substr(20));
+    } else if (startsWith(s, "CO-ROUTINE ")) {
+        d.kind = DetailKind::CoRoutine;
+        d.name = normaliseSubqueryName(s.substr(11));
+    } else if (startsWith(s, "MATERIALIZE ")) {
+        d.kind = DetailKind::Materialize;
+        d.name = normaliseSubqueryName(s.substr(12));
+    } else {
+        return false;
     }
-    if (s == "SETUP") {
-        d.kind = DetailKind::Setup;
-        return d;
-    }
-    if (s == "RECURSIVE STEP") {
-        d.kind = DetailKind::RecursiveStep;
-        return d;
-    }
-    if (s == "COMPOUND QUERY") {
-        d.kind = DetailKind::CompoundQuery;
-        return d;
-    }
-    if (s == "LEFT-MOST SUBQUERY") {
-        d.kind = DetailKind::LeftMostSubquery;
-        return d;
-    }
+    return true;
+}
+
+// The arms and merges of compound queries.
+bool parseCompoundLine(std::string_view s, Detail& d) {
     if (s == "UNION ALL") {
         d.kind = DetailKind::CompoundArm;
         d.op = "UNION ALL";
-        return d;
+        return true;
     }
     for (std::string_view op : {"UNION", "EXCEPT", "INTERSECT", "UNION ALL"}) {
         if (s == std::string(op) + " USING TEMP B-TREE") {
             d.kind = DetailKind::CompoundArm;
             d.op = std::string(op);
-            return d;
+            return true;
         }
     }
     if (startsWith(s, "MERGE (") && endsWith(s, ")")) {
         d.kind = DetailKind::Merge;
         d.op = std::string(s.substr(7, s.size() - 8));
-        return d;
-    }
-    if (s == "LEFT") {
-        d.kind = DetailKind::MergeLeft;
-        return d;
-    }
-    if (s == "RIGHT") {
-        d.kind = DetailKind::MergeRight;
-        return d;
+        return true;
     }
     if (startsWith(s, "COMPOUND SUBQUERIES ")) {
         d.kind = DetailKind::CompoundSubqueries;
         std::size_t open = s.rfind('(');
         if (open != std::string_view::npos && endsWith(s, ")"))
             d.op = std::string(s.substr(open + 1, s.size() - open - 2));
-        return d;
+        return true;
     }
-    if (startsWith(s, "CO-ROUTINE ")) {
-        d.kind = DetailKind::CoRoutine;
-        d.name = normaliseSubqueryName(s.substr(11));
-        return d;
-    }
-    if (startsWith(s, "MATERIALIZE ")) {
-        d.kind = DetailKind::Materialize;
-        d.name = normaliseSubqueryName(s.substr(12));
-        return d;
-    }
-    {
-        std::string_view rest = s;
-        if (startsWith(rest, "EXECUTE "))
-            rest.remove_prefix(8);
-        bool correlated = startsWith(rest, "CORRELATED ");
-        if (correlated)
-            rest.remove_prefix(11);
-        for (auto [word, kind] :
-             {std::pair{std::string_view("SCALAR SUBQUERY "), DetailKind::ScalarSubquery},
-              std::pair{std::string_view("LIST SUBQUERY "), DetailKind::ListSubquery}}) {
-            if (startsWith(rest, word) && allDigits(rest.substr(word.size()))) {
-                d.kind = kind;
-                d.correlated = correlated;
-                d.number = toNumber(rest.substr(word.size()));
-                return d;
-            }
+    return false;
+}
+
+// Expression subqueries and the IN operators SQLite evaluates with a
+// table or index of its own.
+bool parseSubqueryLine(std::string_view s, Detail& d) {
+    std::string_view rest = s;
+    if (startsWith(rest, "EXECUTE "))
+        rest.remove_prefix(8);
+    const bool correlated = startsWith(rest, "CORRELATED ");
+    if (correlated)
+        rest.remove_prefix(11);
+    for (auto [word, kind] :
+         {std::pair{std::string_view("SCALAR SUBQUERY "), DetailKind::ScalarSubquery},
+          std::pair{std::string_view("LIST SUBQUERY "), DetailKind::ListSubquery}}) {
+        if (startsWith(rest, word) && allDigits(rest.substr(word.size()))) {
+            d.kind = kind;
+            d.correlated = correlated;
+            d.number = toNumber(rest.substr(word.size()));
+            return true;
         }
     }
     for (std::string_view word : {"REUSE SUBQUERY ", "REUSE LIST SUBQUERY "}) {
         if (startsWith(s, word) && allDigits(s.substr(word.size()))) {
             d.kind = DetailKind::ReuseSubquery;
             d.number = toNumber(s.substr(word.size()));
-            return d;
+            return true;
         }
     }
     if (startsWith(s, "USING ROWID SEARCH ON TABLE ") && endsWith(s, " FOR IN-OPERATOR")) {
         d.kind = DetailKind::RowidInOperator;
         d.name = std::string(s.substr(28, s.size() - 28 - 16));
-        return d;
+        return true;
     }
     if (startsWith(s, "USING INDEX ") && endsWith(s, " FOR IN-OPERATOR")) {
         d.kind = DetailKind::IndexInOperator;
         d.index = std::string(s.substr(12, s.size() - 12 - 16));
-        return d;
+        return true;
     }
+    return false;
+}
+
+}  // namespace
+
+Detail parseDetail(std::string_view text) {
+    Detail d;
+    d.text = std::string(text);
+    const std::string_view s = takeEstimate(text, d);
+    if (parseFixedLine(s, d) || parseScanLine(s, d) || parseNamingLine(s, d) ||
+        parseCompoundLine(s, d) || parseSubqueryLine(s, d))
+        return d;
     return d;
 }
 

@@ -151,29 +151,66 @@ private:
         return k;
     }
 
-    void readVerb() {
-        std::size_t k = 0;
-        if (at(0).upper == "WITH") {
-            // Skip the CTE list, noting the names: name [(cols)] AS [NOT] [MATERIALIZED] (...)
-            k = 1;
-            if (at(k).upper == "RECURSIVE")
+    // Skips a leading WITH list, noting the names: name [(cols)] AS [NOT]
+    // [MATERIALIZED] (...). Returns the index of the statement's verb.
+    std::size_t skipWith() {
+        if (at(0).upper != "WITH")
+            return 0;
+        std::size_t k = 1;
+        if (at(k).upper == "RECURSIVE")
+            ++k;
+        while (isIdent(at(k))) {
+            m_shape.cteNames.emplace_back(at(k).text);
+            ++k;
+            if (at(k).text == "(")
+                k = skipGroup(k);
+            if (at(k).upper == "AS")
                 ++k;
-            while (isIdent(at(k))) {
-                m_shape.cteNames.emplace_back(at(k).text);
+            while (at(k).upper == "NOT" || at(k).upper == "MATERIALIZED")
                 ++k;
-                if (at(k).text == "(")
-                    k = skipGroup(k);
-                if (at(k).upper == "AS")
-                    ++k;
-                while (at(k).upper == "NOT" || at(k).upper == "MATERIALIZED")
-                    ++k;
-                if (at(k).text == "(")
-                    k = skipGroup(k);
-                if (at(k).text != ",")
-                    break;
-                ++k;
+            if (at(k).text == "(")
+                k = skipGroup(k);
+            if (at(k).text != ",")
+                break;
+            ++k;
+        }
+        return k;
+    }
+
+    // CREATE [TEMP] [UNIQUE] object [IF NOT EXISTS] name [ON table] [AS ...] at k.
+    void readCreate(std::size_t k) {
+        ++k;
+        while (at(k).upper == "TEMP" || at(k).upper == "TEMPORARY" || at(k).upper == "VIRTUAL")
+            ++k;
+        if (at(k).upper == "UNIQUE") {
+            m_shape.uniqueIndex = true;
+            ++k;
+        }
+        std::string object = at(k).upper;
+        m_shape.verb = object.empty() ? "CREATE" : "CREATE " + object;
+        ++k;
+        if (at(k).upper == "IF")
+            k += 3;  // IF NOT EXISTS
+        std::size_t after = k;
+        if (isIdent(at(k))) {
+            m_shape.target = at(k).text;
+            after = k + 1;
+            if (at(after).text == "." && isIdent(at(after + 1))) {
+                m_shape.target = at(after + 1).text;
+                after += 2;
             }
         }
+        if (object == "INDEX" && at(after).upper == "ON" && isIdent(at(after + 1))) {
+            m_shape.indexTable = at(after + 1).text;
+            if (at(after + 2).text == "." && isIdent(at(after + 3)))
+                m_shape.indexTable = at(after + 3).text;
+        }
+        if (object == "TABLE" && at(after).upper == "AS")
+            m_shape.asSelect = true;
+    }
+
+    void readVerb() {
+        std::size_t k = skipWith();
         const std::string& w = at(k).upper;
         if (w == "SELECT" || w == "VALUES") {
             m_shape.verb = "SELECT";
@@ -198,34 +235,7 @@ private:
                 ++k;
             readTarget(k, true);
         } else if (w == "CREATE") {
-            ++k;
-            while (at(k).upper == "TEMP" || at(k).upper == "TEMPORARY" || at(k).upper == "VIRTUAL")
-                ++k;
-            if (at(k).upper == "UNIQUE") {
-                m_shape.uniqueIndex = true;
-                ++k;
-            }
-            std::string object = at(k).upper;
-            m_shape.verb = object.empty() ? "CREATE" : "CREATE " + object;
-            ++k;
-            if (at(k).upper == "IF")
-                k += 3;  // IF NOT EXISTS
-            std::size_t after = k;
-            if (isIdent(at(k))) {
-                m_shape.target = at(k).text;
-                after = k + 1;
-                if (at(after).text == "." && isIdent(at(after + 1))) {
-                    m_shape.target = at(after + 1).text;
-                    after += 2;
-                }
-            }
-            if (object == "INDEX" && at(after).upper == "ON" && isIdent(at(after + 1))) {
-                m_shape.indexTable = at(after + 1).text;
-                if (at(after + 2).text == "." && isIdent(at(after + 3)))
-                    m_shape.indexTable = at(after + 3).text;
-            }
-            if (object == "TABLE" && at(after).upper == "AS")
-                m_shape.asSelect = true;
+            readCreate(k);
         } else if (at(k).kind == Tok::Word) {
             m_shape.verb = w;
             if (isIdent(at(k + 1)) && (at(k + 1).upper == "TABLE" || at(k + 1).upper == "INDEX" ||
@@ -378,40 +388,111 @@ private:
         }
     }
 
+    // '(' ')' and ',' at m_i.
+    void punctuation() {
+        const Token& t = at(m_i);
+        Frame& f = top();
+        if (t.text == "(") {
+            if (f.clause == Clause::From && f.expectItem) {
+                fromItem();
+                return;
+            }
+            // An expression group: it belongs to the same block and clause
+            // (an IN list inside "(a IN (1,2) OR ...)" still counts); a
+            // SELECT inside it opens a block of its own.
+            Frame inner = f;
+            inner.expectItem = false;
+            inner.fromParen = false;
+            inner.compound = false;
+            inner.expression = true;
+            if (inner.clause == Clause::From)
+                inner.inJoinCondition = true;
+            inner.openedAt = static_cast<int>(m_i);
+            m_frames.push_back(inner);
+            ++m_i;
+            return;
+        }
+        if (t.text == ")") {
+            closeParen();
+            return;
+        }
+        if (t.text == "," && f.clause == Clause::From && !f.expression) {
+            // a comma ends an ON condition too: it never holds one unparenthesised
+            f.expectItem = true;
+            f.inJoinCondition = false;
+        }
+        ++m_i;
+    }
+
+    // LIMIT of the current block (or of a top-level compound query).
+    void limitClause(Frame& f, SelectBlock* b) {
+        f.clause = Clause::Limit;
+        if (f.compound) {
+            if (m_frames.size() == 1)
+                m_shape.compoundLimit = true;
+            return;
+        }
+        b->limit = true;
+        const Token& n = at(m_i + 1);
+        if (n.kind == Tok::Number && n.text.find_first_not_of("0123456789") == std::string::npos &&
+            n.text.size() < 18 && at(m_i + 2).upper != "OFFSET" && at(m_i + 2).text != ",")
+            b->limitRows = std::stoll(std::string(n.text));
+    }
+
+    // A word that starts or marks a clause of the current block.
+    void clauseWord(const std::string& w, Frame& f, SelectBlock* b) {
+        if (w == "FROM" && f.clause == Clause::SelectList) {
+            f.clause = Clause::From;
+            f.expectItem = true;
+            f.inJoinCondition = false;
+        } else if (w == "JOIN" && f.clause == Clause::From) {
+            f.expectItem = true;
+            f.inJoinCondition = false;
+        } else if ((w == "ON" || w == "USING") && f.clause == Clause::From) {
+            f.inJoinCondition = true;
+        } else if (w == "WHERE") {
+            f.clause = Clause::Where;
+            b->where = true;
+        } else if (w == "GROUP" && at(m_i + 1).upper == "BY") {
+            f.clause = Clause::GroupBy;
+            b->groupBy = true;
+        } else if (w == "HAVING") {
+            f.clause = Clause::Having;
+        } else if (w == "ORDER" && at(m_i + 1).upper == "BY") {
+            f.clause = Clause::OrderBy;
+            if (!f.compound)
+                b->orderBy = true;
+        } else if (w == "LIMIT") {
+            limitClause(f, b);
+        } else if (w == "WINDOW") {
+            f.clause = Clause::Other;
+        } else if (isAggregateName(w) && at(m_i + 1).text == "(" &&
+                   (f.clause == Clause::SelectList || f.clause == Clause::Having ||
+                    f.clause == Clause::OrderBy)) {
+            aggregateCall();
+        } else if (w == "IN" && at(m_i + 1).text == "(" &&
+                   (f.clause == Clause::Where || (f.clause == Clause::From && f.inJoinCondition)) &&
+                   !(m_i >= 1 && at(m_i - 1).upper == "NOT")) {
+            inComparison();
+        }
+    }
+
+    // WHERE of an UPDATE or DELETE: its IN lists still matter.
+    void dmlWhere(Frame& f) {
+        m_shape.blocks.push_back({});
+        f.block = static_cast<int>(m_shape.blocks.size()) - 1;
+        f.clause = Clause::Where;
+        m_shape.blocks.back().where = true;
+        for (auto& item : m_shape.from)
+            if (item.block == -1)
+                item.block = f.block;
+    }
+
     void step() {
         const Token& t = at(m_i);
         Frame& f = top();
         if (t.kind == Tok::Punct) {
-            if (t.text == "(") {
-                if (f.clause == Clause::From && f.expectItem) {
-                    fromItem();
-                    return;
-                }
-                // An expression group: it belongs to the same block and clause
-                // (an IN list inside "(a IN (1,2) OR ...)" still counts); a
-                // SELECT inside it opens a block of its own.
-                Frame inner = f;
-                inner.expectItem = false;
-                inner.fromParen = false;
-                inner.compound = false;
-                inner.expression = true;
-                if (inner.clause == Clause::From)
-                    inner.inJoinCondition = true;
-                inner.openedAt = static_cast<int>(m_i);
-                m_frames.push_back(inner);
-                ++m_i;
-                return;
-            }
-            if (t.text == ")") {
-                closeParen();
-                return;
-            }
-            if (t.text == "," && f.clause == Clause::From && !f.expression) {
-                // a comma ends an ON condition too: it never holds one unparenthesised
-                f.expectItem = true;
-                f.inJoinCondition = false;
-            }
-            ++m_i;
+            punctuation();
             return;
         }
         if (t.kind != Tok::Word) {
@@ -443,66 +524,10 @@ private:
         if (w == "UNION" || w == "INTERSECT" || w == "EXCEPT") {
             f.compound = true;
             f.clause = Clause::None;
-            ++m_i;
-            return;
-        }
-        if (b) {
-            if (w == "FROM" && f.clause == Clause::SelectList) {
-                f.clause = Clause::From;
-                f.expectItem = true;
-                f.inJoinCondition = false;
-            } else if (w == "JOIN" && f.clause == Clause::From) {
-                f.expectItem = true;
-                f.inJoinCondition = false;
-            } else if ((w == "ON" || w == "USING") && f.clause == Clause::From) {
-                f.inJoinCondition = true;
-            } else if (w == "WHERE") {
-                f.clause = Clause::Where;
-                b->where = true;
-            } else if (w == "GROUP" && at(m_i + 1).upper == "BY") {
-                f.clause = Clause::GroupBy;
-                b->groupBy = true;
-            } else if (w == "HAVING") {
-                f.clause = Clause::Having;
-            } else if (w == "ORDER" && at(m_i + 1).upper == "BY") {
-                f.clause = Clause::OrderBy;
-                if (!f.compound)
-                    b->orderBy = true;
-            } else if (w == "LIMIT") {
-                f.clause = Clause::Limit;
-                if (f.compound) {
-                    if (m_frames.size() == 1)
-                        m_shape.compoundLimit = true;
-                } else {
-                    b->limit = true;
-                    const Token& n = at(m_i + 1);
-                    if (n.kind == Tok::Number &&
-                        n.text.find_first_not_of("0123456789") == std::string::npos &&
-                        n.text.size() < 18 && at(m_i + 2).upper != "OFFSET" &&
-                        at(m_i + 2).text != ",")
-                        b->limitRows = std::stoll(std::string(n.text));
-                }
-            } else if (w == "WINDOW") {
-                f.clause = Clause::Other;
-            } else if (isAggregateName(w) && at(m_i + 1).text == "(" &&
-                       (f.clause == Clause::SelectList || f.clause == Clause::Having ||
-                        f.clause == Clause::OrderBy)) {
-                aggregateCall();
-            } else if (w == "IN" && at(m_i + 1).text == "(" &&
-                       (f.clause == Clause::Where ||
-                        (f.clause == Clause::From && f.inJoinCondition)) &&
-                       !(m_i >= 1 && at(m_i - 1).upper == "NOT")) {
-                inComparison();
-            }
+        } else if (b) {
+            clauseWord(w, f, b);
         } else if (w == "WHERE" && m_frames.size() == 1) {
-            // WHERE of an UPDATE or DELETE: its IN lists still matter
-            m_shape.blocks.push_back({});
-            f.block = static_cast<int>(m_shape.blocks.size()) - 1;
-            f.clause = Clause::Where;
-            m_shape.blocks.back().where = true;
-            for (auto& item : m_shape.from)
-                if (item.block == -1)
-                    item.block = f.block;
+            dmlWhere(f);
         }
         ++m_i;
     }
