@@ -7,6 +7,11 @@ struct sqlite3;
 
 namespace localengine {
 
+// How deep a hierarchical query goes: a row below this level is Oracle's
+// error for a CONNECT BY that runs out of memory. `CONNECT BY LEVEL <= n`
+// generates up to this many rows.
+constexpr long long kMaxHierarchyLevels = 10'000'000;
+
 // DECODE, NVL, NVL2, LPAD, RPAD, ORA_CONCAT (|| with Oracle's null rule)
 // and the helpers of translated hierarchical queries.
 void registerOracleFunctions(sqlite3* db);

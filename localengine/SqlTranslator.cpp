@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <functional>
+#include <memory>
 #include <utility>
 
 namespace localengine {
@@ -20,12 +21,32 @@ constexpr int kSqliteError = 1;
     throw EngineError(message, kSqliteError);
 }
 
+struct Node;
+using Seq = std::vector<Node>;
+
+// The nodes of a group. They never change once built, so copies of a node
+// share them: slicing and rearranging a sequence copies its top level only,
+// however deep the subtrees below it are.
+class Kids {
+public:
+    Kids() = default;
+    Kids& operator=(Seq seq);
+    operator const Seq&() const { return m_seq ? *m_seq : empty(); }
+    std::size_t size() const { return static_cast<const Seq&>(*this).size(); }
+    const Node& operator[](std::size_t i) const;
+
+private:
+    static const Seq& empty();
+    std::shared_ptr<const Seq> m_seq;
+};
+
 // A token, or a parenthesised group of nodes.
 struct Node {
     Token tok;
     bool group = false;
-    std::vector<Node> kids;
-    std::string display;  // heading text of a node that stands for other text
+    Kids kids;
+    std::string display;      // heading text of a node that stands for other text
+    bool translated = false;  // already SQLite's: translating it again keeps it
 
     bool is(const char* word) const { return !group && tok.is(word); }
     bool isOp(const char* op) const { return !group && tok.isOp(op); }
@@ -33,7 +54,18 @@ struct Node {
         return !group && (tok.kind == Token::Kind::Ident || tok.kind == Token::Kind::QuotedIdent);
     }
 };
-using Seq = std::vector<Node>;
+
+Kids& Kids::operator=(Seq seq) {
+    m_seq = std::make_shared<const Seq>(std::move(seq));
+    return *this;
+}
+const Node& Kids::operator[](std::size_t i) const {
+    return static_cast<const Seq&>(*this)[i];
+}
+const Seq& Kids::empty() {
+    static const Seq none;
+    return none;
+}
 
 Node makeToken(Token::Kind kind, std::string text) {
     Node n;
@@ -130,7 +162,10 @@ std::string tokenText(const Token& t) {
     }
 }
 
-void emit(const Seq& seq, std::string& out) {
+// The longest SQLite text a statement may become (see translateStatement).
+constexpr std::size_t kUnlimited = static_cast<std::size_t>(-1);
+
+void emit(const Seq& seq, std::string& out, std::size_t limit = kUnlimited) {
     bool lastWasName = false;
     for (const Node& n : seq) {
         const std::string text = n.group ? "(" : tokenText(n.tok);
@@ -141,18 +176,22 @@ void emit(const Seq& seq, std::string& out) {
             out += ' ';
         if (n.group) {
             out += '(';
-            emit(n.kids, out);
+            emit(n.kids, out, limit);
             out += ')';
         } else {
             out += text;
         }
+        if (out.size() > limit)
+            fail("ORA-64621: SQL statement length (" + std::to_string(out.size()) +
+                 ") exceeds maximum allowed length (" + std::to_string(limit) +
+                 "): the statement grows too much in translation; nothing was run");
         lastWasName = n.isName();
     }
 }
 
-std::string emitted(const Seq& seq) {
+std::string emitted(const Seq& seq, std::size_t limit = kUnlimited) {
     std::string s;
-    emit(seq, s);
+    emit(seq, s, limit);
     return s;
 }
 
@@ -247,14 +286,49 @@ std::size_t operandEnd(const Seq& s, std::size_t i) {
     return j;
 }
 
+// Placeholders in an operand translated once for several places: the
+// qualifier of its columns and the value of LEVEL. The tokenizer never makes
+// a name with a control character.
+const char* const kChildMark = "\x01QUALIFIER";
+const char* const kLevelMark = "\x01LEVEL";
+
+bool isMark(const Node& n, const char* mark) {
+    return !n.group && n.tok.kind == Token::Kind::Ident && n.tok.text == mark;
+}
+
+// A translated operand with its placeholders replaced. Subqueries hold none
+// and are shared as they are.
+Seq substituteMarks(const Seq& in, const Node& child, const Seq& level) {
+    Seq out;
+    out.reserve(in.size());
+    for (const Node& n : in) {
+        if (n.group) {
+            if (startsQuery(n.kids)) {
+                out.push_back(n);
+                continue;
+            }
+            Node g = n;
+            g.kids = substituteMarks(n.kids, child, level);
+            out.push_back(std::move(g));
+        } else if (isMark(n, kChildMark)) {
+            out.push_back(child);
+        } else if (isMark(n, kLevelMark)) {
+            append(out, level);
+        } else {
+            out.push_back(n);
+        }
+    }
+    return out;
+}
+
 struct HierarchyScope {
     Seq level;  // what LEVEL stands for
 };
 
 class Translator {
 public:
-    Translator(sqlite3* schema, Translation& result, std::string owner)
-        : m_schema(schema), m_result(result), m_owner(std::move(owner)) {}
+    Translator(sqlite3* schema, Translation& result, std::string owner, std::size_t workLimit)
+        : m_schema(schema), m_result(result), m_owner(std::move(owner)), m_workLimit(workLimit) {}
 
     Seq statement(const Seq& s);
     Seq query(const Seq& s);
@@ -273,6 +347,16 @@ private:
     Translation& m_result;
     std::string m_owner;
     const HierarchyScope* m_scope = nullptr;
+    // Nodes visited by expr() and query(): a construct translated once per
+    // use would make this grow faster than the statement.
+    std::size_t m_work = 0;
+    std::size_t m_workLimit;
+    void charge(std::size_t nodes) {
+        m_work += nodes;
+        if (m_work > m_workLimit)
+            fail("statement too complex to translate (more than " + std::to_string(m_workLimit) +
+                 " steps); nothing was run");
+    }
 };
 
 struct Clauses {
@@ -345,6 +429,8 @@ Clauses splitClauses(const Seq& s) {
 
 Seq Translator::atom(const Seq& s, std::size_t i) {
     const Node& n = s[i];
+    if (n.translated)
+        return {n};
     if (n.group) {
         if (startsQuery(n.kids))
             return {group(query(n.kids))};
@@ -398,6 +484,7 @@ Seq Translator::operand(const Seq& s, std::size_t from, std::size_t to) {
 // the level of + and -), and every || becomes ORA_CONCAT, where a null
 // operand is empty text.
 Seq Translator::expr(const Seq& s) {
+    charge(s.size() + 1);
     Seq out;
     std::size_t i = 0;
     while (i < s.size()) {
@@ -469,6 +556,7 @@ Seq Translator::expr(const Seq& s) {
 }
 
 Seq Translator::query(const Seq& s) {
+    charge(s.size() + 1);
     if (s.empty())
         fail("missing query");
     Seq out;
@@ -910,15 +998,27 @@ Seq Translator::hierarchical(const Seq& s, const Clauses& c, bool wrap) {
     if (aliasName.empty())
         aliasNode = ident("__Q");
 
-    // Qualifies column references: PRIOR operands with `prior`, others with
-    // `child`; LEVEL becomes `level`.
+    // Placeholders for what an operand is qualified with: an operand is
+    // translated once with them and then given the qualifier and the level
+    // of each place it is used in (the first row of the recursion, the
+    // step), so that the work stays linear however deep subqueries nest.
+    const Node childMark = ident(kChildMark);
+    const Seq levelMark{ident(kLevelMark)};
+
+    // The recursion carries, per row, the values of the PRIOR operands on
+    // that row in one column __KEY (see ORA_HIER_KEY); the step reads the
+    // parent's values from it with ORA_HIER_PRIOR(key, n).
+    enum class PriorMode {
+        Collect,  // PRIOR x: x is collected as the next key value, read from `prior`'s key
+        KeyRef,   // PRIOR x: the next key value, read from `prior`'s key
+    };
     std::vector<Seq> priorOperands;
-    // When not negative, PRIOR operands become the parent's carried key
-    // columns __K0, __K1... in the order they were collected.
-    int priorKey = -1;
-    std::function<Seq(const Seq&, const Node&, const Node&, const Seq&, bool)> qualify;
-    qualify = [&](const Seq& in, const Node& child, const Node& prior, const Seq& level,
-                  bool collect) {
+    // Qualifies column references of the source with `child`; LEVEL
+    // becomes `level`.
+    std::size_t nextKey = 0;
+    std::function<Seq(const Seq&, const Node&, const Node*, const Seq&, PriorMode)> qualify;
+    qualify = [&](const Seq& in, const Node& child, const Node* prior, const Seq& level,
+                  PriorMode mode) {
         Seq out;
         for (std::size_t i = 0; i < in.size(); ++i) {
             const Node& n = in[i];
@@ -926,21 +1026,24 @@ Seq Translator::hierarchical(const Seq& s, const Clauses& c, bool wrap) {
                 if (startsQuery(n.kids))
                     out.push_back(n);
                 else
-                    out.push_back(group(qualify(n.kids, child, prior, level, collect)));
+                    out.push_back(group(qualify(n.kids, child, prior, level, mode)));
                 continue;
             }
             if (n.is("PRIOR")) {
+                if (!prior)
+                    fail("PRIOR is only supported in CONNECT BY");
                 const std::size_t e = operandEnd(in, i + 1);
                 if (e == i + 1)
                     fail("PRIOR needs an operand");
-                const Seq opnd = slice(in, i + 1, e);
-                if (collect)
-                    priorOperands.push_back(opnd);
-                if (priorKey >= 0)
-                    out.push_back(
-                        group(Seq{prior, op("."), ident("__K" + std::to_string(priorKey++))}));
-                else
-                    out.push_back(group(qualify(opnd, prior, prior, level, false)));
+                if (mode == PriorMode::Collect) {
+                    Seq opnd = slice(in, i + 1, e);
+                    for (const Node& x : opnd)
+                        if (x.is("PRIOR"))
+                            fail("PRIOR cannot apply to PRIOR");
+                    priorOperands.push_back(std::move(opnd));
+                }
+                out.push_back(group(call("ORA_HIER_PRIOR", {Seq{*prior, op("."), ident("__KEY")},
+                                                            Seq{num(std::to_string(nextKey++))}})));
                 i = e - 1;
                 continue;
             }
@@ -977,32 +1080,76 @@ Seq Translator::hierarchical(const Seq& s, const Clauses& c, bool wrap) {
         }
         return out;
     };
+    // An operand without PRIOR, translated once with the placeholders.
+    auto translateOperand = [&](const Seq& operand) {
+        return expr(qualify(operand, childMark, nullptr, levelMark, PriorMode::KeyRef));
+    };
 
     const Node C = ident("__C");
     const Node P = ident("__P");
+    const Seq one{num("1")};
     const Seq childLevel{ident("__P"), op("."), ident("__LVL"), op("+"), num("1")};
     const auto* connect = c.find("CONNECT");
     std::size_t connectBody = connect->body;
     const bool nocycle = connectBody < connect->end && s[connectBody].is("NOCYCLE");
     if (nocycle)
         ++connectBody;
-    const Seq connectCond = qualify(slice(s, connectBody, connect->end), C, P, childLevel, true);
+    const Seq connectRaw = slice(s, connectBody, connect->end);
+    nextKey = 0;
+    const Seq connectCond = expr(qualify(connectRaw, C, &P, childLevel, PriorMode::Collect));
     if (connectCond.empty())
         fail("CONNECT BY needs a condition");
 
-    // Row key: the values of the PRIOR operands of a row.
-    std::vector<Seq> keyArgs;
+    // A row's key: the values of the PRIOR operands on that row.
+    std::vector<Seq> keyValues;
     for (const Seq& o : priorOperands)
-        keyArgs.push_back(expr(qualify(o, C, C, childLevel, false)));
-    const bool detectLoops = !keyArgs.empty();
-    const Seq key = detectLoops ? call("ORA_ROWKEY", keyArgs) : Seq{};
+        keyValues.push_back(translateOperand(o));
+    auto keyCall = [&](Seq parentKey, Seq parentLevel, const Node& row, const Seq& level) {
+        std::vector<Seq> args{std::move(parentKey), std::move(parentLevel)};
+        for (const Seq& v : keyValues)
+            args.push_back(substituteMarks(v, row, level));
+        return call("ORA_HIER_KEY", args);
+    };
+
+    // Siblings come out in the source's natural order: SQLite's queue breaks
+    // ties between rows of one level by their whole content, so the row id
+    // is carried as the second column and named in the queue's ORDER BY.
+    // A source without row ids (a view, a subquery) leaves ties to SQLite.
+    Seq seq{ident("NULL")};
+    if (m_schema) {
+        std::string probe = "SELECT ROWID FROM " + emitted(source) + " LIMIT 0";
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(m_schema, probe.c_str(), -1, &st, nullptr) == SQLITE_OK && st)
+            seq = Seq{C, op("."), ident("ROWID")};
+        sqlite3_finalize(st);
+    }
+
+    // A table with row ids is joined back by row id after the recursion,
+    // which then carries only the row id and the key: SQLite builds its
+    // automatic index for every step of the recursion, and one over every
+    // column of the table costs far more than one over a few.
+    bool joinBack = false;
+    if (m_schema && seq.size() > 1 && source.size() == 1 && !fromBody[0].group &&
+        !c.find("SIBLINGS")) {
+        const char* type = nullptr;
+        int primaryKey = 0;
+        joinBack =
+            sqlite3_table_column_metadata(m_schema, nullptr, tableName.c_str(), "ROWID", &type,
+                                          nullptr, nullptr, &primaryKey, nullptr) == SQLITE_OK &&
+            primaryKey != 0;
+    }
+    // The name under which the final query reads a row of the recursion.
+    const Node hierarchyRow = joinBack ? ident("__H") : aliasNode;
 
     // CONNECT_BY_ROOT, SYS_CONNECT_BY_PATH and CONNECT_BY_ISLEAF outside the
     // hierarchy clauses: the first two are carried along the recursion as
-    // extra columns, the last asks whether the row has a child.
+    // extra columns, the last asks whether the row has a child. They are
+    // translated here, once; the nodes standing for them are kept as they
+    // are by the translation of the final query.
     std::vector<Seq> roots;
     std::vector<std::pair<Seq, Seq>> paths;
-    const Seq connectRaw = slice(s, connectBody, connect->end);
+    Node leaf;
+    bool haveLeaf = false;
     std::function<Seq(const Seq&)> extras = [&](const Seq& in) {
         Seq out;
         for (std::size_t i = 0; i < in.size(); ++i) {
@@ -1042,19 +1189,25 @@ Seq Translator::hierarchical(const Seq& s, const Clauses& c, bool wrap) {
                 continue;
             }
             if (n.is("CONNECT_BY_ISLEAF") && !called) {
-                const Node L = ident("__L");
-                Seq test = words({"CASE", "WHEN", "EXISTS"});
-                Seq sub = words({"SELECT"});
-                append(sub, {num("1"), ident("FROM")});
-                append(sub, source);
-                append(sub, {ident("AS"), L, ident("WHERE")});
-                sub.push_back(group(qualify(connectRaw, L, aliasNode,
-                                            Seq{ident("__LVL"), op("+"), num("1")}, false)));
-                test.push_back(group(sub));
-                append(test, {ident("THEN"), num("0"), ident("ELSE"), num("1"), ident("END")});
-                Node g = group(test);
-                g.display = "CONNECT_BY_ISLEAF";
-                out.push_back(g);
+                if (!haveLeaf) {
+                    const Node L = ident("__L");
+                    Seq sub = words({"SELECT"});
+                    append(sub, {num("1"), ident("FROM")});
+                    append(sub, source);
+                    append(sub, {ident("AS"), L, ident("WHERE")});
+                    nextKey = 0;
+                    sub.push_back(group(
+                        expr(qualify(connectRaw, L, &hierarchyRow,
+                                     Seq{ident("__LVL"), op("+"), num("1")}, PriorMode::KeyRef))));
+                    Seq test = words({"CASE", "WHEN", "EXISTS"});
+                    test.push_back(group(sub));
+                    append(test, {ident("THEN"), num("0"), ident("ELSE"), num("1"), ident("END")});
+                    leaf = group(test);
+                    leaf.translated = true;
+                    leaf.display = "CONNECT_BY_ISLEAF";
+                    haveLeaf = true;
+                }
+                out.push_back(leaf);
                 continue;
             }
             out.push_back(n);
@@ -1079,112 +1232,60 @@ Seq Translator::hierarchical(const Seq& s, const Clauses& c, bool wrap) {
     for (std::size_t n = 0; n < roots.size(); ++n) {
         const std::string name = "__R" + std::to_string(n);
         anchorExtras.push_back(op(","));
-        append(anchorExtras, expr(qualify(roots[n], C, C, Seq{num("1")}, false)));
+        append(anchorExtras, substituteMarks(translateOperand(roots[n]), C, one));
         append(anchorExtras, {ident("AS"), ident(name)});
         append(recursiveExtras, {op(","), P, op("."), ident(name)});
     }
     for (std::size_t n = 0; n < paths.size(); ++n) {
         const std::string name = "__B" + std::to_string(n);
         const Seq sep = expr(paths[n].second);
+        const Seq value = translateOperand(paths[n].first);
         anchorExtras.push_back(op(","));
-        append(
-            anchorExtras,
-            call("ORA_CONCAT", {sep, expr(qualify(paths[n].first, C, C, Seq{num("1")}, false))}));
+        append(anchorExtras, call("ORA_CONCAT", {sep, substituteMarks(value, C, one)}));
         append(anchorExtras, {ident("AS"), ident(name)});
         recursiveExtras.push_back(op(","));
-        append(recursiveExtras,
-               call("ORA_CONCAT", {Seq{P, op("."), ident(name)}, sep,
-                                   expr(qualify(paths[n].first, C, C, childLevel, false))}));
+        append(recursiveExtras, call("ORA_CONCAT", {Seq{P, op("."), ident(name)}, sep,
+                                                    substituteMarks(value, C, childLevel)}));
     }
-
-    // Siblings come out in the source's natural order: SQLite's queue breaks
-    // ties between rows of one level by their whole content, so the row id
-    // is carried as the second column and named in the queue's ORDER BY.
-    // A source without row ids (a view, a subquery) leaves ties to SQLite.
-    Seq seq{ident("NULL")};
-    if (m_schema) {
-        std::string probe = "SELECT ROWID FROM " + emitted(source) + " LIMIT 0";
-        sqlite3_stmt* st = nullptr;
-        if (sqlite3_prepare_v2(m_schema, probe.c_str(), -1, &st, nullptr) == SQLITE_OK && st)
-            seq = Seq{C, op("."), ident("ROWID")};
-        sqlite3_finalize(st);
-    }
-
-    // A table with row ids is joined back by row id after the recursion,
-    // which then carries only the row id and the parent's PRIOR values:
-    // SQLite builds its automatic index for every step of the recursion, and
-    // one over every column of the table costs far more than one over a few.
-    bool joinBack = false;
-    if (m_schema && seq.size() > 1 && source.size() == 1 && !fromBody[0].group &&
-        !c.find("SIBLINGS")) {
-        const char* type = nullptr;
-        int primaryKey = 0;
-        joinBack =
-            sqlite3_table_column_metadata(m_schema, nullptr, tableName.c_str(), "ROWID", &type,
-                                          nullptr, nullptr, &primaryKey, nullptr) == SQLITE_OK &&
-            primaryKey != 0;
-    }
-    Seq stepCond = connectCond;
-    Seq anchorColumns{op(","), C, op("."), op("*")};
-    Seq stepColumns = anchorColumns;
-    if (joinBack) {
-        priorKey = 0;
-        stepCond = qualify(slice(s, connectBody, connect->end), C, P, childLevel, false);
-        priorKey = -1;
-        anchorColumns.clear();
-        stepColumns.clear();
-        for (std::size_t n = 0; n < priorOperands.size(); ++n) {
-            const std::string name = "__K" + std::to_string(n);
-            anchorColumns.push_back(op(","));
-            append(anchorColumns, expr(qualify(priorOperands[n], C, C, Seq{num("1")}, false)));
-            append(anchorColumns, {ident("AS"), ident(name)});
-            stepColumns.push_back(op(","));
-            append(stepColumns, expr(qualify(priorOperands[n], C, C, childLevel, false)));
-        }
-    }
+    Seq columns;
+    if (!joinBack)
+        columns = Seq{op(","), C, op("."), op("*")};
 
     Seq cte = words({"WITH", "RECURSIVE", "__H", "AS"});
     Seq body = words({"SELECT"});
     append(body, {num("1"), ident("AS"), ident("__LVL"), op(",")});
     append(body, seq);
     append(body, {ident("AS"), ident("__SEQ"), op(",")});
-    append(body, detectLoops ? key : Seq{ident("NULL")});
-    append(body, {ident("AS"), ident("__PATH"), op(","), num("0"), ident("AS"), ident("__CYC")});
+    append(body, keyCall(Seq{ident("NULL")}, Seq{num("0")}, C, one));
+    append(body, {ident("AS"), ident("__KEY")});
     append(body, anchorExtras);
-    append(body, anchorColumns);
+    append(body, columns);
     body.push_back(ident("FROM"));
     append(body, source);
     append(body, {ident("AS"), C});
     if (const auto* start = c.find("START")) {
         body.push_back(ident("WHERE"));
-        body.push_back(
-            group(expr(qualify(slice(s, start->body, start->end), C, C, Seq{num("1")}, false))));
+        body.push_back(group(
+            expr(qualify(slice(s, start->body, start->end), C, nullptr, one, PriorMode::KeyRef))));
     }
     append(body, words({"UNION", "ALL", "SELECT"}));
     append(body, childLevel);
     body.push_back(op(","));
     append(body, seq);
     body.push_back(op(","));
-    if (detectLoops) {
-        append(body, call("ORA_CONCAT", {Seq{P, op("."), ident("__PATH")}, key}));
-        body.push_back(op(","));
-        append(body, call("INSTR", {Seq{P, op("."), ident("__PATH")}, key}));
-        append(body, {op(">"), num("0")});
-    } else {
-        // Without PRIOR nothing can repeat; a depth limit stands in for the
-        // memory that Oracle would run out of.
-        append(body, {ident("NULL"), op(","), ident("CASE"), ident("WHEN")});
-        append(body, childLevel);
-        append(body, {op(">"), num("100000"), ident("THEN"), num("2"), ident("ELSE"), num("0"),
-                      ident("END")});
-    }
+    append(body, keyCall(Seq{P, op("."), ident("__KEY")}, Seq{P, op("."), ident("__LVL")}, C,
+                         childLevel));
     append(body, recursiveExtras);
-    append(body, stepColumns);
+    append(body, columns);
     append(body, {ident("FROM"), ident("__H"), ident("AS"), P, ident("JOIN")});
     append(body, source);
     append(body, {ident("AS"), C, ident("ON")});
-    body.push_back(group(expr(stepCond)));
-    append(body, {ident("WHERE"), P, op("."), ident("__CYC"), op("="), num("0")});
+    body.push_back(group(connectCond));
+    // A row that closes a loop, or lies deeper than the engine goes, is not
+    // expanded.
+    body.push_back(ident("WHERE"));
+    append(body, call("ORA_HIER_FLAG", {Seq{P, op("."), ident("__KEY")}}));
+    append(body, {op("="), num("0")});
     append(body, words({"ORDER", "BY"}));
     append(body, {num("1"), ident("DESC")});
     if (const auto* sib = c.find("SIBLINGS")) {
@@ -1221,7 +1322,7 @@ Seq Translator::hierarchical(const Seq& s, const Clauses& c, bool wrap) {
     const Seq list = slice(s2, c2.listStart, listEnd);
     const bool bareStar = list.size() == 1 && list[0].isOp("*");
     const bool aliasStar = list.size() == 3 && list[2].isOp("*") && list[1].isOp(".");
-    std::vector<std::string> columns;
+    std::vector<std::string> sourceColumns;
     if ((bareStar || aliasStar) && m_schema) {
         std::string probe;
         emit(Seq{ident("SELECT"), op("*"), ident("FROM")}, probe);
@@ -1229,15 +1330,15 @@ Seq Translator::hierarchical(const Seq& s, const Clauses& c, bool wrap) {
         sqlite3_stmt* st = nullptr;
         if (sqlite3_prepare_v2(m_schema, probe.c_str(), -1, &st, nullptr) == SQLITE_OK && st) {
             for (int ci = 0; ci < sqlite3_column_count(st); ++ci)
-                columns.emplace_back(sqlite3_column_name(st, ci));
+                sourceColumns.emplace_back(sqlite3_column_name(st, ci));
         }
         sqlite3_finalize(st);
     }
-    if (!columns.empty()) {
-        for (std::size_t ci = 0; ci < columns.size(); ++ci) {
+    if (!sourceColumns.empty()) {
+        for (std::size_t ci = 0; ci < sourceColumns.size(); ++ci) {
             if (ci)
                 outer.push_back(op(","));
-            append(outer, {aliasNode, op("."), quoted(columns[ci])});
+            append(outer, {aliasNode, op("."), quoted(sourceColumns[ci])});
         }
     } else {
         append(outer, selectList(list));
@@ -1257,8 +1358,8 @@ Seq Translator::hierarchical(const Seq& s, const Clauses& c, bool wrap) {
     } else {
         append(outer, {ident("FROM"), ident("__H"), ident("AS"), aliasNode, ident("WHERE")});
     }
-    append(outer,
-           call("ORA_HIERARCHY_CHECK", {Seq{ident("__CYC")}, Seq{num(nocycle ? "1" : "0")}}));
+    append(outer, call("ORA_HIERARCHY_CHECK", {Seq{hierarchyRow, op("."), ident("__KEY")},
+                                               Seq{num(nocycle ? "1" : "0")}}));
     if (const auto* where = c2.find("WHERE")) {
         outer.push_back(ident("AND"));
         outer.push_back(group(expr(slice(s2, where->body, where->end))));
@@ -1429,6 +1530,30 @@ Seq Translator::dmlTarget(const Seq& s, std::size_t& i) {
     return out;
 }
 
+// Parentheses and CASE nest the translator's recursion: deeper than this,
+// the statement is refused before the stack could run out. SQLite's own
+// parser takes fewer than a hundred levels of parentheses.
+constexpr std::size_t kMaxNesting = 255;
+
+void checkNesting(const std::vector<Token>& toks) {
+    std::vector<bool> open;  // true for CASE, false for a parenthesis
+    for (const Token& t : toks) {
+        if (t.isOp("(") || t.is("CASE")) {
+            open.push_back(t.is("CASE"));
+            if (open.size() > kMaxNesting)
+                fail("ORA-03095: expression level is too deep, maximum " +
+                     std::to_string(kMaxNesting));
+        } else if (t.isOp(")")) {
+            while (!open.empty() && open.back())
+                open.pop_back();  // a CASE left open inside the parentheses
+            if (!open.empty())
+                open.pop_back();
+        } else if (t.is("END") && !open.empty() && open.back()) {
+            open.pop_back();
+        }
+    }
+}
+
 }  // namespace
 
 bool isDictionaryView(const std::string& upperName) {
@@ -1446,17 +1571,26 @@ Translation translateStatement(const std::string& oracleSql, sqlite3* schema,
                                const std::string& owner) {
     std::vector<Token> toks = tokenize(oracleSql);
     // The user's own schema is SQLite's main database: OWNER.TABLE is TABLE.
+    // The kept tokens move down in one pass.
     if (!owner.empty()) {
-        for (std::size_t i = 0; i + 2 < toks.size(); ++i) {
-            if (toks[i].kind == Token::Kind::Ident && upperAscii(toks[i].text) == owner &&
+        std::size_t kept = 0;
+        for (std::size_t i = 0; i < toks.size(); ++i) {
+            if (i + 2 < toks.size() && toks[i].kind == Token::Kind::Ident &&
+                toks[i].text.size() == owner.size() && upperAscii(toks[i].text) == owner &&
                 toks[i + 1].isOp(".") &&
                 (toks[i + 2].kind == Token::Kind::Ident ||
                  toks[i + 2].kind == Token::Kind::QuotedIdent) &&
-                (i == 0 || !toks[i - 1].isOp(".")))
-                toks.erase(toks.begin() + static_cast<std::ptrdiff_t>(i),
-                           toks.begin() + static_cast<std::ptrdiff_t>(i + 2));
+                (kept == 0 || !toks[kept - 1].isOp("."))) {
+                ++i;  // the owner and its dot
+                continue;
+            }
+            if (kept != i)
+                toks[kept] = std::move(toks[i]);
+            ++kept;
         }
+        toks.resize(kept);
     }
+    checkNesting(toks);
     // One statement: a ";" may only end the text. (A trigger body holds
     // its own statements between BEGIN and END.)
     const bool trigger = toks.size() > 2 && toks[0].is("CREATE") &&
@@ -1510,6 +1644,8 @@ Translation translateStatement(const std::string& oracleSql, sqlite3* schema,
         ++i;
         if (i >= toks.size())
             fail("EXPLAIN PLAN: no statement to explain after FOR");
+        if (toks[i].is("EXPLAIN"))
+            fail("EXPLAIN PLAN cannot explain this statement");
         result.innerOracleSql = oracleSql.substr(toks[i].begin, toks.back().end - toks[i].begin);
         const Translation inner = translateStatement(result.innerOracleSql, schema, owner);
         if (inner.kind != Translation::Kind::Sql)
@@ -1526,10 +1662,14 @@ Translation translateStatement(const std::string& oracleSql, sqlite3* schema,
         return result;
     }
 
+    // Translation is linear in the statement; the limits only stop what
+    // would grow without end.
+    const std::size_t workLimit = 64 * toks.size() + 100000;
+    const std::size_t lengthLimit = 64 * oracleSql.size() + (1u << 20);
     std::size_t i = 0;
     const Seq tree = buildTree(toks, i, false);
-    Translator t(schema, result, owner);
-    result.sql = emitted(t.statement(tree));
+    Translator t(schema, result, owner, workLimit);
+    result.sql = emitted(t.statement(tree), lengthLimit);
     return result;
 }
 
