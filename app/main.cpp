@@ -2,7 +2,7 @@
 // runs at all (one copy per user) and then hands over to the main window.
 #include "AppIdentity.h"
 #include "Fonts.h"
-#include "FrmStart.h"
+#include "Splash.h"
 
 #include <QApplication>
 

@@ -1,10 +1,10 @@
 // One whole analysis of a 20-table join on the sample database, from the
 // call of cmdEXPAIN_Click to the painted plan pane.
+#include "LogonState.h"
+#include "MainWindow.h"
 #include "OraObjects.h"
 #include "PlanTable.h"
 #include "RichTextBox.h"
-#include "basEXPLAIN.h"
-#include "frmEXPLAIN.h"
 
 #include <benchmark/benchmark.h>
 #include <QApplication>

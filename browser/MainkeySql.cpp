@@ -1,5 +1,7 @@
 #include "MainkeySql.h"
 
+#include "FailureText.h"
+
 namespace MainkeySql {
 
 QString literalBody(const QString& name) {
@@ -28,6 +30,27 @@ QString allTablesSql() {
 
 QString tableCountText(qint32 count) {
     return QStringLiteral("ﾃｰﾌﾞﾙ総数 : ") + QString::number(count) + QStringLiteral("件");
+}
+
+KeyLookup lookUpPrimaryKey(oraobj::OraDatabase& db, const QString& tableName) {
+    KeyLookup lookup;
+    try {
+        std::unique_ptr<oraobj::OraDynaset> rs = db.DbCreateDynaset(tableExistsSql(tableName), 12);
+        if (rs->Fields(0).Value().toInt() < 1) {
+            lookup.text = kNoTable;
+            return lookup;
+        }
+        rs = db.DbCreateDynaset(primaryKeySql(tableName), 12);
+        QString keys;
+        while (!rs->EOF_()) {
+            keys += rs->Fields(0).Value().toString() + QStringLiteral("\r\n");
+            rs->DbMoveNext();
+        }
+        lookup.text = keys.isEmpty() ? kNoKey : keys;
+    } catch (...) {
+        lookup.failure = oraobj::failureText(std::current_exception());
+    }
+    return lookup;
 }
 
 }  // namespace MainkeySql

@@ -1,13 +1,24 @@
 #include "ColorRichSearch.h"
 
-#include "RichTextBox.h"
-
 #include <algorithm>
 
 namespace ColorRichSearch {
+namespace {
 
-qint32 ColorAllMatches(RichTextBox& box, const QString& what, const QString& colorText,
-                       qint32 start) {
+class Batch {
+public:
+    explicit Batch(Box& box) : m_box(box) { m_box.beginBatch(); }
+    ~Batch() { m_box.endBatch(); }
+    Batch(const Batch&) = delete;
+    Batch& operator=(const Batch&) = delete;
+
+private:
+    Box& m_box;
+};
+
+}  // namespace
+
+qint32 ColorAllMatches(Box& box, const QString& what, const QString& colorText, qint32 start) {
     // The next search starts one search-text length after the start of the
     // latest occurrence (at least one character further), so that every
     // occurrence that does not overlap the previous one is marked and an
@@ -17,7 +28,7 @@ qint32 ColorAllMatches(RichTextBox& box, const QString& what, const QString& col
     bool passedEnd = false;
     {
         // One edit for all marks: the document is laid out once, at the end.
-        RichTextBox::Batch batch(box);
+        Batch batch(box);
         const qint64 length = box.Text().size();
         qint64 p = start;
         while (p <= length) {

@@ -1,5 +1,8 @@
 #include "ExplainRunner.h"
 
+#include "FailureText.h"
+#include "PlanTable.h"
+
 namespace ExplainRunner {
 
 QString trimSpaces(const QString& text) {
@@ -38,6 +41,20 @@ QString planText(oraobj::OraDynaset& rows) {
         rows.DbMoveNext();
     }
     return text;
+}
+
+Outcome analyse(oraobj::OraDatabase& db, const QString& statementId, const QString& source) {
+    Outcome outcome;
+    try {
+        db.DbExecuteSQL(PlanTable::deleteRowsStatement(statementId));
+        db.DbExecuteSQL(explainStatement(statementId, source));
+        const std::unique_ptr<oraobj::OraDynaset> rows =
+            db.DbCreateDynaset(readBackQuery(statementId), 12);
+        outcome.planText = planText(*rows);
+    } catch (...) {
+        outcome.failure = oraobj::failureText(std::current_exception());
+    }
+    return outcome;
 }
 
 }  // namespace ExplainRunner

@@ -1,7 +1,5 @@
 #include "PlanTable.h"
 
-#include "MsgBox.h"
-
 namespace PlanTable {
 
 QString twoLines(const QString& first, const QString& second) {
@@ -60,27 +58,30 @@ qint32 check(oraobj::OraDatabase& db) {
     return rows->RecordCount();
 }
 
-void create(Owner& owner) {
+bool create(Owner& owner) {
     oraobj::OraDatabase& db = owner.database();
     try {
         if (check(db) != 0) {
-            platform::MsgBox(kAlreadyExists, platform::vbInformation, kTitle);
-            return;
+            owner.tell(kAlreadyExists);
+            return true;
         }
         db.ExecuteSQL(createStatement());
         if (check(db) != 0) {
             owner.setPlanTableState(CreatedHere);
             owner.setPlanTablePanel(kPanelPresent);
-            return;
+            return true;
         }
         owner.setPlanTableState(AbsentHere);
-        platform::MsgBox(twoLines(kCreateFailed1, kCreateFailed2), platform::vbInformation, kTitle);
+        owner.tell(twoLines(kCreateFailed1, kCreateFailed2));
         owner.setPlanTablePanel(kPanelAbsent);
+        return false;
     } catch (const std::exception&) {
         // Refused (no privilege, for one): no message; the panel shows what
         // is there now and the state stays. A failing check here reaches
         // the caller.
-        owner.setPlanTablePanel(check(db) != 0 ? kPanelPresent : kPanelAbsent);
+        const bool present = check(db) != 0;
+        owner.setPlanTablePanel(present ? kPanelPresent : kPanelAbsent);
+        return present;
     }
 }
 
@@ -88,11 +89,8 @@ void drop(Owner& owner) {
     oraobj::OraDatabase& db = owner.database();
     if (check(db) <= 0)
         return;
-    if (owner.planTableState() == FoundAtConnect) {
-        if (platform::MsgBox(twoLines(kDropFound1, kDropFound2),
-                             platform::vbYesNo | platform::vbQuestion, kTitle) != platform::vbYes)
-            return;
-    }
+    if (owner.planTableState() == FoundAtConnect && !owner.ask(twoLines(kDropFound1, kDropFound2)))
+        return;
     db.ExecuteSQL(dropStatement());
     owner.setPlanTableState(DroppedHere);
     owner.setPlanTablePanel(kPanelAbsent);
@@ -105,9 +103,7 @@ void deleteRows(Owner& owner) {
 void cleanup(Owner& owner, const QString& secondLine) {
     switch (owner.planTableState()) {
         case CreatedHere:
-            if (platform::MsgBox(twoLines(kNotDropped1, secondLine),
-                                 platform::vbYesNo | platform::vbQuestion,
-                                 kTitle) == platform::vbYes) {
+            if (owner.ask(twoLines(kNotDropped1, secondLine))) {
                 owner.dropCommand();  // this workstation's rows go with the table
                 return;
             }
@@ -119,21 +115,6 @@ void cleanup(Owner& owner, const QString& secondLine) {
         default:
             return;  // dropped here, or never there: nothing of ours to tidy
     }
-}
-
-QString describe(const std::exception& e) {
-    if (const auto* ora = dynamic_cast<const oraobj::OraError*>(&e))
-        return ora->description();
-    return QString::fromUtf8(e.what());
-}
-
-void reportSqlError(const std::exception& e) {
-    platform::MsgBox(describe(e), platform::vbCritical, QStringLiteral("SQLｴﾗｰ"));
-}
-
-void reportUnknownError() {
-    platform::MsgBox(QStringLiteral("予期しないエラーが発生しました。"), platform::vbCritical,
-                     QStringLiteral("SQLｴﾗｰ"));
 }
 
 }  // namespace PlanTable

@@ -5,17 +5,18 @@
 // record of it (PlanTableState, the plan table status panel) up to date.
 //
 // The operations raise what the database raises (oraobj::OraError); the
-// window's handlers report it.
+// window's handlers report it. Questions and notices go through the owner.
 
 #include "OraObjects.h"
 
 #include <QString>
-#include <exception>
 
 namespace PlanTable {
 
-// PlanTableState values.
-enum : qint16 {
+// What is known of PLAN_TABLE in this connection: the main window's
+// PlanTableState, a 16-bit code. Absent and dropped are treated alike by
+// every reader: no question before a drop, no clean-up.
+enum State : qint16 {
     FoundAtConnect = 0,  // the table was there at connect (also the value at start-up)
     CreatedHere = 1,     // this program created it since the connect
     DroppedHere = 3,     // this program dropped it
@@ -47,25 +48,31 @@ QString createStatement();
 QString dropStatement();
 QString deleteRowsStatement(const QString& statementId);
 
-// What the operations read and change on the main window.
+// What the operations read and change on the main window, and how they
+// ask and tell the user.
 class Owner {
 public:
     virtual ~Owner() = default;
     virtual oraobj::OraDatabase& database() = 0;  // raises when none is open
     virtual QString statementId() const = 0;
-    virtual qint16 planTableState() const = 0;
-    virtual void setPlanTableState(qint16 state) = 0;
+    virtual State planTableState() const = 0;
+    virtual void setPlanTableState(State state) = 0;
     virtual void setPlanTablePanel(const QString& text) = 0;
     // The drop command as the user would choose it (reports its own failure).
     virtual void dropCommand() = 0;
+    // A question with Yes and No, titled kTitle; true for Yes.
+    virtual bool ask(const QString& prompt) = 0;
+    // A notice with an OK button, titled kTitle.
+    virtual void tell(const QString& notice) = 0;
 };
 
 // The number of the user's tables named PLAN_TABLE; non-zero means present.
 qint32 check(oraobj::OraDatabase& db);
 // Creates the table unless it is there; the outcome goes to the state, the
 // panel and a notice. A refused creation statement is not reported: the
-// panel shows what a fresh check finds and the state stays.
-void create(Owner& owner);
+// panel shows what a fresh check finds and the state stays. Returns whether
+// the table is there afterwards.
+bool create(Owner& owner);
 // Drops the table if it is there, asking first when it was found at connect.
 void drop(Owner& owner);
 void deleteRows(Owner& owner);
@@ -73,11 +80,5 @@ void deleteRows(Owner& owner);
 // created (the question ends with `secondLine`), else deletes this
 // workstation's rows; nothing when the table is gone or was never there.
 void cleanup(Owner& owner, const QString& secondLine);
-
-// The description of a failure, as the "SQLｴﾗｰ" box shows it.
-QString describe(const std::exception& e);
-// Shows the "SQLｴﾗｰ" box for a failure.
-void reportSqlError(const std::exception& e);
-void reportUnknownError();
 
 }  // namespace PlanTable

@@ -164,6 +164,19 @@ void centreOnScreen(QWidget* w) {
                 s.top() + (s.height() - own.height()) / 2);
 }
 
+void openCentred(QWidget* w, const QWidget* main, const OpeningZoom& zoom) {
+    // The platform window first, so that the frame counts in the outer size.
+    w->winId();
+    if (main)
+        centreOver(w, main);
+    else
+        centreOnScreen(w);
+    if (zoom.mirrored)
+        ZoomFromMirror(w, zoom.dx, zoom.dy);
+    else
+        ZoomFromPointer(w, zoom.pointer);
+}
+
 namespace {
 
 class EtchedRule : public QWidget {

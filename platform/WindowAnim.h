@@ -46,6 +46,23 @@ void centreOver(QWidget* w, const QWidget* main);
 // Centres `w` on its screen by outer size.
 void centreOnScreen(QWidget* w);
 
+// Where the opening zoom of a window starts: the pointer position read when
+// the window began to open, or the window's own rectangle mirrored and
+// shifted by (dx, dy).
+struct OpeningZoom {
+    static OpeningZoom fromPointer(const QPoint& pointer) { return {false, pointer, 0, 0}; }
+    static OpeningZoom fromMirror(int dx, int dy) { return {true, QPoint(), dx, dy}; }
+    bool mirrored = false;
+    QPoint pointer;
+    int dx = 0;
+    int dy = 0;
+};
+
+// How a window opens: centred over `main` by outer sizes (on its screen
+// when `main` is null), then the opening zoom onto its place. Call before
+// the window is shown.
+void openCentred(QWidget* w, const QWidget* main, const OpeningZoom& zoom);
+
 // The etched rule along the top of a window's client area: a shadow line at
 // y 0 and a highlight line at 10 twips, reaching past the right edge. The
 // widget draws it in its paint handler by calling this with its painter.

@@ -1,15 +1,9 @@
 #include "ConnectCommands.h"
 
-#include "basEXPLAIN.h"
+#include "FailureText.h"
+#include "LogonState.h"
 
 namespace ConnectCommands {
-namespace {
-
-constexpr qint16 kStateFound = 0;
-constexpr qint16 kStateCreated = 1;
-constexpr qint16 kStateAbsent = 4;
-
-}  // namespace
 
 void connect(Window& w) {
     using namespace basEXPLAIN;
@@ -25,26 +19,26 @@ void connect(Window& w) {
     qint32 n = 0;
     try {
         n = w.checkPlanTable();
-    } catch (const std::exception& e) {
+    } catch (...) {
         // The connection stays; without a check the table counts as absent,
         // and nothing is offered on a database that cannot be asked.
-        w.reportSqlError(e);
+        w.reportSqlError(oraobj::failureText(std::current_exception()));
         w.showPlanTable(false);
-        w.setPlanTableState(kStateAbsent);
+        w.setPlanTableState(PlanTable::AbsentHere);
         return;
     }
-    w.setPlanTableState(kStateFound);
+    w.setPlanTableState(PlanTable::FoundAtConnect);
     if (n != 0) {
         w.showPlanTable(true);
         return;
     }
     if (w.askCreatePlanTable()) {
         const bool present = w.createPlanTable();
-        w.setPlanTableState(present ? kStateCreated : kStateAbsent);
+        w.setPlanTableState(present ? PlanTable::CreatedHere : PlanTable::AbsentHere);
         w.showPlanTable(present);
     } else {
         w.showPlanTable(false);
-        w.setPlanTableState(kStateAbsent);
+        w.setPlanTableState(PlanTable::AbsentHere);
     }
 }
 

@@ -3,8 +3,9 @@
 // window: what they ask, in which order they switch menus, panels and
 // members, and how they treat failures. The window implements Window.
 
+#include "PlanTable.h"
+
 #include <QString>
-#include <exception>
 
 namespace ConnectCommands {
 
@@ -24,7 +25,7 @@ public:
     virtual void setPanel(int panel, const QString& text) = 0;
     // The number of the user's tables named PLAN_TABLE; raises on failure.
     virtual qint32 checkPlanTable() = 0;
-    virtual void setPlanTableState(qint16 state) = 0;
+    virtual void setPlanTableState(PlanTable::State state) = 0;
     // Panel 2 for a plan table that is there, or not.
     virtual void showPlanTable(bool present) = 0;
     // Asks whether to create the missing table; true for Yes.
@@ -34,7 +35,8 @@ public:
     virtual bool createPlanTable() = 0;
     // The plan table tidying before a disconnect; reports its own failures.
     virtual void tidyPlanTable() = 0;
-    virtual void reportSqlError(const std::exception& e) = 0;
+    // The "SQLｴﾗｰ" box with the failure's text.
+    virtual void reportSqlError(const QString& failure) = 0;
     virtual void reportCloseFailed() = 0;
 };
 

@@ -1,7 +1,8 @@
 #include "Logon.h"
 
+#include "FailureText.h"
+#include "LogonState.h"
 #include "OraObjects.h"
-#include "basEXPLAIN.h"
 
 namespace Logon {
 
@@ -39,7 +40,7 @@ void open(const QString& host, const QString& connect) {
     basEXPLAIN::LogonOK = basEXPLAIN::True;
 }
 
-QString failureText(const std::exception* failure) {
+QString failureText(const std::exception_ptr& failure) {
     try {
         if (basEXPLAIN::OraSes && basEXPLAIN::OraSes->LastServerErr() != 0)
             return basEXPLAIN::OraSes->LastServerErrText();
@@ -50,11 +51,7 @@ QString failureText(const std::exception* failure) {
             return basEXPLAIN::OraDB->LastServerErrText();
     } catch (...) {
     }
-    if (const auto* ora = dynamic_cast<const oraobj::OraError*>(failure))
-        return ora->description();
-    if (failure)
-        return QString::fromUtf8(failure->what());
-    return QStringLiteral("予期しないエラーが発生しました。");
+    return oraobj::failureText(failure);
 }
 
 }  // namespace Logon

@@ -29,7 +29,7 @@ void resetServerErrors();
 void open(const QString& host, const QString& connect);
 
 // The text that reports a refused logon: the session's server error text,
-// else the database's, else the description of the failure itself.
-QString failureText(const std::exception* failure);
+// else the database's, else the text of the failure itself.
+QString failureText(const std::exception_ptr& failure);
 
 }  // namespace Logon

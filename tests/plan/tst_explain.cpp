@@ -1,10 +1,10 @@
 // One analysis on the main window, on the local engine's sample database.
-#include "../session/SessionKit.h"
+#include "BusyWindow.h"
+#include "LogonState.h"
+#include "MainWindow.h"
 #include "MsgBoxRecorder.h"
 #include "RichTextBox.h"
-#include "basEXPLAIN.h"
-#include "frmEXPLAIN.h"
-#include "frmSearch.h"
+#include "SessionKit.h"
 
 #include <QTest>
 #include <QTextCursor>
@@ -236,7 +236,7 @@ void tst_Explain::guardWhileDisconnected() {
         d.cmdCancel->click();
     });
     run();
-    QVERIFY(*seen);
+    QVERIFY(seen.ran());
     QVERIFY(!busyWhileDialog);
     QCOMPARE(panelWhileDialog, QString());
     QCOMPARE(m_boxes->count(), 0);
@@ -251,7 +251,7 @@ void tst_Explain::guardDoesNotResumeAfterLogon() {
     m_w->txtSQL->setText(QStringLiteral("select * from customers"));
     auto seen = kit::onLogonDialog(kit::logon(kit::kUser, QStringLiteral("tiger"), QString()));
     run();
-    QVERIFY(*seen);
+    QVERIFY(seen.ran());
     QVERIFY(OraDB);
     QCOMPARE(m_w->Connected, qint16(-1));
     QCOMPARE(m_w->txtResults->Text(), QString());

@@ -1,8 +1,8 @@
 // The statements of the plan table and of one analysis, and the statement
 // identifier taken from the host's addresses.
 #include "ExplainRunner.h"
+#include "HostAddress.h"
 #include "PlanTable.h"
-#include "basGetIP.h"
 
 #include <QTest>
 #include <stdexcept>

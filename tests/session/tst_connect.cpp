@@ -1,10 +1,10 @@
 // Connect, disconnect and the plan table commands of the main window, on
 // the local engine.
+#include "HostAddress.h"
+#include "LogonState.h"
+#include "MainWindow.h"
 #include "MsgBoxRecorder.h"
 #include "SessionKit.h"
-#include "basEXPLAIN.h"
-#include "basGetIP.h"
-#include "frmEXPLAIN.h"
 
 #include <QAction>
 #include <QLabel>
@@ -95,7 +95,7 @@ void tst_Connect::cleanup() {
 void tst_Connect::connectAs(const QString& user, const QString& host) {
     auto seen = kit::onLogonDialog(kit::logon(user, QStringLiteral("tiger"), host));
     m_w->mnuDBLogIn->trigger();
-    QVERIFY(*seen);
+    QVERIFY(seen.ran());
 }
 
 void tst_Connect::expectDisconnected() {
@@ -127,19 +127,19 @@ void tst_Connect::startUpOpensLogon() {
     });
     m_w->Form_Load();
     basGetIP::setResolver(std::nullopt);
-    QVERIFY(*seen);
+    QVERIFY(seen.ran());
     QCOMPARE(idDuringLogon, QString());  // set only after the connect returned
     QCOMPARE(m_w->StatementId, QStringLiteral("10.0.0.5"));
     expectDisconnected();
 }
 
 void tst_Connect::cancelChangesNothing() {
-    m_w->PlanTableState = 3;
+    m_w->PlanTableState = PlanTable::DroppedHere;
     auto seen = kit::onLogonDialog(kit::cancel());
     m_w->mnuDBLogIn_Click();
-    QVERIFY(*seen);
+    QVERIFY(seen.ran());
     expectDisconnected();
-    QCOMPARE(m_w->PlanTableState, qint16(3));
+    QCOMPARE(m_w->PlanTableState, PlanTable::DroppedHere);
     QCOMPARE(m_boxes->count(), 0);
 }
 
@@ -154,11 +154,11 @@ void tst_Connect::connectWithPlanTable() {
     QCOMPARE(m_w->panelText(1), QStringLiteral("- DB接続中 -"));
     QCOMPARE(m_w->panelText(2), QStringLiteral("- PLAN_TABLE有 -"));
     QCOMPARE(m_w->panelText(4), QStringLiteral("scott / "));
-    QCOMPARE(m_w->PlanTableState, qint16(0));
+    QCOMPARE(m_w->PlanTableState, PlanTable::FoundAtConnect);
 
     m_w->mnuCut->trigger();
     expectDisconnected();
-    QCOMPARE(m_w->PlanTableState, qint16(0));  // left as it was
+    QCOMPARE(m_w->PlanTableState, PlanTable::FoundAtConnect);  // left as it was
 }
 
 void tst_Connect::connectMissingYes() {
@@ -170,7 +170,7 @@ void tst_Connect::connectMissingYes() {
     QCOMPARE(m_boxes->last().style, 36);
     QCOMPARE(m_boxes->last().title, QStringLiteral("PLAN_TABLE情報"));
     QVERIFY(kit::planTableExists(*m_db));
-    QCOMPARE(m_w->PlanTableState, qint16(1));
+    QCOMPARE(m_w->PlanTableState, PlanTable::CreatedHere);
     QCOMPARE(m_w->panelText(2), QStringLiteral("- PLAN_TABLE有 -"));
 }
 
@@ -178,7 +178,7 @@ void tst_Connect::connectMissingNo() {
     kit::setPlanTable(*m_db, false);
     connectAs();  // the question is answered No
     QCOMPARE(m_boxes->count(), 1);
-    QCOMPARE(m_w->PlanTableState, qint16(4));
+    QCOMPARE(m_w->PlanTableState, PlanTable::AbsentHere);
     QCOMPARE(m_w->panelText(2), QStringLiteral("- PLAN_TABLE無 -"));
     QVERIFY(!kit::planTableExists(*m_db));
 
@@ -222,7 +222,7 @@ void tst_Connect::secondOpeningIsEmpty() {
         d.cmdCancel->click();
     });
     m_w->mnuDBLogIn_Click();
-    QVERIFY(*first && *second);
+    QVERIFY(first.ran() && second.ran());
     QCOMPARE(texts, QStringList({QString(), QString(), QString(), QString()}));
 }
 
@@ -237,7 +237,7 @@ void tst_Connect::disconnectAfterCreate() {
     kit::setPlanTable(*m_db, false);
     m_boxes->answerNext(platform::vbYes);
     connectAs();
-    QCOMPARE(m_w->PlanTableState, qint16(1));
+    QCOMPARE(m_w->PlanTableState, PlanTable::CreatedHere);
     kit::addRow(*m_db, kId);
     kit::addRow(*m_db, kOtherId);
 
@@ -250,12 +250,12 @@ void tst_Connect::disconnectAfterCreate() {
     QCOMPARE(m_boxes->last().title, QStringLiteral("PLAN_TABLE情報"));
     if (answer == platform::vbYes) {
         QVERIFY(!kit::planTableExists(*m_db));
-        QCOMPARE(m_w->PlanTableState, qint16(3));
+        QCOMPARE(m_w->PlanTableState, PlanTable::DroppedHere);
     } else {
         QVERIFY(kit::planTableExists(*m_db));
         QCOMPARE(kit::rowsOf(*m_db, kId), 0);
         QCOMPARE(kit::rowsOf(*m_db, kOtherId), 1);
-        QCOMPARE(m_w->PlanTableState, qint16(1));
+        QCOMPARE(m_w->PlanTableState, PlanTable::CreatedHere);
     }
     expectDisconnected();
 }
@@ -275,7 +275,7 @@ void tst_Connect::disconnectAfterDropAsksNothing() {
     connectAs();
     m_boxes->answerNext(platform::vbYes);
     m_w->mnuPDrop->trigger();
-    QCOMPARE(m_w->PlanTableState, qint16(3));
+    QCOMPARE(m_w->PlanTableState, PlanTable::DroppedHere);
     QCOMPARE(m_w->panelText(2), QStringLiteral("- PLAN_TABLE無 -"));
     kit::setPlanTable(*m_db, true);  // back by someone else, with our rows
     kit::addRow(*m_db, kId);
@@ -293,7 +293,7 @@ void tst_Connect::createWhilePresent() {
     QCOMPARE(m_boxes->last().prompt, QStringLiteral("PLAN_TABLEは既に存在しています。"));
     QCOMPARE(m_boxes->last().style, 64);
     QCOMPARE(m_boxes->last().title, QStringLiteral("PLAN_TABLE情報"));
-    QCOMPARE(m_w->PlanTableState, qint16(0));
+    QCOMPARE(m_w->PlanTableState, PlanTable::FoundAtConnect);
     QCOMPARE(m_w->panelText(2), QStringLiteral("- PLAN_TABLE有 -"));
 }
 
@@ -309,14 +309,14 @@ void tst_Connect::createOnReadOnlyDatabase() {
         QSKIP("this user can write to any file");
     }
     connectAs(kit::kUser, path);  // missing: answered No
-    QCOMPARE(m_w->PlanTableState, qint16(4));
+    QCOMPARE(m_w->PlanTableState, PlanTable::AbsentHere);
     m_boxes->clear();
-    m_w->PlanTableState = 0;
+    m_w->PlanTableState = PlanTable::FoundAtConnect;
     m_w->setPanelText(2, QStringLiteral("something else"));
     m_w->mnuPCreate->trigger();
     QCOMPARE(m_boxes->count(), 0);  // refused creation: no box
     QCOMPARE(m_w->panelText(2), QStringLiteral("- PLAN_TABLE無 -"));
-    QCOMPARE(m_w->PlanTableState, qint16(0));
+    QCOMPARE(m_w->PlanTableState, PlanTable::FoundAtConnect);
     m_w->mnuCut->trigger();
     kit::makeWritable(path);
 }
@@ -338,7 +338,7 @@ void tst_Connect::dropFoundAtConnect() {
     QCOMPARE(m_boxes->last().title, QStringLiteral("PLAN_TABLE情報"));
     const bool dropped = answer == platform::vbYes;
     QCOMPARE(kit::planTableExists(*m_db), !dropped);
-    QCOMPARE(m_w->PlanTableState, qint16(dropped ? 3 : 0));
+    QCOMPARE(m_w->PlanTableState, dropped ? PlanTable::DroppedHere : PlanTable::FoundAtConnect);
     QCOMPARE(m_w->panelText(2),
              dropped ? QStringLiteral("- PLAN_TABLE無 -") : QStringLiteral("- PLAN_TABLE有 -"));
 }
@@ -351,18 +351,18 @@ void tst_Connect::dropWithoutQuestion() {
     m_w->mnuPDrop->trigger();
     QCOMPARE(m_boxes->count(), 0);
     QVERIFY(!kit::planTableExists(*m_db));
-    QCOMPARE(m_w->PlanTableState, qint16(3));
+    QCOMPARE(m_w->PlanTableState, PlanTable::DroppedHere);
 }
 
 void tst_Connect::dropWithoutTable() {
     kit::setPlanTable(*m_db, false);
     connectAs();
     m_boxes->clear();
-    m_w->PlanTableState = 0;
+    m_w->PlanTableState = PlanTable::FoundAtConnect;
     m_w->setPanelText(2, QStringLiteral("as it was"));
     m_w->mnuPDrop->trigger();
     QCOMPARE(m_boxes->count(), 0);
-    QCOMPARE(m_w->PlanTableState, qint16(0));
+    QCOMPARE(m_w->PlanTableState, PlanTable::FoundAtConnect);
     QCOMPARE(m_w->panelText(2), QStringLiteral("as it was"));
 }
 
@@ -384,14 +384,14 @@ void tst_Connect::failingDropKeepsState() {
         QSKIP("this user can write to any file");
     }
     connectAs(kit::kUser, path);
-    QCOMPARE(m_w->PlanTableState, qint16(0));
+    QCOMPARE(m_w->PlanTableState, PlanTable::FoundAtConnect);
     m_boxes->answerNext(platform::vbYes);
     m_w->mnuPDrop->trigger();
     QCOMPARE(m_boxes->count(), 2);  // the question, then the failure
     QCOMPARE(m_boxes->last().style, 16);
     QCOMPARE(m_boxes->last().title, QStringLiteral("SQLｴﾗｰ"));
     QVERIFY(!m_boxes->last().prompt.isEmpty());
-    QCOMPARE(m_w->PlanTableState, qint16(0));
+    QCOMPARE(m_w->PlanTableState, PlanTable::FoundAtConnect);
     QCOMPARE(m_w->panelText(2), QStringLiteral("- PLAN_TABLE有 -"));
     m_boxes->clear();
     m_w->mnuCut->trigger();  // the delete of own rows fails as well; still disconnected
@@ -421,13 +421,13 @@ void tst_Connect::failingCheckAtConnect() {
             d.cmdCancel->click();
     });
     m_w->mnuDBLogIn_Click();
-    QVERIFY(*seen);
+    QVERIFY(seen.ran());
     QVERIFY(OraDB);
     QCOMPARE(m_boxes->count(), 1);  // the failure, and no question
     QCOMPARE(m_boxes->last().style, 16);
     QCOMPARE(m_boxes->last().title, QStringLiteral("SQLｴﾗｰ"));
     QCOMPARE(m_w->Connected, qint16(-1));
-    QCOMPARE(m_w->PlanTableState, qint16(4));
+    QCOMPARE(m_w->PlanTableState, PlanTable::AbsentHere);
     QCOMPARE(m_w->panelText(2), QStringLiteral("- PLAN_TABLE無 -"));
     QCOMPARE(m_w->panelText(1), QStringLiteral("- DB接続中 -"));
 
@@ -439,7 +439,7 @@ void tst_Connect::failingCheckAtConnect() {
 void tst_Connect::exitWhileDisconnected() {
     // Never asks, never touches the database, whatever the state.
     kit::addRow(*m_db, kId);
-    m_w->PlanTableState = 1;
+    m_w->PlanTableState = PlanTable::CreatedHere;
     m_w->close();
     QCOMPARE(m_boxes->count(), 0);
     QVERIFY(kit::planTableExists(*m_db));

@@ -2,10 +2,10 @@
 // fails on demand: a session object that cannot be created, a close that
 // fails, and a delete of own rows that fails at disconnect and at exit.
 #include "FakeOra.h"
+#include "LogonState.h"
+#include "MainWindow.h"
 #include "MsgBoxRecorder.h"
 #include "SessionKit.h"
-#include "basEXPLAIN.h"
-#include "frmEXPLAIN.h"
 
 #include <QAction>
 #include <QTest>
@@ -53,7 +53,7 @@ void tst_Faults::cleanup() {
 void tst_Faults::connect() {
     auto seen = kit::onLogonDialog(kit::logon(kit::kUser, QStringLiteral("tiger"), QString()));
     m_w->mnuDBLogIn->trigger();
-    QVERIFY(*seen);
+    QVERIFY(seen.ran());
     QCOMPARE(m_w->Connected, qint16(-1));
 }
 
@@ -61,7 +61,7 @@ void tst_Faults::sessionCannotBeCreated() {
     m_component->plan.failCreate = true;
     auto seen = kit::onLogonDialog(kit::logon(kit::kUser, QStringLiteral("tiger"), QString()));
     m_w->mnuDBLogIn_Click();
-    QVERIFY(*seen);
+    QVERIFY(seen.ran());
     QCOMPARE(m_boxes->count(), 1);
     QCOMPARE(m_boxes->last().prompt, FaultyComponent::createFailure());
     QCOMPARE(m_boxes->last().style, 48);
@@ -87,7 +87,7 @@ void tst_Faults::laterSessionStaysAfterCreationFailure() {
         d.cmdCancel->click();
     });
     m_w->mnuDBLogIn_Click();
-    QVERIFY(*first);
+    QVERIFY(first.ran());
     QVERIFY(!stale.isEmpty());
     QCOMPARE(m_boxes->count(), 2);
     QCOMPARE(m_boxes->asked()[0].prompt, stale);
@@ -134,7 +134,7 @@ void tst_Faults::deleteFailsAtDisconnect() {
     QCOMPARE(m_component->plan.closeCalls, 1);  // closed all the same
     QVERIFY(!OraDB);
     QCOMPARE(m_w->Connected, qint16(0));
-    QCOMPARE(m_w->PlanTableState, qint16(0));
+    QCOMPARE(m_w->PlanTableState, PlanTable::FoundAtConnect);
     QCOMPARE(m_w->panelText(1), QStringLiteral("- DB未接続 -"));
     QVERIFY(m_w->mnuDBLogIn->isEnabled());
 }

@@ -1,10 +1,10 @@
 // The logon dialog on the local engine.
 #include "Logon.h"
+#include "LogonDialog.h"
+#include "LogonState.h"
 #include "MsgBoxRecorder.h"
 #include "SessionKit.h"
 #include "Twips.h"
-#include "basEXPLAIN.h"
-#include "fdlgOraLogon.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -2,11 +2,11 @@
 
 #include "AppIcon.h"
 #include "AppIdentity.h"
-#include "fdlgOraLogon.h"
-#include "frmEXPLAIN.h"
-#include "frmSeach.h"
-#include "frmVersion.h"
-#include "frm_mainkey.h"
+#include "LogonDialog.h"
+#include "MainWindow.h"
+#include "TextSearchDialog.h"
+#include "AboutBox.h"
+#include "SchemaBrowser.h"
 
 #include <QApplication>
 #include <QtTest>

@@ -3,8 +3,9 @@
 // primary key columns of one named table. It only reads the data
 // dictionary and keeps nothing between openings.
 
+#include "MultiLineTextBox.h"
+
 #include <QDialog>
-#include <QPlainTextEdit>
 #include <QString>
 #include <functional>
 
@@ -15,15 +16,6 @@ class QLabel;
 class QMenu;
 class QMenuBar;
 class QPushButton;
-
-// A multi-line text box whose text joins its lines with CR LF, both ways.
-class MultiLineTextBox : public QPlainTextEdit {
-    Q_OBJECT
-public:
-    explicit MultiLineTextBox(QWidget* parent = nullptr);
-    QString Text() const;
-    void setText(const QString& text);
-};
 
 class frm_mainkey : public QDialog {
     Q_OBJECT

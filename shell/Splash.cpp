@@ -1,10 +1,10 @@
-#include "FrmStart.h"
+#include "Splash.h"
 
+#include "MainWindow.h"
 #include "MsgBox.h"
 #include "SingleInstance.h"
 #include "Twips.h"
 #include "WindowAnim.h"
-#include "frmEXPLAIN.h"
 
 #include <QFont>
 #include <QLabel>

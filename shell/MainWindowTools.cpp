@@ -2,10 +2,10 @@
 // created afresh for every opening, so it always starts in its designed
 // state, and is gone when it closes.
 #include "ClipboardCommands.h"
+#include "MainWindow.h"
 #include "RichTextBox.h"
-#include "frmEXPLAIN.h"
-#include "frmSeach.h"
-#include "frm_mainkey.h"
+#include "SchemaBrowser.h"
+#include "TextSearchDialog.h"
 
 #include <QGuiApplication>
 

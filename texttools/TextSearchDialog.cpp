@@ -1,4 +1,4 @@
-#include "frmSeach.h"
+#include "TextSearchDialog.h"
 
 #include "ColorRef.h"
 #include "ColorRichSearch.h"
@@ -64,10 +64,7 @@ frmSeach::~frmSeach() = default;
 
 void frmSeach::Form_Load() {
     const QPoint pointer = platform::cursorPos();
-    // The platform window first, so that the frame counts in the outer size.
-    winId();
-    platform::centreOver(this, m_main);
-    platform::ZoomFromPointer(this, pointer);
+    platform::openCentred(this, m_main, platform::OpeningZoom::fromPointer(pointer));
 }
 
 void frmSeach::Form_QueryUnload() {

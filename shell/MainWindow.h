@@ -4,12 +4,13 @@
 // action starts from one of its buttons or menu entries; each entry calls
 // one handler, named after its control and event.
 //
-// The handlers are spread over three files by subject: frmEXPLAIN.cpp (the
-// window, its layout and its own commands), frmEXPLAIN_db.cpp (connect,
-// disconnect, the plan table and the analysis), frmEXPLAIN_tools.cpp (the
+// The handlers are spread over three files by subject: MainWindow.cpp (the
+// window, its layout and its own commands), MainWindowDatabase.cpp (connect,
+// disconnect, the plan table and the analysis), MainWindowTools.cpp (the
 // text tools and the schema browser).
 
 #include "Layout.h"
+#include "PlanTable.h"
 
 #include <QMainWindow>
 #include <QSize>
@@ -38,7 +39,7 @@ public:
 
     // ---- State shared with the other windows (16-bit booleans: True = -1)
     qint16 Connected = 0;
-    qint16 PlanTableState = 0;
+    PlanTable::State PlanTableState = PlanTable::FoundAtConnect;
     QString StatementId;
     bool SplitterDragging = false;
 
@@ -85,7 +86,7 @@ public:
     QAction* mnuHelp = nullptr;
     QAction* mnuVer = nullptr;
 
-    // ---- Layout (frmEXPLAIN.cpp)
+    // ---- Layout (MainWindow.cpp)
     void SizeControls(float x);
     // The geometry of the moving controls in twips, as the last layout left it.
     const shell::MainLayout& layoutTwips() const { return m_layout; }
@@ -94,14 +95,14 @@ public:
     // The sizes the layout works with, read from the window now.
     shell::WindowSizes windowSizes() const;
 
-    // ---- The window's own commands (frmEXPLAIN.cpp)
+    // ---- The window's own commands (MainWindow.cpp)
     void cmdCr_Click();
     void mnuCr_Click();
     void Command1_Click();
     void mnuEn_Click();
     void mnuVer_Click();
 
-    // ---- Connection, plan table and analysis (frmEXPLAIN_db.cpp)
+    // ---- Connection, plan table and analysis (MainWindowDatabase.cpp)
     void mnuDBLogIn_Click();
     void mnuCut_Click();
     void mnuPCreate_Click();
@@ -109,13 +110,13 @@ public:
     void cmdEXPAIN_Click();
     void mnuPractice_Click();
     qint32 PlanTblCheck();
-    void PlanTblCreate();
+    bool PlanTblCreate();  // true when the table is there afterwards
     void PlanTblDrop();
     void PlanTblDeleteRows();
     void PlanTblCleanup(const QString& secondLine);
     QString getMyIPAddress();
 
-    // ---- Text tools and schema browser (frmEXPLAIN_tools.cpp)
+    // ---- Text tools and schema browser (MainWindowTools.cpp)
     void mnuStrken_Click();
     void mnuStrkenD_Click();
     void mnuMainkey_Click();
@@ -143,6 +144,10 @@ private:
     void imgSplitter_MouseUp();
 
     void createControls();
+    void createTitles();
+    void createPanes();
+    void createButtons();
+    void createHiddenControls();
     void createMenus();
     void createStatusBar();
     void applyLayout();

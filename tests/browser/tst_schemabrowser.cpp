@@ -1,10 +1,11 @@
 // The schema browser on the local engine: its layout, the guard, the table
 // listing and the key search, and how it reports failures.
+#include "LogonState.h"
 #include "MainkeySql.h"
+#include "ModalDialogs.h"
 #include "MsgBoxRecorder.h"
 #include "OraObjects.h"
-#include "basEXPLAIN.h"
-#include "frm_mainkey.h"
+#include "SchemaBrowser.h"
 
 #include <sqlite3.h>
 #include <QAction>
@@ -18,7 +19,6 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <functional>
 
 namespace {
@@ -116,7 +116,7 @@ private:
 
 }  // namespace
 
-class tst_frm_mainkey : public QObject {
+class tst_schemabrowser : public QObject {
     Q_OBJECT
 
     QTemporaryDir m_dir;
@@ -210,7 +210,7 @@ private slots:
         auto b = makeBrowser();
         QWidgetList visited;
         bool escapeKeptOpen = false;
-        QTimer::singleShot(0, b.get(), [&] {
+        auto watch = onNextModal<frm_mainkey>([&](frm_mainkey&) {
             if (!QTest::qWaitForWindowActive(b.get()))
                 return;
             for (int i = 0; i < 4; ++i) {
@@ -229,8 +229,8 @@ private slots:
             else
                 b->close();
         });
-        QTimer::singleShot(5000, b.get(), [&] { b->done(0); });
         b->exec();
+        QVERIFY(watch.ran());
         QVERIFY(!b->isVisible());
         QVERIFY(escapeKeptOpen);
         QCOMPARE(m_connectCalls, 2);  // both buttons, each through the guard
@@ -500,5 +500,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(tst_frm_mainkey)
-#include "tst_frm_mainkey.moc"
+QTEST_MAIN(tst_schemabrowser)
+#include "tst_schemabrowser.moc"

@@ -1,11 +1,11 @@
-#include "fdlgOraLogon.h"
+#include "LogonDialog.h"
 
 #include "Fonts.h"
 #include "Logon.h"
+#include "LogonState.h"
 #include "MsgBox.h"
 #include "Twips.h"
 #include "WindowAnim.h"
-#include "basEXPLAIN.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -109,10 +109,9 @@ void fdlgOraLogon::showEvent(QShowEvent* event) {
 }
 
 void fdlgOraLogon::Form_Load() {
-    if (parentWidget())
-        platform::centreOver(this, parentWidget()->window());
     // Opens from a rectangle mirrored off the dialog's own, shifted up left.
-    platform::ZoomFromMirror(this, -600, -350);
+    platform::openCentred(this, parentWidget() ? parentWidget()->window() : nullptr,
+                          platform::OpeningZoom::fromMirror(-600, -350));
     basEXPLAIN::LogonOK = basEXPLAIN::False;
     setWindowTitle(platform::exeName());
 }
@@ -213,12 +212,9 @@ void fdlgOraLogon::cmdOk_Click() {
             }
             connect.fill(QChar(' '));
         }
-    } catch (const std::exception& e) {
-        failed = true;
-        failure = Logon::failureText(&e);
     } catch (...) {
         failed = true;
-        failure = Logon::failureText(nullptr);
+        failure = Logon::failureText(std::current_exception());
     }
     if (failed)
         platform::MsgBox(failure, platform::vbExclamation, platform::exeName());

@@ -1,4 +1,4 @@
-#include "frmSearch.h"
+#include "BusyWindow.h"
 
 #include "ColorRef.h"
 #include "Fonts.h"

@@ -1,16 +1,17 @@
 // Connection, plan table and analysis commands of the main window.
-#include "frmEXPLAIN.h"
+#include "MainWindow.h"
 
+#include "BusyWindow.h"
 #include "ColorRichSearch.h"
 #include "ConnectCommands.h"
 #include "ExplainRunner.h"
+#include "FailureText.h"
+#include "HostAddress.h"
+#include "LogonDialog.h"
+#include "LogonState.h"
 #include "MsgBox.h"
 #include "PlanTable.h"
 #include "RichTextBox.h"
-#include "basEXPLAIN.h"
-#include "basGetIP.h"
-#include "fdlgOraLogon.h"
-#include "frmSearch.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -24,16 +25,18 @@ oraobj::OraDatabase& openDatabase() {
     return *basEXPLAIN::OraDB;
 }
 
+void reportSqlError(const QString& failure) {
+    platform::MsgBox(failure, platform::vbCritical, QStringLiteral("SQLｴﾗｰ"));
+}
+
 // Runs `work` and reports whatever it raises in one "SQLｴﾗｰ" box.
 template <typename F>
 bool guarded(F&& work) {
     try {
         work();
         return true;
-    } catch (const std::exception& e) {
-        PlanTable::reportSqlError(e);
     } catch (...) {
-        PlanTable::reportUnknownError();
+        reportSqlError(oraobj::failureText(std::current_exception()));
     }
     return false;
 }
@@ -44,10 +47,17 @@ public:
     explicit PlanOwner(frmEXPLAIN& w) : m_w(w) {}
     oraobj::OraDatabase& database() override { return openDatabase(); }
     QString statementId() const override { return m_w.StatementId; }
-    qint16 planTableState() const override { return m_w.PlanTableState; }
-    void setPlanTableState(qint16 state) override { m_w.PlanTableState = state; }
+    PlanTable::State planTableState() const override { return m_w.PlanTableState; }
+    void setPlanTableState(PlanTable::State state) override { m_w.PlanTableState = state; }
     void setPlanTablePanel(const QString& text) override { m_w.setPanelText(2, text); }
     void dropCommand() override { m_w.mnuPDrop_Click(); }
+    bool ask(const QString& prompt) override {
+        return platform::MsgBox(prompt, platform::vbYesNo | platform::vbQuestion,
+                                PlanTable::kTitle) == platform::vbYes;
+    }
+    void tell(const QString& notice) override {
+        platform::MsgBox(notice, platform::vbInformation, PlanTable::kTitle);
+    }
 
 private:
     frmEXPLAIN& m_w;
@@ -72,7 +82,7 @@ public:
     void setConnected(qint16 connected) override { m_w.Connected = connected; }
     void setPanel(int panel, const QString& text) override { m_w.setPanelText(panel, text); }
     qint32 checkPlanTable() override { return m_w.PlanTblCheck(); }
-    void setPlanTableState(qint16 state) override { m_w.PlanTableState = state; }
+    void setPlanTableState(PlanTable::State state) override { m_w.PlanTableState = state; }
     void showPlanTable(bool present) override {
         m_w.setPanelText(2, present ? PlanTable::kPanelPresent : PlanTable::kPanelAbsent);
     }
@@ -87,7 +97,7 @@ public:
         return m_w.panelText(2) == PlanTable::kPanelPresent;
     }
     void tidyPlanTable() override { m_w.PlanTblCleanup(PlanTable::kNotDroppedAtDisconnect); }
-    void reportSqlError(const std::exception& e) override { PlanTable::reportSqlError(e); }
+    void reportSqlError(const QString& failure) override { ::reportSqlError(failure); }
     void reportCloseFailed() override {
         platform::MsgBox(ConnectCommands::kCloseFailed, platform::vbInformation,
                          platform::appTitle());
@@ -125,9 +135,9 @@ qint32 frmEXPLAIN::PlanTblCheck() {
     return PlanTable::check(openDatabase());
 }
 
-void frmEXPLAIN::PlanTblCreate() {
+bool frmEXPLAIN::PlanTblCreate() {
     PlanOwner owner(*this);
-    PlanTable::create(owner);
+    return PlanTable::create(owner);
 }
 
 void frmEXPLAIN::PlanTblDrop() {
@@ -160,7 +170,6 @@ void frmEXPLAIN::cmdEXPAIN_Click() {
             return;
         // A failure escaping the connect takes the finishing steps too.
     } else {
-        std::unique_ptr<oraobj::OraDynaset> rows;
         guarded([&] {
             if (!m_busy)
                 m_busy = frmSearch::Load(this);
@@ -169,21 +178,17 @@ void frmEXPLAIN::cmdEXPAIN_Click() {
             // input waits, so no second analysis starts inside this one.
             QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 
-            oraobj::OraDatabase& db = openDatabase();
-            db.DbExecuteSQL(PlanTable::deleteRowsStatement(StatementId));
-            db.DbExecuteSQL(ExplainRunner::explainStatement(StatementId, txtSQL->Text()));
-            rows = db.DbCreateDynaset(ExplainRunner::readBackQuery(StatementId), 12);
-            const QString plan = ExplainRunner::planText(*rows);
-
-            txtResults->setText(plan);
+            const ExplainRunner::Outcome outcome =
+                ExplainRunner::analyse(openDatabase(), StatementId, txtSQL->Text());
+            if (outcome.failure) {
+                reportSqlError(*outcome.failure);
+                return;
+            }
+            txtResults->setText(outcome.planText);
             ColorRichSearch::ColorAllMatches(*txtResults, QStringLiteral("FULL"),
                                              QString::number(255), 0);
             RichTextBox1->setTextRTF(txtResults->TextRTF());
         });
-        try {
-            rows.reset();
-        } catch (...) {
-        }
     }
     // Finishing steps, each on its own: nothing here is reported.
     try {

@@ -1,18 +1,19 @@
 // The main window driven offscreen: its controls, menus and status bar, the
 // clear and exit commands and their menu twins, the closing sequence, the
 // layout and splitter on the real widgets, the about box and the busy window.
+#include "AboutBox.h"
+#include "BusyWindow.h"
 #include "Fonts.h"
 #include "LineControl.h"
+#include "LogonDialog.h"
+#include "LogonState.h"
+#include "MainWindow.h"
+#include "ModalDialogs.h"
 #include "MsgBoxRecorder.h"
 #include "OraObjects.h"
 #include "PlanTable.h"
 #include "RichTextBox.h"
 #include "Twips.h"
-#include "basEXPLAIN.h"
-#include "fdlgOraLogon.h"
-#include "frmEXPLAIN.h"
-#include "frmSearch.h"
-#include "frmVersion.h"
 
 #include <QAction>
 #include <QApplication>
@@ -30,51 +31,24 @@
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTest>
-#include <QTimer>
 #include <cmath>
-#include <functional>
 #include <memory>
 
 using platform::twipsToPixels;
 
 namespace {
 
-// The centring rule, worked in twips on outer sizes like the window system.
-QPoint centredOver(const QRect& main, const QSize& own) {
-    const double top = main.height() * 15.0 / 2 + main.top() * 15.0 - own.height() * 15.0 / 2;
-    const double left = main.width() * 15.0 / 2 + main.left() * 15.0 - own.width() * 15.0 / 2;
-    return QPoint(twipsToPixels(left), twipsToPixels(top));
-}
-
-// Runs `act` on the modal dialog as soon as it is up (gives up after
-// about five seconds, so a dialog that never comes fails the test instead
-// of leaving a poller behind).
-void onModal(std::function<void(QWidget*)> act, int triesLeft = 500) {
-    QTimer::singleShot(triesLeft == 500 ? 0 : 10, [act, triesLeft] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal) {
-            if (triesLeft > 0)
-                onModal(act, triesLeft - 1);
-            return;
-        }
-        act(modal);
-    });
-}
-
 // Logs on to the sample database of the local engine in the logon dialog
 // that comes up, or cancels it.
-void onLogon(bool logOn) {
-    onModal([logOn](QWidget* modal) {
-        auto* d = qobject_cast<fdlgOraLogon*>(modal);
-        if (!d)
-            return;
+ModalWatch onLogon(bool logOn) {
+    return onNextModal<fdlgOraLogon>([logOn](fdlgOraLogon& d) {
         if (logOn) {
-            d->txtUsrID->setText(QStringLiteral("scott"));
-            d->txtPasswd->setText(QStringLiteral("tiger"));
-            d->txtHost->setText(QString());
-            QTest::mouseClick(d->cmdOK, Qt::LeftButton);
+            d.txtUsrID->setText(QStringLiteral("scott"));
+            d.txtPasswd->setText(QStringLiteral("tiger"));
+            d.txtHost->setText(QString());
+            QTest::mouseClick(d.cmdOK, Qt::LeftButton);
         } else {
-            d->cmdCancel->click();
+            d.cmdCancel->click();
         }
     });
 }
@@ -114,10 +88,18 @@ void sendMouse(QWidget* w, QEvent::Type type, int x) {
 
 }  // namespace
 
-class tst_frmEXPLAIN : public QObject {
+class tst_mainwindow : public QObject {
     Q_OBJECT
 
     std::unique_ptr<frmEXPLAIN> w;
+
+    // Puts the main window's outer rectangle (frame included) at `outer`.
+    void placeFrame(const QRect& outer) {
+        const QSize frame = w->frameGeometry().size() - w->size();
+        w->resize(outer.size() - frame);
+        w->move(outer.topLeft());
+        QTRY_COMPARE(w->frameGeometry(), outer);
+    }
 
     void showWindow() {
         w->show();
@@ -142,7 +124,7 @@ private slots:
         QCOMPARE(w->width(), twipsToPixels(8205));
         QCOMPARE(w->height() - w->centralWidget()->y(), twipsToPixels(6330));
         QCOMPARE(w->Connected, qint16(0));
-        QCOMPARE(w->PlanTableState, qint16(0));
+        QCOMPARE(w->PlanTableState, PlanTable::FoundAtConnect);
         QVERIFY(!w->SplitterDragging);
     }
 
@@ -428,38 +410,35 @@ private slots:
     }
     void aboutBox() {
         QFETCH(int, how);
-        w->move(37, 61);
-        QTRY_COMPARE(w->frameGeometry().topLeft(), QPoint(37, 61));
+        placeFrame(QRect(37, 61, 600, 400));
 
-        bool seen = false;
-        QPoint expectedPos;
         QPoint pos;
         QString title;
         QString text;
         bool okDefault = false;
         bool fixed = false;
-        onModal([&](QWidget* modal) {
-            auto* box = qobject_cast<frmVersion*>(modal);
-            if (!box)
-                return;
-            seen = true;
-            pos = box->frameGeometry().topLeft();
-            expectedPos = centredOver(w->frameGeometry(), box->frameGeometry().size());
-            title = box->windowTitle();
-            text = box->Text1->toPlainText();
-            okDefault = box->Command1->isDefault();
-            fixed = box->minimumSize() == box->maximumSize();
+        auto about = onNextModal<frmVersion>([&](frmVersion& box) {
+            pos = box.frameGeometry().topLeft();
+            title = box.windowTitle();
+            text = box.Text1->toPlainText();
+            okDefault = box.Command1->isDefault();
+            fixed = box.minimumSize() == box.maximumSize();
             if (how > 0)
-                QTest::keyClick(box, Qt::Key(how));
+                QTest::keyClick(&box, Qt::Key(how));
             else if (how == 0)
-                QTest::mouseClick(box->Command1, Qt::LeftButton);
+                QTest::mouseClick(box.Command1, Qt::LeftButton);
             else
-                box->close();
+                box.close();
         });
         w->mnuVer->trigger();  // returns when the box is gone
 
-        QVERIFY(seen);
-        QCOMPARE(pos, expectedPos);
+        QVERIFY(about.ran());
+        // Centred over the main window in twips, on outer sizes: the box is
+        // 2895 x 2190 twips (193 x 146 pixels) inside the offscreen frame of
+        // 2 pixels a side, 197 x 150 pixels in all. Top 3000 + 915 - 1125 =
+        // 2790 twips, 186 pixels; left 4500 + 555 - 1477.5 = 3577.5 twips,
+        // 238.5 pixels, rounded away from zero.
+        QCOMPARE(pos, QPoint(239, 186));
         QCOMPARE(title, QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"));
         QVERIFY(text.startsWith(QStringLiteral("Ostrel Quorvel\nVersion : 0.09J R3\n")));
         QCOMPARE(text.count(QLatin1Char('\n')), 2);
@@ -481,8 +460,7 @@ private slots:
     }
 
     void busyWindow() {
-        w->move(120, 80);
-        QTRY_COMPARE(w->frameGeometry().topLeft(), QPoint(120, 80));
+        placeFrame(QRect(120, 80, 600, 400));
         std::unique_ptr<frmSearch> busy = frmSearch::Load(w.get());
         QVERIFY(busy);
         QVERIFY(busy->isVisible());
@@ -490,8 +468,9 @@ private slots:
         QVERIFY((busy->windowFlags() & Qt::WindowType_Mask) == Qt::Tool);
         QVERIFY(!(busy->windowFlags() & Qt::WindowStaysOnTopHint));
         QCOMPARE(busy->size(), QSize(twipsToPixels(2880), twipsToPixels(480)));
-        QCOMPARE(busy->frameGeometry().topLeft(),
-                 centredOver(w->frameGeometry(), busy->frameGeometry().size()));
+        // 2880 x 480 twips over the main window: top 3000 + 1200 - 240 =
+        // 3960 twips; left 4500 + 1800 - 1440 = 4860 twips.
+        QCOMPARE(busy->frameGeometry().topLeft(), QPoint(324, 264));
         QCOMPARE(busy->Picture1->pixmap().size(), QSize(200, 32));
         // Red letters on the gradient: some pixels are pure-ish red.
         const QImage img = busy->Picture1->pixmap().toImage();
@@ -651,12 +630,13 @@ private slots:
         w.reset();
         MsgBoxRecorder boxes;
         w = std::make_unique<frmEXPLAIN>();
-        w->PlanTableState = 4;
-        onLogon(false);
+        w->PlanTableState = PlanTable::AbsentHere;
+        auto logon = onLogon(false);
         w->Form_Load();
+        QVERIFY(logon.ran());
 
         QVERIFY(w->isVisible());
-        QCOMPARE(w->PlanTableState, qint16(0));
+        QCOMPARE(w->PlanTableState, PlanTable::FoundAtConnect);
         QCOMPARE(w->Connected, qint16(0));
         QVERIFY(!basEXPLAIN::OraDB);
         QVERIFY(!w->StatementId.isEmpty());
@@ -702,10 +682,11 @@ private slots:
         MsgBoxRecorder boxes;
         boxes.answerNext(platform::vbYes);  // create PLAN_TABLE
         w = std::make_unique<frmEXPLAIN>();
-        onLogon(true);
+        auto logon = onLogon(true);
         w->Form_Load();
+        QVERIFY(logon.ran());
         QCOMPARE(w->Connected, qint16(-1));
-        QCOMPARE(w->PlanTableState, qint16(1));
+        QCOMPARE(w->PlanTableState, PlanTable::CreatedHere);
         boxes.clear();
 
         QSignalSpy unloads(w.get(), &frmEXPLAIN::queryUnload);
@@ -725,5 +706,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(tst_frmEXPLAIN)
-#include "tst_frmEXPLAIN.moc"
+QTEST_MAIN(tst_mainwindow)
+#include "tst_mainwindow.moc"

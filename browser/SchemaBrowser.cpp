@@ -1,12 +1,13 @@
-#include "frm_mainkey.h"
+#include "SchemaBrowser.h"
 
 #include "DialogKeys.h"
+#include "FailureText.h"
 #include "Fonts.h"
+#include "LogonState.h"
 #include "MainkeySql.h"
 #include "MsgBox.h"
 #include "Twips.h"
 #include "WindowAnim.h"
-#include "basEXPLAIN.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -19,65 +20,14 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <optional>
-#include <stdexcept>
 
 namespace {
 
 const QString kBusy = QStringLiteral("検索中･･･");
-const QString kNoTable = QStringLiteral("ﾃｰﾌﾞﾙが存在しません");
-const QString kNoKey = QStringLiteral("主ｷｰが設定されてません");
 // Selecting an entry of an empty list fails like an invalid property value.
 const QString kInvalidProperty = QStringLiteral("プロパティの値が不正です。");
-const QString kUnknownFailure = QStringLiteral("予期しないエラーが発生しました。");
-
-// A failure found by the browser itself, not by the server.
-class BrowserFailure : public std::exception {
-public:
-    explicit BrowserFailure(QString description) : m_description(std::move(description)) {}
-    const QString& description() const noexcept { return m_description; }
-    const char* what() const noexcept override { return "browser failure"; }
-
-private:
-    QString m_description;
-};
-
-// The description of the failure being handled; call only inside a catch.
-QString currentFailure() {
-    try {
-        throw;
-    } catch (const oraobj::OraError& e) {
-        return e.description();
-    } catch (const BrowserFailure& e) {
-        return e.description();
-    } catch (const std::exception& e) {
-        return QString::fromUtf8(e.what());
-    } catch (...) {
-        return kUnknownFailure;
-    }
-}
 
 }  // namespace
-
-// ---------------------------------------------------------------------------
-
-MultiLineTextBox::MultiLineTextBox(QWidget* parent) : QPlainTextEdit(parent) {
-    setLineWrapMode(QPlainTextEdit::NoWrap);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    setTabChangesFocus(true);
-}
-
-QString MultiLineTextBox::Text() const {
-    QString t = toPlainText();
-    t.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
-    return t;
-}
-
-void MultiLineTextBox::setText(const QString& text) {
-    QString t = text;
-    t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    setPlainText(t);
-}
 
 // ---------------------------------------------------------------------------
 
@@ -160,10 +110,7 @@ frm_mainkey::~frm_mainkey() = default;
 
 void frm_mainkey::Form_Load() {
     const QPoint pointer = platform::cursorPos();
-    // The platform window first, so that the frame counts in the outer size.
-    winId();
-    platform::centreOver(this, m_main);
-    platform::ZoomFromPointer(this, pointer);
+    platform::openCentred(this, m_main, platform::OpeningZoom::fromPointer(pointer));
     platform::DrawEtchedTopLine(client);
 }
 
@@ -226,34 +173,16 @@ void frm_mainkey::reportFailure(const QString& description) {
 void frm_mainkey::cmdMainkey_Click() {
     if (!connectedOrLogon())
         return;
-    std::unique_ptr<oraobj::OraDynaset> rs;
-    QString failure;
-    try {
-        const std::shared_ptr<oraobj::OraDatabase> db = basEXPLAIN::OraDB;
-        showBusy();
-        const QString name = cmbTableList->currentText();
-
-        rs = db->DbCreateDynaset(MainkeySql::tableExistsSql(name), 12);
-        const int count = rs->Fields(0).Value().toInt();
-        if (count < 1) {
-            Text2->setText(kNoTable);
-        } else {
-            rs = db->DbCreateDynaset(MainkeySql::primaryKeySql(name), 12);
-            QString keys;
-            while (!rs->EOF_()) {
-                keys += rs->Fields(0).Value().toString() + QStringLiteral("\r\n");
-                rs->DbMoveNext();
-            }
-            Text2->setText(keys.isEmpty() ? kNoKey : keys);
-        }
-        rs.reset();
+    const std::shared_ptr<oraobj::OraDatabase> db = basEXPLAIN::OraDB;
+    showBusy();
+    const MainkeySql::KeyLookup lookup =
+        MainkeySql::lookUpPrimaryKey(*db, cmbTableList->currentText());
+    if (lookup.failure) {
+        reportFailure(*lookup.failure);
+        Text2->setText(QString());
         return;
-    } catch (...) {
-        failure = currentFailure();
     }
-    reportFailure(failure);
-    Text2->setText(QString());
-    rs.reset();
+    Text2->setText(lookup.text);
 }
 
 void frm_mainkey::cmdAllTeble_Click() {
@@ -273,14 +202,14 @@ void frm_mainkey::cmdAllTeble_Click() {
             ++n;
         }
         if (cmbTableList->count() < 1)
-            throw BrowserFailure(kInvalidProperty);
+            throw oraobj::OraError(kInvalidProperty);
         // Selecting the first entry also puts it into the name field, even
         // when the entry was already selected and other text was typed since.
         cmbTableList->setCurrentIndex(0);
         cmbTableList->setEditText(cmbTableList->itemText(0));
         Label1->setText(MainkeySql::tableCountText(n));
     } catch (...) {
-        failure = currentFailure();
+        failure = oraobj::failureText(std::current_exception());
     }
     if (failure)
         reportFailure(*failure);

@@ -1,20 +1,20 @@
 #pragma once
-// Helpers of the session tests: a second connection to the same database
-// for looking at PLAN_TABLE from outside, and a way to act on the logon
-// dialog that the next modal opening shows.
+// Helpers of the tests that log on: a second connection to the same
+// database for looking at PLAN_TABLE from outside, and ways to act on the
+// logon dialog that the next modal opening shows. Header only: a test that
+// includes it links the session library.
 
+#include "LogonDialog.h"
+#include "ModalDialogs.h"
 #include "OraObjects.h"
 #include "PlanTable.h"
-#include "fdlgOraLogon.h"
 
 #include <unistd.h>
-#include <QApplication>
 #include <QFile>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 #include <functional>
 #include <memory>
 
@@ -50,25 +50,10 @@ inline void addRow(oraobj::OraDatabase& db, const QString& statementId) {
             .arg(statementId));
 }
 
-// Runs `act` on the logon dialog as soon as the next modal one is up
-// (looking again for a while when the event loop turns before it opens).
-// The returned flag tells whether it was.
-inline void actWhenUp(std::shared_ptr<bool> seen, std::function<void(fdlgOraLogon&)> act,
-                      int triesLeft) {
-    QTimer::singleShot(triesLeft == 200 ? 0 : 10, [seen, act, triesLeft] {
-        if (auto* d = qobject_cast<fdlgOraLogon*>(QApplication::activeModalWidget())) {
-            *seen = true;
-            act(*d);
-        } else if (triesLeft > 0) {
-            actWhenUp(seen, act, triesLeft - 1);
-        }
-    });
-}
-
-inline std::shared_ptr<bool> onLogonDialog(std::function<void(fdlgOraLogon&)> act) {
-    auto seen = std::make_shared<bool>(false);
-    actWhenUp(seen, std::move(act), 200);
-    return seen;
+// Runs `act` on the next logon dialog once it is up; the watch tells
+// whether it did.
+inline ModalWatch onLogonDialog(std::function<void(fdlgOraLogon&)> act) {
+    return onNextModal<fdlgOraLogon>(std::move(act));
 }
 
 inline void type(QLineEdit* field, const QString& text) {

@@ -1,4 +1,4 @@
-#include "basEXPLAIN.h"
+#include "LogonState.h"
 
 namespace basEXPLAIN {
 

@@ -1,9 +1,11 @@
 // The splash: its refusal of a second copy, and the hand-over to the main
 // window exactly once, however long the logon keeps the thread.
-#include "FrmStart.h"
+#include "LogonDialog.h"
+#include "LogonState.h"
+#include "MainWindow.h"
+#include "ModalDialogs.h"
 #include "MsgBoxRecorder.h"
-#include "basEXPLAIN.h"
-#include "frmEXPLAIN.h"
+#include "Splash.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -33,7 +35,7 @@ void holdModalDialog(int ms) {
 
 }  // namespace
 
-class tst_frmstart : public QObject {
+class tst_splash : public QObject {
     Q_OBJECT
 private slots:
     void design() {
@@ -83,8 +85,8 @@ private slots:
         QCOMPARE(rec.last().title, QStringLiteral("APP Load Error"));
         QVERIFY(!anyVisibleWindow());
         QVERIFY(!s->Timer1->isActive());
-        QTRY_VERIFY(alive.isNull());  // the splash is unloaded
-        QTest::qWait(100);
+        QTRY_VERIFY(alive.isNull());  // the splash is unloaded, its timer with it
+        QCoreApplication::processEvents();
         QCOMPARE(started, 0);
     }
 
@@ -128,7 +130,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(alive.isNull(), 5000);
         QCOMPARE(started, 1);
         QVERIFY(splashUpDuringLogon);
-        QTest::qWait(200);
+        // The splash is gone with its timer: no tick can come any more.
+        QCoreApplication::processEvents();
         QCOMPARE(started, 1);
         QCOMPARE(rec.count(), 0);
     }
@@ -157,26 +160,15 @@ private slots:
         s->setAttribute(Qt::WA_DeleteOnClose);
         s->setInstanceCheck([] { return false; });
         s->Timer1->setInterval(20);
-        // Cancel the logon dialog as soon as it is up.
-        int logons = 0;
+        // Cancel every logon dialog as soon as it is up.
         bool splashUpDuringLogon = false;
-        QTimer cancel;
-        connect(&cancel, &QTimer::timeout, this, [&] {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (!modal)
-                return;
-            ++logons;
+        auto logons = onEachModal<fdlgOraLogon>([&](fdlgOraLogon& d) {
             splashUpDuringLogon = !alive.isNull();
-            if (auto* b = modal->findChild<QPushButton*>(QStringLiteral("cmdCancel")))
-                b->click();
-            else
-                modal->close();
+            d.cmdCancel->click();
         });
-        cancel.start(50);
         QVERIFY(s->Form_Load());
         QTRY_VERIFY_WITH_TIMEOUT(alive.isNull(), 10000);
-        cancel.stop();
-        QCOMPARE(logons, 1);
+        QCOMPARE(logons.count(), 1);
         QVERIFY(splashUpDuringLogon);
 
         frmEXPLAIN* main = nullptr;
@@ -192,5 +184,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(tst_frmstart)
-#include "tst_frmstart.moc"
+QTEST_MAIN(tst_splash)
+#include "tst_splash.moc"

@@ -2,9 +2,10 @@
 // marked the way an analysis leaves it.
 #include "ColorRef.h"
 #include "ColorRichSearch.h"
+#include "ModalDialogs.h"
 #include "MsgBoxRecorder.h"
 #include "RichTextBox.h"
-#include "frmSeach.h"
+#include "TextSearchDialog.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -12,7 +13,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTextBlock>
-#include <QTimer>
 #include <functional>
 
 namespace {
@@ -73,19 +73,14 @@ void analysisRun(RichTextBox& results, RichTextBox& snapshot, const QString& pla
 // once it is up. Returns when the dialog has closed.
 void openDialog(RichTextBox& results, QWidget* main, const std::function<void(frmSeach&)>& act) {
     frmSeach dialog(results, main);
-    bool acted = false;
-    QTimer::singleShot(0, &dialog, [&] {
-        acted = true;
-        act(dialog);
-    });
-    QTimer::singleShot(5000, &dialog, [&] { dialog.close(); });  // never hang
+    auto watch = onNextModal<frmSeach>(act);
     dialog.exec();
-    QVERIFY(acted);
+    QVERIFY(watch.ran());
 }
 
 }  // namespace
 
-class tst_frmseach : public QObject {
+class tst_textsearch : public QObject {
     Q_OBJECT
 
     QWidget* m_main = nullptr;
@@ -332,5 +327,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(tst_frmseach)
-#include "tst_frmseach.moc"
+QTEST_MAIN(tst_textsearch)
+#include "tst_textsearch.moc"

@@ -1,4 +1,4 @@
-#include "frmVersion.h"
+#include "AboutBox.h"
 
 #include "AppIcon.h"
 #include "ColorRef.h"
@@ -89,11 +89,7 @@ QString frmVersion::aboutText() {
 void frmVersion::Form_Load() {
     try {
         const QPoint pointer = platform::cursorPos();
-        // The platform window first, so that the frame counts in the outer size.
-        winId();
-        if (m_main)
-            platform::centreOver(this, m_main);
-        platform::ZoomFromPointer(this, pointer);
+        platform::openCentred(this, m_main, platform::OpeningZoom::fromPointer(pointer));
     } catch (...) {
         qWarning("frmVersion: opening failed");
     }

@@ -1,17 +1,17 @@
 // The main window itself: its controls, menus and status bar, the start-up
 // and closing sequences, the layout and splitter, and its own commands
 // (clear, exit, about).
-#include "frmEXPLAIN.h"
+#include "MainWindow.h"
 
+#include "AboutBox.h"
 #include "AppIcon.h"
+#include "BusyWindow.h"
 #include "ColorRef.h"
 #include "Fonts.h"
 #include "LineControl.h"
 #include "RichTextBox.h"
 #include "Twips.h"
 #include "WindowAnim.h"
-#include "frmSearch.h"
-#include "frmVersion.h"
 
 #include <QAction>
 #include <QApplication>
@@ -76,19 +76,36 @@ frmEXPLAIN::~frmEXPLAIN() = default;
 
 // ---------------------------------------------------------------- controls
 
+// The controls are created bottom first: each one lies over those made
+// before it.
 void frmEXPLAIN::createControls() {
     m_client = new QWidget(this);
     m_client->setObjectName(QStringLiteral("client"));
     setCentralWidget(m_client);
 
-    // Created bottom first: the grab area lies underneath everything, so
-    // only the gap between the panes can be pointed at.
+    // The grab area lies underneath everything, so only the gap between the
+    // panes can be pointed at.
     imgSplitter = new QWidget(m_client);
     imgSplitter->setObjectName(QStringLiteral("imgSplitter"));
     imgSplitter->setCursor(Qt::SplitHCursor);
     imgSplitter->setFocusPolicy(Qt::NoFocus);
     imgSplitter->installEventFilter(this);
 
+    createTitles();
+    createPanes();
+    createButtons();
+    createHiddenControls();
+
+    setTabOrder(txtSQL, cmdEXPAIN);
+    setTabOrder(cmdEXPAIN, txtResults);
+    setTabOrder(txtResults, Command1);
+    setTabOrder(Command1, cmdCr);
+    txtSQL->setFocus();
+}
+
+// The title strip with the two pane titles and the etched rule along its
+// top edge, which every layout stretches.
+void frmEXPLAIN::createTitles() {
     picTitles = new QWidget(m_client);
     picTitles->setObjectName(QStringLiteral("picTitles"));
     picTitles->setGeometry(twipsRect(0, 0, 8205, 420));
@@ -108,8 +125,6 @@ void frmEXPLAIN::createControls() {
         lblTitle[i] = t;
     }
 
-    // The etched rule along the top edge of the title strip; stretched by
-    // every layout.
     Line1 = new LineControl(picTitles);
     Line1->setObjectName(QStringLiteral("Line1"));
     Line1->setBorderColor(platform::systemColor(0x80000010u));
@@ -118,7 +133,9 @@ void frmEXPLAIN::createControls() {
     Line2->setObjectName(QStringLiteral("Line2"));
     Line2->setBorderColor(platform::systemColor(0x80000014u));
     Line2->setLine(0, 15, 8205, 15);
+}
 
+void frmEXPLAIN::createPanes() {
     const QFont paneFont = platform::gothicFont(platform::proportionalGothic(), 9);
     auto makePane = [&](const char* name) {
         auto* box = new RichTextBox(m_client);
@@ -132,7 +149,10 @@ void frmEXPLAIN::createControls() {
     // A plan is an indented tree, one step a line: long lines scroll
     // sideways rather than wrap under the indentation of the next step.
     txtResults->setLineWrapMode(QTextEdit::NoWrap);
+}
 
+// The three buttons and the rule above the status bar.
+void frmEXPLAIN::createButtons() {
     auto makeButton = [&](const QString& caption, const QString& tip, const char* name) {
         auto* b = new QPushButton(caption, m_client);
         b->setObjectName(QString::fromLatin1(name));
@@ -144,21 +164,26 @@ void frmEXPLAIN::createControls() {
     cmdEXPAIN = makeButton(QStringLiteral("実　行"), QStringLiteral("解析を実行"), "cmdEXPAIN");
     Command1 = makeButton(QStringLiteral("終 了"), QStringLiteral("Quorvelの終了"), "Command1");
     cmdCr = makeButton(QStringLiteral("クリア"), QStringLiteral("画面のｸﾘｱ"), "cmdCr");
+    bind(cmdEXPAIN, &frmEXPLAIN::cmdEXPAIN_Click, "cmdEXPAIN_Click");
+    bind(Command1, &frmEXPLAIN::Command1_Click, "Command1_Click");
+    bind(cmdCr, &frmEXPLAIN::cmdCr_Click, "cmdCr_Click");
 
     Label1 = new QLabel(m_client);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setFrameStyle(QFrame::Box | QFrame::Plain);
     Label1->setLineWidth(1);
+}
 
-    // The hidden copy of the plan pane; never shown.
+// The hidden copy of the plan pane, and the bar that follows the pointer
+// during a splitter drag; neither is shown at first.
+void frmEXPLAIN::createHiddenControls() {
     RichTextBox1 = new RichTextBox(m_client);
     RichTextBox1->setObjectName(QStringLiteral("RichTextBox1"));
-    RichTextBox1->setFont(paneFont);
+    RichTextBox1->setFont(platform::gothicFont(platform::proportionalGothic(), 9));
     RichTextBox1->setGeometry(twipsRect(120, 480, 330, 360));
     RichTextBox1->setFocusPolicy(Qt::NoFocus);
     RichTextBox1->hide();
 
-    // The bar that follows the pointer during a splitter drag.
     picSplitter = new QWidget(m_client);
     picSplitter->setObjectName(QStringLiteral("picSplitter"));
     picSplitter->setAutoFillBackground(true);
@@ -169,16 +194,6 @@ void frmEXPLAIN::createControls() {
     m_dragBar = {8160, 480, 72, 4800};
     picSplitter->setGeometry(pixels(m_dragBar));
     picSplitter->hide();
-
-    setTabOrder(txtSQL, cmdEXPAIN);
-    setTabOrder(cmdEXPAIN, txtResults);
-    setTabOrder(txtResults, Command1);
-    setTabOrder(Command1, cmdCr);
-    txtSQL->setFocus();
-
-    bind(cmdEXPAIN, &frmEXPLAIN::cmdEXPAIN_Click, "cmdEXPAIN_Click");
-    bind(Command1, &frmEXPLAIN::Command1_Click, "Command1_Click");
-    bind(cmdCr, &frmEXPLAIN::cmdCr_Click, "cmdCr_Click");
 }
 
 void frmEXPLAIN::createMenus() {
@@ -339,11 +354,8 @@ void frmEXPLAIN::Form_Load() {
         Line2->setLine(0, 15, w, 15);
 
         const QPoint pointer = platform::cursorPos();
-        // The platform window first, so that the frame counts in the outer size.
-        winId();
-        platform::centreOnScreen(this);
-        platform::ZoomFromPointer(this, pointer);
-        PlanTableState = 0;
+        platform::openCentred(this, nullptr, platform::OpeningZoom::fromPointer(pointer));
+        PlanTableState = PlanTable::FoundAtConnect;
 
         show();
         QApplication::processEvents();

@@ -1,4 +1,4 @@
-#include "basGetIP.h"
+#include "HostAddress.h"
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>
