@@ -4,6 +4,7 @@
 #include "SqlFunctions.h"
 #include "SqlTokenizer.h"
 #include "SqlTranslator.h"
+#include "UserFile.h"
 #include "explain/ExplainPlan.h"
 #include "schema/Dictionary.h"
 #include "sqlite/Statement.h"
@@ -311,14 +312,18 @@ std::unique_ptr<Connection> Connection::open(const std::string& host, const std:
     try {
         sqlite3_extended_result_codes(db, 1);
         sqlite3_busy_timeout(db, 2000);  // another program may hold the file a moment
+        configureUserFileHandle(db);
         // Reading the schema proves that the file is a database.
         sqlite::exec(db, "SELECT count(*) FROM main.sqlite_schema");
         prepareHandle(db);
+    } catch (const EngineError& error) {
+        sqlite3_close(db);
+        throw describeFileError(error, path, FileWork::Opening);
     } catch (...) {
         sqlite3_close(db);
         throw;
     }
-    return std::make_unique<SqliteConnection>(db, true, owner);
+    return describingFileErrors(std::make_unique<SqliteConnection>(db, true, owner), db, path);
 }
 
 std::string translateToSqlite(const std::string& oracleSql) {

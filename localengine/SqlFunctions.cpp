@@ -1183,6 +1183,11 @@ void fnHierarchyCheck(sqlite3_context* ctx, int, sqlite3_value** argv) {
 
 using Callback = void (*)(sqlite3_context*, int, sqlite3_value**);
 
+// Innocuous: no side effects and nothing read beyond their arguments, so the
+// views, triggers and constraints of a user's file (whose schema the engine
+// does not trust) may call them. A function with side effects, or one that
+// reveals anything of the process or the machine, is registered
+// SQLITE_DIRECTONLY instead.
 void add(sqlite3* db, const char* name, int args, Callback fn) {
     sqlite3_create_function_v2(db, name, args,
                                SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, nullptr, fn,

@@ -97,10 +97,11 @@ SqliteSchema::Cache* connectionCache(sqlite3* db) {
             return it->second.get();
     }
     // Not under the lock: registering may destroy an earlier registration,
-    // which calls dropCache.
-    if (sqlite3_create_function_v2(db, "quorvel_explain_schema_cache", 0, SQLITE_UTF8, db,
-                                   guardedFunction<cacheTag>, nullptr, nullptr,
-                                   dropCache) != SQLITE_OK)
+    // which calls dropCache. Direct-only: no view or trigger stored in a
+    // user's file may call it.
+    if (sqlite3_create_function_v2(db, "quorvel_explain_schema_cache", 0,
+                                   SQLITE_UTF8 | SQLITE_DIRECTONLY, db, guardedFunction<cacheTag>,
+                                   nullptr, nullptr, dropCache) != SQLITE_OK)
         return nullptr;
     std::lock_guard<std::mutex> lock(cacheMutex());
     auto& slot = caches()[db];

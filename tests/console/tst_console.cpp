@@ -5,9 +5,11 @@
 #include "Pty.h"
 
 #include <fcntl.h>
+#include <sqlite3.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
+
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -93,6 +95,8 @@ private slots:
     void helpAndVersion();
     void passwordAskedOnTheTerminal_data();
     void passwordAskedOnTheTerminal();
+    void unusableFileRefusedAtLogon_data();
+    void unusableFileRefusedAtLogon();
     void interruptedPromptRestoresEcho();
     void noTerminalToAskOn();
 
@@ -274,6 +278,53 @@ void TestConsole::passwordAskedOnTheTerminal() {
     QTEST(run.exitCode, "exitCode");
     QVERIFY2(run.err.contains(errContains), qPrintable(run.err));
     QVERIFY2(!pty.shown().contains("s3cret"), pty.shown().constData());
+}
+
+void TestConsole::unusableFileRefusedAtLogon_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("locked");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("not a database") << QByteArray("CREATE TABLE T (ID NUMBER);\n").repeated(300)
+                                    << false << "is not an SQLite database file";
+    QTest::newRow("locked by another program") << QByteArray() << true << "ORA-00054";
+}
+
+void TestConsole::unusableFileRefusedAtLogon() {
+    QFETCH(QByteArray, content);
+    QFETCH(bool, locked);
+    QFETCH(QString, message);
+    const QString path = m_dir.filePath("unusable.db");
+    QFile::remove(path);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+    file.close();
+    sqlite3* other = nullptr;
+    if (locked) {
+        QCOMPARE(sqlite3_open(path.toUtf8().constData(), &other), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(other, "CREATE TABLE T (ID)", nullptr, nullptr, nullptr), SQLITE_OK);
+    }
+    // Read before locking: closing a descriptor of the file would drop this
+    // process's locks on it.
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    file.close();
+    if (locked) {
+        // This test process is the other program, in the middle of a commit.
+        QCOMPARE(sqlite3_exec(other, "BEGIN EXCLUSIVE; INSERT INTO T VALUES (1)", nullptr, nullptr,
+                              nullptr),
+                 SQLITE_OK);
+    }
+
+    const Run run = runConsole({"scott/x@" + path}, "SELECT 1 FROM DUAL;\n");
+    sqlite3_close(other);  // rolls the other program's change back
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY(run.out.isEmpty());
+    QVERIFY2(
+        run.err.contains("cannot log on") && run.err.contains(message) && run.err.contains(path),
+        qPrintable(run.err));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), bytes);
 }
 
 void TestConsole::interruptedPromptRestoresEcho() {

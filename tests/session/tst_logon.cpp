@@ -6,6 +6,7 @@
 #include "SessionKit.h"
 #include "Twips.h"
 
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -31,6 +32,8 @@ private slots:
     void trimmedValues();
     void emptyUserId();
     void refusedLogon();
+    void unusableFileRefused_data();
+    void unusableFileRefused();
     void cancelEscAndCloseBox_data();
     void cancelEscAndCloseBox();
     void keys_data();
@@ -275,6 +278,54 @@ void tst_Logon::refusedLogon() {
     d.cmdOK->click();
     QCOMPARE(boxes.size(), size_t(1));
     QCOMPARE(LogonOK, True);
+}
+
+void tst_Logon::unusableFileRefused_data() {
+    QTest::addColumn<bool>("truncated");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("not a database") << false << "is not an SQLite database file";
+    QTest::newRow("truncated database") << true << "is damaged";
+}
+
+void tst_Logon::unusableFileRefused() {
+    QFETCH(bool, truncated);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("users.db"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    if (!truncated)
+        file.write(QByteArray("ID,NAME\n1,scott\n").repeated(100));
+    file.close();
+    if (truncated) {
+        // An empty file is an empty database: fill it, then cut it short.
+        auto db = kit::open(path);
+        db->DbExecuteSQL(QStringLiteral("CREATE TABLE USERS (ID NUMBER, NAME VARCHAR2(400))"));
+        for (int i = 0; i < 50; ++i)
+            db->DbExecuteSQL(
+                QStringLiteral("INSERT INTO USERS VALUES (%1, RPAD('x', 400, 'x'))").arg(i));
+        db->Close();
+        QVERIFY(QFile::resize(path, QFileInfo(path).size() / 2));
+    }
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+
+    showDialog();
+    m_dialog->txtUsrID->setText(QStringLiteral("scott"));
+    m_dialog->txtHost->setText(path);
+    m_dialog->cmdOK->click();
+
+    // One box with the engine's message about the file; no logon; the file
+    // as it was.
+    QCOMPARE(m_boxes->count(), 1);
+    const QString prompt = m_boxes->last().prompt;
+    QVERIFY2(prompt.contains(path) && prompt.contains(message), qPrintable(prompt));
+    QCOMPARE(LogonOK, False);
+    QVERIFY(!OraDB);
+    QVERIFY(m_dialog->isVisible());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), before);
 }
 
 void tst_Logon::cancelEscAndCloseBox_data() {
