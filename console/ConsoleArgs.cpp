@@ -2,6 +2,8 @@
 
 #include "Product.h"
 
+#include <QFile>
+
 namespace console {
 
 Logon parseLogon(const QString& argument) {
@@ -24,8 +26,10 @@ Logon parseLogon(const QString& argument) {
 
 Invocation parseArguments(const QStringList& arguments) {
     Invocation invocation;
-    QStringList logons;
-    for (const QString& argument : arguments) {
+    QStringList positional;
+    QString scriptOption;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments.at(i);
         if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
             invocation.action = Invocation::Action::Help;
             return invocation;
@@ -34,27 +38,48 @@ Invocation parseArguments(const QStringList& arguments) {
             invocation.action = Invocation::Action::Version;
             return invocation;
         }
-        if (argument.startsWith(QLatin1Char('-')) && argument.size() > 1) {
+        if (argument == QLatin1String("-f") || argument == QLatin1String("--file")) {
+            if (i + 1 >= arguments.size() || !scriptOption.isEmpty()) {
+                invocation.problem = QStringLiteral("-f needs one script file");
+                return invocation;
+            }
+            scriptOption = arguments.at(++i);
+            continue;
+        }
+        if (argument.startsWith(QLatin1Char('-')) && argument.size() > 1 && positional.isEmpty()) {
             invocation.problem = QStringLiteral("unknown option \"%1\"").arg(argument);
             return invocation;
         }
-        logons.append(argument);
+        positional.append(argument);
     }
-    if (logons.size() > 1) {
-        invocation.problem =
-            QStringLiteral("one logon argument expected, %1 given").arg(logons.size());
-        return invocation;
-    }
-    if (logons.isEmpty())
+    if (positional.isEmpty())
         return invocation;
     invocation.action = Invocation::Action::Run;
-    invocation.logon = parseLogon(logons.front());
+    invocation.logon = parseLogon(positional.takeFirst());
+    if (scriptOption.isEmpty() && !positional.isEmpty()) {
+        scriptOption = positional.takeFirst();
+        if (scriptOption.startsWith(QLatin1Char('@')))
+            scriptOption.remove(0, 1);
+    }
+    invocation.script = scriptOption;
+    invocation.scriptArguments = positional;
     return invocation;
+}
+
+QString scriptProblem(const Invocation& invocation) {
+    if (invocation.script.isEmpty())
+        return {};
+    QFile file(invocation.script);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("cannot open script \"%1\": %2")
+            .arg(invocation.script, file.errorString());
+    return {};
 }
 
 QString usageText() {
     return QStringLiteral(
-        "usage: quorvel-sql user[/password][@host] < statements.sql\n"
+        "usage: quorvel-sql user[/password][@host] [[-f] script.sql [argument ...]]\n"
+        "       quorvel-sql user[/password][@host] < script.sql\n"
         "       quorvel-sql --help | --version\n");
 }
 
@@ -62,20 +87,30 @@ QString helpText() {
     return usageText() +
            QStringLiteral(
                "\n"
-               "Runs the SQL statements read from standard input on a database and prints\n"
-               "query rows tab-separated, one per line.\n"
+               "Runs an SQL*Plus script on a database and prints query rows tab-separated,\n"
+               "one per line.\n"
                "\n"
                "  user[/password][@host]\n"
                "      host: empty for the built-in sample database, the path of an SQLite file,\n"
                "      or an Oracle server (TNS alias, Easy Connect string or ODBC data source).\n"
                "      Without a password, quorvel-sql asks for it on the terminal. A password on\n"
                "      the command line can be read by every user of the machine.\n"
-               "  -h, --help     show this help and exit\n"
-               "  -V, --version  show the version and exit\n"
+               "  -f, --file FILE  run the script FILE\n"
+               "  -h, --help       show this help and exit\n"
+               "  -V, --version    show the version and exit\n"
                "\n"
-               "Each statement ends with \";\" at the end of a line or with a line holding \"/\"\n"
-               "alone. The exit status is 0 when every statement succeeded, 1 otherwise, and 2\n"
-               "for a bad command line.\n");
+               "The script is the file named after the logon (with or without a leading \"@\",\n"
+               "or after -f), else standard input; further arguments are its &1, &2, ...\n"
+               "It is read as SQL*Plus reads one: SQL*Plus commands on lines of their own\n"
+               "(REM, PROMPT, SET, DEFINE, @file, @@file, START, WHENEVER SQLERROR, EXIT, ...),\n"
+               "substitution variables (&name, &&name) unless SET DEFINE OFF, and comments\n"
+               "anywhere. A statement ends with \";\" at the end of a line or with a line\n"
+               "holding \"/\" alone; a PL/SQL block ends only with the \"/\" line.\n"
+               "\n"
+               "Errors name the script and line. A summary goes to standard error at the end.\n"
+               "The exit status is 0 when every statement succeeded, 1 otherwise (unless\n"
+               "WHENEVER SQLERROR CONTINUE or EXIT says otherwise), and 2 for a bad command "
+               "line.\n");
 }
 
 QString versionLine() {

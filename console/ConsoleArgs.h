@@ -24,11 +24,18 @@ Logon parseLogon(const QString& argument);
 struct Invocation {
     enum class Action { Run, Help, Version, Usage };
     Action action = Action::Usage;
-    Logon logon;      // for Run
-    QString problem;  // for Usage: what was wrong, empty when nothing was given
+    Logon logon;                  // for Run
+    QString script;               // for Run: the script file; empty for standard input
+    QStringList scriptArguments;  // for Run: &1, &2, ... of the script
+    QString problem;              // for Usage: what was wrong, empty when nothing was given
 };
-// `arguments` without the program name.
+// `arguments` without the program name: options, the logon, then the script
+// (`-f FILE`, `FILE` or `@FILE`) and its arguments.
 Invocation parseArguments(const QStringList& arguments);
+
+// What is wrong with the script the command line names (it cannot be read),
+// or an empty text.
+QString scriptProblem(const Invocation& invocation);
 
 // The text of --help, the short usage shown after a bad command line, and the
 // line --version prints.

@@ -1,46 +1,117 @@
 #pragma once
-// quorvel-sql: reads statements from a text stream, runs each through the
-// session component and prints query rows, rows processed and errors.
+// quorvel-sql: runs SQL*Plus scripts through the session component. The
+// ScriptReader splits a script into commands and statements; the
+// ScriptRunner carries out the commands, substitutes variables, runs the
+// statements, prints query rows, rows processed and errors, and keeps the
+// counts for the summary and the exit status.
 
 #include "ConsoleArgs.h"
+#include "ScriptReader.h"
+#include "Substitution.h"
 
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
 #include <optional>
 
+namespace oraobj {
+class OraDatabase;
+}
+
 namespace console {
 
-// Collects input lines into statements. A statement ends with a line whose
-// last non-blank character is ";" (that ";" is dropped) or with a line holding
-// "/" alone. A ";" inside a line stays in the statement. A PL/SQL block
-// (BEGIN, DECLARE, CREATE [OR REPLACE] PROCEDURE/FUNCTION/PACKAGE/TRIGGER/TYPE)
-// holds ";" of its own and ends only with the "/" line. Blank lines and "--"
-// comment lines between statements are skipped.
-class StatementSplitter {
-public:
-    // Adds one line; returns the statement it completes, if any.
-    std::optional<QString> addLine(const QString& line);
-    // The statement left unfinished at the end of the input, if any.
-    std::optional<QString> finish();
-    // The input line on which the statement being collected began.
-    int statementLine() const { return m_startLine; }
-
-private:
-    std::optional<QString> take();
-
-    QStringList m_lines;
-    bool m_block = false;
-    int m_lineNumber = 0;
-    int m_startLine = 0;
+// Where the lines of a script come from.
+struct ScriptSource {
+    QString name;    // as the user wrote it; empty for standard input
+    QString folder;  // where "@@" looks; empty: the working folder
 };
 
-// True for a statement that returns rows (SELECT or WITH first).
-bool isQuery(const QString& statement);
+class ScriptRunner {
+public:
+    ScriptRunner(oraobj::OraDatabase& db, QTextStream& out, QTextStream& err);
 
-// Opens the database and runs every statement of `in`. Returns the exit
-// status: 0 when everything succeeded, 1 after any failure (the run goes on
-// to the end of the input after a failed statement).
-int runConsole(const Logon& logon, QTextStream& in, QTextStream& out, QTextStream& err);
+    // How an undefined substitution variable gets a value; without it an
+    // undefined variable is an error for its statement.
+    void setAsk(Substitution::Ask ask) { m_ask = std::move(ask); }
+    // The user SHOW USER names.
+    void setUser(const QString& user) { m_user = user; }
+
+    // Runs the script read from `in`. `arguments` become &1, &2, ...
+    void run(QTextStream& in, const ScriptSource& source, const QStringList& arguments = {});
+    // Runs the script file at `path` as `@path` would; false (after a
+    // message) when it cannot be read.
+    bool runFile(const QString& path, const QStringList& arguments = {});
+
+    // True once EXIT or WHENEVER ... EXIT has ended the run.
+    bool exited() const { return m_exitStatus.has_value(); }
+    // 0 when every statement succeeded, 1 after a failure that no
+    // WHENEVER SQLERROR CONTINUE covered, or the status EXIT asked for.
+    int exitStatus() const;
+    int statementsRun() const { return m_run; }
+    int statementsFailed() const { return m_failed; }
+    // "N statements run, M failed."
+    QString summary() const;
+
+private:
+    struct Frame {
+        ScriptSource source;
+        int depth = 0;
+    };
+    struct Action {  // what WHENEVER asks for after an error
+        bool exit = false;
+        bool explicitContinue = false;
+        QString status;      // EXIT's status word or number
+        QString settlement;  // COMMIT, ROLLBACK or NONE
+    };
+    struct Remembered {
+        QString text;
+        ScriptItem::Kind kind = ScriptItem::Kind::Sql;
+        bool valid = false;
+    };
+
+    void runItem(const ScriptItem& item);
+    void runStatement(const QString& text, ScriptItem::Kind kind, int line);
+    void runCommand(const QString& line, int lineNumber);
+    void runSet(const QStringList& words, int line);
+    bool setOption(const QString& option, const QStringList& values, int line);
+    void runDefine(const QString& argument, int line);
+    void runWhenever(const QStringList& words, int line);
+    void runExit(const QStringList& words);
+    void runStart(const QString& line, int lineNumber);
+    void runAccept(const QStringList& words, int line);
+    void runShow(const QStringList& words, int line);
+    void runScript(const QString& path, const QString& shownName, const QStringList& arguments,
+                   int line);
+
+    void sqlFailed(const QString& message, int line);
+    void commandFailed(const QString& message, int line);
+    void note(const QString& message, int line);
+    QString where(int line) const;
+    int statusOf(const QString& word) const;
+    void settle(const QString& settlement);
+
+    oraobj::OraDatabase& m_db;
+    QTextStream& m_out;
+    QTextStream& m_err;
+    Substitution m_substitution;
+    Substitution::Ask m_ask;
+    QString m_user;
+    ScriptReader* m_reader = nullptr;  // the script being read
+    Frame m_frame;
+    Remembered m_last;
+    bool m_feedback = true;
+    Action m_onSqlError;
+    Action m_onOsError;
+    std::optional<int> m_exitStatus;
+    bool m_statusFailed = false;
+    int m_run = 0;
+    int m_failed = 0;
+    int m_lastErrorCode = 0;
+};
+
+// Opens the database named by `invocation.logon` and runs the script (the
+// file named on the command line, else standard input). Prints the summary
+// and returns the exit status.
+int runConsole(const Invocation& invocation, QTextStream& in, QTextStream& out, QTextStream& err);
 
 }  // namespace console

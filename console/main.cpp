@@ -1,7 +1,7 @@
-// quorvel-sql user[/password][@host]
-// Runs the statements read from standard input on the database named by the
-// host string (empty: the built-in sample database; an SQLite file path; or an
-// Oracle server) and prints query rows tab-separated, one per line.
+// quorvel-sql user[/password][@host] [[-f] script.sql [argument ...]]
+// Runs an SQL*Plus script (the file given, else standard input) on the
+// database named by the host string (empty: the built-in sample database; an
+// SQLite file path; or an Oracle server) and prints query rows tab-separated.
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -31,7 +31,11 @@ int main(int argc, char** argv) {
         case console::Invocation::Action::Run:
             break;
     }
+    if (const QString problem = console::scriptProblem(invocation); !problem.isEmpty()) {
+        err << "quorvel-sql: " << problem << '\n' << console::usageText();
+        return 2;
+    }
     if (!console::askMissingPassword(invocation.logon, err))
         return 1;
-    return console::runConsole(invocation.logon, in, out, err);
+    return console::runConsole(invocation, in, out, err);
 }

@@ -10,6 +10,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -92,6 +93,9 @@ private slots:
     void refusedLogonEndsAtOnce();
     void reachesAnOdbcDataSource();
     void usage();
+    void scriptFiles_data();
+    void scriptFiles();
+    void unreadableScriptIsACommandLineError();
     void helpAndVersion();
     void passwordAskedOnTheTerminal_data();
     void passwordAskedOnTheTerminal();
@@ -174,6 +178,41 @@ void TestConsole::scripts_data() {
     QTest::newRow("last statement without terminator runs") << "SELECT 5 FROM DUAL"
                                                             << "5\n"
                                                             << 0 << "";
+    QTest::newRow("a query headed by a comment prints its rows")
+        << "/* the count */\nSELECT 6 FROM DUAL;\n-- again\n/* x */ SELECT 7 FROM DUAL\n/\n"
+        << "6\n7\n"
+        << 0 << "";
+    QTest::newRow("SQL*Plus lines between statements")
+        << "REM header\nPROMPT Loading -\n  now\nSET FEEDBACK OFF\nCOLUMN X FORMAT A10\n"
+           "CREATE TABLE P (ID NUMBER);\nSET FEEDBACK ON\nSELECT COUNT(*) FROM P;\n"
+        << "Loading now\n0\n"
+        << 0 << "";
+    QTest::newRow("substitution variables, then SET DEFINE OFF")
+        << "DEFINE who = 'R and D'\nSELECT '&who' FROM DUAL;\nSET DEFINE OFF\nSELECT 'R&D' FROM "
+           "DUAL;\n"
+        << "R and D\nR&D\n"
+        << 0 << "";
+    QTest::newRow("an undefined variable fails its statement only")
+        << "SELECT '&nobody' FROM DUAL;\nSELECT 2 FROM DUAL;\n"
+        << "2\n"
+        << 1 << "ERROR at line 1: substitution variable &NOBODY is not defined";
+    QTest::newRow("WHENEVER SQLERROR EXIT stops with its status")
+        << "WHENEVER SQLERROR EXIT 3\nSELECT 1 FROM DUAL;\nSELECT X FROM NO_SUCH_TABLE;\n"
+           "SELECT 2 FROM DUAL;\n"
+        << "1\n"
+        << 3 << "ERROR at line 3";
+    QTest::newRow("WHENEVER SQLERROR CONTINUE: failures do not fail the run")
+        << "WHENEVER SQLERROR CONTINUE\nSELECT X FROM NO_SUCH_TABLE;\nSELECT 2 FROM DUAL;\n"
+        << "2\n"
+        << 0 << "ERROR at line 2";
+    QTest::newRow("EXIT ends the script with its status")
+        << "SELECT 1 FROM DUAL;\nEXIT 4\nSELECT 2 FROM DUAL;\n"
+        << "1\n"
+        << 4 << "";
+    QTest::newRow("commands without a meaning here are reported, the script goes on")
+        << "SPOOL out.log\nHOST rm -rf /\nSELECT 1 FROM DUAL;\n"
+        << "1\n"
+        << 0 << "";
     QTest::newRow("comments and blank lines between statements")
         << "-- a comment;\n\n   \nSELECT 6 FROM DUAL;\n"
         << "6\n"
@@ -190,6 +229,73 @@ void TestConsole::scripts() {
     // Every script here has at most one failing statement.
     QCOMPARE(run.err.count(QStringLiteral("ERROR")), errContains.isEmpty() ? 0 : 1);
     QCOMPARE(run.exitCode, exitCode);
+}
+
+void TestConsole::scriptFiles_data() {
+    QTest::addColumn<QString>("main");
+    QTest::addColumn<QString>("nested");  // data/nested.sql beside main.sql's folder
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("err");
+
+    QTest::newRow("@@ beside the calling script, with an argument")
+        << "PROMPT main\n@@data/nested one\nSELECT '&1' FROM DUAL;\n"
+        << "PROMPT nested &1\n@@more.sql\n"
+        << "main\nnested one\nmore\none\n"
+        << 0 << "quorvel-sql: 1 statement run, 0 failed.\n";
+    QTest::newRow("errors name the script and the line")
+        << "SELECT 1 FROM DUAL;\n@@data/nested.sql\n"
+        << "\n\nSELECT X FROM NO_SUCH_TABLE;\n"
+        << "1\n"
+        << 1 << "ERROR at line 3 of data/nested.sql: ";
+    QTest::newRow("a missing script is an error, the run goes on")
+        << "@@data/absent\nSELECT 1 FROM DUAL;\n"
+        << ""
+        << "1\n"
+        << 1
+        << "ERROR at line 1 of scripts/main.sql: SP2-0310: unable to open file \"data/absent.sql\"";
+    QTest::newRow("EXIT in a nested script ends everything")
+        << "@@data/nested\nSELECT 1 FROM DUAL;\n"
+        << "EXIT 7\n"
+        << "" << 7 << "quorvel-sql: 0 statements run, 0 failed.\n";
+    QTest::newRow("a script calling itself stops at the nesting limit") << "@@data/nested\n"
+                                                                        << "@@nested\n"
+                                                                        << "" << 1 << "SP2-0309";
+}
+
+void TestConsole::scriptFiles() {
+    QFETCH(QString, main);
+    QFETCH(QString, nested);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(QDir(dir.path()).mkpath("scripts/data"));
+    auto write = [&](const QString& name, const QString& text) {
+        QFile file(dir.filePath("scripts/" + name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(text.toUtf8());
+    };
+    write("main.sql", main);
+    if (!nested.isEmpty())
+        write("data/nested.sql", nested);
+    write("data/more.sql", "PROMPT more\n");
+    // Run from elsewhere: "@@" finds the scripts beside the one calling them.
+    QProcess process;
+    process.setWorkingDirectory(dir.path());
+    startConsole(process, {"scott/tiger@", "scripts/main.sql"}, {});
+    QVERIFY(process.waitForStarted(10000));
+    process.closeWriteChannel();
+    const Run run = finish(process);
+    QTEST(run.out, "out");
+    QTEST(run.exitCode, "exitCode");
+    QFETCH(QString, err);
+    QVERIFY2(run.err.contains(err), qPrintable(run.err));
+}
+
+void TestConsole::unreadableScriptIsACommandLineError() {
+    const Run run = runConsole({"scott/tiger@", "-f", m_dir.filePath("none.sql")}, QString());
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY(run.out.isEmpty());
+    QVERIFY2(run.err.contains("cannot open script"), qPrintable(run.err));
 }
 
 void TestConsole::hostMayBeAFilePath() {
@@ -225,7 +331,7 @@ void TestConsole::reachesAnOdbcDataSource() {
                                "CREATE TABLE T (ID INTEGER, NAME TEXT);\n"
                                "INSERT INTO T VALUES (1, NULL);\n"
                                "SELECT ID, NAME FROM T;\n");
-    QCOMPARE(run.err, QString());
+    QCOMPARE(run.err, QStringLiteral("quorvel-sql: 3 statements run, 0 failed.\n"));
     QCOMPARE(run.out, QStringLiteral("Statement processed.\n1 row processed.\n1\t\n"));
     QCOMPARE(run.exitCode, 0);
 }

@@ -17,6 +17,8 @@ private slots:
     void logon();
     void arguments_data();
     void arguments();
+    void scriptAndItsArguments_data();
+    void scriptAndItsArguments();
     void versionIsTheAboutBoxVersion();
     void passwordPrompt_data();
     void passwordPrompt();
@@ -84,7 +86,8 @@ void TestConsoleArgs::arguments_data() {
     QTest::newRow("--version") << QStringList{"--version"} << int(Action::Version) << false;
     QTest::newRow("-V") << QStringList{"-V"} << int(Action::Version) << false;
     QTest::newRow("unknown option") << QStringList{"-x", "scott@"} << int(Action::Usage) << true;
-    QTest::newRow("two logons") << QStringList{"a/b@", "extra"} << int(Action::Usage) << true;
+    QTest::newRow("logon and script") << QStringList{"a/b@", "extra"} << int(Action::Run) << false;
+    QTest::newRow("-f without a file") << QStringList{"a/b@", "-f"} << int(Action::Usage) << true;
 }
 
 void TestConsoleArgs::arguments() {
@@ -93,6 +96,29 @@ void TestConsoleArgs::arguments() {
     const console::Invocation invocation = console::parseArguments(arguments);
     QTEST(int(invocation.action), "action");
     QCOMPARE(!invocation.problem.isEmpty(), problem);
+}
+
+void TestConsoleArgs::scriptAndItsArguments_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QStringList>("scriptArguments");
+    QTest::newRow("standard input") << QStringList{"a/b@"} << "" << QStringList{};
+    QTest::newRow("file") << QStringList{"a/b@", "x.sql"} << "x.sql" << QStringList{};
+    QTest::newRow("@file and arguments")
+        << QStringList{"a/b@", "@x.sql", "1", "two"} << "x.sql" << QStringList{"1", "two"};
+    QTest::newRow("-f first") << QStringList{"-f", "d/x.sql", "a/b@", "9"} << "d/x.sql"
+                              << QStringList{"9"};
+    QTest::newRow("-f after the logon")
+        << QStringList{"a/b@", "-f", "x.sql"} << "x.sql" << QStringList{};
+}
+
+void TestConsoleArgs::scriptAndItsArguments() {
+    QFETCH(QStringList, arguments);
+    const console::Invocation invocation = console::parseArguments(arguments);
+    QCOMPARE(int(invocation.action), int(console::Invocation::Action::Run));
+    QCOMPARE(invocation.logon.user, QStringLiteral("a"));
+    QTEST(invocation.script, "script");
+    QTEST(invocation.scriptArguments, "scriptArguments");
 }
 
 void TestConsoleArgs::versionIsTheAboutBoxVersion() {
