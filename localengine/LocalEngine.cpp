@@ -1,5 +1,6 @@
 #include "LocalEngine.h"
 
+#include "PlsqlBlock.h"
 #include "SampleDatabase.h"
 #include "SqlFunctions.h"
 #include "SqlTokenizer.h"
@@ -7,6 +8,7 @@
 #include "UserFile.h"
 #include "explain/ExplainPlan.h"
 #include "schema/Dictionary.h"
+#include "schema/ForeignKeys.h"
 #include "sqlite/Statement.h"
 #include "sqlite/StatementCache.h"
 
@@ -44,6 +46,8 @@ void configureSqliteOnce() {
 // dictionary tables and DUAL.
 void prepareHandle(sqlite3* db) {
     sqlite3_extended_result_codes(db, 1);
+    // Oracle enforces foreign keys; SQLite does once asked, per connection.
+    sqlite::exec(db, "PRAGMA foreign_keys = ON");
     registerOracleFunctions(db);
     schema::installDictionary(db);
 }
@@ -107,6 +111,8 @@ public:
     ~SqliteConnection() override { close(); }
 
     std::int64_t execute(const std::string& oracleSql) override {
+        if (isAnonymousBlock(oracleSql))
+            return runBlock(readPlsqlBlock(oracleSql));
         const auto kept = translate(oracleSql);
         const Translation& t = *kept;
         switch (t.kind) {
@@ -123,6 +129,10 @@ public:
     }
 
     ResultTable query(const std::string& oracleSql) override {
+        if (isAnonymousBlock(oracleSql)) {
+            runBlock(readPlsqlBlock(oracleSql));
+            return {};
+        }
         const auto kept = translate(oracleSql);
         const Translation& t = *kept;
         ResultTable table;
@@ -180,6 +190,39 @@ private:
         return t;
     }
 
+    // Runs the statements of a block within a savepoint: all of them, or
+    // none when one fails (unless the block ignores its errors, as
+    // EXCEPTION WHEN OTHERS THEN NULL does: then what ran before the failure
+    // stays). A failure names the block's line, as Oracle's ORA-06512 does.
+    std::int64_t runBlock(const PlsqlBlock& block) {
+        sqlite3* db = handle();
+        sqlite::exec(db, "SAVEPOINT quorvel_block");
+        std::int64_t rows = 0;
+        for (const BlockStatement& statement : block.statements) {
+            try {
+                const auto kept = translate(statement.sql);
+                if (kept->kind != Translation::Kind::Sql)
+                    throw EngineError(
+                        "ORA-03001: unimplemented feature: EXPLAIN PLAN, COMMIT or "
+                        "ROLLBACK through EXECUTE IMMEDIATE in a PL/SQL block",
+                        SQLITE_ERROR);
+                rows += run(*kept, nullptr);
+            } catch (const EngineError& error) {
+                if (block.ignoresErrors)
+                    break;
+                sqlite::execQuietly(db, "ROLLBACK TO quorvel_block");
+                sqlite::execQuietly(db, "RELEASE quorvel_block");
+                throw EngineError(std::string(error.what()) + "\nORA-06512: at line " +
+                                      std::to_string(statement.line),
+                                  error.code());
+            }
+        }
+        sqlite::exec(db, "RELEASE quorvel_block");
+        if (block.commits && !sqlite3_get_autocommit(db))
+            sqlite::exec(db, "COMMIT");
+        return rows;
+    }
+
     std::int64_t explain(const Translation& t) {
         ExplainTarget target;
         target.statementId = t.statementId;
@@ -204,16 +247,37 @@ private:
             }
         }
         std::int64_t rows = 0;
-        while (st.step()) {
-            ++rows;
-            if (table)
-                table->rows.push_back(readRow(st, columns));
+        try {
+            while (st.step()) {
+                ++rows;
+                if (table)
+                    table->rows.push_back(readRow(st, columns));
+            }
+        } catch (const EngineError& error) {
+            if (error.code() != SQLITE_CONSTRAINT_FOREIGNKEY)
+                throw;
+            st.reset();
+            throw foreignKeyError(t.sql, error);
         }
         const bool readOnly = sqlite3_stmt_readonly(st.get()) != 0;
         if (columns > 0)
             return rows;
         // DDL reports no rows; DML the rows it changed.
         return readOnly ? 0 : (isDml(t.sql) ? sqlite3_changes64(m_db) : 0);
+    }
+
+    // Oracle's error for a foreign key the statement broke, naming it.
+    EngineError foreignKeyError(const std::string& sql, const EngineError& error) {
+        const std::optional<schema::ForeignKeyViolation> violation =
+            schema::findForeignKeyViolation(m_db, sql);
+        if (!violation)
+            return error;
+        const std::string name = m_owner + "." + violation->constraint;
+        return EngineError(
+            violation->childRecordFound
+                ? "ORA-02292: integrity constraint (" + name + ") violated - child record found"
+                : "ORA-02291: integrity constraint (" + name + ") violated - parent key not found",
+            error.code());
     }
 
     static std::vector<Cell> readRow(const Statement& st, int columns) {

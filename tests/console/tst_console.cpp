@@ -172,9 +172,16 @@ void TestConsole::scripts_data() {
                                                        << "a;b\n"
                                                        << 0 << "";
     QTest::newRow("a block ends only with the slash line")
-        << "BEGIN\n  NULL;\nEND;\n/\nSELECT 7 FROM DUAL;\n"
-        << "7\n"
-        << 1 << "ERROR at line 1";
+        << "CREATE TABLE B (ID NUMBER);\nBEGIN\n  INSERT INTO B VALUES (1);\n  INSERT INTO B "
+           "VALUES (2);\n"
+           "END;\n/\nSELECT COUNT(*) FROM B;\n"
+        << "Statement processed.\nPL/SQL procedure successfully completed.\n2\n"
+        << 0 << "";
+    QTest::newRow("a block that fails runs none of its statements")
+        << "CREATE TABLE B (ID NUMBER CHECK (ID < 2));\nBEGIN\n  INSERT INTO B VALUES (1);\n"
+           "  INSERT INTO B VALUES (2);\nEND;\n/\nSELECT COUNT(*) FROM B;\n"
+        << "Statement processed.\n0\n"
+        << 1 << "ERROR at line 2";
     QTest::newRow("last statement without terminator runs") << "SELECT 5 FROM DUAL"
                                                             << "5\n"
                                                             << 0 << "";
