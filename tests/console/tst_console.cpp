@@ -96,6 +96,7 @@ private slots:
     void scriptFiles_data();
     void scriptFiles();
     void unreadableScriptIsACommandLineError();
+    void publishedStyleSchemaLoads();
     void helpAndVersion();
     void passwordAskedOnTheTerminal_data();
     void passwordAskedOnTheTerminal();
@@ -303,6 +304,72 @@ void TestConsole::unreadableScriptIsACommandLineError() {
     QCOMPARE(run.exitCode, 2);
     QVERIFY(run.out.isEmpty());
     QVERIFY2(run.err.contains("cannot open script"), qPrintable(run.err));
+}
+
+void TestConsole::publishedStyleSchemaLoads() {
+    // A master script calling the others with @@, SQL*Plus headers and SET
+    // lines, tables with named constraints, data in BEGIN/END blocks with
+    // TO_DATE and an "&" under SET DEFINE OFF, indexes and a view.
+    const QString script = qEnvironmentVariable("QUORVEL_TEST_DATA") + "/libschema/lib_main.sql";
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath("library.db");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    const QString logon = "lib/x@" + path;
+    Run run = runConsole({logon, "@" + script, "USERS"}, QString());
+    QCOMPARE(run.err, QStringLiteral("quorvel-sql: 23 statements run, 0 failed.\n"));
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.out.contains("Creating the LIBRARY sample schema (tablespace USERS) ..."),
+             qPrintable(run.out));
+    QVERIFY2(run.out.endsWith("LIBRARY sample schema created.\n"), qPrintable(run.out));
+
+    // SQLite itself sees every table, row, key and index.
+    sqlite3* db = nullptr;
+    QCOMPARE(sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr),
+             SQLITE_OK);
+    auto values = [db](const char* sql) {
+        sqlite3_stmt* statement = nullptr;
+        QStringList out;
+        if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) != SQLITE_OK)
+            return QStringList{QString::fromUtf8(sqlite3_errmsg(db))};
+        while (sqlite3_step(statement) == SQLITE_ROW)
+            out << QString::fromUtf8(
+                reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)));
+        sqlite3_finalize(statement);
+        return out;
+    };
+    QCOMPARE(values("SELECT (SELECT count(*) FROM regions) || ' ' || (SELECT count(*) FROM "
+                    "countries) || ' ' || (SELECT count(*) FROM branches) || ' ' || (SELECT "
+                    "count(*) FROM members) || ' ' || (SELECT count(*) FROM authors) || ' ' || "
+                    "(SELECT count(*) FROM books) || ' ' || (SELECT count(*) FROM loans)"),
+             QStringList{"4 8 6 30 20 40 60"});
+    QCOMPARE(values("SELECT author_name FROM authors WHERE author_id IN (518, 519) ORDER BY 1"),
+             (QStringList{"Barnes & Noble Editors", "O'Brien, Flann"}));
+    QCOMPARE(values("SELECT \"table\" FROM pragma_foreign_key_list('LOANS') ORDER BY 1"),
+             (QStringList{"BOOKS", "MEMBERS"}));
+    QCOMPARE(values("SELECT count(*) FROM pragma_foreign_key_check"), QStringList{"0"});
+    QCOMPARE(values("SELECT name FROM pragma_index_list('LOANS') WHERE origin = 'c' ORDER BY 1"),
+             (QStringList{"LOAN_BOOK_IX", "LOAN_MEMBER_IX", "LOAN_OPEN_IX"}));
+    QCOMPARE(values("SELECT count(*) FROM loans WHERE returned_date IS NULL"), QStringList{"12"});
+    sqlite3_close(db);
+
+    // Through the component: the dictionary names the declared constraints,
+    // the view answers, and the foreign keys hold.
+    run = runConsole({logon},
+                     "SELECT constraint_name || ' ' || constraint_type FROM user_constraints\n"
+                     " WHERE table_name = 'LOANS' ORDER BY 1;\n"
+                     "SELECT COUNT(*) FROM open_loans;\n"
+                     "DELETE FROM books;\n");
+    QCOMPARE(run.out,
+             QStringLiteral("LOAN_BOOK_FK R\nLOAN_BOOK_NN C\nLOAN_DATE_NN C\nLOAN_DUE_CK C\n"
+                            "LOAN_DUE_NN C\nLOAN_ID_PK P\nLOAN_MEMBER_FK R\n"
+                            "LOAN_MEMBER_NN C\nLOAN_RETURNED_CK C\n12\n"));
+    QVERIFY2(run.err.contains("ERROR at line 4: ORA-02292: integrity constraint (LIB.LOAN_BOOK_FK) "
+                              "violated - child record found"),
+             qPrintable(run.err));
+    QCOMPARE(run.exitCode, 1);
 }
 
 void TestConsole::hostMayBeAFilePath() {
