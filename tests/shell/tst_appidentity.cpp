@@ -1,12 +1,12 @@
 // Every window of the program shows the icon the desktop entry installs.
 
+#include "AboutBox.h"
 #include "AppIcon.h"
 #include "AppIdentity.h"
 #include "LogonDialog.h"
 #include "MainWindow.h"
-#include "TextSearchDialog.h"
-#include "AboutBox.h"
 #include "SchemaBrowser.h"
+#include "TextSearchDialog.h"
 
 #include <QApplication>
 #include <QtTest>
