@@ -1,0 +1,60 @@
+#pragma once
+// The state of Oracle's aggregates that SQLite lacks, without SQLite: each
+// takes rows one by one (and gives them back, for moving windows) and
+// answers with Oracle's value.
+
+#include "Number.h"
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace localengine::functions {
+
+// LISTAGG's core: the values in the order given, joined by the separator.
+// Past `maxBytes`: ON OVERFLOW ERROR raises ORA-01489; ON OVERFLOW
+// TRUNCATE keeps the whole values that fit, then the separator, the
+// indicator and, WITH COUNT, the number of values left out in brackets.
+class ListAgg {
+public:
+    void add(std::string value) {
+        m_bytes += value.size();
+        m_values.push_back(std::move(value));
+    }
+    void removeFirst();
+    struct Overflow {
+        bool truncate = false;
+        std::string indicator = "...";
+        bool withCount = true;
+    };
+    std::optional<std::string> result(const std::string& separator, std::size_t maxBytes,
+                                      const Overflow& overflow) const;
+
+private:
+    std::deque<std::string> m_values;
+    std::size_t m_bytes = 0;
+};
+
+// VARIANCE, STDDEV and their _SAMP and _POP forms (Welford's running sums).
+class Spread {
+public:
+    void add(double x);
+    void remove(double x);
+    std::int64_t count() const { return m_n; }
+    // Oracle's VARIANCE: the sample variance, 0 for one row, NULL for none.
+    std::optional<double> variance() const;
+    std::optional<double> varianceSample() const;  // NULL for one row
+    std::optional<double> variancePopulation() const;
+
+private:
+    std::int64_t m_n = 0;
+    double m_mean = 0, m_m2 = 0;
+};
+
+// MEDIAN: the middle value, or the mean of the two middle ones.
+std::optional<double> median(std::vector<double> values);
+
+}  // namespace localengine::functions

@@ -1,0 +1,417 @@
+#include "Number.h"
+
+#include "OraError.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+
+namespace localengine::functions {
+
+namespace {
+
+constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
+constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+
+void normalise(Decimal& d) {
+    std::size_t lead = 0;
+    while (lead < d.digits.size() && d.digits[lead] == '0')
+        ++lead;
+    d.digits.erase(0, lead);
+    d.exponent -= static_cast<int>(lead);
+    while (!d.digits.empty() && d.digits.back() == '0')
+        d.digits.pop_back();
+    if (d.digits.empty()) {
+        d.negative = false;
+        d.exponent = 0;
+    }
+}
+
+// A double rounded to 15 significant digits, where binary fractions such
+// as 0.1 + 0.2 meet their decimal values.
+double tidy(double v) {
+    if (!std::isfinite(v) || v == 0)
+        return v;
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%.15g", v);
+    return std::strtod(buf, nullptr);
+}
+
+Number fromDouble(double v) {
+    if (!std::isfinite(v))
+        raise(1426);
+    return Number::of(v);
+}
+
+std::string argText(const Number& n) {
+    return numberText(n);
+}
+
+}  // namespace
+
+Decimal Decimal::of(std::int64_t v) {
+    Decimal d;
+    d.negative = v < 0;
+    const std::uint64_t u =
+        v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+    d.digits = std::to_string(u);
+    d.exponent = static_cast<int>(d.digits.size());
+    normalise(d);
+    return d;
+}
+
+Decimal Decimal::of(const Number& n) {
+    if (n.isInteger)
+        return of(n.i);
+    if (!std::isfinite(n.d))
+        raise(1426);
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "%.14e", n.d);  // 15 significant digits
+    return *parse(buf);
+}
+
+std::optional<Decimal> Decimal::parse(std::string_view t) {
+    while (!t.empty() && (t.front() == ' ' || t.front() == '\t'))
+        t.remove_prefix(1);
+    while (!t.empty() && (t.back() == ' ' || t.back() == '\t'))
+        t.remove_suffix(1);
+    Decimal d;
+    std::size_t at = 0;
+    if (at < t.size() && (t[at] == '+' || t[at] == '-'))
+        d.negative = t[at++] == '-';
+    bool point = false, any = false;
+    int intDigits = 0;
+    for (; at < t.size(); ++at) {
+        const char c = t[at];
+        if (c >= '0' && c <= '9') {
+            d.digits += c;
+            any = true;
+            if (!point)
+                ++intDigits;
+        } else if (c == '.' && !point) {
+            point = true;
+        } else {
+            break;
+        }
+    }
+    if (!any)
+        return std::nullopt;
+    long long exp = 0;
+    if (at < t.size() && (t[at] == 'e' || t[at] == 'E')) {
+        ++at;
+        bool negExp = false;
+        if (at < t.size() && (t[at] == '+' || t[at] == '-'))
+            negExp = t[at++] == '-';
+        const std::size_t start = at;
+        while (at < t.size() && t[at] >= '0' && t[at] <= '9') {
+            if (exp < 100000)
+                exp = exp * 10 + (t[at] - '0');
+            ++at;
+        }
+        if (at == start)
+            return std::nullopt;
+        if (negExp)
+            exp = -exp;
+    }
+    if (at != t.size())
+        return std::nullopt;
+    d.exponent = intDigits + static_cast<int>(exp);
+    normalise(d);
+    return d;
+}
+
+Decimal Decimal::rounded(int places) const {
+    if (isZero())
+        return *this;
+    const long long keep = static_cast<long long>(exponent) + places;
+    if (keep >= static_cast<long long>(digits.size()))
+        return *this;
+    Decimal r;
+    r.negative = negative;
+    if (keep < 0)
+        return Decimal{};
+    r.digits = digits.substr(0, static_cast<std::size_t>(keep));
+    r.exponent = exponent;
+    if (digits[static_cast<std::size_t>(keep)] >= '5') {
+        int i = static_cast<int>(r.digits.size()) - 1;
+        while (i >= 0 && r.digits[static_cast<std::size_t>(i)] == '9')
+            r.digits[static_cast<std::size_t>(i--)] = '0';
+        if (i < 0) {
+            r.digits.insert(r.digits.begin(), '1');
+            ++r.exponent;
+        } else {
+            ++r.digits[static_cast<std::size_t>(i)];
+        }
+    }
+    normalise(r);
+    return r;
+}
+
+Decimal Decimal::truncated(int places) const {
+    const long long keep = static_cast<long long>(exponent) + places;
+    if (isZero() || keep >= static_cast<long long>(digits.size()))
+        return *this;
+    if (keep <= 0)
+        return Decimal{};
+    Decimal r = *this;
+    r.digits.resize(static_cast<std::size_t>(keep));
+    normalise(r);
+    return r;
+}
+
+Decimal Decimal::scaled(int powerOfTen) const {
+    Decimal r = *this;
+    if (!r.isZero())
+        r.exponent += powerOfTen;
+    return r;
+}
+
+std::string Decimal::integerDigits() const {
+    if (exponent <= 0 || isZero())
+        return {};
+    std::string s = digits.substr(0, static_cast<std::size_t>(exponent));
+    s.resize(static_cast<std::size_t>(exponent), '0');
+    return s;
+}
+
+std::string Decimal::fractionDigits(int count) const {
+    std::string s;
+    for (int k = 0; k < count; ++k) {
+        const long long index = static_cast<long long>(exponent) + k;
+        s += index >= 0 && index < static_cast<long long>(digits.size())
+                 ? digits[static_cast<std::size_t>(index)]
+                 : '0';
+    }
+    return s;
+}
+
+Number Decimal::toNumber() const {
+    if (isZero())
+        return Number::of(std::int64_t{0});
+    if (exponent >= static_cast<int>(digits.size()) && exponent <= 19) {
+        const std::string s = (negative ? "-" : "") + integerDigits();
+        std::int64_t v = 0;
+        const auto r = std::from_chars(s.data(), s.data() + s.size(), v);
+        if (r.ec == std::errc())
+            return Number::of(v);
+    }
+    const std::string s =
+        (negative ? "-0." : "0.") + digits + "e" + std::to_string(static_cast<long long>(exponent));
+    const double v = std::strtod(s.c_str(), nullptr);
+    if (!std::isfinite(v))
+        raise(1426);
+    return Number::of(v);
+}
+
+std::string Decimal::text() const {
+    if (isZero())
+        return "0";
+    std::string out = negative ? "-" : "";
+    const int n = static_cast<int>(digits.size());
+    std::string fixed;
+    if (exponent <= 0)
+        fixed = "." + std::string(static_cast<std::size_t>(-exponent), '0') + digits;
+    else if (exponent >= n)
+        fixed = digits + std::string(static_cast<std::size_t>(exponent - n), '0');
+    else
+        fixed = digits.substr(0, static_cast<std::size_t>(exponent)) + "." +
+                digits.substr(static_cast<std::size_t>(exponent));
+    if (fixed.size() + out.size() <= 40)
+        return out + fixed;
+    std::string mantissa = digits.substr(0, 1);
+    mantissa += "." + (n > 1 ? digits.substr(1) : std::string("0"));
+    char exp[16];
+    std::snprintf(exp, sizeof exp, "E%+03d", exponent - 1);
+    return out + mantissa + exp;
+}
+
+std::string numberText(const Number& n) {
+    if (n.isInteger)
+        return std::to_string(n.i);
+    return Decimal::of(n).text();
+}
+
+Number parseNumber(std::string_view text) {
+    const std::optional<Decimal> d = Decimal::parse(text);
+    if (!d)
+        raise(1722);
+    // A literal with a point or exponent that holds a whole value stays exact.
+    return d->toNumber();
+}
+
+Number divide(const Number& a, const Number& b) {
+    if (b.isInteger ? b.i == 0 : b.d == 0)
+        raise(1476);
+    if (a.isInteger && b.isInteger) {
+        if (!(a.i == kMin && b.i == -1) && a.i % b.i == 0)
+            return Number::of(a.i / b.i);
+        return Number::of(static_cast<double>(static_cast<long double>(a.i) / b.i));
+    }
+    return fromDouble(a.asDouble() / b.asDouble());
+}
+
+Number mod(const Number& a, const Number& b) {
+    if (a.isInteger && b.isInteger) {
+        if (b.i == 0)
+            return a;
+        if (b.i == -1)
+            return Number::of(std::int64_t{0});
+        return Number::of(a.i % b.i);
+    }
+    const double y = b.asDouble();
+    if (y == 0)
+        return a;
+    return Number::of(tidy(std::fmod(a.asDouble(), y)));
+}
+
+Number remainder(const Number& a, const Number& b) {
+    if (b.isInteger ? b.i == 0 : b.d == 0)
+        raise(1476);
+    if (a.isInteger && b.isInteger) {
+        const __int128 x = a.i, y = b.i;
+        __int128 q = x / y;
+        const __int128 r = x - q * y;
+        const __int128 twice = 2 * (r < 0 ? -r : r);
+        const __int128 ay = y < 0 ? -y : y;
+        const bool positiveQuotient = (x < 0) == (y < 0);
+        if (twice > ay || (twice == ay && q % 2 != 0))
+            q += positiveQuotient ? 1 : -1;
+        return Number::of(static_cast<std::int64_t>(x - q * y));
+    }
+    return Number::of(tidy(std::remainder(a.asDouble(), b.asDouble())));
+}
+
+namespace {
+
+int clampPlaces(std::int64_t places) {
+    if (places > 400)
+        return 400;
+    if (places < -400)
+        return -400;
+    return static_cast<int>(places);
+}
+
+}  // namespace
+
+Number roundNumber(const Number& a, std::int64_t places) {
+    if (a.isInteger && places >= 0)
+        return a;
+    return Decimal::of(a).rounded(clampPlaces(places)).toNumber();
+}
+
+Number truncNumber(const Number& a, std::int64_t places) {
+    if (a.isInteger && places >= 0)
+        return a;
+    return Decimal::of(a).truncated(clampPlaces(places)).toNumber();
+}
+
+namespace {
+
+Number wholeNumber(double v) {
+    if (v == 0)
+        return Number::of(std::int64_t{0});
+    if (std::fabs(v) < 9.2e18)
+        return Number::of(static_cast<std::int64_t>(v));
+    return Number::of(v);
+}
+
+}  // namespace
+
+Number ceilNumber(const Number& a) {
+    if (a.isInteger)
+        return a;
+    return wholeNumber(std::ceil(tidy(a.d)));
+}
+
+Number floorNumber(const Number& a) {
+    if (a.isInteger)
+        return a;
+    return wholeNumber(std::floor(tidy(a.d)));
+}
+
+Number power(const Number& a, const Number& b) {
+    if (a.isInteger && b.isInteger && b.i >= 0) {
+        __int128 result = 1, base = a.i;
+        std::int64_t e = b.i;
+        bool fits = true;
+        while (e > 0 && fits) {
+            if (e & 1) {
+                result *= base;
+                fits = result <= kMax && result >= kMin;
+            }
+            e >>= 1;
+            if (e > 0 && fits) {
+                base *= base;
+                fits = base <= kMax && base >= kMin;
+            }
+        }
+        if (fits)
+            return Number::of(static_cast<std::int64_t>(result));
+    }
+    const double x = a.asDouble(), y = b.asDouble();
+    if (x < 0 && y != std::trunc(y))
+        raise(1428, argText(a));
+    if (x == 0 && y < 0)
+        raise(1476);
+    return fromDouble(std::pow(x, y));
+}
+
+Number squareRoot(const Number& a) {
+    const double x = a.asDouble();
+    if (x < 0)
+        raise(1428, argText(a));
+    const double r = std::sqrt(x);
+    if (r == std::trunc(r) && r < 9e15)
+        return Number::of(static_cast<std::int64_t>(r));
+    return Number::of(r);
+}
+
+Number sign(const Number& a) {
+    const double x = a.asDouble();
+    return Number::of(std::int64_t{x > 0 ? 1 : x < 0 ? -1 : 0});
+}
+
+Number absolute(const Number& a) {
+    if (a.isInteger) {
+        if (a.i == kMin)
+            return Number::of(-static_cast<double>(a.i));
+        return Number::of(a.i < 0 ? -a.i : a.i);
+    }
+    return Number::of(std::fabs(a.d));
+}
+
+Number negate(const Number& a) {
+    if (a.isInteger) {
+        if (a.i == kMin)
+            return Number::of(-static_cast<double>(a.i));
+        return Number::of(-a.i);
+    }
+    return Number::of(-a.d);
+}
+
+Number bitAnd(const Number& a, const Number& b) {
+    return Number::of(toInteger(a) & toInteger(b));
+}
+
+int compare(const Number& a, const Number& b) {
+    if (a.isInteger && b.isInteger)
+        return a.i < b.i ? -1 : a.i > b.i ? 1 : 0;
+    const long double x = a.isInteger ? static_cast<long double>(a.i) : a.d;
+    const long double y = b.isInteger ? static_cast<long double>(b.i) : b.d;
+    return x < y ? -1 : x > y ? 1 : 0;
+}
+
+std::int64_t toInteger(const Number& a) {
+    if (a.isInteger)
+        return a.i;
+    const double t = std::trunc(a.d);
+    if (!(t > -9.2e18))
+        return t != t ? 0 : kMin;
+    if (t >= 9.2e18)
+        return kMax;
+    return static_cast<std::int64_t>(t);
+}
+
+}  // namespace localengine::functions

@@ -1,0 +1,77 @@
+#pragma once
+// Numbers as the functions see them: SQLite's 64-bit integers and doubles,
+// with the decimal arithmetic Oracle's NUMBER gives where it shows (ROUND,
+// TRUNC, format models) done on decimal digits rather than binary.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace localengine::functions {
+
+struct Number {
+    bool isInteger = true;
+    std::int64_t i = 0;
+    double d = 0;
+
+    static Number of(std::int64_t v) { return Number{true, v, 0}; }
+    static Number of(double v) { return Number{false, 0, v}; }
+    double asDouble() const { return isInteger ? static_cast<double>(i) : d; }
+};
+
+// A decimal value: 0.d1d2d3... x 10^exponent. `digits` has no leading or
+// trailing zeros; zero has no digits.
+struct Decimal {
+    bool negative = false;
+    std::string digits;
+    int exponent = 0;
+
+    static Decimal of(const Number& n);  // doubles to 15 significant digits
+    static Decimal of(std::int64_t v);
+    // Oracle's number literal: blanks around, a sign, digits with one
+    // point, an exponent; nullopt for anything else.
+    static std::optional<Decimal> parse(std::string_view text);
+
+    bool isZero() const { return digits.empty(); }
+    // Half away from zero at 10^-places (places may be negative).
+    Decimal rounded(int places) const;
+    Decimal truncated(int places) const;
+    Decimal scaled(int powerOfTen) const;  // x 10^powerOfTen
+    // The integer part's digits ("" below 1) and `count` fraction digits.
+    std::string integerDigits() const;
+    std::string fractionDigits(int count) const;
+    Number toNumber() const;  // an integer where it is one and fits
+    // Oracle's text of a number: "123.45", ".5", "-12", scientific past
+    // 40 characters ("1.0E+50").
+    std::string text() const;
+};
+
+// Oracle's conversion of a number to text (TO_CHAR(n) without a format).
+std::string numberText(const Number& n);
+
+// Implicit conversion of text to a number; ORA-01722 when it is not one.
+Number parseNumber(std::string_view text);
+
+// Arithmetic as Oracle does it. Errors: ORA-01476 (division by zero),
+// ORA-01428 (argument out of range), ORA-01426 (overflow).
+Number divide(const Number& a, const Number& b);
+Number mod(const Number& a, const Number& b);
+Number remainder(const Number& a, const Number& b);
+Number roundNumber(const Number& a, std::int64_t places);
+Number truncNumber(const Number& a, std::int64_t places);
+Number ceilNumber(const Number& a);
+Number floorNumber(const Number& a);
+Number power(const Number& a, const Number& b);
+Number squareRoot(const Number& a);
+Number sign(const Number& a);
+Number absolute(const Number& a);
+Number negate(const Number& a);
+Number bitAnd(const Number& a, const Number& b);
+// -1, 0, 1.
+int compare(const Number& a, const Number& b);
+// A whole number of the argument (positions, counts): truncated toward zero
+// and clamped to the int64 range.
+std::int64_t toInteger(const Number& a);
+
+}  // namespace localengine::functions
