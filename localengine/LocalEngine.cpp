@@ -7,6 +7,7 @@
 #include "SqlTranslator.h"
 #include "UserFile.h"
 #include "explain/ExplainPlan.h"
+#include "functions/EngineFunctions.h"
 #include "schema/Dictionary.h"
 #include "schema/ForeignKeys.h"
 #include "sqlite/Statement.h"
@@ -49,6 +50,8 @@ void prepareHandle(sqlite3* db) {
     // Oracle enforces foreign keys; SQLite does once asked, per connection.
     sqlite::exec(db, "PRAGMA foreign_keys = ON");
     registerOracleFunctions(db);
+    if (!functions::registerEngineFunctions(db))
+        throw EngineError("could not register Oracle's functions on the database", SQLITE_ERROR);
     schema::installDictionary(db);
 }
 

@@ -2,6 +2,7 @@
 
 #include "OraError.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace localengine::functions {
@@ -44,6 +45,8 @@ bool readDigits(std::string_view t, std::size_t& at, std::size_t count, int& out
 }  // namespace
 
 bool isLeapYear(int year) {
+    if (year < 0)
+        return (year + 1) % 4 == 0;  // 1 BC is leap, like 4 AD
     if (year <= 1582)
         return year % 4 == 0;
     return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
@@ -57,6 +60,8 @@ int daysInMonth(int year, int month) {
 }
 
 std::int64_t julianDay(int year, int month, int day) {
+    if (year < 1)
+        throw Unsupported("counting days before the year 1 is not supported by the local engine");
     if (year == 1582 && month == 10 && day > 4 && day < 15)
         day = 15;  // the days dropped by the calendar reform
     const std::int64_t a = (14 - month) / 12;
@@ -98,11 +103,22 @@ int dayOfYear(const DateTime& d) {
     return static_cast<int>(julianDay(d) - julianDay(d.year, 1, 1)) + 1;
 }
 
-void checkYear(int year) {
-    if (year > kMaxYear || year < -4712 || year == 0)
+void checkYear(long long year) {
+    if (year > kMaxYear || year < kMinYear || year == 0)
         raise(1841);
-    if (year < kMinYear)
-        throw Unsupported("dates before the year 1 are not supported by the local engine");
+}
+
+long long monthIndex(int year, int month) {
+    const long long line = year < 0 ? year + 1 : year;
+    return line * 12 + (month - 1);
+}
+
+void fromMonthIndex(long long index, int& year, int& month) {
+    const long long line = index >= 0 ? index / 12 : -((-index + 11) / 12);
+    month = static_cast<int>(index - line * 12) + 1;
+    const long long y = line <= 0 ? line - 1 : line;
+    checkYear(y);
+    year = static_cast<int>(y);
 }
 
 std::int64_t toSeconds(const DateTime& d) {
@@ -112,14 +128,14 @@ std::int64_t toSeconds(const DateTime& d) {
 DateTime fromSeconds(std::int64_t seconds, int nanos) {
     const std::int64_t day = floorDiv(seconds, kSecondsPerDay);
     const std::int64_t rest = seconds - day * kSecondsPerDay;
-    static const std::int64_t first = julianDay(kMinYear, 1, 1);
+    static const std::int64_t first = julianDay(1, 1, 1);
     static const std::int64_t last = julianDay(kMaxYear, 12, 31);
     if (day > last)
         raise(1841);
     if (day < 1)
         raise(1841);  // before Oracle's first day, 4712 BC
     if (day < first)
-        throw Unsupported("dates before the year 1 are not supported by the local engine");
+        throw Unsupported("counting days before the year 1 is not supported by the local engine");
     DateTime d;
     fromJulianDay(day, d.year, d.month, d.day);
     d.hour = static_cast<int>(rest / 3600);
@@ -134,9 +150,23 @@ std::optional<DateTime> parseStoredDateTime(std::string_view t) {
         t.remove_suffix(1);
     DateTime d;
     std::size_t at = 0;
-    if (!readDigits(t, at, 4, d.year) || at >= t.size() || t[at++] != '-' ||
-        !readDigits(t, at, 2, d.month) || at >= t.size() || t[at++] != '-' ||
-        !readDigits(t, at, 2, d.day))
+    const bool bc = !t.empty() && t[0] == '-';
+    if (bc)
+        ++at;
+    // Four digits or more: a longer year is out of range, not another kind
+    // of text.
+    std::size_t digits = 0;
+    while (at + digits < t.size() && t[at + digits] >= '0' && t[at + digits] <= '9')
+        ++digits;
+    if (digits < 4)
+        return std::nullopt;
+    long long year = 0;
+    for (std::size_t i = 0; i < digits; ++i)
+        year = std::min(year * 10 + (t[at + i] - '0'), 100000LL);
+    at += digits;
+    d.year = static_cast<int>(bc ? -year : year);
+    if (at >= t.size() || t[at++] != '-' || !readDigits(t, at, 2, d.month) || at >= t.size() ||
+        t[at++] != '-' || !readDigits(t, at, 2, d.day))
         return std::nullopt;
     if (at < t.size()) {
         if (t[at] != ' ' && t[at] != 'T')
@@ -163,7 +193,7 @@ std::optional<DateTime> parseStoredDateTime(std::string_view t) {
             d.nanos = f;
         }
     }
-    if (d.year < kMinYear || d.month < 1 || d.month > 12 || d.day < 1 ||
+    if (d.year == 0 || d.month < 1 || d.month > 12 || d.day < 1 ||
         d.day > daysInMonth(d.year, d.month) || d.hour > 23 || d.minute > 59 || d.second > 59)
         return std::nullopt;
     if (d.year == 1582 && d.month == 10 && d.day > 4 && d.day < 15)
@@ -172,16 +202,17 @@ std::optional<DateTime> parseStoredDateTime(std::string_view t) {
 }
 
 std::string dateText(const DateTime& d) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month, d.day, d.hour,
-                  d.minute, d.second);
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%s%04d-%02d-%02d %02d:%02d:%02d", d.year < 0 ? "-" : "",
+                  d.year < 0 ? -d.year : d.year, d.month, d.day, d.hour, d.minute, d.second);
     return buf;
 }
 
 std::string timestampText(const DateTime& d) {
-    char buf[48];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%09d", d.year, d.month, d.day,
-                  d.hour, d.minute, d.second, d.nanos);
+    char buf[56];
+    std::snprintf(buf, sizeof buf, "%s%04d-%02d-%02d %02d:%02d:%02d.%09d", d.year < 0 ? "-" : "",
+                  d.year < 0 ? -d.year : d.year, d.month, d.day, d.hour, d.minute, d.second,
+                  d.nanos);
     return buf;
 }
 

@@ -24,7 +24,7 @@ struct DateTime {
     int nanos = 0;  // fraction of the second, 0..999999999
 };
 
-constexpr int kMinYear = 1;
+constexpr int kMinYear = -4712;
 constexpr int kMaxYear = 9999;
 constexpr std::int64_t kSecondsPerDay = 86400;
 constexpr std::int64_t kNanosPerSecond = 1000000000;
@@ -32,7 +32,8 @@ constexpr std::int64_t kNanosPerSecond = 1000000000;
 bool isLeapYear(int year);
 int daysInMonth(int year, int month);
 
-// Oracle's Julian day of a calendar day (2451545 for 2000-01-01).
+// Oracle's Julian day of a calendar day (2451545 for 2000-01-01); a day
+// before the year 1 is refused (Unsupported, see above).
 std::int64_t julianDay(int year, int month, int day);
 void fromJulianDay(std::int64_t j, int& year, int& month, int& day);
 std::int64_t julianDay(const DateTime& d);
@@ -41,8 +42,12 @@ std::int64_t julianDay(const DateTime& d);
 int dayOfWeek(const DateTime& d);
 int dayOfYear(const DateTime& d);
 
-// ORA-01841 past year 9999; refuses years before 1 (see above).
-void checkYear(int year);
+// ORA-01841 outside -4712..9999 and for the year 0.
+void checkYear(long long year);
+// The months since January of 1 BC, skipping the year 0 that does not
+// exist, and back.
+long long monthIndex(int year, int month);
+void fromMonthIndex(long long index, int& year, int& month);
 
 // Seconds since the start of Julian day 0, and back; out of range raises
 // ORA-01841.

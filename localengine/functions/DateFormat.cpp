@@ -362,10 +362,11 @@ int fractionDigits(const Token& t, const DateTime& d) {
 }
 
 long long numericValue(El el, const DateTime& d) {
+    const int year = d.year < 0 ? -d.year : d.year;  // BC years print their number
     switch (el) {
         case El::CC:
         case El::SCC:
-            return (d.year - 1) / 100 + 1;
+            return (year - 1) / 100 + 1;
         case El::D:
             return dayOfWeek(d);
         case El::DD:
@@ -404,14 +405,14 @@ long long numericValue(El el, const DateTime& d) {
         case El::WW:
             return (dayOfYear(d) - 1) / 7 + 1;
         case El::YYY:
-            return d.year % 1000;
+            return year % 1000;
         case El::YY:
         case El::RR:
-            return d.year % 100;
+            return year % 100;
         case El::Y:
-            return d.year % 10;
+            return year % 10;
         default:
-            return d.year;  // YYYY, SYYYY, RRRR, Y,YYY
+            return year;  // YYYY, SYYYY, RRRR, Y,YYY
     }
 }
 
@@ -456,7 +457,7 @@ std::string formatNumeric(const Token& t, const DateTime& d, bool fm) {
         out = padNumber(v, numericWidth(t.el), fm);
     }
     if (t.el == El::SYYYY || t.el == El::SCC)
-        out = (fm ? "" : " ") + out;  // AD years: a blank where BC puts "-"
+        out = (d.year < 0 ? "-" : fm ? "" : " ") + out;  // AD years: a blank where BC puts "-"
     if (t.th) {
         if (v == 0)
             raise(1877);
@@ -527,11 +528,11 @@ std::string formatDateTime(const DateTime& d, std::string_view format, bool time
                 break;
             case El::AD:
             case El::BC:
-                out += applyCase("AD", t.letters);
+                out += applyCase(d.year < 0 ? "BC" : "AD", t.letters);
                 break;
             case El::ADdot:
             case El::BCdot:
-                out += applyCase("A.D.", t.letters);
+                out += applyCase(d.year < 0 ? "B.C." : "A.D.", t.letters);
                 break;
             case El::AM:
             case El::PM:
@@ -559,8 +560,9 @@ std::string formatDateTime(const DateTime& d, std::string_view format, bool time
                 break;
             case El::YEAR:
             case El::SYEAR:
-                out +=
-                    applyCase((t.el == El::SYEAR && !fm ? " " : "") + spellYear(d.year), t.letters);
+                out += applyCase((t.el == El::SYEAR && !fm ? " " : "") +
+                                     spellYear(d.year < 0 ? -d.year : d.year),
+                                 t.letters);
                 break;
             case El::FF: {
                 if (!timestamp)
@@ -624,6 +626,7 @@ private:
         0;  // how the year was given: 1..3 digits replace the end of the current year
     bool m_rr = false;
     int m_lastDigits = 0;
+    bool m_bc = false, m_era = false, m_signedYear = false;
 };
 
 bool DateReader::onlyTimeLeft(const std::vector<Token>& tokens, std::size_t from) const {
@@ -788,8 +791,8 @@ void DateReader::readToken(const std::vector<Token>& tokens, std::size_t index) 
         case El::BCdot: {
             static const char* const eras[] = {"AD", "BC", "A.D.", "B.C."};
             const int era = readName(eras, 4, 0, 1856);
-            if (era == 2 || era == 4)
-                checkYear(-1);  // BC: refused
+            m_bc = era == 2 || era == 4;
+            m_era = true;
             return;
         }
         case El::AM:
@@ -934,7 +937,7 @@ void DateReader::readToken(const std::vector<Token>& tokens, std::size_t index) 
             if (t.el == El::RRRR)
                 m_yearDigits = m_lastDigits <= 2 ? 2 : 4;
             if (t.el == El::SYYYY && v < 0)
-                checkYear(v);
+                m_signedYear = true;
             setOnce(m_f.year, v, 1812);
             return;
         }
@@ -964,6 +967,10 @@ DateTime DateReader::assemble() {
                 scale *= 10;
             year = m_now.year / scale * scale + v;
         }
+        if (m_era && m_signedYear)
+            raise(1819);
+        if (m_bc)
+            year = -year;
         checkYear(year);
     }
     d.year = year;

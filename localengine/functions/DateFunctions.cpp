@@ -167,14 +167,10 @@ DateTime roundDate(const DateTime& d, std::string_view unitText) {
 }
 
 DateTime addMonths(const DateTime& d, std::int64_t months) {
-    if (months > 12 * 10000 || months < -12 * 10000)
+    if (months > 12 * 20000 || months < -12 * 20000)
         raise(1841);
-    const std::int64_t total = static_cast<std::int64_t>(d.year) * 12 + (d.month - 1) + months;
-    const std::int64_t year = total >= 0 ? total / 12 : (total - 11) / 12;
-    checkYear(static_cast<int>(year));
     DateTime r = d;
-    r.year = static_cast<int>(year);
-    r.month = static_cast<int>(total - year * 12) + 1;
+    fromMonthIndex(monthIndex(d.year, d.month) + months, r.year, r.month);
     const int last = daysInMonth(r.year, r.month);
     if (d.day == daysInMonth(d.year, d.month) || d.day > last)
         r.day = last;
@@ -190,7 +186,8 @@ DateTime lastDay(const DateTime& d) {
 }
 
 double monthsBetween(const DateTime& a, const DateTime& b) {
-    const double months = (a.year - b.year) * 12.0 + (a.month - b.month);
+    const double months =
+        static_cast<double>(monthIndex(a.year, a.month) - monthIndex(b.year, b.month));
     const bool aLast = a.day == daysInMonth(a.year, a.month);
     const bool bLast = b.day == daysInMonth(b.year, b.month);
     if (a.day == b.day || (aLast && bLast))
@@ -300,14 +297,10 @@ DateTime addInterval(const DateTime& d, const IntervalDS& i) {
 }
 
 DateTime addInterval(const DateTime& d, const IntervalYM& i) {
-    if (i.months > 12 * 10000 || i.months < -12 * 10000)
+    if (i.months > 12 * 20000 || i.months < -12 * 20000)
         raise(1841);
-    const std::int64_t total = static_cast<std::int64_t>(d.year) * 12 + (d.month - 1) + i.months;
-    const std::int64_t year = total >= 0 ? total / 12 : (total - 11) / 12;
-    checkYear(static_cast<int>(year));
     DateTime r = d;
-    r.year = static_cast<int>(year);
-    r.month = static_cast<int>(total - year * 12) + 1;
+    fromMonthIndex(monthIndex(d.year, d.month) + i.months, r.year, r.month);
     if (r.day > daysInMonth(r.year, r.month))
         raise(1839);
     return r;

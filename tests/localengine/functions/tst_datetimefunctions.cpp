@@ -104,8 +104,18 @@ void TestDateTimeFunctions::yearsOutsideTheRange() {
     QCOMPARE(oraCode([] { addDays(at("9999-12-31"), 1); }), 1841);
     QCOMPARE(oraCode([] { addMonths(at("9999-12-01"), 1); }), 1841);
     QCOMPARE(oraCode([] { parseDateTime("0000-01-01", "YYYY-MM-DD", today(), false); }), 1841);
-    // Years before 1 are refused plainly rather than counted differently.
-    QVERIFY_THROWS_EXCEPTION(Unsupported, addMonths(at("2000-01-01"), -24002));
+    QCOMPARE(oraCode([] { addMonths(at("-4712-01-31"), -1); }), 1841);
+    // BC years: no year 0; they are read, printed and moved by months, but
+    // days before the year 1 are not counted.
+    QCOMPARE(dateText(addMonths(at("2000-01-01"), -24002)), std::string("-0002-11-01 00:00:00"));
+    QCOMPARE(dateText(addMonths(at("0001-01-31"), -1)), std::string("-0001-12-31 00:00:00"));
+    QCOMPARE(dateText(lastDay(at("-0001-02-01"))), std::string("-0001-02-29 00:00:00"));
+    QCOMPARE(dateText(parseDateTime("0044-03-15 BC", "YYYY-MM-DD BC", today(), false)),
+             std::string("-0044-03-15 00:00:00"));
+    QCOMPARE(formatDateTime(at("-0044-03-15"), "YYYY BC SYYYY", false),
+             std::string("0044 BC -0044"));
+    QVERIFY_THROWS_EXCEPTION(Unsupported, addDays(at("0001-01-01"), -1));
+    QVERIFY_THROWS_EXCEPTION(Unsupported, formatDateTime(at("-0044-03-15"), "DAY", false));
 }
 
 void TestDateTimeFunctions::toChar_data() {
