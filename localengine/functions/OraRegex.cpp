@@ -6,6 +6,7 @@
 #include <pcre2.h>
 
 #include <cctype>
+#include <stdexcept>
 #include <vector>
 
 namespace localengine::functions {
@@ -338,7 +339,7 @@ Text regexpSubstr(std::string_view s, const OraRegex& re, std::int64_t position,
 }
 
 Text regexpReplace(std::string_view s, const OraRegex& re, std::string_view replacement,
-                   std::int64_t position, std::int64_t occurrence) {
+                   std::int64_t position, std::int64_t occurrence, std::size_t maxBytes) {
     checkPositive(position);
     if (occurrence < 0)
         raise(1428, std::to_string(occurrence));
@@ -374,6 +375,8 @@ Text regexpReplace(std::string_view s, const OraRegex& re, std::string_view repl
                 out += c;
             }
             copied = m.end;
+            if (out.size() > maxBytes)
+                throw std::length_error("REGEXP_REPLACE result too long");
             if (occurrence != 0)
                 break;
         }

@@ -63,8 +63,9 @@ std::int64_t regexpInstr(std::string_view s, const OraRegex& re, std::int64_t po
                          std::int64_t occurrence, std::int64_t returnOption, std::int64_t group);
 Text regexpSubstr(std::string_view s, const OraRegex& re, std::int64_t position,
                   std::int64_t occurrence, std::int64_t group);
-// occurrence 0 replaces every match.
+// occurrence 0 replaces every match. A result longer than `maxBytes`
+// throws std::length_error before it is built in full.
 Text regexpReplace(std::string_view s, const OraRegex& re, std::string_view replacement,
-                   std::int64_t position, std::int64_t occurrence);
+                   std::int64_t position, std::int64_t occurrence, std::size_t maxBytes = SIZE_MAX);
 
 }  // namespace localengine::functions

@@ -7,6 +7,8 @@
 #include "NumberFormat.h"
 #include "SqliteGlue.h"
 
+#include <cctype>
+
 namespace localengine::functions::glue {
 
 namespace {
@@ -233,7 +235,45 @@ void numToYM(sqlite3_context* ctx, int, sqlite3_value** argv) {
     result(ctx, Text(intervalText(numToYMInterval(number(argv[0]).asDouble(), text(argv[1])))));
 }
 
+// The optional third argument of TO_CHAR, TO_DATE, TO_TIMESTAMP and
+// TO_NUMBER: the settings the engine has (English names, '.' and ',', '$')
+// are accepted; others are refused rather than ignored.
+void checkNlsParameter(const std::string& text) {
+    std::string squeezed;
+    for (char c : text)
+        if (c != ' ' && c != '\'' && c != '"' && c != '\t')
+            squeezed += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    static const char* const accepted[] = {
+        "NLS_DATE_LANGUAGE=AMERICAN", "NLS_DATE_LANGUAGE=ENGLISH",
+        "NLS_NUMERIC_CHARACTERS=.,",  "NLS_CURRENCY=$",
+        "NLS_ISO_CURRENCY=AMERICA",   "NLS_CALENDAR=GREGORIAN"};
+    for (const char* a : accepted) {
+        for (std::size_t at = squeezed.find(a); at != std::string::npos; at = squeezed.find(a))
+            squeezed.erase(at, std::string_view(a).size());
+    }
+    if (!squeezed.empty())
+        throw Unsupported("the NLS parameter '" + text + "' is not supported by the local engine");
+}
+
+void toCharNls(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    checkNlsParameter(text(argv[2]));
+    toChar(ctx, 2, argv);
+}
+void toDateNls(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    checkNlsParameter(text(argv[2]));
+    toDate(ctx, 2, argv);
+}
+void toTimestampNls(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    checkNlsParameter(text(argv[2]));
+    toTimestamp(ctx, 2, argv);
+}
+
 }  // namespace
+
+// TO_NUMBER(text, format, nlsparam) lives with the numbers.
+void checkNls(const std::string& text) {
+    checkNlsParameter(text);
+}
 
 bool registerDateFunctions(sqlite3* db, const std::shared_ptr<SessionSettings>& s) {
     struct Entry {
@@ -252,6 +292,9 @@ bool registerDateFunctions(sqlite3* db, const std::shared_ptr<SessionSettings>& 
         {"ORA_TO_CHAR_TIMESTAMP", 2, nullIn<toCharTimestamp>, kDeterministic},
         {"ORA_TO_CHAR_NUMBER", 1, nullIn<toCharNumber>, kDeterministic},
         {"ORA_TO_CHAR_NUMBER", 2, nullIn<toCharNumber>, kDeterministic},
+        {"TO_CHAR", 3, nullIn<toCharNls>, kDeterministic},
+        {"TO_DATE", 3, nullIn<toDateNls>, kDeterministic},
+        {"TO_TIMESTAMP", 3, nullIn<toTimestampNls>, kDeterministic},
         {"TO_DATE", 1, nullIn<toDate>, kVolatile},
         {"TO_DATE", 2, nullIn<toDate>, kDeterministic},
         {"TO_TIMESTAMP", 1, nullIn<toTimestamp>, kVolatile},

@@ -72,6 +72,8 @@ void roundFn(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 }
 
 void toNumberFn(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (argc > 2)
+        checkNls(text(argv[2]));
     if (argc == 1) {
         result(ctx, number(argv[0]));
         return;
@@ -156,6 +158,7 @@ bool registerNumberFunctions(sqlite3* db, const std::shared_ptr<SessionSettings>
         {"ORA_ROUND_NUMBER", 2, nullIn<roundNumberFn>},
         {"TO_NUMBER", 1, nullIn<toNumberFn>},
         {"TO_NUMBER", 2, nullIn<toNumberFn>},
+        {"TO_NUMBER", 3, nullIn<toNumberFn>},
         {"GREATEST", -1, nullIn<greatestFn>},
         {"LEAST", -1, nullIn<leastFn>},
     };

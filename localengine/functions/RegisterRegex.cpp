@@ -87,7 +87,7 @@ void replaceFn(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
         const OraRegex& re = compiled(ctx, argv, 1, optionsAt(argc, argv, 5));
         const std::string with = argc > 2 && !isNull(argv[2]) ? text(argv[2]) : std::string();
         result(ctx, regexpReplace(text(argv[0]), re, with, integerAt(argc, argv, 3, 1),
-                                  integerAt(argc, argv, 4, 0)));
+                                  integerAt(argc, argv, 4, 0), lengthLimit(ctx)));
     });
 }
 

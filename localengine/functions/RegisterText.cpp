@@ -89,7 +89,8 @@ void replaceFn(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     }
     guard(ctx, [&] {
         const std::string with = argc > 2 && !isNull(argv[2]) ? text(argv[2]) : std::string();
-        result(ctx, replace(text(argv[0]), isNull(argv[1]) ? std::string() : text(argv[1]), with));
+        result(ctx, replace(text(argv[0]), isNull(argv[1]) ? std::string() : text(argv[1]), with,
+                            lengthLimit(ctx)));
     });
 }
 

@@ -78,6 +78,11 @@ const SessionSettings& settings(sqlite3_context* ctx) {
     return **static_cast<std::shared_ptr<SessionSettings>*>(sqlite3_user_data(ctx));
 }
 
+std::size_t lengthLimit(sqlite3_context* ctx) {
+    const int limit = sqlite3_limit(sqlite3_context_db_handle(ctx), SQLITE_LIMIT_LENGTH, -1);
+    return limit > 0 ? static_cast<std::size_t>(limit) : SIZE_MAX;
+}
+
 DateTime now(sqlite3_context* ctx) {
     const SessionSettings& s = settings(ctx);
     return s.now ? s.now() : localNow();

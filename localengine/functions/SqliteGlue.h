@@ -29,6 +29,8 @@ Number number(sqlite3_value* v);
 std::int64_t integer(sqlite3_value* v);  // truncated toward zero
 
 const SessionSettings& settings(sqlite3_context* ctx);
+// The longest text SQLite keeps on the function's connection, in bytes.
+std::size_t lengthLimit(sqlite3_context* ctx);
 DateTime now(sqlite3_context* ctx);
 
 // A DATE or TIMESTAMP argument: the stored form, else text in the
@@ -87,6 +89,9 @@ enum Flags { kDeterministic = 1, kVolatile = 0 };
 // Registers one scalar function with the session settings as user data.
 bool addScalar(sqlite3* db, const std::shared_ptr<SessionSettings>& s, const char* name, int args,
                ScalarFn fn, int flags = kDeterministic);
+
+// Refuses an NLS parameter naming settings the engine does not have.
+void checkNls(const std::string& text);
 
 bool registerDateFunctions(sqlite3* db, const std::shared_ptr<SessionSettings>& s);
 bool registerNumberFunctions(sqlite3* db, const std::shared_ptr<SessionSettings>& s);

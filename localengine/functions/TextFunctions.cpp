@@ -3,6 +3,7 @@
 #include "OraError.h"
 
 #include <cctype>
+#include <stdexcept>
 #include <vector>
 
 namespace localengine::functions {
@@ -195,7 +196,8 @@ Text translate(std::string_view s, std::string_view from, std::string_view to) {
     return result(out);
 }
 
-Text replace(std::string_view s, std::string_view search, std::string_view with) {
+Text replace(std::string_view s, std::string_view search, std::string_view with,
+             std::size_t maxBytes) {
     if (search.empty())
         return result(std::string(s));
     std::string out;
@@ -207,6 +209,8 @@ Text replace(std::string_view s, std::string_view search, std::string_view with)
         out.append(s.substr(at, hit - at));
         out.append(with);
         at = hit + search.size();
+        if (out.size() > maxBytes)
+            throw std::length_error("REPLACE result too long");
     }
     out.append(s.substr(at));
     return result(out);

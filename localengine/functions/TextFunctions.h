@@ -4,6 +4,7 @@
 // An empty result is returned as nullopt: Oracle has no empty VARCHAR2, so
 // the caller gives NULL.
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -39,7 +40,10 @@ Text trim(std::string_view s, TrimSide side, std::string_view c = " ");
 Text trimSet(std::string_view s, TrimSide side, std::string_view set = " ");
 
 Text translate(std::string_view s, std::string_view from, std::string_view to);
-Text replace(std::string_view s, std::string_view search, std::string_view with = {});
+// A result longer than `maxBytes` throws std::length_error before it is
+// built in full.
+Text replace(std::string_view s, std::string_view search, std::string_view with = {},
+             std::size_t maxBytes = SIZE_MAX);
 Text initcap(std::string_view s);
 // ASCII(c): the bytes of the first character as a big-endian number, as
 // Oracle gives the code in the database character set; CHR is its inverse.

@@ -23,6 +23,7 @@ private slots:
     void oracleErrors();
     void sessionFormats();
     void deterministicInIndexes();
+    void resultsWithinSqliteLimit();
     void regularExpressions_data();
     void regularExpressions();
     void aggregates_data();
@@ -202,6 +203,12 @@ void TestSqlFunctions::values_data() {
                                                  << "0";
     QTest::newRow("LENGTH of a number") << "LENGTH(123.5)"
                                         << "5";
+    QTest::newRow("English names asked for")
+        << "TO_CHAR(ORA_DATE('2013-02-17'), 'Day', 'NLS_DATE_LANGUAGE = American')"
+        << "Sunday   ";
+    QTest::newRow("another language refused")
+        << "TO_CHAR(ORA_DATE('2013-02-17'), 'Day', 'NLS_DATE_LANGUAGE = German')"
+        << "the NLS parameter 'NLS_DATE_LANGUAGE = German' is not supported by the local engine";
 }
 
 void TestSqlFunctions::values() {
@@ -274,6 +281,18 @@ void TestSqlFunctions::deterministicInIndexes() {
     // Without a format the result follows NLS_DATE_FORMAT: not deterministic.
     QVERIFY(sqlite3_exec(m_db, "CREATE INDEX t_nls ON t(TO_CHAR(d))", nullptr, nullptr, nullptr) !=
             SQLITE_OK);
+}
+
+void TestSqlFunctions::resultsWithinSqliteLimit() {
+    // Results that multiply their input stop at SQLite's length limit
+    // before they are built.
+    const int before = sqlite3_limit(m_db, SQLITE_LIMIT_LENGTH, 500);
+    const QString wide = "'" + QString(100, 'x') + "'";
+    QCOMPARE(eval("REPLACE('aaaaaaaaaa', 'a', " + wide + ")"), QString("string or blob too big"));
+    QCOMPARE(eval("REGEXP_REPLACE('aaaaaaaaaa', 'a', " + wide + ")"),
+             QString("string or blob too big"));
+    QCOMPARE(eval("LENGTH(REPLACE('aaaa', 'a', " + wide + "))"), QString("400"));
+    sqlite3_limit(m_db, SQLITE_LIMIT_LENGTH, before);
 }
 
 // Oracle's REGEXP_ examples, and what the engine refuses.
