@@ -1,0 +1,716 @@
+// Expressions in SQLite's words. Parentheses are written where SQLite's
+// precedence needs them, whatever the user wrote: the tree keeps the
+// grouping, the text only has to say it again.
+
+#include "Emitter.h"
+#include "Error.h"
+#include "HierarchicalQuery.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+
+namespace localengine::dialect {
+
+namespace {
+
+int precedenceOf(const Expr& e) {
+    switch (e.kind) {
+        case ExprKind::Binary:
+            switch (e.as<Binary>().op) {
+                case BinaryOp::Or:
+                    return kOr;
+                case BinaryOp::And:
+                    return kAnd;
+                case BinaryOp::Add:
+                case BinaryOp::Subtract:
+                    return kAdditive;
+                case BinaryOp::Multiply:
+                case BinaryOp::Divide:
+                    return kMultiplicative;
+                case BinaryOp::Concatenate:
+                    return kPrimary;  // written as a function call
+            }
+            return kPrimary;
+        case ExprKind::Unary:
+            switch (e.as<Unary>().op) {
+                case UnaryOp::Not:
+                    return kNot;
+                case UnaryOp::Negate:
+                case UnaryOp::Plus:
+                    return kUnary;
+                default:
+                    return kPrimary;
+            }
+        case ExprKind::Comparison:
+        case ExprKind::QuantifiedComparison:
+        case ExprKind::IsNull:
+        case ExprKind::Like:
+        case ExprKind::Between:
+        case ExprKind::InList:
+        case ExprKind::InSubquery:
+            return kCompare;
+        default:
+            return kPrimary;
+    }
+}
+
+const char* compareOperator(CompareOp op) {
+    switch (op) {
+        case CompareOp::Equal:
+            return " = ";
+        case CompareOp::NotEqual:
+            return " <> ";
+        case CompareOp::Less:
+            return " < ";
+        case CompareOp::LessEqual:
+            return " <= ";
+        case CompareOp::Greater:
+            return " > ";
+        case CompareOp::GreaterEqual:
+            return " >= ";
+    }
+    return " = ";
+}
+
+bool plainName(std::string_view name) {
+    if (name.empty() || (name[0] >= '0' && name[0] <= '9') || name[0] == '$')
+        return false;
+    for (char ch : name) {
+        const unsigned char c = static_cast<unsigned char>(ch);
+        if (!((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '$' ||
+              c >= 0x80))
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+void splitConjuncts(const Expr* condition, std::vector<const Expr*>& out) {
+    if (!condition)
+        return;
+    std::vector<const Expr*> pending{condition};
+    while (!pending.empty()) {
+        const Expr* e = pending.back();
+        pending.pop_back();
+        if (e->kind == ExprKind::Binary && e->as<Binary>().op == BinaryOp::And) {
+            pending.push_back(e->as<Binary>().right.get());
+            pending.push_back(e->as<Binary>().left.get());
+        } else {
+            out.push_back(e);
+        }
+    }
+}
+
+void Emitter::name(const Identifier& id) {
+    if (id.quoted || !plainName(id.name) || isSqliteKeyword(id.name))
+        m_out += quoteName(id.name);
+    else
+        m_out += id.name;
+}
+
+void Emitter::qualifiedName(const QualifiedName& n) {
+    for (std::size_t i = 0; i < n.size(); ++i) {
+        if (i)
+            m_out += '.';
+        name(n[i]);
+    }
+}
+
+void Emitter::exprList(const std::vector<ExprPtr>& list) {
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        if (i)
+            m_out += ", ";
+        expr(*list[i]);
+    }
+}
+
+void Emitter::conjunction(const std::vector<const Expr*>& conditions) {
+    for (std::size_t i = 0; i < conditions.size(); ++i) {
+        if (i)
+            m_out += " AND ";
+        expr(*conditions[i], kAnd + 1);
+    }
+}
+
+void Emitter::expr(const Expr& e, int minPrecedence) {
+    if (m_hierarchy && m_hierarchy->writes(e))
+        return;
+    const bool parenthesised = precedenceOf(e) < minPrecedence;
+    if (parenthesised)
+        m_out += '(';
+    switch (e.kind) {
+        case ExprKind::Literal:
+            literal(e.as<Literal>());
+            break;
+        case ExprKind::ColumnRef:
+            columnRef(e.as<ColumnRef>());
+            break;
+        case ExprKind::BindParameter:
+            m_out += e.as<BindParameter>().text;
+            break;
+        case ExprKind::PseudoColumn:
+            pseudo(e.as<PseudoColumn>());
+            break;
+        case ExprKind::Unary:
+            unary(e.as<Unary>());
+            break;
+        case ExprKind::Binary:
+            binary(e.as<Binary>());
+            break;
+        case ExprKind::Comparison:
+            comparison(e.as<Comparison>());
+            break;
+        case ExprKind::QuantifiedComparison:
+            quantified(e.as<QuantifiedComparison>());
+            break;
+        case ExprKind::Case:
+            caseExpression(e.as<Case>());
+            break;
+        case ExprKind::FunctionCall:
+            functionCall(e.as<FunctionCall>());
+            break;
+        case ExprKind::Cast:
+            cast(e.as<Cast>());
+            break;
+        case ExprKind::Extract:
+            extract(e.as<Extract>());
+            break;
+        case ExprKind::Trim:
+            trim(e.as<Trim>());
+            break;
+        case ExprKind::ScalarSubquery:
+            subquery(*e.as<ScalarSubquery>().query);
+            break;
+        case ExprKind::Exists:
+            m_out += "EXISTS ";
+            subquery(*e.as<Exists>().query);
+            break;
+        case ExprKind::Tuple:
+            m_out += '(';
+            exprList(e.as<Tuple>().items);
+            m_out += ')';
+            break;
+        case ExprKind::SequenceValue:
+            fail(ora::kSequenceMissing, "sequence does not exist");
+        case ExprKind::Star:
+            m_out += '*';
+            break;
+        default:
+            predicate(e);
+            break;
+    }
+    if (parenthesised)
+        m_out += ')';
+}
+
+void Emitter::subquery(const Query& q) {
+    m_out += '(';
+    const ConditionScope plain(*this, false);
+    query(q);
+    m_out += ')';
+}
+
+// Oracle has no empty text: '' is NULL. A date or timestamp literal is
+// its text, the form the engine stores dates in.
+void Emitter::literal(const Literal& l) {
+    switch (l.form) {
+        case Literal::Form::Number:
+            m_out += l.text;
+            break;
+        case Literal::Form::Text:
+            m_out += l.text.empty() ? std::string("NULL") : quoteText(l.text);
+            break;
+        case Literal::Form::Null:
+            m_out += "NULL";
+            break;
+        case Literal::Form::Boolean:
+            m_out += l.text;
+            break;
+        case Literal::Form::Date:
+        case Literal::Form::Timestamp:
+            m_out += quoteText(l.text);
+            break;
+        case Literal::Form::Interval:
+            unsupported("INTERVAL literals");
+    }
+}
+
+void Emitter::columnRef(const ColumnRef& c) {
+    if (c.outerJoinMark && !m_outerJoinMarksAllowed)
+        fail(ora::kOuterJoinNotAllowed, "outer join operator (+) is not allowed here");
+    qualifiedName(c.parts);
+}
+
+void Emitter::pseudo(const PseudoColumn& p) {
+    switch (p.which) {
+        case Pseudo::Rownum:
+            if (m_inCondition)
+                unsupported(
+                    "ROWNUM in this condition (only ROWNUM <= n, ROWNUM < n and "
+                    "ROWNUM = 1 joined by AND)");
+            m_out += "ROW_NUMBER() OVER ()";
+            break;
+        case Pseudo::Rowid:
+            m_out += "ROWID";
+            break;
+        case Pseudo::Sysdate:
+        case Pseudo::CurrentDate:
+            m_out += "DATETIME('now', 'localtime')";
+            break;
+        case Pseudo::Systimestamp:
+        case Pseudo::CurrentTimestamp:
+        case Pseudo::LocalTimestamp:
+            m_out += "STRFTIME('%Y-%m-%d %H:%M:%f', 'now', 'localtime')";
+            break;
+        case Pseudo::User:
+            m_out += m_owner.empty() ? std::string("USER") : quoteText(m_owner);
+            break;
+        case Pseudo::Uid:
+            unsupported("UID");
+        case Pseudo::Level:
+        case Pseudo::ConnectByIsLeaf:
+        case Pseudo::ConnectByIsCycle:
+            fail(ora::kConnectByRequired, "CONNECT BY clause required in this query block");
+    }
+}
+
+void Emitter::unary(const Unary& u) {
+    switch (u.op) {
+        case UnaryOp::Not:
+            m_out += "NOT ";
+            expr(*u.operand, kNot);
+            break;
+        case UnaryOp::Negate:
+            m_out += '-';
+            expr(*u.operand, kPrimary);
+            break;
+        case UnaryOp::Plus:
+            m_out += '+';
+            expr(*u.operand, kPrimary);
+            break;
+        case UnaryOp::Prior:
+            fail(ora::kConnectByRequired,
+                 "PRIOR outside a hierarchical query: "
+                 "CONNECT BY clause required in this query block");
+        case UnaryOp::ConnectByRoot:
+            fail(ora::kConnectByRequired,
+                 "CONNECT_BY_ROOT outside a hierarchical query: "
+                 "CONNECT BY clause required in this query block");
+    }
+}
+
+void Emitter::binary(const Binary& b) {
+    const int p = precedenceOf(b);
+    switch (b.op) {
+        case BinaryOp::Concatenate:
+            concatenation(b);
+            return;
+        case BinaryOp::Divide:
+            // Oracle divides exactly: 10/4 is 2.5, where SQLite's integers give 2.
+            expr(*b.left, p);
+            m_out += " / CAST(";
+            expr(*b.right);
+            m_out += " AS REAL)";
+            return;
+        default:
+            break;
+    }
+    static const char* const kOperators[] = {" + ", " - ", " * ", " / ", "", " AND ", " OR "};
+    expr(*b.left, p);
+    m_out += kOperators[static_cast<int>(b.op)];
+    expr(*b.right, p + 1);
+}
+
+// a || b || c as one call ORA_CONCAT(a, b, c): a null operand counts as
+// empty text, and the result is null only when every piece is.
+void Emitter::concatenation(const Binary& b) {
+    std::vector<const Expr*> pieces;
+    const Expr* e = &b;
+    while (e->kind == ExprKind::Binary && e->as<Binary>().op == BinaryOp::Concatenate) {
+        pieces.push_back(e->as<Binary>().right.get());
+        e = e->as<Binary>().left.get();
+    }
+    pieces.push_back(e);
+    m_out += "ORA_CONCAT(";
+    for (std::size_t i = pieces.size(); i-- > 0;) {
+        expr(*pieces[i]);
+        if (i)
+            m_out += ", ";
+    }
+    m_out += ')';
+}
+
+void Emitter::comparison(const Comparison& c) {
+    expr(*c.left, kCompareOperand);
+    m_out += compareOperator(c.op);
+    expr(*c.right, kCompareOperand);
+}
+
+// = ANY is IN and <> ALL is NOT IN; other quantified comparisons are not
+// translated yet.
+void Emitter::quantified(const QuantifiedComparison& q) {
+    const bool in = q.op == CompareOp::Equal && !q.all;
+    const bool notIn = q.op == CompareOp::NotEqual && q.all;
+    if (!in && !notIn)
+        unsupported(std::string("comparison with ") + (q.all ? "ALL" : "ANY"));
+    expr(*q.left, kCompareOperand);
+    m_out += in ? " IN " : " NOT IN ";
+    if (q.subquery) {
+        subquery(*q.subquery);
+    } else {
+        m_out += '(';
+        exprList(q.list);
+        m_out += ')';
+    }
+}
+
+// IS NULL, LIKE, BETWEEN and IN.
+void Emitter::predicate(const Expr& e) {
+    switch (e.kind) {
+        case ExprKind::IsNull: {
+            const auto& p = e.as<IsNull>();
+            expr(*p.operand, kCompareOperand);
+            m_out += p.negated ? " IS NOT NULL" : " IS NULL";
+            break;
+        }
+        case ExprKind::Like: {
+            const auto& p = e.as<Like>();
+            expr(*p.operand, kCompareOperand);
+            m_out += p.negated ? " NOT LIKE " : " LIKE ";
+            expr(*p.pattern, kCompareOperand);
+            if (p.escape) {
+                m_out += " ESCAPE ";
+                expr(*p.escape, kCompareOperand);
+            }
+            break;
+        }
+        case ExprKind::Between: {
+            const auto& p = e.as<Between>();
+            expr(*p.operand, kCompareOperand);
+            m_out += p.negated ? " NOT BETWEEN " : " BETWEEN ";
+            expr(*p.low, kCompareOperand);
+            m_out += " AND ";
+            expr(*p.high, kCompareOperand);
+            break;
+        }
+        case ExprKind::InList: {
+            const auto& p = e.as<InList>();
+            expr(*p.operand, kCompareOperand);
+            m_out += p.negated ? " NOT IN (" : " IN (";
+            if (p.operand->kind == ExprKind::Tuple)
+                m_out += "VALUES ";
+            exprList(p.items);
+            m_out += ')';
+            break;
+        }
+        case ExprKind::InSubquery: {
+            const auto& p = e.as<InSubquery>();
+            expr(*p.operand, kCompareOperand);
+            m_out += p.negated ? " NOT IN " : " IN ";
+            subquery(*p.query);
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+void Emitter::caseExpression(const Case& c) {
+    m_out += "CASE";
+    if (c.operand) {
+        m_out += ' ';
+        expr(*c.operand);
+    }
+    for (const WhenClause& w : c.whens) {
+        m_out += " WHEN ";
+        expr(*w.condition);
+        m_out += " THEN ";
+        expr(*w.result);
+    }
+    if (c.otherwise) {
+        m_out += " ELSE ";
+        expr(*c.otherwise);
+    }
+    m_out += " END";
+}
+
+void Emitter::functionCall(const FunctionCall& f) {
+    if (f.name.size() > 1)
+        unsupported("package function " + f.name.front().name + "." + f.functionName());
+    if (f.hasWithinGroup)
+        unsupported(f.functionName() + " ... WITHIN GROUP");
+    if (f.keep)
+        unsupported(f.functionName() + " ... KEEP");
+    // CONCAT keeps Oracle's null rule, as || does.
+    const Identifier& function = f.name.front();
+    if (function.name == "CONCAT" && !function.quoted)
+        m_out += "ORA_CONCAT";
+    else if (function.quoted || !plainName(function.name))
+        m_out += quoteName(function.name);
+    else
+        m_out += function.name;  // SQLite calls functions named like keywords (REPLACE, LIKE)
+    m_out += '(';
+    if (f.distinct)
+        m_out += "DISTINCT ";
+    if (f.star)
+        m_out += '*';
+    {
+        const ConditionScope plain(*this, false);
+        exprList(f.args);
+    }
+    m_out += ')';
+    if (f.over) {
+        m_out += " OVER (";
+        windowSpec(*f.over);
+        m_out += ')';
+    }
+}
+
+void Emitter::windowSpec(const WindowSpec& w) {
+    const ConditionScope plain(*this, false);
+    bool first = true;
+    if (!w.partitionBy.empty()) {
+        m_out += "PARTITION BY ";
+        exprList(w.partitionBy);
+        first = false;
+    }
+    if (!w.orderBy.empty()) {
+        if (!first)
+            m_out += ' ';
+        orderBy(w.orderBy);
+        first = false;
+    }
+    if (w.frame) {
+        if (!first)
+            m_out += ' ';
+        m_out += w.frame->range ? "RANGE " : "ROWS ";
+        if (w.frame->end) {
+            m_out += "BETWEEN ";
+            frameBound(w.frame->start);
+            m_out += " AND ";
+            frameBound(*w.frame->end);
+        } else {
+            frameBound(w.frame->start);
+        }
+    }
+}
+
+void Emitter::frameBound(const FrameBound& b) {
+    switch (b.kind) {
+        case FrameBound::Kind::UnboundedPreceding:
+            m_out += "UNBOUNDED PRECEDING";
+            break;
+        case FrameBound::Kind::UnboundedFollowing:
+            m_out += "UNBOUNDED FOLLOWING";
+            break;
+        case FrameBound::Kind::CurrentRow:
+            m_out += "CURRENT ROW";
+            break;
+        case FrameBound::Kind::Preceding:
+        case FrameBound::Kind::Following:
+            expr(*b.offset, kAdditive);
+            m_out += b.kind == FrameBound::Kind::Preceding ? " PRECEDING" : " FOLLOWING";
+            break;
+    }
+}
+
+// Casts whose result SQLite gives as Oracle does: to text, and to a number
+// without precision or scale.
+void Emitter::cast(const Cast& c) {
+    const std::string& first = c.target.words.front();
+    const bool text = first == "VARCHAR2" || first == "VARCHAR" || first == "NVARCHAR2" ||
+                      first == "CLOB" || first == "NCLOB";
+    const bool number = (first == "NUMBER" || first == "FLOAT" || first == "BINARY_DOUBLE" ||
+                         first == "BINARY_FLOAT") &&
+                        c.target.arguments.empty() && c.target.words.size() == 1;
+    if (!text && !number)
+        unsupported("CAST to " + c.target.spelled());
+    m_out += "CAST(";
+    expr(*c.operand);
+    m_out += text ? " AS TEXT)" : " AS NUMERIC)";
+}
+
+// YEAR, MONTH and DAY of the stored date text.
+void Emitter::extract(const Extract& e) {
+    const char* format = e.field == "YEAR"    ? "%Y"
+                         : e.field == "MONTH" ? "%m"
+                         : e.field == "DAY"   ? "%d"
+                                              : nullptr;
+    if (!format)
+        unsupported("EXTRACT(" + e.field + " FROM ...)");
+    m_out += "CAST(STRFTIME('";
+    m_out += format;
+    m_out += "', ";
+    expr(*e.source);
+    m_out += ") AS INTEGER)";
+}
+
+// TRIM as SQLite's TRIM, LTRIM or RTRIM; a result with nothing left is
+// NULL, as Oracle has no empty text.
+void Emitter::trim(const Trim& t) {
+    m_out += "NULLIF(";
+    m_out += t.side == Trim::Side::Leading    ? "LTRIM("
+             : t.side == Trim::Side::Trailing ? "RTRIM("
+                                              : "TRIM(";
+    expr(*t.source);
+    if (t.character) {
+        m_out += ", ";
+        expr(*t.character);
+    }
+    m_out += "), '')";
+}
+
+bool isSqliteKeyword(std::string_view upper) {
+    static constexpr std::array<std::string_view, 147> kKeywords = {"ABORT",
+                                                                    "ACTION",
+                                                                    "ADD",
+                                                                    "AFTER",
+                                                                    "ALL",
+                                                                    "ALTER",
+                                                                    "ALWAYS",
+                                                                    "ANALYZE",
+                                                                    "AND",
+                                                                    "AS",
+                                                                    "ASC",
+                                                                    "ATTACH",
+                                                                    "AUTOINCREMENT",
+                                                                    "BEFORE",
+                                                                    "BEGIN",
+                                                                    "BETWEEN",
+                                                                    "BY",
+                                                                    "CASCADE",
+                                                                    "CASE",
+                                                                    "CAST",
+                                                                    "CHECK",
+                                                                    "COLLATE",
+                                                                    "COLUMN",
+                                                                    "COMMIT",
+                                                                    "CONFLICT",
+                                                                    "CONSTRAINT",
+                                                                    "CREATE",
+                                                                    "CROSS",
+                                                                    "CURRENT",
+                                                                    "CURRENT_DATE",
+                                                                    "CURRENT_TIME",
+                                                                    "CURRENT_TIMESTAMP",
+                                                                    "DATABASE",
+                                                                    "DEFAULT",
+                                                                    "DEFERRABLE",
+                                                                    "DEFERRED",
+                                                                    "DELETE",
+                                                                    "DESC",
+                                                                    "DETACH",
+                                                                    "DISTINCT",
+                                                                    "DO",
+                                                                    "DROP",
+                                                                    "EACH",
+                                                                    "ELSE",
+                                                                    "END",
+                                                                    "ESCAPE",
+                                                                    "EXCEPT",
+                                                                    "EXCLUDE",
+                                                                    "EXCLUSIVE",
+                                                                    "EXISTS",
+                                                                    "EXPLAIN",
+                                                                    "FAIL",
+                                                                    "FILTER",
+                                                                    "FIRST",
+                                                                    "FOLLOWING",
+                                                                    "FOR",
+                                                                    "FOREIGN",
+                                                                    "FROM",
+                                                                    "FULL",
+                                                                    "GENERATED",
+                                                                    "GLOB",
+                                                                    "GROUP",
+                                                                    "GROUPS",
+                                                                    "HAVING",
+                                                                    "IF",
+                                                                    "IGNORE",
+                                                                    "IMMEDIATE",
+                                                                    "IN",
+                                                                    "INDEX",
+                                                                    "INDEXED",
+                                                                    "INITIALLY",
+                                                                    "INNER",
+                                                                    "INSERT",
+                                                                    "INSTEAD",
+                                                                    "INTERSECT",
+                                                                    "INTO",
+                                                                    "IS",
+                                                                    "ISNULL",
+                                                                    "JOIN",
+                                                                    "KEY",
+                                                                    "LAST",
+                                                                    "LEFT",
+                                                                    "LIKE",
+                                                                    "LIMIT",
+                                                                    "MATCH",
+                                                                    "MATERIALIZED",
+                                                                    "NATURAL",
+                                                                    "NO",
+                                                                    "NOT",
+                                                                    "NOTHING",
+                                                                    "NOTNULL",
+                                                                    "NULL",
+                                                                    "NULLS",
+                                                                    "OF",
+                                                                    "OFFSET",
+                                                                    "ON",
+                                                                    "OR",
+                                                                    "ORDER",
+                                                                    "OTHERS",
+                                                                    "OUTER",
+                                                                    "OVER",
+                                                                    "PARTITION",
+                                                                    "PLAN",
+                                                                    "PRAGMA",
+                                                                    "PRECEDING",
+                                                                    "PRIMARY",
+                                                                    "QUERY",
+                                                                    "RAISE",
+                                                                    "RANGE",
+                                                                    "RECURSIVE",
+                                                                    "REFERENCES",
+                                                                    "REGEXP",
+                                                                    "REINDEX",
+                                                                    "RELEASE",
+                                                                    "RENAME",
+                                                                    "REPLACE",
+                                                                    "RESTRICT",
+                                                                    "RETURNING",
+                                                                    "RIGHT",
+                                                                    "ROLLBACK",
+                                                                    "ROW",
+                                                                    "ROWS",
+                                                                    "SAVEPOINT",
+                                                                    "SELECT",
+                                                                    "SET",
+                                                                    "TABLE",
+                                                                    "TEMP",
+                                                                    "TEMPORARY",
+                                                                    "THEN",
+                                                                    "TIES",
+                                                                    "TO",
+                                                                    "TRANSACTION",
+                                                                    "TRIGGER",
+                                                                    "UNBOUNDED",
+                                                                    "UNION",
+                                                                    "UNIQUE",
+                                                                    "UPDATE",
+                                                                    "USING",
+                                                                    "VACUUM",
+                                                                    "VALUES",
+                                                                    "VIEW",
+                                                                    "VIRTUAL",
+                                                                    "WHEN",
+                                                                    "WHERE",
+                                                                    "WINDOW",
+                                                                    "WITH",
+                                                                    "WITHOUT"};
+    return std::binary_search(kKeywords.begin(), kKeywords.end(), upper);
+}
+
+}  // namespace localengine::dialect

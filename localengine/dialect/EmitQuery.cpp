@@ -1,0 +1,353 @@
+// Queries in SQLite's words: WITH, set operators, select blocks with the
+// ROWNUM and (+) stages, FROM items, ORDER BY and row limits.
+
+#include "Emitter.h"
+#include "Error.h"
+#include "HierarchicalQuery.h"
+#include "OuterJoin.h"
+#include "RownumLimit.h"
+
+#include <cmath>
+#include <cstdlib>
+
+namespace localengine::dialect {
+
+namespace {
+
+QueryBlockFacts* factsOf(Translation& result, const SelectBlock& b) {
+    if (b.number < 1 || b.number > static_cast<int>(result.facts.blocks.size()))
+        return nullptr;
+    return &result.facts.blocks[static_cast<std::size_t>(b.number - 1)];
+}
+
+}  // namespace
+
+void Emitter::query(const Query& q) {
+    if (q.orderSiblings && !(q.singleBlock() && q.singleBlock()->hierarchy))
+        fail(30929, "ORDER SIBLINGS BY clause not allowed here");
+    if (!q.with.empty())
+        withClause(q);
+    const SelectBlock* single = q.singleBlock();
+    if (single && single->hierarchy) {
+        HierarchicalQuery(*this, *single, &q).write(!q.with.empty());
+        return;
+    }
+    term(*q.body, &q, false);
+    if (!q.orderBy.empty()) {
+        m_out += " ";
+        orderBy(q.orderBy);
+    }
+    rowLimit(q.limit);
+}
+
+void Emitter::withClause(const Query& q) {
+    m_out += "WITH ";
+    for (std::size_t i = 0; i < q.with.size(); ++i) {
+        const CommonTable& c = q.with[i];
+        if (i)
+            m_out += ", ";
+        name(c.name);
+        if (!c.columns.empty()) {
+            m_out += '(';
+            for (std::size_t k = 0; k < c.columns.size(); ++k) {
+                if (k)
+                    m_out += ", ";
+                name(c.columns[k]);
+            }
+            m_out += ')';
+        }
+        m_out += " AS ";
+        subquery(*c.query);
+    }
+    m_out += ' ';
+}
+
+// A member of a set operation (`member`) cannot start with WITH nor end
+// with LIMIT in SQLite: such a member is read through SELECT * FROM (...).
+void Emitter::term(const QueryTerm& t, const Query* owner, bool member) {
+    switch (t.kind) {
+        case QueryTermKind::Select:
+            if (t.select->hierarchy)
+                HierarchicalQuery(*this, *t.select, nullptr).write(true);
+            else
+                selectBlock(*t.select, owner, member);
+            break;
+        case QueryTermKind::SetOperation: {
+            term(*t.left, nullptr, true);
+            if (t.all && t.op != SetOp::Union)
+                unsupported(std::string(t.op == SetOp::Minus ? "MINUS" : "INTERSECT") + " ALL");
+            m_out += t.op == SetOp::Union       ? " UNION "
+                     : t.op == SetOp::Intersect ? " INTERSECT "
+                                                : " EXCEPT ";
+            if (t.all)
+                m_out += "ALL ";
+            term(*t.right, nullptr, true);
+            break;
+        }
+        case QueryTermKind::Nested:
+            m_out += "SELECT * FROM ";
+            subquery(*t.nested);
+            break;
+    }
+}
+
+void Emitter::selectBlock(const SelectBlock& b, const Query* owner, bool member) {
+    const std::size_t start = m_out.size();
+    m_out += b.distinct ? "SELECT DISTINCT " : "SELECT ";
+    selectItems(b);
+    std::string pendingLimit;
+    fromAndWhere(b, owner, member, pendingLimit);
+    groupBy(b);
+    if (b.having) {
+        const ConditionScope condition(*this, true);
+        m_out += " HAVING ";
+        expr(*b.having);
+    }
+    if (pendingLimit.empty())
+        return;
+    // A limit that must end the block where SQLite allows none.
+    const bool wrap = member || (owner && (owner->limit.fetch || owner->limit.offset));
+    if (wrap)
+        m_out.insert(start, "SELECT * FROM (");
+    m_out += " LIMIT ";
+    m_out += pendingLimit;
+    if (wrap)
+        m_out += ')';
+}
+
+void Emitter::selectItems(const SelectBlock& b) {
+    const std::vector<Identifier> headings = std::move(m_headingOverride);
+    m_headingOverride.clear();
+    if (!headings.empty() && headings.size() != b.items.size())
+        fail(ora::kInvalidIdentifier, "invalid number of column names for the query's columns");
+    for (std::size_t i = 0; i < b.items.size(); ++i) {
+        const SelectItem& item = b.items[i];
+        if (i)
+            m_out += ", ";
+        if (item.expr->kind == ExprKind::Star) {
+            if (!headings.empty())
+                unsupported("column names for a query with *");
+            const Star& star = item.expr->as<Star>();
+            if (!star.qualifier.empty()) {
+                qualifiedName(star.qualifier);
+                m_out += '.';
+            }
+            m_out += '*';
+            continue;
+        }
+        expr(*item.expr);
+        const std::string& heading = headings.empty() ? item.heading : headings[i].name;
+        m_out += " AS ";
+        m_out += quoteName(heading);
+        m_result.namedColumns.insert(heading);
+    }
+}
+
+// FROM and WHERE with the ROWNUM and (+) stages. A ROWNUM limit that cannot
+// go into the source is returned in `pendingLimit` for the block's end.
+void Emitter::fromAndWhere(const SelectBlock& b, const Query* owner, bool member,
+                           std::string& pendingLimit) {
+    (void)member;
+    RownumLimit rownum = findRownumLimit(b);
+    if (rownum.found()) {
+        if (QueryBlockFacts* facts = factsOf(m_result, b)) {
+            facts->rownumLimit = rownum.rows();
+            facts->rownumLimitParameter = !rownum.rows().has_value();
+        }
+        pendingLimit = capture([&] { limitValue(*rownum.bound, rownum.lessThan); });
+    }
+    const std::optional<OuterJoinLayout> joins = layoutOuterJoins(b, rownum.rest);
+    const bool singleSource = rownum.found() && !joins && b.from.size() == 1 &&
+                              (b.from[0]->kind == TableRefKind::Named ||
+                               (b.from[0]->kind == TableRefKind::Derived && b.from[0]->alias));
+    if (singleSource) {
+        // The limited rows become the source; grouping and sorting follow.
+        const TableRef& source = *b.from[0];
+        const Identifier alias =
+            source.alias ? *source.alias : source.as<NamedTable>().exposedName();
+        m_out += " FROM (SELECT * FROM ";
+        tableReference(source);  // with its alias: inside, the conditions use it
+        if (!source.alias) {
+            m_out += " AS ";
+            m_out += quoteName(alias.name);
+        }
+        if (!rownum.rest.empty()) {
+            const ConditionScope condition(*this, true);
+            m_out += " WHERE ";
+            conjunction(rownum.rest);
+        }
+        m_out += " LIMIT " + pendingLimit + ") " + quoteName(alias.name);
+        pendingLimit.clear();
+        return;
+    }
+    if (rownum.found() && ((owner && !owner->orderBy.empty()) || !b.groupBy.empty() || b.distinct ||
+                           b.aggregates || b.analytics || b.having))
+        unsupported(
+            "ROWNUM limit over a join with ORDER BY, GROUP BY, DISTINCT, aggregate or "
+            "analytic functions");
+    if (!b.from.empty())
+        m_out += " FROM ";
+    const std::vector<const Expr*>* where = &rownum.rest;
+    if (joins) {
+        bool first = true;
+        for (const OuterJoinLayout::Item& item : joins->items) {
+            if (joins->optional(item))
+                continue;
+            if (!first)
+                m_out += ", ";
+            tableReference(*item.source);
+            first = false;
+        }
+        for (const OuterJoinLayout::Item& item : joins->items) {
+            if (!joins->optional(item))
+                continue;
+            m_out += " LEFT JOIN ";
+            tableReference(*item.source);
+            m_out += " ON ";
+            const ConditionScope condition(*this, true);
+            m_outerJoinMarksAllowed = true;
+            conjunction(item.on);
+            m_outerJoinMarksAllowed = false;
+        }
+        where = &joins->where;
+    } else {
+        for (std::size_t i = 0; i < b.from.size(); ++i) {
+            if (i)
+                m_out += ", ";
+            tableReference(*b.from[i]);
+        }
+    }
+    if (!where->empty()) {
+        const ConditionScope condition(*this, true);
+        m_out += " WHERE ";
+        conjunction(*where);
+    }
+}
+
+void Emitter::tableReference(const TableRef& ref) {
+    switch (ref.kind) {
+        case TableRefKind::Named: {
+            const auto& table = ref.as<NamedTable>();
+            if (!table.dbLink.empty())
+                unsupported("database links");
+            qualifiedName(table.name);
+            break;
+        }
+        case TableRefKind::Derived:
+            if (ref.as<DerivedTable>().lateral)
+                unsupported("LATERAL inline views");
+            subquery(*ref.as<DerivedTable>().query);
+            break;
+        case TableRefKind::Collection:
+            unsupported("TABLE(...) in FROM");
+        case TableRefKind::Join: {
+            const auto& join = ref.as<Join>();
+            tableReference(*join.left);
+            static const char* const kJoins[] = {" JOIN ", " LEFT JOIN ", " RIGHT JOIN ",
+                                                 " FULL JOIN ", " JOIN "};
+            if (join.natural)
+                m_out += " NATURAL";
+            m_out += kJoins[static_cast<int>(join.join)];
+            const bool nested = join.right->kind == TableRefKind::Join;
+            if (nested)
+                m_out += '(';
+            tableReference(*join.right);
+            if (nested)
+                m_out += ')';
+            if (join.on) {
+                const ConditionScope condition(*this, true);
+                m_out += " ON ";
+                expr(*join.on);
+            } else if (!join.usingColumns.empty()) {
+                m_out += " USING (";
+                for (std::size_t i = 0; i < join.usingColumns.size(); ++i) {
+                    if (i)
+                        m_out += ", ";
+                    name(join.usingColumns[i]);
+                }
+                m_out += ')';
+            }
+            return;
+        }
+    }
+    if (ref.alias) {
+        m_out += ' ';
+        name(*ref.alias);
+    }
+}
+
+void Emitter::groupBy(const SelectBlock& b) {
+    if (b.groupBy.empty())
+        return;
+    m_out += " GROUP BY ";
+    const ConditionScope plain(*this, false);
+    for (std::size_t i = 0; i < b.groupBy.size(); ++i) {
+        const GroupingElement& g = b.groupBy[i];
+        if (g.kind == GroupingElement::Kind::Rollup)
+            unsupported("GROUP BY ROLLUP");
+        if (g.kind == GroupingElement::Kind::Cube)
+            unsupported("GROUP BY CUBE");
+        if (g.kind == GroupingElement::Kind::GroupingSets)
+            unsupported("GROUP BY GROUPING SETS");
+        if (g.kind == GroupingElement::Kind::Empty)
+            unsupported("GROUP BY ()");
+        if (i)
+            m_out += ", ";
+        expr(*g.expr);
+    }
+}
+
+void Emitter::orderBy(const std::vector<OrderItem>& items) {
+    m_out += "ORDER BY ";
+    const ConditionScope plain(*this, false);
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const OrderItem& o = items[i];
+        if (i)
+            m_out += ", ";
+        expr(*o.expr);
+        if (o.descending)
+            m_out += " DESC";
+        if (o.nulls == NullsOrder::First)
+            m_out += " NULLS FIRST";
+        else if (o.nulls == NullsOrder::Last)
+            m_out += " NULLS LAST";
+    }
+}
+
+// OFFSET n ROWS / FETCH FIRST n ROWS ONLY as LIMIT and OFFSET. Oracle
+// truncates a fraction and reads a negative count as none, where SQLite's
+// LIMIT -1 would mean no limit at all.
+void Emitter::rowLimit(const RowLimit& limit) {
+    if (!limit.fetch && !limit.offset)
+        return;
+    if (limit.percent)
+        unsupported("FETCH FIRST ... PERCENT");
+    if (limit.withTies)
+        unsupported("FETCH FIRST ... WITH TIES");
+    m_out += " LIMIT ";
+    if (limit.fetch)
+        limitValue(*limit.fetch, false);
+    else
+        m_out += "-1";
+    if (limit.offset) {
+        m_out += " OFFSET ";
+        limitValue(*limit.offset, false);
+    }
+}
+
+void Emitter::limitValue(const Expr& e, bool minusOne) {
+    if (e.kind == ExprKind::Literal && e.as<Literal>().form == Literal::Form::Number) {
+        const double n = std::strtod(e.as<Literal>().text.c_str(), nullptr);
+        double rows = minusOne ? std::ceil(n) - 1 : std::floor(n);
+        if (!(rows > 0))
+            rows = 0;
+        m_out += std::to_string(static_cast<long long>(std::min(rows, 9.2e18)));
+        return;
+    }
+    const ConditionScope plain(*this, false);
+    m_out += "MAX(0, CAST(";
+    expr(e);
+    m_out += minusOne ? " AS INTEGER) - 1)" : " AS INTEGER))";
+}
+
+}  // namespace localengine::dialect

@@ -1,0 +1,155 @@
+#pragma once
+// The last stage: the bound tree to SQLite text. Oracle's constructs that
+// SQLite spells differently or lacks are rewritten on the way, each in a
+// named stage of its own:
+//   RownumLimit        WHERE ROWNUM <= n as LIMIT (RownumLimit.h)
+//   OuterJoinLayout    comma joins with (+) marks as LEFT JOIN (OuterJoin.h)
+//   HierarchicalQuery  START WITH / CONNECT BY as a recursive WITH (HierarchicalQuery.h)
+// and in the expression writer: || with Oracle's null rule (ORA_CONCAT),
+// exact division, '' as NULL, date literals, SYSDATE, USER, CONCAT,
+// MINUS as EXCEPT, FETCH FIRST as LIMIT, Oracle's column types in DDL.
+// What it cannot translate it refuses with ORA-03001 naming the construct.
+
+#include "Ast.h"
+#include "Lexer.h"
+#include "Translator.h"
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace localengine::dialect {
+
+class HierarchicalQuery;
+
+// How tightly an SQLite operator binds: a child below its parent's level
+// is put in parentheses.
+enum Precedence : int {
+    kLowest = 0,
+    kOr = 1,
+    kAnd = 2,
+    kNot = 3,
+    kCompare = 4,
+    kCompareOperand = 5,
+    kAdditive = 7,
+    kMultiplicative = 8,
+    kUnary = 10,
+    kPrimary = 11
+};
+
+class Emitter {
+public:
+    Emitter(std::string owner, Translation& result);
+
+    // The SQLite text of `statement` (which the Binder has bound).
+    std::string statement(const Statement& statement);
+
+    // Pieces for the rewrite stages.
+    void text(std::string_view s) { m_out += s; }
+    void name(const Identifier& id);
+    void qualifiedName(const QualifiedName& name);
+    void expr(const Expr& e, int minPrecedence = kLowest);
+    void exprList(const std::vector<ExprPtr>& list);
+    void conjunction(const std::vector<const Expr*>& conditions);
+    void query(const Query& q);
+    void selectItems(const SelectBlock& b);
+    void tableReference(const TableRef& ref);
+    void orderBy(const std::vector<OrderItem>& items);
+    void groupBy(const SelectBlock& b);
+    // Runs `write` with an empty output and returns what it wrote.
+    std::string capture(const std::function<void()>& write);
+
+    const std::string& owner() const { return m_owner; }
+    Translation& result() { return m_result; }
+
+    // While a hierarchical query writes its parts, it decides what column
+    // references, LEVEL, PRIOR and the CONNECT_BY_ functions stand for.
+    void setHierarchy(HierarchicalQuery* hierarchy) { m_hierarchy = hierarchy; }
+    HierarchicalQuery* hierarchy() const { return m_hierarchy; }
+
+    // The headings of the next select list, for CREATE TABLE t (a, b) AS SELECT.
+    void overrideHeadings(std::vector<Identifier> headings) {
+        m_headingOverride = std::move(headings);
+    }
+
+private:
+    // Statements (Emitter.cpp)
+    void insert(const InsertStatement& s);
+    void update(const UpdateStatement& s);
+    void remove(const DeleteStatement& s);
+    void transaction(const TransactionStatement& s);
+    void dmlTarget(const DmlTarget& target);
+
+    // DDL (EmitDdl.cpp)
+    void createTable(const CreateTableStatement& s);
+    void columnDefinition(const ColumnDefinition& c);
+    void typeName(const TypeName& type);
+    void defaultValue(const Expr& e);
+    void constraint(const ConstraintDefinition& c, bool inlineConstraint);
+    void createIndex(const CreateIndexStatement& s);
+    void createView(const CreateViewStatement& s);
+    void drop(const DropStatement& s);
+
+    // Queries (EmitQuery.cpp)
+    void withClause(const Query& q);
+    void term(const QueryTerm& t, const Query* owner, bool member);
+    void selectBlock(const SelectBlock& b, const Query* owner, bool member);
+    void fromAndWhere(const SelectBlock& b, const Query* owner, bool member,
+                      std::string& pendingLimit);
+    void rowLimit(const RowLimit& limit);
+    void limitValue(const Expr& e, bool minusOne);
+
+    // Expressions (EmitExpr.cpp)
+    void literal(const Literal& l);
+    void columnRef(const ColumnRef& c);
+    void pseudo(const PseudoColumn& p);
+    void unary(const Unary& u);
+    void binary(const Binary& b);
+    void concatenation(const Binary& b);
+    void comparison(const Comparison& c);
+    void quantified(const QuantifiedComparison& q);
+    void predicate(const Expr& e);
+    void caseExpression(const Case& c);
+    void functionCall(const FunctionCall& f);
+    void windowSpec(const WindowSpec& w);
+    void frameBound(const FrameBound& b);
+    void cast(const Cast& c);
+    void extract(const Extract& e);
+    void trim(const Trim& t);
+    void subquery(const Query& q);
+
+    std::string m_owner;
+    Translation& m_result;
+    std::string m_out;
+    HierarchicalQuery* m_hierarchy = nullptr;
+    bool m_outerJoinMarksAllowed = false;
+    bool m_inCondition = false;  // writing WHERE, HAVING, ON, START WITH or CONNECT BY
+    std::vector<Identifier> m_headingOverride;
+
+    friend class ConditionScope;
+};
+
+// Marks the conditions being written, where ROWNUM as a value is refused.
+class ConditionScope {
+public:
+    ConditionScope(Emitter& emitter, bool inCondition)
+        : m_emitter(emitter), m_saved(emitter.m_inCondition) {
+        emitter.m_inCondition = inCondition;
+    }
+    ~ConditionScope() { m_emitter.m_inCondition = m_saved; }
+    ConditionScope(const ConditionScope&) = delete;
+    ConditionScope& operator=(const ConditionScope&) = delete;
+
+private:
+    Emitter& m_emitter;
+    bool m_saved;
+};
+
+// The operands of a chain of ANDs, in order (a AND b AND c: a, b, c).
+void splitConjuncts(const Expr* condition, std::vector<const Expr*>& out);
+
+// SQLite's keywords: a name equal to one of them is written quoted.
+bool isSqliteKeyword(std::string_view upperName);
+
+}  // namespace localengine::dialect

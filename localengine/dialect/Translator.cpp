@@ -1,0 +1,180 @@
+// The Oracle dialect to SQLite, one statement at a time.
+//
+// Translated:
+//  - Queries: SELECT [DISTINCT | UNIQUE] with *, t.*, expressions and
+//    aliases; FROM with tables, views, inline views, comma joins and ANSI
+//    joins (INNER, LEFT, RIGHT, FULL, CROSS, NATURAL, ON, USING); WHERE;
+//    GROUP BY expressions; HAVING; ORDER BY with ASC/DESC and NULLS
+//    FIRST/LAST; OFFSET / FETCH FIRST n ROWS ONLY (as LIMIT); WITH queries;
+//    UNION [ALL], INTERSECT, MINUS (as EXCEPT); START WITH / CONNECT BY
+//    [NOCYCLE] with LEVEL, PRIOR, CONNECT_BY_ROOT, SYS_CONNECT_BY_PATH,
+//    CONNECT_BY_ISLEAF and ORDER SIBLINGS BY; FOR UPDATE (dropped: one user).
+//  - ROWNUM <= n, ROWNUM < n, ROWNUM = 1 in WHERE as a row limit taken
+//    before grouping and sorting, ROWNUM as a value in the select list;
+//    the (+) outer join marker as LEFT JOIN.
+//  - Expressions: Oracle's precedence (|| with + and -), || and CONCAT with
+//    Oracle's null rule, exact division, '' as NULL, DATE and TIMESTAMP
+//    literals, q'[...]' and N'...' literals, CASE (both forms), IN lists
+//    and subqueries, EXISTS, = ANY and <> ALL, BETWEEN, LIKE ... ESCAPE,
+//    IS [NOT] NULL, scalar subqueries, analytic functions with OVER
+//    (PARTITION BY, ORDER BY, ROWS/RANGE frames), CAST to text and to
+//    NUMBER, EXTRACT(YEAR|MONTH|DAY FROM ...), TRIM, SYSDATE,
+//    SYSTIMESTAMP, CURRENT_DATE, CURRENT_TIMESTAMP, USER, ROWID; other
+//    functions by name (DECODE, NVL ... are the engine's SQLite functions).
+//  - DML: INSERT (VALUES, one or several rows, or a query; column lists),
+//    UPDATE (also SET (a, b) = (subquery)), DELETE with or without FROM;
+//    the user's own schema name is dropped from every name.
+//  - DDL: CREATE [GLOBAL TEMPORARY] TABLE with Oracle's column types,
+//    DEFAULT, inline and out-of-line constraints, storage clauses (dropped),
+//    AS SELECT; CREATE [UNIQUE | BITMAP] INDEX; CREATE [NO]FORCE VIEW [WITH
+//    READ ONLY | CHECK OPTION]; DROP TABLE | VIEW | INDEX | TRIGGER
+//    [CASCADE CONSTRAINTS] [PURGE]; IF [NOT] EXISTS.
+//  - EXPLAIN PLAN [SET STATEMENT_ID] [INTO] FOR, COMMIT / ROLLBACK [WORK],
+//    SAVEPOINT, ROLLBACK TO [SAVEPOINT].
+//  - SQLite's own statements, passed through token by token: PRAGMA,
+//    ANALYZE, VACUUM, REINDEX, ALTER TABLE, CREATE [TEMP] TRIGGER,
+//    CREATE VIRTUAL TABLE.
+//
+// Refused with Oracle's errors (ORA-00900 ... ORA-00936 for syntax,
+// ORA-00911 for control characters, ORA-01788, ORA-017xx for (+)), or with
+// ORA-03001 "unimplemented feature: <construct>" for what is parsed but not
+// translated yet: MERGE, multitable INSERT, RETURNING, sequences, INTERVAL
+// literals, comparisons with ANY/ALL other than = ANY and <> ALL, ROLLUP,
+// CUBE, GROUPING SETS, WITHIN GROUP, KEEP, TABLE(...), LATERAL, PIVOT,
+// MODEL, database links, package functions, CAST to dates or to numbers
+// with precision, ROWNUM in other conditions, ROWNUM limits over joins that
+// group or sort, FETCH ... PERCENT | WITH TIES, INTERSECT ALL, MINUS ALL,
+// CREATE OR REPLACE VIEW, identity and virtual columns, disabled
+// constraints, ORGANIZATION INDEX, PL/SQL blocks, and the other Oracle
+// statements (ALTER SESSION, TRUNCATE, COMMENT, GRANT ...).
+
+#include "Translator.h"
+
+#include "Binder.h"
+#include "Emitter.h"
+#include "Error.h"
+#include "Lexer.h"
+#include "Parser.h"
+
+#include <array>
+
+namespace localengine::dialect {
+
+namespace {
+
+// One statement per call: a ";" may only end the text. A trigger's body
+// holds its own statements between BEGIN and END.
+void checkOneStatement(const std::vector<Token>& tokens) {
+    const bool trigger =
+        tokens.size() > 2 && tokens[0].is("CREATE") &&
+        (tokens[1].is("TRIGGER") ||
+         ((tokens[1].is("TEMP") || tokens[1].is("TEMPORARY")) && tokens[2].is("TRIGGER")));
+    int blockDepth = 0;
+    for (std::size_t i = 0; i + 1 < tokens.size(); ++i) {
+        const Token& t = tokens[i];
+        if (trigger && (t.is("BEGIN") || t.is("CASE")))
+            ++blockDepth;
+        if (trigger && t.is("END") && blockDepth > 0)
+            --blockDepth;
+        if (t.isOperator(";") && blockDepth == 0 && tokens[i + 1].kind != TokenKind::End)
+            fail(0, "only one statement may be run at a time: text follows the \";\" at offset " +
+                        std::to_string(t.begin) + "; nothing was run");
+    }
+}
+
+bool readsDictionary(const std::vector<Token>& tokens) {
+    for (const Token& t : tokens)
+        if (t.kind == TokenKind::Name && t.text.size() <= 17 &&
+            isDictionaryView(upperAscii(t.text)))
+            return true;
+    return false;
+}
+
+// SQLite's own statements, as written: names upper case unless quoted,
+// literals quoted again, blanks between tokens.
+std::string passThroughText(const std::vector<Token>& tokens, const PassThroughStatement& s) {
+    std::string out;
+    const Token* previous = nullptr;
+    for (std::uint32_t i = s.firstToken; i < s.endToken; ++i) {
+        const Token& t = tokens[i];
+        const bool tight = !previous || previous->isOperator("(") || previous->isOperator(".") ||
+                           t.isOperator(")") || t.isOperator(",") || t.isOperator(".") ||
+                           t.isOperator(";") || (t.isOperator("(") && previous->isName());
+        if (!tight)
+            out += ' ';
+        switch (t.kind) {
+            case TokenKind::Name:
+                out += upperAscii(t.text);
+                break;
+            case TokenKind::QuotedName:
+                out += quoteName(t.text);
+                break;
+            case TokenKind::Text:
+                out += quoteText(t.text);
+                break;
+            default:
+                out += t.text == "^=" ? std::string("<>") : t.text;
+                break;
+        }
+        previous = &t;
+    }
+    return out;
+}
+
+void explainPlan(const ExplainPlanStatement& s, const std::string& oracleSql, Translation& result) {
+    result.kind = Translation::Kind::ExplainPlan;
+    if (s.statementId)
+        result.statementId = *s.statementId;
+    if (!s.into.empty())
+        result.planTable = s.into.back().name;
+    result.innerOracleSql = oracleSql.substr(s.explainedBegin, s.explainedEnd - s.explainedBegin);
+}
+
+}  // namespace
+
+bool isDictionaryView(const std::string& upperName) {
+    static constexpr std::array<std::string_view, 9> kNames = {
+        "USER_TABLES",      "USER_TAB_COLUMNS", "USER_INDEXES",
+        "USER_IND_COLUMNS", "USER_CONSTRAINTS", "USER_CONS_COLUMNS",
+        "USER_VIEWS",       "USER_OBJECTS",     "TABS"};
+    for (std::string_view n : kNames)
+        if (upperName == n)
+            return true;
+    return false;
+}
+
+Translation translateStatement(const std::string& oracleSql, const Catalog* catalog,
+                               const std::string& owner) {
+    const std::vector<Token> tokens = tokenize(oracleSql);
+    checkOneStatement(tokens);
+    if (tokens.front().kind == TokenKind::End || tokens.front().isOperator(";"))
+        fail(0, "empty statement: nothing to run");
+    const StatementPtr statement = parseStatement(tokens, oracleSql);
+
+    Translation result;
+    result.usesDictionary = readsDictionary(tokens);
+    Binder binder(catalog, tokens, owner);
+    binder.bind(*statement);
+    result.facts = binder.finish();
+
+    const Statement* emitted = statement.get();
+    if (statement->kind == StatementKind::ExplainPlan) {
+        explainPlan(statement->as<ExplainPlanStatement>(), oracleSql, result);
+        emitted = statement->as<ExplainPlanStatement>().explained.get();
+    }
+    if (emitted->kind == StatementKind::PassThrough) {
+        result.sql = passThroughText(tokens, emitted->as<PassThroughStatement>());
+        return result;
+    }
+    if (statement->kind == StatementKind::Transaction) {
+        const auto action = statement->as<TransactionStatement>().action;
+        if (action == TransactionStatement::Action::Commit ||
+            action == TransactionStatement::Action::Rollback)
+            result.kind = Translation::Kind::Commit;
+    }
+    Emitter emitter(owner, result);
+    result.sql = emitter.statement(*emitted);
+    return result;
+}
+
+}  // namespace localengine::dialect

@@ -1,0 +1,229 @@
+// The Oracle type of an expression, from its operands. Issue-by-issue the
+// rules grow here: what is not known is Unknown, never a guess.
+
+#include "Binder.h"
+
+#include <string_view>
+
+namespace localengine::dialect {
+
+namespace {
+
+OracleType literalType(const Literal& l) {
+    switch (l.form) {
+        case Literal::Form::Number:
+            return OracleType::Number;
+        case Literal::Form::Text:
+            return OracleType::Char;
+        case Literal::Form::Boolean:
+            return OracleType::Boolean;
+        case Literal::Form::Date:
+            return OracleType::Date;
+        case Literal::Form::Timestamp:
+            return OracleType::Timestamp;
+        case Literal::Form::Interval:
+            return OracleType::Interval;
+        case Literal::Form::Null:
+            break;
+    }
+    return OracleType::Unknown;
+}
+
+OracleType pseudoType(Pseudo p) {
+    switch (p) {
+        case Pseudo::Rowid:
+            return OracleType::Rowid;
+        case Pseudo::Sysdate:
+        case Pseudo::CurrentDate:
+            return OracleType::Date;
+        case Pseudo::Systimestamp:
+        case Pseudo::CurrentTimestamp:
+        case Pseudo::LocalTimestamp:
+            return OracleType::Timestamp;
+        case Pseudo::User:
+            return OracleType::Varchar2;
+        default:
+            return OracleType::Number;
+    }
+}
+
+// + and - over dates: DATE + n is a date, DATE - DATE a number of days,
+// TIMESTAMP - TIMESTAMP an interval.
+OracleType arithmeticType(BinaryOp op, OracleType left, OracleType right) {
+    if (op == BinaryOp::Add) {
+        if (isDatetime(left))
+            return left;
+        if (isDatetime(right))
+            return right;
+        return left == OracleType::Interval && right == OracleType::Interval ? OracleType::Interval
+                                                                             : OracleType::Number;
+    }
+    if (op == BinaryOp::Subtract && isDatetime(left)) {
+        if (right == OracleType::Date)
+            return left == OracleType::Date ? OracleType::Number : OracleType::Interval;
+        if (right == OracleType::Timestamp)
+            return OracleType::Interval;
+        return left;
+    }
+    return OracleType::Number;
+}
+
+struct FunctionType {
+    std::string_view name;
+    OracleType type;  // Unknown: the type of the first argument
+};
+
+// Sorted by name.
+constexpr FunctionType kFunctions[] = {{"ABS", OracleType::Number},
+                                       {"ADD_MONTHS", OracleType::Date},
+                                       {"ASCII", OracleType::Number},
+                                       {"AVG", OracleType::Number},
+                                       {"CEIL", OracleType::Number},
+                                       {"CHR", OracleType::Varchar2},
+                                       {"COALESCE", OracleType::Unknown},
+                                       {"CONCAT", OracleType::Varchar2},
+                                       {"COUNT", OracleType::Number},
+                                       {"DENSE_RANK", OracleType::Number},
+                                       {"EXP", OracleType::Number},
+                                       {"FIRST_VALUE", OracleType::Unknown},
+                                       {"FLOOR", OracleType::Number},
+                                       {"GREATEST", OracleType::Unknown},
+                                       {"INITCAP", OracleType::Varchar2},
+                                       {"INSTR", OracleType::Number},
+                                       {"LAG", OracleType::Unknown},
+                                       {"LAST_DAY", OracleType::Date},
+                                       {"LAST_VALUE", OracleType::Unknown},
+                                       {"LEAD", OracleType::Unknown},
+                                       {"LEAST", OracleType::Unknown},
+                                       {"LENGTH", OracleType::Number},
+                                       {"LISTAGG", OracleType::Varchar2},
+                                       {"LN", OracleType::Number},
+                                       {"LOG", OracleType::Number},
+                                       {"LOWER", OracleType::Varchar2},
+                                       {"LPAD", OracleType::Varchar2},
+                                       {"LTRIM", OracleType::Varchar2},
+                                       {"MAX", OracleType::Unknown},
+                                       {"MEDIAN", OracleType::Number},
+                                       {"MIN", OracleType::Unknown},
+                                       {"MOD", OracleType::Number},
+                                       {"MONTHS_BETWEEN", OracleType::Number},
+                                       {"NEXT_DAY", OracleType::Date},
+                                       {"NTILE", OracleType::Number},
+                                       {"NULLIF", OracleType::Unknown},
+                                       {"NVL", OracleType::Unknown},
+                                       {"POWER", OracleType::Number},
+                                       {"RANK", OracleType::Number},
+                                       {"REGEXP_INSTR", OracleType::Number},
+                                       {"REGEXP_REPLACE", OracleType::Varchar2},
+                                       {"REGEXP_SUBSTR", OracleType::Varchar2},
+                                       {"REPLACE", OracleType::Varchar2},
+                                       {"ROUND", OracleType::Unknown},
+                                       {"ROW_NUMBER", OracleType::Number},
+                                       {"RPAD", OracleType::Varchar2},
+                                       {"RTRIM", OracleType::Varchar2},
+                                       {"SIGN", OracleType::Number},
+                                       {"SQRT", OracleType::Number},
+                                       {"STDDEV", OracleType::Number},
+                                       {"SUBSTR", OracleType::Varchar2},
+                                       {"SUM", OracleType::Number},
+                                       {"SYS_CONNECT_BY_PATH", OracleType::Varchar2},
+                                       {"TO_CHAR", OracleType::Varchar2},
+                                       {"TO_DATE", OracleType::Date},
+                                       {"TO_NUMBER", OracleType::Number},
+                                       {"TO_TIMESTAMP", OracleType::Timestamp},
+                                       {"TRANSLATE", OracleType::Varchar2},
+                                       {"TRUNC", OracleType::Unknown},
+                                       {"UPPER", OracleType::Varchar2},
+                                       {"VARIANCE", OracleType::Number}};
+
+OracleType functionType(const FunctionCall& f) {
+    if (f.name.size() != 1)
+        return OracleType::Unknown;
+    const std::string& name = f.functionName();
+    if (name == "DECODE")
+        return f.args.size() >= 3 ? f.args[2]->type : OracleType::Unknown;
+    if (name == "NVL2")
+        return f.args.size() >= 2 ? f.args[1]->type : OracleType::Unknown;
+    for (const FunctionType& known : kFunctions) {
+        if (known.name != name)
+            continue;
+        if (known.type != OracleType::Unknown)
+            return known.type;
+        // ROUND and TRUNC of a number are numbers, of a date dates.
+        if (f.args.empty())
+            return OracleType::Unknown;
+        const OracleType first = f.args.front()->type;
+        if ((name == "ROUND" || name == "TRUNC") && !isDatetime(first))
+            return OracleType::Number;
+        return first;
+    }
+    return OracleType::Unknown;
+}
+
+OracleType caseType(const Case& c) {
+    for (const WhenClause& w : c.whens)
+        if (w.result->type != OracleType::Unknown)
+            return w.result->type;
+    return c.otherwise ? c.otherwise->type : OracleType::Unknown;
+}
+
+}  // namespace
+
+OracleType Binder::typeOf(const Expr& e) const {
+    switch (e.kind) {
+        case ExprKind::Literal:
+            return literalType(e.as<Literal>());
+        case ExprKind::ColumnRef: {
+            const ColumnBinding& b = e.as<ColumnRef>().binding;
+            if (!b.source)
+                return OracleType::Unknown;
+            if (b.column < 0)
+                return OracleType::Rowid;
+            return b.source->columnTypes[static_cast<std::size_t>(b.column)];
+        }
+        case ExprKind::PseudoColumn:
+            return pseudoType(e.as<PseudoColumn>().which);
+        case ExprKind::Unary: {
+            const Unary& u = e.as<Unary>();
+            return u.op == UnaryOp::Not ? OracleType::Boolean : u.operand->type;
+        }
+        case ExprKind::Binary: {
+            const Binary& b = e.as<Binary>();
+            if (b.op == BinaryOp::And || b.op == BinaryOp::Or)
+                return OracleType::Boolean;
+            if (b.op == BinaryOp::Concatenate)
+                return b.left->type == OracleType::Clob || b.right->type == OracleType::Clob
+                           ? OracleType::Clob
+                           : OracleType::Varchar2;
+            return arithmeticType(b.op, b.left->type, b.right->type);
+        }
+        case ExprKind::ScalarSubquery: {
+            const Query& q = *e.as<ScalarSubquery>().query;
+            return q.columnTypes.empty() ? OracleType::Unknown : q.columnTypes.front();
+        }
+        case ExprKind::Case:
+            return caseType(e.as<Case>());
+        case ExprKind::FunctionCall:
+            return functionType(e.as<FunctionCall>());
+        case ExprKind::Cast:
+            return typeOfDeclared(e.as<Cast>().target.spelled());
+        case ExprKind::Extract:
+        case ExprKind::SequenceValue:
+            return OracleType::Number;
+        case ExprKind::Trim:
+            return OracleType::Varchar2;
+        case ExprKind::Comparison:
+        case ExprKind::QuantifiedComparison:
+        case ExprKind::IsNull:
+        case ExprKind::Like:
+        case ExprKind::Between:
+        case ExprKind::InList:
+        case ExprKind::InSubquery:
+        case ExprKind::Exists:
+            return OracleType::Boolean;
+        default:
+            return OracleType::Unknown;
+    }
+}
+
+}  // namespace localengine::dialect
