@@ -205,10 +205,18 @@ void Emitter::expr(const Expr& e, int minPrecedence) {
         m_out += ')';
 }
 
+// A subquery is written the same wherever it stands: the hierarchy's and
+// the outer join's rules of the enclosing block stop at its parentheses.
 void Emitter::subquery(const Query& q) {
     m_out += '(';
     const ConditionScope plain(*this, false);
+    HierarchicalQuery* hierarchy = m_hierarchy;
+    const bool marks = m_outerJoinMarksAllowed;
+    m_hierarchy = nullptr;
+    m_outerJoinMarksAllowed = false;
     query(q);
+    m_hierarchy = hierarchy;
+    m_outerJoinMarksAllowed = marks;
     m_out += ')';
 }
 

@@ -128,6 +128,7 @@ private:
     std::vector<Identifier> m_headingOverride;
 
     friend class ConditionScope;
+    friend class HierarchicalQuery;
 };
 
 // Marks the conditions being written, where ROWNUM as a value is refused.

@@ -1,7 +1,35 @@
 #pragma once
 // Rewrite stage: START WITH / CONNECT BY as a recursive WITH query.
+//
+//   WITH RECURSIVE __H AS (
+//     SELECT 1 AS __LVL, <row id> AS __SEQ, <key> AS __PATH, 0 AS __CYC, <extras>, <columns>
+//       FROM <source> AS __C WHERE <START WITH>
+//     UNION ALL
+//     SELECT __P.__LVL + 1, <row id>, <path + key>, <loop?>, <extras>, <columns>
+//       FROM __H AS __P JOIN <source> AS __C ON <CONNECT BY>
+//       WHERE __P.__CYC = 0
+//       ORDER BY 1 DESC, <ORDER SIBLINGS BY>, 2)
+//   SELECT <list> FROM __H AS <alias> WHERE ORA_HIERARCHY_CHECK(__CYC, <NOCYCLE>) AND <WHERE> ...
+//
+// The queue ordered by level, deepest first, visits the rows depth first:
+// each row is followed by its whole subtree, siblings in the source's
+// stored order (the row id) or ORDER SIBLINGS BY. A row whose key (its
+// PRIOR values) repeats one of its ancestors' is a loop: not expanded, and
+// an error in the final query unless NOCYCLE. Over a table with row ids
+// the recursion carries only the row id and the PRIOR values (__K0 ...),
+// and the final query joins the table back by row id.
+//
+// The stages, in the order write() runs them: the source and its alias,
+// the extra columns (CONNECT_BY_ROOT, SYS_CONNECT_BY_PATH), the key and
+// the conditions (qualified with __C and __P), the sibling order, the
+// join-back, the recursion, and the output. The working names are listed
+// in WorkingNames.h.
 
 #include "Ast.h"
+
+#include <map>
+#include <string>
+#include <vector>
 
 namespace localengine::dialect {
 
@@ -22,9 +50,58 @@ public:
     bool writes(const Expr& e);
 
 private:
+    // How writes() treats column references, LEVEL and PRIOR.
+    enum class Mode {
+        Qualified,  // columns of the source qualified with `m_qualifier`
+        Output      // the final query: LEVEL and the CONNECT_BY_ names stand for columns
+    };
+    enum class PriorAs {
+        Refused,    // PRIOR is not allowed here
+        Collected,  // the parent's value; the operand is collected as part of the key
+        Qualified,  // the parent's value, the operand qualified with `m_priorQualifier`
+        KeyColumn   // the parent's carried key column __K<n>, in order
+    };
+
+    void sourceAndAlias();
+    void extraColumns();
+    void keyAndConditions();
+    std::string siblingOrder();
+    void joinBack();
+    std::string recursion();
+    void output();
+
+    // An expression written in Qualified mode.
+    std::string qualified(const Expr& e, const std::string& qualifier, const std::string& level,
+                          PriorAs prior, const std::string& priorQualifier = {});
+    bool refersToSource(const ColumnRef& c) const;
+    bool writeQualified(const Expr& e);
+    bool writeOutput(const Expr& e);
+    std::string leafTest();
+
     Emitter& m_emitter;
     const SelectBlock& m_block;
     const Query* m_owner;
+
+    const TableRef* m_source = nullptr;
+    std::string m_sourceText;  // the table's name or the subquery
+    std::string m_tableName;   // the table's own name; empty for a subquery
+    std::string m_alias;       // the name the final query reads the rows under
+
+    Mode m_mode = Mode::Output;
+    std::string m_qualifier, m_level, m_priorQualifier;
+    PriorAs m_prior = PriorAs::Refused;
+    int m_nextKey = 0;
+
+    std::vector<const Expr*> m_priorOperands;  // in CONNECT BY order
+    std::map<const Expr*, int> m_roots;        // CONNECT_BY_ROOT x -> __R<n>
+    std::vector<const Expr*> m_rootOperands;
+    std::map<const Expr*, int> m_paths;  // SYS_CONNECT_BY_PATH(x, s) -> __B<n>
+    std::vector<const FunctionCall*> m_pathCalls;
+    std::string m_leafTest;
+
+    std::string m_connect, m_start, m_key;
+    bool m_rowIds = false;  // the source has row ids: siblings keep their stored order
+    bool m_joinBack = false;
 };
 
 }  // namespace localengine::dialect
