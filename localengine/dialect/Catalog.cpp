@@ -11,11 +11,11 @@ int TableInfo::findColumn(std::string_view name) const {
     return -1;
 }
 
-MemoryCatalog& MemoryCatalog::table(const std::string& name,
+MemoryCatalog& MemoryCatalog::table(const std::string& tableName,
                                     const std::vector<std::string>& columns, TableInfo::Kind kind,
                                     bool hasRowid) {
     TableInfo info;
-    info.name = name;
+    info.name = tableName;
     info.kind = kind;
     info.hasRowid = kind == TableInfo::Kind::Table && hasRowid;
     for (const std::string& spec : columns) {

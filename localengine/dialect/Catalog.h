@@ -50,7 +50,7 @@ class MemoryCatalog : public Catalog {
 public:
     // Adds a table; each column is "NAME TYPE" (type optional). Types are
     // read with typeOfDeclared.
-    MemoryCatalog& table(const std::string& name, const std::vector<std::string>& columns,
+    MemoryCatalog& table(const std::string& tableName, const std::vector<std::string>& columns,
                          TableInfo::Kind kind = TableInfo::Kind::Table, bool hasRowid = true);
     MemoryCatalog& add(TableInfo info);
 

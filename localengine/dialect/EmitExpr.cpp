@@ -332,8 +332,10 @@ void Emitter::binary(const Binary& b) {
 }
 
 // a || b || c as one call ORA_CONCAT(a, b, c): a null operand counts as
-// empty text, and the result is null only when every piece is.
+// empty text, and the result is null only when every piece is. SQLite
+// takes at most 127 arguments: longer chains nest, which keeps the rule.
 void Emitter::concatenation(const Binary& b) {
+    constexpr std::size_t kArgumentsPerCall = 100;
     std::vector<const Expr*> pieces;
     const Expr* e = &b;
     while (e->kind == ExprKind::Binary && e->as<Binary>().op == BinaryOp::Concatenate) {
@@ -341,11 +343,19 @@ void Emitter::concatenation(const Binary& b) {
         e = e->as<Binary>().left.get();
     }
     pieces.push_back(e);
+    const std::size_t start = m_out.size();
     m_out += "ORA_CONCAT(";
+    std::size_t inCall = 0;
     for (std::size_t i = pieces.size(); i-- > 0;) {
-        expr(*pieces[i]);
-        if (i)
+        if (inCall == kArgumentsPerCall) {
+            m_out += ')';
+            m_out.insert(start, "ORA_CONCAT(");
+            inCall = 1;
+        }
+        if (inCall)
             m_out += ", ";
+        expr(*pieces[i]);
+        ++inCall;
     }
     m_out += ')';
 }

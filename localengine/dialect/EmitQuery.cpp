@@ -154,7 +154,22 @@ void Emitter::fromAndWhere(const SelectBlock& b, const Query* owner, bool member
             facts->rownumLimit = rownum.rows();
             facts->rownumLimitParameter = !rownum.rows().has_value();
         }
-        pendingLimit = capture([&] { limitValue(*rownum.bound, rownum.lessThan); });
+        pendingLimit = capture([&] {
+            if (rownum.rows()) {
+                m_out += std::to_string(*rownum.rows());
+                return;
+            }
+            if (rownum.bounds.size() > 1)
+                m_out += "MIN(";
+            for (std::size_t i = 0; i < rownum.bounds.size(); ++i) {
+                if (i)
+                    m_out += ", ";
+                limitValue(*rownum.bounds[i].value, rownum.bounds[i].lessThan);
+            }
+            if (rownum.bounds.size() > 1)
+                m_out += ')';
+        });
+        pendingLimit += " OFFSET 0";
     }
     const std::optional<OuterJoinLayout> joins = layoutOuterJoins(b, rownum.rest);
     const bool singleSource = rownum.found() && !joins && b.from.size() == 1 &&

@@ -67,7 +67,7 @@ StatementPtr Parser::createTable(bool globalTemporary) {
     auto s = std::make_unique<CreateTableStatement>();
     s->globalTemporary = globalTemporary;
     s->ifNotExists = atIfNotExists();
-    s->name = qualifiedName("a table name");
+    s->name = tableName();
     if (atOperator("(") && !leadsToQuery())
         tableElements(*s);
     tableProperties(*s);
@@ -225,7 +225,7 @@ ConstraintDefinition Parser::outOfLineConstraint() {
 // REFERENCES table [(columns)] [ON DELETE CASCADE | SET NULL]
 void Parser::references(ConstraintDefinition& c) {
     expect("REFERENCES");
-    c.referencedTable = qualifiedName("a table name");
+    c.referencedTable = tableName();
     if (acceptOperator("(")) {
         c.referencedColumns = identifierList();
         expectOperator(")");
@@ -361,7 +361,7 @@ StatementPtr Parser::createIndex(bool unique, bool bitmap) {
     s->ifNotExists = atIfNotExists();
     s->name = qualifiedName("an index name");
     expect("ON");
-    s->table = qualifiedName("a table name");
+    s->table = tableName();
     expectOperator("(");
     orderByClause(s->keys);
     expectOperator(")");

@@ -273,7 +273,7 @@ TableRefPtr Parser::tableReference() {
         ref = std::move(derived);
     } else {
         auto named = std::make_unique<NamedTable>();
-        named->name = qualifiedName("a table name");
+        named->name = tableName();
         if (peek().kind == TokenKind::BindParameter && peek().text[0] == '@')
             named->dbLink = advance().text.substr(1);
         ref = std::move(named);

@@ -105,6 +105,13 @@ QualifiedName Parser::qualifiedName(const char* what) {
     return name;
 }
 
+// A table's name; a keyword where the name should be is ORA-00903.
+QualifiedName Parser::tableName() {
+    if (peek().kind == TokenKind::End || cannotStartExpression(peek()))
+        fail(ora::kInvalidTableName, "invalid table name" + near());
+    return qualifiedName("a table name");
+}
+
 std::vector<Identifier> Parser::identifierList() {
     std::vector<Identifier> list;
     do
@@ -270,7 +277,7 @@ DmlTarget Parser::dmlTarget() {
         unsupported("DML on a subquery");
     target.table = std::make_unique<NamedTable>();
     target.table->firstToken = position();
-    target.table->name = qualifiedName("a table name");
+    target.table->name = tableName();
     if (peek().kind == TokenKind::BindParameter && peek().text[0] == '@')
         unsupported("DML over a database link");
     if (at("PARTITION") || at("SUBPARTITION"))
@@ -446,7 +453,7 @@ StatementPtr Parser::explainPlan() {
         s->statementId = advance().text;
     }
     if (accept("INTO")) {
-        s->into = qualifiedName("a table name");
+        s->into = tableName();
         if (peek().kind == TokenKind::BindParameter && peek().text[0] == '@')
             unsupported("EXPLAIN PLAN INTO a table over a database link");
     }

@@ -47,6 +47,7 @@ private:
     Identifier identifier(const char* what);
     bool atIdentifier() const;
     QualifiedName qualifiedName(const char* what);
+    QualifiedName tableName();
     std::vector<Identifier> identifierList();
     [[noreturn]] void unexpected() const;
     std::string near() const;

@@ -2,6 +2,7 @@
 
 #include "Emitter.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -13,9 +14,16 @@ bool isRownum(const Expr& e) {
     return e.kind == ExprKind::PseudoColumn && e.as<PseudoColumn>().which == Pseudo::Rownum;
 }
 
+bool isNumber(const Expr& e) {
+    return e.kind == ExprKind::Literal && e.as<Literal>().form == Literal::Form::Number;
+}
+
+// A number literal, signed or not, or a bind parameter.
 bool isBound(const Expr& e) {
-    return e.kind == ExprKind::BindParameter ||
-           (e.kind == ExprKind::Literal && e.as<Literal>().form == Literal::Form::Number);
+    if (e.kind == ExprKind::Unary &&
+        (e.as<Unary>().op == UnaryOp::Negate || e.as<Unary>().op == UnaryOp::Plus))
+        return isNumber(*e.as<Unary>().operand);
+    return e.kind == ExprKind::BindParameter || isNumber(e);
 }
 
 // ROWNUM op n written either way round: op as if ROWNUM stood left.
@@ -51,8 +59,7 @@ bool takeLimit(const Expr& c, RownumLimit& limit) {
     }
     const bool one = bound->kind == ExprKind::Literal && bound->as<Literal>().text == "1";
     if (op == CompareOp::LessEqual || op == CompareOp::Less || (op == CompareOp::Equal && one)) {
-        limit.bound = bound;
-        limit.lessThan = op == CompareOp::Less;
+        limit.bounds.push_back({bound, op == CompareOp::Less});
         return true;
     }
     return false;
@@ -61,27 +68,35 @@ bool takeLimit(const Expr& c, RownumLimit& limit) {
 }  // namespace
 
 std::optional<std::int64_t> RownumLimit::rows() const {
-    if (!bound || bound->kind != ExprKind::Literal)
-        return std::nullopt;
-    const double n = std::strtod(bound->as<Literal>().text.c_str(), nullptr);
-    // ROWNUM <= 2.5 lets rows 1 and 2 through; ROWNUM < 2.5 as well.
-    double rows = lessThan ? std::ceil(n) - 1 : std::floor(n);
-    if (!(rows > 0))
-        rows = 0;
-    if (rows > 9.2e18)
-        rows = 9.2e18;
-    return static_cast<std::int64_t>(rows);
+    std::optional<std::int64_t> smallest;
+    for (const Bound& b : bounds) {
+        if (b.value->kind == ExprKind::BindParameter)
+            return std::nullopt;
+        const bool negative =
+            b.value->kind == ExprKind::Unary && b.value->as<Unary>().op == UnaryOp::Negate;
+        const Expr& number =
+            b.value->kind == ExprKind::Unary ? *b.value->as<Unary>().operand : *b.value;
+        double n = std::strtod(number.as<Literal>().text.c_str(), nullptr);
+        if (negative)
+            n = -n;
+        // ROWNUM <= 2.5 lets rows 1 and 2 through; ROWNUM < 2.5 as well.
+        double rows = b.lessThan ? std::ceil(n) - 1 : std::floor(n);
+        if (!(rows > 0))
+            rows = 0;
+        const auto count = static_cast<std::int64_t>(std::min(rows, 9.2e18));
+        if (!smallest || count < *smallest)
+            smallest = count;
+    }
+    return smallest;
 }
 
 RownumLimit findRownumLimit(const SelectBlock& b) {
     RownumLimit limit;
     std::vector<const Expr*> conditions;
     splitConjuncts(b.where.get(), conditions);
-    for (const Expr* c : conditions) {
-        if (!limit.found() && takeLimit(*c, limit))
-            continue;
-        limit.rest.push_back(c);
-    }
+    for (const Expr* c : conditions)
+        if (!takeLimit(*c, limit))
+            limit.rest.push_back(c);
     return limit;
 }
 

@@ -4,8 +4,10 @@
 // (also ROWNUM < n, ROWNUM = 1, and n >= ROWNUM ...) among conditions
 // joined by AND stops the block after n rows. Over one table or inline
 // view the limited rows become the block's source:
-//     FROM (SELECT * FROM t AS "T" WHERE <other conditions> LIMIT n) "T"
-// so grouping and sorting come after the limit, as in Oracle. Over a join
+//     FROM (SELECT * FROM t AS "T" WHERE <other conditions> LIMIT n OFFSET 0) "T"
+// so grouping and sorting come after the limit, as in Oracle (OFFSET 0
+// keeps SQLite from merging the subquery into the query and so taking
+// the first n rows of its ORDER BY instead). Over a join
 // the limit ends the block, which is only the same when nothing groups or
 // sorts after it; otherwise the statement is refused.
 
@@ -18,12 +20,15 @@
 namespace localengine::dialect {
 
 struct RownumLimit {
-    const Expr* bound = nullptr;    // n, a number literal or a bind parameter; null: no limit
-    bool lessThan = false;          // ROWNUM < n: n - 1 rows
+    struct Bound {
+        const Expr* value = nullptr;  // n: a number literal, signed or not, or a bind parameter
+        bool lessThan = false;        // ROWNUM < n: n - 1 rows
+    };
+    std::vector<Bound> bounds;      // several limit the block to the smallest
     std::vector<const Expr*> rest;  // WHERE's other conditions, in order
 
-    bool found() const { return bound != nullptr; }
-    // The number of rows when n is a literal (never negative).
+    bool found() const { return !bounds.empty(); }
+    // The number of rows when every bound is a literal (never negative).
     std::optional<std::int64_t> rows() const;
 };
 

@@ -140,8 +140,12 @@ OracleType functionType(const FunctionCall& f) {
     if (f.name.size() != 1)
         return OracleType::Unknown;
     const std::string& name = f.functionName();
-    if (name == "DECODE")
-        return f.args.size() >= 3 ? f.args[2]->type : OracleType::Unknown;
+    // DECODE gives its first result's type, CHAR and NULL as VARCHAR2.
+    if (name == "DECODE") {
+        const OracleType first = f.args.size() >= 3 ? f.args[2]->type : OracleType::Unknown;
+        return first == OracleType::Char || first == OracleType::Unknown ? OracleType::Varchar2
+                                                                         : first;
+    }
     if (name == "NVL2")
         return f.args.size() >= 2 ? f.args[1]->type : OracleType::Unknown;
     for (const FunctionType& known : kFunctions) {
@@ -155,6 +159,9 @@ OracleType functionType(const FunctionCall& f) {
         const OracleType first = f.args.front()->type;
         if ((name == "ROUND" || name == "TRUNC") && !isDatetime(first))
             return OracleType::Number;
+        // NVL of character data is VARCHAR2.
+        if (name == "NVL" && first == OracleType::Char)
+            return OracleType::Varchar2;
         return first;
     }
     return OracleType::Unknown;
