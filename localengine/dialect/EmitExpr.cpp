@@ -208,9 +208,17 @@ void Emitter::expr(const Expr& e, int minPrecedence) {
 // A subquery is written the same wherever it stands: the hierarchy's and
 // the outer join's rules of the enclosing block stop at its parentheses.
 void Emitter::subquery(const Query& q) {
+    HierarchicalQuery* hierarchy = m_hierarchy;
+    if (hierarchy) {
+        auto written = m_subqueries.find(&q);
+        if (written != m_subqueries.end()) {
+            text(written->second);
+            return;
+        }
+    }
+    const std::size_t start = m_out.size();
     m_out += '(';
     const ConditionScope plain(*this, false);
-    HierarchicalQuery* hierarchy = m_hierarchy;
     const bool marks = m_outerJoinMarksAllowed;
     m_hierarchy = nullptr;
     m_outerJoinMarksAllowed = false;
@@ -218,6 +226,9 @@ void Emitter::subquery(const Query& q) {
     m_hierarchy = hierarchy;
     m_outerJoinMarksAllowed = marks;
     m_out += ')';
+    checkLength(m_out.size());
+    if (hierarchy)
+        m_subqueries.emplace(&q, m_out.substr(start));
 }
 
 // Oracle has no empty text: '' is NULL. A date or timestamp literal is

@@ -7,8 +7,10 @@
 
 namespace localengine::dialect {
 
-Emitter::Emitter(std::string owner, Translation& result)
-    : m_owner(std::move(owner)), m_result(result) {}
+Emitter::Emitter(std::string owner, Translation& result, std::size_t inputLength)
+    : m_owner(std::move(owner)),
+      m_result(result),
+      m_lengthLimit(kLengthFactor * inputLength + kLengthAllowance) {}
 
 std::string Emitter::capture(const std::function<void()>& write) {
     std::string saved;
@@ -16,6 +18,14 @@ std::string Emitter::capture(const std::function<void()>& write) {
     write();
     saved.swap(m_out);
     return saved;
+}
+
+void Emitter::checkLength(std::size_t size) const {
+    if (size > m_lengthLimit)
+        fail(ora::kTooLong, "SQL statement length (" + std::to_string(size) +
+                                ") exceeds maximum allowed length (" +
+                                std::to_string(m_lengthLimit) +
+                                "): the statement grows too much in translation; nothing was run");
 }
 
 std::string Emitter::statement(const Statement& s) {

@@ -17,6 +17,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace localengine::dialect {
@@ -40,13 +41,25 @@ enum Precedence : int {
 
 class Emitter {
 public:
-    Emitter(std::string owner, Translation& result);
+    // `inputLength`: the Oracle text's length, which bounds the SQLite
+    // text's (kLengthFactor times it, plus kLengthAllowance).
+    Emitter(std::string owner, Translation& result, std::size_t inputLength = 0);
+
+    static constexpr std::size_t kLengthFactor = 64;
+    static constexpr std::size_t kLengthAllowance = std::size_t(1) << 20;
 
     // The SQLite text of `statement` (which the Binder has bound).
     std::string statement(const Statement& statement);
 
     // Pieces for the rewrite stages.
-    void text(std::string_view s) { m_out += s; }
+    void text(std::string_view s) {
+        m_out += s;
+        checkLength(m_out.size());
+    }
+    // Refuses a translation that grows past its bound (ORA-64621): a
+    // rewrite that repeats an operand may double the text at each level
+    // of nesting.
+    void checkLength(std::size_t size) const;
     void name(const Identifier& id);
     void qualifiedName(const QualifiedName& name);
     void expr(const Expr& e, int minPrecedence = kLowest);
@@ -121,7 +134,11 @@ private:
 
     std::string m_owner;
     Translation& m_result;
+    std::size_t m_lengthLimit;
     std::string m_out;
+    // Subqueries written inside a hierarchy's parts, where an operand may
+    // stand in several places: each is translated once.
+    std::unordered_map<const Query*, std::string> m_subqueries;
     HierarchicalQuery* m_hierarchy = nullptr;
     bool m_outerJoinMarksAllowed = false;
     bool m_inCondition = false;  // writing WHERE, HAVING, ON, START WITH or CONNECT BY

@@ -45,6 +45,8 @@ constexpr int kOuterJoinWithAnsi =
     25156;                               // old style outer join (+) cannot be used with ANSI joins
 constexpr int kSequenceMissing = 2289;   // sequence does not exist
 constexpr int kUnimplemented = 3001;     // unimplemented feature
+constexpr int kTooDeep = 3095;           // expression level is too deep
+constexpr int kTooLong = 64621;          // SQL statement length exceeds maximum allowed length
 constexpr int kQuotedStringOpen = 1756;  // quoted string not properly terminated
 constexpr int kMissingDoubleQuote = 1740;    // missing double quote in identifier
 constexpr int kZeroLengthIdentifier = 1741;  // illegal zero-length identifier

@@ -95,22 +95,23 @@ void HierarchicalQuery::extraColumns() {
             visit(*o.expr);
 }
 
-// CONNECT BY with the child's columns on __C and PRIOR's on the parent
-// __P; a row's key is the values of the PRIOR operands on it.
+// CONNECT BY with the child's columns on __C and PRIOR x as the parent's
+// key value; the PRIOR operands, evaluated on each row, make its key.
 void HierarchicalQuery::keyAndConditions() {
+    m_nextKey = 0;
     m_connect = qualified(*m_block.hierarchy->connectBy, working::kChild, kChildLevel,
                           PriorAs::Collected, working::kParent);
     if (m_block.hierarchy->startWith)
         m_start = qualified(*m_block.hierarchy->startWith, working::kChild, "1", PriorAs::Refused);
-    if (m_priorOperands.empty())
-        return;
-    m_key = "ORA_ROWKEY(";
-    for (std::size_t i = 0; i < m_priorOperands.size(); ++i) {
-        if (i)
-            m_key += ", ";
-        m_key += qualified(*m_priorOperands[i], working::kChild, kChildLevel, PriorAs::Refused);
-    }
-    m_key += ')';
+}
+
+// ORA_HIER_KEY(parent key, parent level, the PRIOR operands on __C).
+std::string HierarchicalQuery::key(const std::string& parentKey, const std::string& parentLevel,
+                                   const std::string& level) {
+    std::string text = "ORA_HIER_KEY(" + parentKey + ", " + parentLevel;
+    for (const Expr* operand : m_priorOperands)
+        text += ", " + qualified(*operand, working::kChild, level, PriorAs::Refused);
+    return text + ")";
 }
 
 // ORDER SIBLINGS BY: columns of the rows in the queue, after the level.
@@ -136,32 +137,18 @@ std::string HierarchicalQuery::siblingOrder() {
 // and the parent's PRIOR values: SQLite builds an automatic index for every
 // step of the recursion, and one over every column costs far more.
 void HierarchicalQuery::joinBack() {
-    if (m_source->kind != TableRefKind::Named)
-        return;
-    const auto& table = m_source->as<NamedTable>();
-    m_rowIds = table.table && table.table->kind == TableInfo::Kind::Table &&
-               table.table->hasRowid && !table.commonTable;
+    if (m_source->kind == TableRefKind::Named) {
+        const auto& table = m_source->as<NamedTable>();
+        m_rowIds = table.table && table.table->kind == TableInfo::Kind::Table &&
+                   table.table->hasRowid && !table.commonTable;
+    }
     m_joinBack = m_rowIds && !(m_owner && m_owner->orderSiblings);
+    m_hierarchyRow = m_joinBack ? working::kHierarchy : m_alias;
 }
 
 std::string HierarchicalQuery::recursion() {
     using namespace working;
-    std::string anchorColumns = std::string(", ") + kChild + ".*";
-    std::string stepColumns = anchorColumns;
-    std::string stepCondition = m_connect;
-    if (m_joinBack) {
-        anchorColumns.clear();
-        stepColumns.clear();
-        for (std::size_t n = 0; n < m_priorOperands.size(); ++n) {
-            const Expr& operand = *m_priorOperands[n];
-            anchorColumns +=
-                ", " + qualified(operand, kChild, "1", PriorAs::Refused) + " AS " + keyColumn(n);
-            stepColumns += ", " + qualified(operand, kChild, kChildLevel, PriorAs::Refused);
-        }
-        m_nextKey = 0;
-        stepCondition = qualified(*m_block.hierarchy->connectBy, kChild, kChildLevel,
-                                  PriorAs::KeyColumn, kParent);
-    }
+    const std::string columns = m_joinBack ? std::string() : std::string(", ") + kChild + ".*";
     std::string anchorExtras, stepExtras;
     for (std::size_t n = 0; n < m_rootOperands.size(); ++n) {
         anchorExtras += ", " + qualified(*m_rootOperands[n], kChild, "1", PriorAs::Refused) +
@@ -178,24 +165,22 @@ std::string HierarchicalQuery::recursion() {
                       separator + ", " +
                       qualified(*call.args[0], kChild, kChildLevel, PriorAs::Refused) + ")";
     }
+    const std::string parentKey = std::string(kParent) + "." + kKey;
     const std::string rowId = m_rowIds ? std::string(kChild) + ".ROWID" : "NULL";
     std::string text = std::string("WITH RECURSIVE ") + kHierarchy + " AS (SELECT 1 AS " + kLevel +
-                       ", " + rowId + " AS " + kRowId + ", " + (m_key.empty() ? "NULL" : m_key) +
-                       " AS " + kPath + ", 0 AS " + kCycle + anchorExtras + anchorColumns +
-                       " FROM " + m_sourceText + " AS " + kChild;
+                       ", " + rowId + " AS " + kRowId + ", " + key("NULL", "0", "1") + " AS " +
+                       kKey + anchorExtras + columns + " FROM " + m_sourceText + " AS " + kChild;
     if (!m_start.empty())
         text += " WHERE (" + m_start + ")";
-    text += std::string(" UNION ALL SELECT ") + kParent + "." + kLevel + " + 1, " + rowId + ", ";
-    if (!m_key.empty()) {
-        text += "ORA_CONCAT(__P.__PATH, " + m_key + "), INSTR(__P.__PATH, " + m_key + ") > 0";
-    } else {
-        // Without PRIOR nothing can repeat; a depth limit stands in for the
-        // memory that Oracle would run out of.
-        text += "NULL, CASE WHEN __P.__LVL + 1 > 100000 THEN 2 ELSE 0 END";
-    }
-    text += stepExtras + stepColumns + " FROM " + kHierarchy + " AS " + kParent + " JOIN " +
-            m_sourceText + " AS " + kChild + " ON (" + stepCondition + ") WHERE " + kParent + "." +
-            kCycle + " = 0 ORDER BY 1 DESC" + siblingOrder() + ", 2) ";
+    m_emitter.checkLength(text.size());
+    // A row that closes a loop, or lies deeper than the engine goes, is not
+    // expanded.
+    text += std::string(" UNION ALL SELECT ") + kParent + "." + kLevel + " + 1, " + rowId + ", " +
+            key(parentKey, std::string(kParent) + "." + kLevel, kChildLevel) + stepExtras +
+            columns + " FROM " + kHierarchy + " AS " + kParent + " JOIN " + m_sourceText + " AS " +
+            kChild + " ON (" + m_connect + ") WHERE ORA_HIER_FLAG(" + parentKey +
+            ") = 0 ORDER BY 1 DESC" + siblingOrder() + ", 2) ";
+    m_emitter.checkLength(text.size());
     return text;
 }
 
@@ -223,7 +208,7 @@ void HierarchicalQuery::output() {
                        m_alias + ".ROWID = " + kHierarchy + "." + kRowId);
     else
         m_emitter.text(std::string(" FROM ") + kHierarchy + " AS " + m_alias);
-    m_emitter.text(std::string(" WHERE ORA_HIERARCHY_CHECK(") + kCycle + ", " +
+    m_emitter.text(" WHERE ORA_HIERARCHY_CHECK(" + m_hierarchyRow + "." + kKey + ", " +
                    (m_block.hierarchy->noCycle ? "1" : "0") + ")");
     if (m_block.where) {
         const ConditionScope condition(m_emitter, true);
@@ -248,16 +233,15 @@ void HierarchicalQuery::output() {
 
 std::string HierarchicalQuery::qualified(const Expr& e, const std::string& qualifier,
                                          const std::string& level, PriorAs prior,
-                                         const std::string& priorQualifier) {
+                                         const std::string& priorRow) {
     const Mode savedMode = m_mode;
-    const std::string savedQualifier = m_qualifier, savedLevel = m_level,
-                      savedPrior = m_priorQualifier;
+    const std::string savedQualifier = m_qualifier, savedLevel = m_level, savedPrior = m_priorRow;
     const PriorAs savedPriorAs = m_prior;
     m_mode = Mode::Qualified;
     m_qualifier = qualifier;
     m_level = level;
     m_prior = prior;
-    m_priorQualifier = priorQualifier;
+    m_priorRow = priorRow;
     HierarchicalQuery* savedHierarchy = m_emitter.hierarchy();
     m_emitter.setHierarchy(this);
     std::string text = m_emitter.capture([&] { m_emitter.expr(e); });
@@ -265,7 +249,7 @@ std::string HierarchicalQuery::qualified(const Expr& e, const std::string& quali
     m_mode = savedMode;
     m_qualifier = savedQualifier;
     m_level = savedLevel;
-    m_priorQualifier = savedPrior;
+    m_priorRow = savedPrior;
     m_prior = savedPriorAs;
     return text;
 }
@@ -302,21 +286,12 @@ bool HierarchicalQuery::writeQualified(const Expr& e) {
         unsupported("CONNECT_BY_ROOT or SYS_CONNECT_BY_PATH in START WITH or CONNECT BY");
     if (e.kind != ExprKind::Unary || e.as<Unary>().op != UnaryOp::Prior)
         return false;
-    const Expr& operand = *e.as<Unary>().operand;
-    switch (m_prior) {
-        case PriorAs::Refused:
-            fail(0, "PRIOR is only supported in CONNECT BY");
-        case PriorAs::KeyColumn:
-            m_emitter.text("(" + m_priorQualifier + "." +
-                           working::keyColumn(static_cast<std::size_t>(m_nextKey++)) + ")");
-            return true;
-        case PriorAs::Collected:
-            m_priorOperands.push_back(&operand);
-            break;
-        case PriorAs::Qualified:
-            break;
-    }
-    m_emitter.text("(" + qualified(operand, m_priorQualifier, m_level, PriorAs::Refused) + ")");
+    if (m_prior == PriorAs::Refused)
+        fail(0, "PRIOR is only supported in CONNECT BY");
+    if (m_prior == PriorAs::Collected)
+        m_priorOperands.push_back(e.as<Unary>().operand.get());
+    m_emitter.text("ORA_HIER_PRIOR(" + m_priorRow + "." + working::kKey + ", " +
+                   std::to_string(m_nextKey++) + ")");
     return true;
 }
 
@@ -352,13 +327,15 @@ bool HierarchicalQuery::writeOutput(const Expr& e) {
 
 // CONNECT_BY_ISLEAF: whether a row of the source would be this row's child.
 std::string HierarchicalQuery::leafTest() {
-    if (m_leafTest.empty())
-        m_leafTest =
-            "(CASE WHEN EXISTS (SELECT 1 FROM " + m_sourceText + " AS " + working::kLeafProbe +
-            " WHERE (" +
-            qualified(*m_block.hierarchy->connectBy, working::kLeafProbe,
-                      std::string("(") + working::kLevel + " + 1)", PriorAs::Qualified, m_alias) +
-            ")) THEN 0 ELSE 1 END)";
+    if (!m_leafTest.empty())
+        return m_leafTest;
+    m_nextKey = 0;
+    m_leafTest =
+        "(CASE WHEN EXISTS (SELECT 1 FROM " + m_sourceText + " AS " + working::kLeafProbe +
+        " WHERE (" +
+        qualified(*m_block.hierarchy->connectBy, working::kLeafProbe,
+                  std::string("(") + working::kLevel + " + 1)", PriorAs::KeyValue, m_hierarchyRow) +
+        ")) THEN 0 ELSE 1 END)";
     return m_leafTest;
 }
 

@@ -2,28 +2,32 @@
 // Rewrite stage: START WITH / CONNECT BY as a recursive WITH query.
 //
 //   WITH RECURSIVE __H AS (
-//     SELECT 1 AS __LVL, <row id> AS __SEQ, <key> AS __PATH, 0 AS __CYC, <extras>, <columns>
+//     SELECT 1 AS __LVL, <row id> AS __SEQ, ORA_HIER_KEY(NULL, 0, <PRIOR values>) AS __KEY,
+//            <extras>[, __C.*]
 //       FROM <source> AS __C WHERE <START WITH>
 //     UNION ALL
-//     SELECT __P.__LVL + 1, <row id>, <path + key>, <loop?>, <extras>, <columns>
-//       FROM __H AS __P JOIN <source> AS __C ON <CONNECT BY>
-//       WHERE __P.__CYC = 0
-//       ORDER BY 1 DESC, <ORDER SIBLINGS BY>, 2)
-//   SELECT <list> FROM __H AS <alias> WHERE ORA_HIERARCHY_CHECK(__CYC, <NOCYCLE>) AND <WHERE> ...
+//     SELECT __P.__LVL + 1, <row id>, ORA_HIER_KEY(__P.__KEY, __P.__LVL, <PRIOR values>),
+//            <extras>[, __C.*]
+//       FROM __H AS __P JOIN <source> AS __C ON <CONNECT BY, PRIOR x as ORA_HIER_PRIOR(__P.__KEY,
+//       i)> WHERE ORA_HIER_FLAG(__P.__KEY) = 0 ORDER BY 1 DESC, <ORDER SIBLINGS BY>, 2)
+//   SELECT <list> FROM __H AS <alias> WHERE ORA_HIERARCHY_CHECK(<row>.__KEY, <NOCYCLE>) AND <WHERE>
+//   ...
 //
 // The queue ordered by level, deepest first, visits the rows depth first:
 // each row is followed by its whole subtree, siblings in the source's
-// stored order (the row id) or ORDER SIBLINGS BY. A row whose key (its
-// PRIOR values) repeats one of its ancestors' is a loop: not expanded, and
-// an error in the final query unless NOCYCLE. Over a table with row ids
-// the recursion carries only the row id and the PRIOR values (__K0 ...),
-// and the final query joins the table back by row id.
+// stored order (the row id) or ORDER SIBLINGS BY. A row's key holds its
+// PRIOR values (the values its children compare with) and tells, from
+// the walk the engine's functions keep, whether the row closes a loop or
+// lies deeper than the engine goes: such a row is not expanded, and is an
+// error in the final query unless NOCYCLE drops it. Over a table with row
+// ids the recursion carries only the row id and the key, and the final
+// query joins the table back by row id.
 //
 // The stages, in the order write() runs them: the source and its alias,
-// the extra columns (CONNECT_BY_ROOT, SYS_CONNECT_BY_PATH), the key and
-// the conditions (qualified with __C and __P), the sibling order, the
-// join-back, the recursion, and the output. The working names are listed
-// in WorkingNames.h.
+// the extra columns (CONNECT_BY_ROOT, SYS_CONNECT_BY_PATH), the key and the
+// conditions (qualified with __C and __P), the join-back, the recursion
+// with the sibling order, and the output. Every operand is written once
+// per place it stands in. The working names are listed in WorkingNames.h.
 
 #include "Ast.h"
 
@@ -57,9 +61,8 @@ private:
     };
     enum class PriorAs {
         Refused,    // PRIOR is not allowed here
-        Collected,  // the parent's value; the operand is collected as part of the key
-        Qualified,  // the parent's value, the operand qualified with `m_priorQualifier`
-        KeyColumn   // the parent's carried key column __K<n>, in order
+        Collected,  // the parent's i-th key value; the operand is collected into the key
+        KeyValue    // the parent's i-th key value, read from `m_priorRow`'s key
     };
 
     void sourceAndAlias();
@@ -72,7 +75,9 @@ private:
 
     // An expression written in Qualified mode.
     std::string qualified(const Expr& e, const std::string& qualifier, const std::string& level,
-                          PriorAs prior, const std::string& priorQualifier = {});
+                          PriorAs prior, const std::string& priorRow = {});
+    std::string key(const std::string& parentKey, const std::string& parentLevel,
+                    const std::string& level);
     bool refersToSource(const ColumnRef& c) const;
     bool writeQualified(const Expr& e);
     bool writeOutput(const Expr& e);
@@ -88,7 +93,7 @@ private:
     std::string m_alias;       // the name the final query reads the rows under
 
     Mode m_mode = Mode::Output;
-    std::string m_qualifier, m_level, m_priorQualifier;
+    std::string m_qualifier, m_level, m_priorRow;
     PriorAs m_prior = PriorAs::Refused;
     int m_nextKey = 0;
 
@@ -99,8 +104,9 @@ private:
     std::vector<const FunctionCall*> m_pathCalls;
     std::string m_leafTest;
 
-    std::string m_connect, m_start, m_key;
-    bool m_rowIds = false;  // the source has row ids: siblings keep their stored order
+    std::string m_connect, m_start;
+    std::string m_hierarchyRow;  // the name the final query reads a row's key under
+    bool m_rowIds = false;       // the source has row ids: siblings keep their stored order
     bool m_joinBack = false;
 };
 

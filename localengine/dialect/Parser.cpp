@@ -15,8 +15,9 @@ namespace localengine::dialect {
 NestingGuard::NestingGuard(Parser& parser) : m_parser(parser) {
     if (++m_parser.m_nesting > kMaxNesting) {
         --m_parser.m_nesting;
-        fail(0, "statement nested too deeply: more than " + std::to_string(kMaxNesting) +
-                    " levels of parentheses, subqueries or operators");
+        fail(ora::kTooDeep,
+             "expression level is too deep, maximum " + std::to_string(kMaxNesting) +
+                 " levels of parentheses, subqueries, CASE or signs; nothing was run");
     }
 }
 
@@ -148,8 +149,9 @@ void Parser::unexpected() const {
 
 void Parser::checkHeight(std::uint32_t height) const {
     if (height > kMaxTreeHeight)
-        fail(0, "statement nested too deeply: its syntax tree is more than " +
-                    std::to_string(kMaxTreeHeight) + " levels deep");
+        fail(ora::kTooDeep, "expression level is too deep, maximum " +
+                                std::to_string(kMaxTreeHeight) +
+                                " operators one inside another; nothing was run");
 }
 
 template <typename T>

@@ -172,7 +172,7 @@ Translation translateStatement(const std::string& oracleSql, const Catalog* cata
             action == TransactionStatement::Action::Rollback)
             result.kind = Translation::Kind::Commit;
     }
-    Emitter emitter(owner, result);
+    Emitter emitter(owner, result, oracleSql.size());
     result.sql = emitter.statement(*emitted);
     return result;
 }

@@ -8,22 +8,26 @@
 
 namespace localengine::dialect::working {
 
-// Hierarchical queries (HierarchicalQuery.h)
-constexpr const char* kHierarchy = "__H";  // the recursive WITH query holding the hierarchy's rows
-constexpr const char* kChild = "__C";      // the source's row being added (the child)
-constexpr const char* kParent = "__P";     // the hierarchy's row it hangs under (the parent)
-constexpr const char* kLeafProbe = "__L";  // a source row tested as a child, for CONNECT_BY_ISLEAF
-constexpr const char* kUnnamedSource = "__Q";  // the name of a subquery source without an alias
-constexpr const char* kLevel = "__LVL";        // column: LEVEL
-constexpr const char* kRowId = "__SEQ";  // column: the source row's id (sibling order, join-back)
-constexpr const char* kPath = "__PATH";  // column: the keys of the row's ancestors, for loops
-constexpr const char* kCycle =
-    "__CYC";  // column: 1 when the row closes a loop, 2 past the depth limit
+// Hierarchical queries (HierarchicalQuery.h):
 
-// column: the row's value of the n-th PRIOR operand, carried for its children
-inline std::string keyColumn(std::size_t n) {
-    return "__K" + std::to_string(n);
-}
+// the recursive WITH query holding the hierarchy's rows
+constexpr const char* kHierarchy = "__H";
+// the source's row being added (the child)
+constexpr const char* kChild = "__C";
+// the hierarchy's row it hangs under (the parent)
+constexpr const char* kParent = "__P";
+// a source row tested as a child of a hierarchy row, for CONNECT_BY_ISLEAF
+constexpr const char* kLeafProbe = "__L";
+// the name of a subquery source that has no alias
+constexpr const char* kUnnamedSource = "__Q";
+// column: LEVEL
+constexpr const char* kLevel = "__LVL";
+// column: the source row's id (the siblings' stored order, the join-back)
+constexpr const char* kRowId = "__SEQ";
+// column: the row's key (ORA_HIER_KEY): its PRIOR values, which its children
+// compare with, and whether it closes a loop or lies deeper than the engine goes
+constexpr const char* kKey = "__KEY";
+
 // column: CONNECT_BY_ROOT of the n-th operand, carried from the root down
 inline std::string rootColumn(std::size_t n) {
     return "__R" + std::to_string(n);
