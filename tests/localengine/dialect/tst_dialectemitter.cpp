@@ -7,6 +7,7 @@
 #include "SqliteCatalog.h"
 #include "dialect/Error.h"
 #include "dialect/Translator.h"
+#include "functions/EngineFunctions.h"
 
 #include <sqlite3.h>
 
@@ -105,6 +106,7 @@ private slots:
         QCOMPARE(sqlite3_open(":memory:", &m_db), SQLITE_OK);
         sqlite3_db_config(m_db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
         registerOracleFunctions(m_db);
+        QVERIFY(functions::registerEngineFunctions(m_db));
         QCOMPARE(sqlite3_exec(m_db, "CREATE VIEW DUAL AS SELECT 'X' AS DUMMY", nullptr, nullptr,
                               nullptr),
                  SQLITE_OK);
