@@ -262,7 +262,7 @@ private:
             st.reset();
             throw foreignKeyError(t.sql, error);
         }
-        const bool readOnly = sqlite3_stmt_readonly(st.get()) != 0;
+        const bool readOnly = st.readOnly();
         if (columns > 0)
             return rows;
         // DDL reports no rows; DML the rows it changed.
@@ -302,8 +302,7 @@ private:
                     break;
                 case SQLITE_BLOB:
                     cell.type = Cell::Type::Blob;
-                    cell.text.assign(static_cast<const char*>(sqlite3_column_blob(st.get(), c)),
-                                     static_cast<std::size_t>(sqlite3_column_bytes(st.get(), c)));
+                    cell.text = st.blob(c);
                     break;
                 default:
                     break;

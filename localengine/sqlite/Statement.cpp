@@ -164,6 +164,18 @@ std::string_view Statement::textView(int column) const {
             static_cast<std::size_t>(sqlite3_column_bytes(m_stmt, column))};
 }
 
+std::string_view Statement::blob(int column) const {
+    const void* b = sqlite3_column_blob(m_stmt, column);
+    if (!b)
+        return {};
+    return {static_cast<const char*>(b),
+            static_cast<std::size_t>(sqlite3_column_bytes(m_stmt, column))};
+}
+
+bool Statement::readOnly() const {
+    return sqlite3_stmt_readonly(m_stmt) != 0;
+}
+
 std::int64_t Statement::integer(int column) const {
     return sqlite3_column_int64(m_stmt, column);
 }

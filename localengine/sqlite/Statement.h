@@ -75,8 +75,11 @@ public:
     bool isNull(int column) const;
     std::string text(int column) const;           // "" for NULL
     std::string_view textView(int column) const;  // valid until the next step
+    std::string_view blob(int column) const;      // valid until the next step
     std::int64_t integer(int column) const;
     double real(int column) const;
+    // True when the statement changes nothing in the database.
+    bool readOnly() const;
 
 private:
     friend class StatementCache;

@@ -84,6 +84,12 @@ private slots:
         QVERIFY(q.isNull(1));
         QVERIFY(!q.step());
         QCOMPARE(q.columnName(1), std::string("name"));
+        QVERIFY(q.readOnly());
+        QVERIFY(!ins.readOnly());
+        // a blob keeps its zero bytes
+        Statement b(m.db(), "SELECT X'00FF00'");
+        QVERIFY(b.step());
+        QCOMPARE(b.blob(0), std::string_view("\0\xff\0", 3));
     }
 
     void tailAndEmptyText() {
