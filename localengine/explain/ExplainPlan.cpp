@@ -95,7 +95,7 @@ bool firstWordIs(const std::string& sql, std::string_view word) {
 // A statement's plan as mapped for PLAN_TABLE, with what it was mapped from.
 struct MappedPlan {
     std::vector<EqpRow> eqp;
-    schema::Statistics statistics;
+    std::string statistics;  // the statistics' source text
     std::vector<PlanRow> rows;
 };
 
@@ -116,7 +116,7 @@ bool sameQueryPlan(const std::vector<EqpRow>& a, const std::vector<EqpRow>& b) {
 std::shared_ptr<const MappedPlan> mapPlan(sqlite3* db, const std::string& sqliteSql,
                                           std::vector<EqpRow> eqp, const std::string& owner,
                                           StatementCache* statements) {
-    schema::Statistics statistics = schema::Statistics::read(db, statements);
+    std::string statistics = schema::Statistics::readSource(db, statements);
     std::string memoKey;
     if (statements) {
         memoKey = "explain\x1f" + owner + "\x1f" + sqliteSql;
@@ -125,8 +125,8 @@ std::shared_ptr<const MappedPlan> mapPlan(sqlite3* db, const std::string& sqlite
             return kept;
     }
     auto mapped = std::make_shared<MappedPlan>();
-    SqliteSchema schema(db, statistics, statements);
-    PlanMapper mapper(schema, sqliteSql, owner);
+    SqliteSchema lookup(db, schema::Statistics::parse(statistics), statements);
+    PlanMapper mapper(lookup, sqliteSql, owner);
     mapped->rows = mapper.rows(eqp);
     if (statements) {
         mapped->eqp = std::move(eqp);

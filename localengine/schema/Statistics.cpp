@@ -31,18 +31,52 @@ std::vector<double> leadingNumbers(std::string_view stat) {
 
 }  // namespace
 
-Statistics Statistics::read(sqlite3* db, sqlite::StatementCache* cache) {
+namespace {
+
+constexpr char kFieldEnd = '\x1f';
+constexpr char kLineEnd = '\x1e';
+
+}  // namespace
+
+std::string Statistics::readSource(sqlite3* db, sqlite::StatementCache* cache) {
+    std::string source;
+    const char* const read = "SELECT tbl, idx, stat FROM main.sqlite_stat1";
+    sqlite::Statement lines;
+    if (cache) {
+        // Asked first, so that a database never analysed costs no failed
+        // prepare each time.
+        sqlite::Statement exists = cache->statement(
+            "SELECT 1 FROM main.sqlite_schema WHERE type = 'table' AND name = 'sqlite_stat1'");
+        if (!exists.step())
+            return source;
+        lines = cache->statement(read);
+    } else {
+        try {
+            lines = sqlite::Statement(db, read);
+        } catch (const EngineError&) {
+            return source;  // never analysed
+        }
+    }
+    while (lines.step()) {
+        for (int i = 0; i < 3; ++i) {
+            source.append(lines.textView(i));
+            source += i < 2 ? kFieldEnd : kLineEnd;
+        }
+    }
+    return source;
+}
+
+Statistics Statistics::parse(std::string_view source) {
     Statistics stats;
-    // Asked first, so that a database never analysed costs no failed prepare.
-    sqlite::Statement exists = sqlite::statementFor(
-        db, cache,
-        "SELECT 1 FROM main.sqlite_schema WHERE type = 'table' AND name = 'sqlite_stat1'");
-    if (!exists.step())
-        return stats;
-    sqlite::Statement lines =
-        sqlite::statementFor(db, cache, "SELECT tbl, idx, stat FROM main.sqlite_stat1");
-    while (lines.step())
-        stats.add(lines.textView(0), lines.textView(1), lines.textView(2));
+    while (!source.empty()) {
+        const std::size_t end = source.find(kLineEnd);
+        std::string_view line = source.substr(0, end);
+        const std::size_t t = line.find(kFieldEnd);
+        const std::size_t i = line.find(kFieldEnd, t + 1);
+        if (t != std::string_view::npos && i != std::string_view::npos)
+            stats.add(line.substr(0, t), line.substr(t + 1, i - t - 1), line.substr(i + 1));
+        source = end == std::string_view::npos ? std::string_view() : source.substr(end + 1);
+    }
     return stats;
 }
 

@@ -22,7 +22,15 @@ public:
     // The statistics of `db`'s main database; empty when it was never
     // analysed. `cache`, when given (the connection's, on `db`), keeps the
     // statements for the next read.
-    static Statistics read(sqlite3* db, sqlite::StatementCache* cache = nullptr);
+    static Statistics read(sqlite3* db, sqlite::StatementCache* cache = nullptr) {
+        return parse(readSource(db, cache));
+    }
+
+    // The lines of sqlite_stat1 as one text (fields and lines separated by
+    // control characters), empty when there are none: cheap to read and
+    // compare, so that a caller parses only statistics it has not seen.
+    static std::string readSource(sqlite3* db, sqlite::StatementCache* cache = nullptr);
+    static Statistics parse(std::string_view source);
 
     // One line of sqlite_stat1: "N a b c [more words]", `index` empty for
     // the line of a table without indexes. Lines without a leading number
