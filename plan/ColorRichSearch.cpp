@@ -1,7 +1,5 @@
 #include "ColorRichSearch.h"
 
-#include <algorithm>
-
 namespace ColorRichSearch {
 namespace {
 
@@ -19,11 +17,6 @@ private:
 }  // namespace
 
 qint32 ColorAllMatches(Box& box, const QString& what, const QString& colorText, qint32 start) {
-    // The next search starts one search-text length after the start of the
-    // latest occurrence (at least one character further), so that every
-    // occurrence that does not overlap the previous one is marked and an
-    // empty search text still ends the scan.
-    const qint64 step = std::max<qint64>(1, what.size());
     qint32 count = 0;
     bool passedEnd = false;
     {
@@ -40,11 +33,12 @@ qint32 ColorAllMatches(Box& box, const QString& what, const QString& colorText, 
             box.setSelColor(colorText);
             box.setSelBold(true);
             ++count;
-            p = found + step;
+            // One character on: an occurrence that overlaps this one is
+            // coloured too, and an empty search text still ends the scan.
+            p = found + 1;
             // An occurrence that ends on the text's end leaves nothing to
-            // search: the scan has passed the end, as it did when every
-            // search text stepped five characters on.
-            if (p >= length && !what.isEmpty()) {
+            // search: the scan has passed the end.
+            if (!what.isEmpty() && found + what.size() >= length) {
                 p = length + 1;
                 break;
             }

@@ -29,13 +29,14 @@ public:
     virtual void endBatch() {}
 };
 
-// Searches `box` from `start` for `what` (case-insensitive substring),
-// colours each occurrence with `colorText` (decimal colour reference) and
-// sets it bold, stepping by the length of the search text (at least one),
-// so that every non-overlapping occurrence is marked. Leaves the caret at
+// Searches `box` from `start` for `what` (case-insensitive substring) and
+// colours every occurrence with `colorText` (decimal colour reference) and
+// bold, overlapping occurrences included: the next search starts one
+// character after the start of the latest occurrence. Leaves the caret at
 // the end of the text; gives the box the focus only when the scan passes
-// the end. Returns the number of occurrences coloured. Raises what the box
-// raises; marks already set stay.
+// the end, which an occurrence ending on the text's end counts as. Returns
+// the number of occurrences coloured. Raises what the box raises; marks
+// already set stay.
 qint32 ColorAllMatches(Box& box, const QString& what, const QString& colorText, qint32 start);
 
 }  // namespace ColorRichSearch

@@ -163,7 +163,12 @@ void tst_Highlight::marks_data() {
     QTest::newRow("adjacent occurrences") << "FULLFULL"
                                           << "FULL" << 0 << 2 << range(0, 8);
     QTest::newRow("overlapping occurrences") << "aaaa"
-                                             << "aa" << 0 << 2 << range(0, 4);
+                                             << "aa" << 0 << 3 << range(0, 4);
+    // Every occurrence, so never less than a fixed step of five would mark.
+    QTest::newRow("long self-overlapping text")
+        << QString(11, QLatin1Char('A')) << "AAAAAA" << 0 << 6 << range(0, 11);
+    QTest::newRow("overlapping by one letter") << "xABABAx"
+                                               << "aba" << 0 << 2 << range(1, 5);
     QTest::newRow("two plan lines")
         << "  2.1 TABLE ACCESS FULL EMP TABLE \r\n  2.2 INDEX FULL SCAN PK \r\n"
         << "FULL" << 0 << 2 << (range(19, 4) + range(47, 4));
@@ -205,6 +210,8 @@ void tst_Highlight::focusOnlyWhenScanPassesEnd_data() {
     // the scan has passed the end.
     QTest::newRow("match at the very end") << "xx FULL" << 0 << "FULL" << true;
     QTest::newRow("one-letter match at the very end") << "AAAAAA" << 0 << "A" << true;
+    QTest::newRow("overlapping match at the very end") << "AAAAAAA" << 0 << "AAAAAA" << true;
+    QTest::newRow("overlapping match, text goes on") << "AAAAAAA." << 0 << "AAAAAA" << false;
     QTest::newRow("start beyond end") << "FULL" << 9 << "FULL" << true;
     QTest::newRow("empty box") << "" << 0 << "FULL" << false;
     QTest::newRow("empty search text") << "abc" << 0 << "" << true;
