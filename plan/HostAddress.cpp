@@ -91,21 +91,26 @@ QString addressFrom(const Resolver& resolver) {
     // Loopback addresses are left out: a Linux host name commonly resolves
     // to 127.0.1.1, which every workstation shares, so two workstations
     // would tag (and delete) each other's plan rows. When the name gives
-    // nothing else, the interface addresses stand in for it.
+    // nothing else - no name, no address, or a failure on the way - the
+    // interface addresses stand in for it.
+    std::optional<IPv4> address;
     try {
-        std::optional<IPv4> address;
         if (resolver.hostName && resolver.lookup) {
             if (const auto name = resolver.hostName()) {
                 if (const auto found = resolver.lookup(*name))
                     address = lastNonLoopback(*found);
             }
         }
+    } catch (...) {
+        address.reset();
+    }
+    try {
         if (!address && resolver.interfaces)
             address = lastNonLoopback(resolver.interfaces());
-        return address ? dotted(*address) : kNoAddress;
     } catch (...) {
-        return kNoAddress;
+        address.reset();
     }
+    return address ? dotted(*address) : kNoAddress;
 }
 
 QString getMyIPAddress() {

@@ -1,5 +1,6 @@
 // One analysis on the main window, on the local engine's sample database.
 #include "BusyWindow.h"
+#include "ExplainRunner.h"
 #include "LogonState.h"
 #include "MainWindow.h"
 #include "MsgBoxRecorder.h"
@@ -68,6 +69,7 @@ private slots:
     void plans_data();
     void plans();
     void twoRunsGiveTheSameText();
+    void readBackOfStoredRows();
     void menuEntryRunsIt();
     void onlyOwnRowsAreReplaced();
     void emptySourcePane();
@@ -153,6 +155,29 @@ void tst_Explain::twoRunsGiveTheSameText() {
     QCOMPARE(m_w->txtResults->TextRTF(), first);
     QCOMPARE(kit::rowsOf(*m_db, kId), rows);
     QCOMPARE(m_boxes->count(), 0);
+}
+
+// The read-back query over rows as the server might store them: a root step
+// without a cost ends its line with "Cost=", null columns leave their
+// blanks, and the tree comes depth first.
+void tst_Explain::readBackOfStoredRows() {
+    const QString id = QStringLiteral("10.9.9.9");
+    m_db->DbExecuteSQL(PlanTable::deleteRowsStatement(id));
+    const QString insert = QStringLiteral(
+        "INSERT INTO PLAN_TABLE (statement_id, id, parent_id, position, operation, options, "
+        "object_name, object_type) VALUES ('%1', %2)");
+    for (const char* values :
+         {"0, NULL, NULL, 'SELECT STATEMENT', NULL, NULL, NULL",
+          "1, 0, 1, 'SORT', 'ORDER BY', NULL, NULL",
+          "2, 1, 1, 'TABLE ACCESS', 'FULL', 'EMP', 'TABLE'", "3, 0, 2, 'VIEW', NULL, 'V1', NULL"})
+        m_db->DbExecuteSQL(insert.arg(id, QLatin1String(values)));
+    auto rows = m_db->DbCreateDynaset(ExplainRunner::readBackQuery(id), 12);
+    QCOMPARE(ExplainRunner::planText(*rows),
+             QStringLiteral(" SELECT STATEMENT    Cost=\r\n"
+                            "  2.1 SORT ORDER BY   \r\n"
+                            "    3.1 TABLE ACCESS FULL EMP TABLE \r\n"
+                            "  2.2 VIEW  V1  \r\n"));
+    m_db->DbExecuteSQL(PlanTable::deleteRowsStatement(id));
 }
 
 void tst_Explain::menuEntryRunsIt() {

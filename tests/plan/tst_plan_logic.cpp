@@ -20,6 +20,8 @@ private slots:
     void explainStatement_data();
     void explainStatement();
     void readBackQuery();
+    void planTextOfRows_data();
+    void planTextOfRows();
 
     void address_data();
     void address();
@@ -98,6 +100,42 @@ void tst_PlanLogic::readBackQuery() {
                        "CONNECT BY PRIOR id=parent_id AND statement_id='999.999.999.999'"));
 }
 
+namespace {
+
+// The read-back query's rows as a result set gives them.
+class Rows : public oraobj::OraDynaset {
+public:
+    explicit Rows(QVariantList values) : m_values(std::move(values)) {}
+    bool EOF_() const override { return m_at >= m_values.size(); }
+    oraobj::OraField Fields(short) const override { return oraobj::OraField(m_values.at(m_at)); }
+    void DbMoveNext() override { ++m_at; }
+    qint32 RecordCount() override { return qint32(m_values.size()); }
+
+private:
+    QVariantList m_values;
+    qsizetype m_at = 0;
+};
+
+}  // namespace
+
+void tst_PlanLogic::planTextOfRows_data() {
+    QTest::addColumn<QVariantList>("rows");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("no rows") << QVariantList() << "";
+    QTest::newRow("each line ends with CR LF")
+        << QVariantList{QStringLiteral(" SELECT STATEMENT    Cost=3"), QStringLiteral("  2.1 X ")}
+        << " SELECT STATEMENT    Cost=3\r\n  2.1 X \r\n";
+    QTest::newRow("a null adds only its CR LF")
+        << QVariantList{QStringLiteral("a"), QVariant(), QStringLiteral("b")} << "a\r\n\r\nb\r\n";
+}
+
+void tst_PlanLogic::planTextOfRows() {
+    QFETCH(QVariantList, rows);
+    QFETCH(QString, text);
+    Rows result(rows);
+    QCOMPARE(ExplainRunner::planText(result), text);
+}
+
 void tst_PlanLogic::address_data() {
     QTest::addColumn<std::optional<Addresses>>("byName");
     QTest::addColumn<Addresses>("interfaces");
@@ -150,8 +188,12 @@ void tst_PlanLogic::failingResolver() {
     r.interfaces = [] { return Addresses{IPv4{10, 1, 1, 1}}; };
     QCOMPARE(basGetIP::addressFrom(r), QStringLiteral("10.1.1.1"));  // no host name: interfaces
 
+    // A lookup that fails with an error is treated as one that finds nothing.
     r.hostName = [] { return std::optional<std::string>("ws01"); };
-    QCOMPARE(basGetIP::addressFrom(r), QStringLiteral("999.999.999.999"));
+    QCOMPARE(basGetIP::addressFrom(r), QStringLiteral("10.1.1.1"));
+    r.hostName = []() -> std::optional<std::string> { throw std::runtime_error("no name"); };
+    QCOMPARE(basGetIP::addressFrom(r), QStringLiteral("10.1.1.1"));
+
     r.lookup = [](const std::string&) { return std::optional<Addresses>(); };
     r.interfaces = []() -> Addresses { throw std::runtime_error("no interfaces"); };
     QCOMPARE(basGetIP::addressFrom(r), QStringLiteral("999.999.999.999"));
