@@ -93,8 +93,11 @@ public:
                                 PlanTable::kTitle) == platform::vbYes;
     }
     bool createPlanTable() override {
-        m_w.mnuPCreate_Click();
-        return m_w.panelText(2) == PlanTable::kPanelPresent;
+        // The create command, deciding from what it found, not from a
+        // caption: a table another session made meanwhile counts as there.
+        bool present = false;
+        guarded([&] { present = m_w.PlanTblCreate(); });
+        return present;
     }
     void tidyPlanTable() override { m_w.PlanTblCleanup(PlanTable::kNotDroppedAtDisconnect); }
     void reportSqlError(const QString& failure) override { ::reportSqlError(failure); }

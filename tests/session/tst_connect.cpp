@@ -40,6 +40,8 @@ private slots:
     void connectWithPlanTable();
     void connectMissingYes();
     void connectMissingNo();
+    void tableCreatedElsewhereWhileAsking();
+    void creationRefusedAtConnect();
     void panelFourShowsTrimmedLogon_data();
     void panelFourShowsTrimmedLogon();
     void secondOpeningIsEmpty();
@@ -189,6 +191,49 @@ void tst_Connect::connectMissingNo() {
     QCOMPARE(m_boxes->count(), 1);
     QCOMPARE(kit::rowsOf(*m_db, kId), 1);
     expectDisconnected();
+}
+
+// Another session creates PLAN_TABLE while the question is open: the create
+// command finds it there, and the connect goes by that, not by a caption.
+void tst_Connect::tableCreatedElsewhereWhileAsking() {
+    kit::setPlanTable(*m_db, false);
+    std::vector<AskedBox> boxes;
+    platform::setMsgBoxHandler([&](const QString& prompt, int style, const QString& title) {
+        boxes.push_back({prompt, style, title});
+        if (prompt != kMissingQuestion)
+            return int(platform::vbOK);
+        kit::setPlanTable(*m_db, true);
+        return int(platform::vbYes);
+    });
+    connectAs();
+    QCOMPARE(boxes.size(), size_t(2));
+    QCOMPARE(boxes[1].prompt, QStringLiteral("PLAN_TABLEは既に存在しています。"));
+    QCOMPARE(m_w->PlanTableState, PlanTable::CreatedHere);
+    QCOMPARE(m_w->panelText(2), QStringLiteral("- PLAN_TABLE有 -"));
+}
+
+// Yes to the offer, and the database refuses the creation: no message of
+// its own, state 4, "- PLAN_TABLE無 -", still connected.
+void tst_Connect::creationRefusedAtConnect() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("ro.db"));
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+    if (kit::readOnlyCopy(path).isEmpty()) {
+        kit::makeWritable(path);
+        QSKIP("this user can write to any file");
+    }
+    m_boxes->answerNext(platform::vbYes);
+    connectAs(kit::kUser, path);
+    QCOMPARE(m_boxes->count(), 1);
+    QCOMPARE(m_boxes->last().prompt, kMissingQuestion);
+    QCOMPARE(m_w->PlanTableState, PlanTable::AbsentHere);
+    QCOMPARE(m_w->panelText(2), QStringLiteral("- PLAN_TABLE無 -"));
+    QCOMPARE(m_w->Connected, qint16(-1));
+    m_w->mnuCut->trigger();
+    kit::makeWritable(path);
 }
 
 void tst_Connect::panelFourShowsTrimmedLogon_data() {

@@ -23,6 +23,8 @@ private slots:
     void closeFails();
     void deleteFailsAtDisconnect();
     void deleteFailsAtExit();
+    void creationWithoutTable_data();
+    void creationWithoutTable();
 
 private:
     void connect();
@@ -149,6 +151,40 @@ void tst_Faults::deleteFailsAtExit() {
     QCOMPARE(m_boxes->last().style, 16);
     QCOMPARE(m_boxes->last().title, QStringLiteral("SQLｴﾗｰ"));
     QVERIFY(!m_w->isVisible());
+}
+
+// A creation statement that the database accepts without making the table:
+// the two-line notice, state 4 and "- PLAN_TABLE無 -", from the create
+// command and from the offer at connect.
+void tst_Faults::creationWithoutTable_data() {
+    QTest::addColumn<bool>("atConnect");
+    QTest::newRow("create command") << false;
+    QTest::newRow("offered at connect") << true;
+}
+
+void tst_Faults::creationWithoutTable() {
+    QFETCH(bool, atConnect);
+    kit::setPlanTable(*kit::open(), false);
+    m_component->plan.ignoreCreate = true;
+    if (atConnect)
+        m_boxes->answerNext(platform::vbYes);
+    connect();
+    if (!atConnect) {
+        m_boxes->clear();
+        m_w->PlanTableState = PlanTable::FoundAtConnect;
+        m_w->setPanelText(2, QStringLiteral("- PLAN_TABLE有 -"));
+        m_w->mnuPCreate->trigger();
+    }
+    QCOMPARE(m_boxes->count(), atConnect ? 2 : 1);  // at connect, the question first
+    QCOMPARE(m_boxes->last().prompt,
+             QStringLiteral(
+                 "PLAN_TABLEの作成に失敗しました。\rﾃｰﾌﾞﾙ作成権限が有るか確認してください。"));
+    QCOMPARE(m_boxes->last().style, 64);
+    QCOMPARE(m_boxes->last().title, QStringLiteral("PLAN_TABLE情報"));
+    QCOMPARE(m_w->PlanTableState, PlanTable::AbsentHere);
+    QCOMPARE(m_w->panelText(2), QStringLiteral("- PLAN_TABLE無 -"));
+    QVERIFY(!kit::planTableExists(*kit::open()));
+    kit::setPlanTable(*kit::open(), true);
 }
 
 QTEST_MAIN(tst_Faults)

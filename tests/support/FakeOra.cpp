@@ -16,7 +16,12 @@ public:
         }
         return m_real->DbExecuteSQL(sql);
     }
-    void ExecuteSQL(QString sql) override { m_real->ExecuteSQL(std::move(sql)); }
+    void ExecuteSQL(QString sql) override {
+        if (m_plan.ignoreCreate &&
+            sql.trimmed().startsWith(QLatin1String("create table"), Qt::CaseInsensitive))
+            return;
+        m_real->ExecuteSQL(std::move(sql));
+    }
     std::unique_ptr<oraobj::OraDynaset> DbCreateDynaset(const QString& sql,
                                                         qint32 options) override {
         return m_real->DbCreateDynaset(sql, options);

@@ -2,16 +2,18 @@
 // A session component that passes every call on to the real one (over the
 // local engine) and fails on demand where the engine cannot be made to:
 // a session object that cannot be created, a close that fails, a delete
-// that fails. Installed for the life of the object.
+// that fails, a CREATE TABLE that the database accepts without creating
+// the table. Installed for the life of the object.
 
 #include "OraObjects.h"
 
 #include <QString>
 
 struct FaultPlan {
-    bool failCreate = false;  // the session object cannot be created
-    bool failClose = false;   // OraDatabase::Close raises
-    bool failDelete = false;  // a DELETE statement raises
+    bool failCreate = false;    // the session object cannot be created
+    bool failClose = false;     // OraDatabase::Close raises
+    bool failDelete = false;    // a DELETE statement raises
+    bool ignoreCreate = false;  // a CREATE TABLE statement succeeds and does nothing
     int closeCalls = 0;
     int deleteCalls = 0;
 };
