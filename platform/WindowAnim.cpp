@@ -2,6 +2,7 @@
 
 #include "ColorRef.h"
 #include "Twips.h"
+#include "WindowFrame.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -18,6 +19,11 @@ namespace platform {
 namespace {
 
 bool g_animationsEnabled = true;
+
+AnimationHook& animationHook() {
+    static AnimationHook hook;
+    return hook;
+}
 
 bool platformHasRealWindows() {
     const QString name = QGuiApplication::platformName();
@@ -61,8 +67,8 @@ WinRect pointRect(const QPoint& p) {
     return WinRect{p.x(), p.y(), p.x(), p.y()};
 }
 
-WinRect windowRect(const QWidget* w) {
-    const QRect f = w->frameGeometry();
+WinRect windowRect(QWidget* w) {
+    const QRect f = outerRect(w);
     // The window system's right and bottom lie one past the last pixel.
     return WinRect{f.left(), f.top(), f.left() + f.width(), f.top() + f.height()};
 }
@@ -78,7 +84,13 @@ bool animationsEnabled() {
     return g_animationsEnabled && platformHasRealWindows();
 }
 
+void setAnimationHook(AnimationHook hook) {
+    animationHook() = std::move(hook);
+}
+
 void animateRects(const WinRect& from, const WinRect& to) {
+    if (animationHook())
+        animationHook()(from, to);
     if (!animationsEnabled())
         return;
     constexpr int kFrames = 10;
@@ -128,30 +140,14 @@ void ZoomToMirror(QWidget* w) {
     animateRects(r, mirroredRect(r));
 }
 
-namespace {
-
-// Outer size of a window, also before it was ever shown: the frame margins
-// are then unknown, and the client size stands for the outer size.
-QSize outerSize(const QWidget* w) {
-    const QRect f = w->frameGeometry();
-    return f.isValid() ? f.size() : w->size();
-}
-
-void moveOuterTo(QWidget* w, int leftPx, int topPx) {
-    // move() places the frame's top-left corner for a top-level window.
-    w->move(leftPx, topPx);
-}
-
-}  // namespace
-
-void centreOver(QWidget* w, const QWidget* main) {
-    const QRect m = main->frameGeometry();
-    const QSize own = outerSize(w);
+void centreOver(QWidget* w, QWidget* main) {
+    const QRect m = outerRect(main);
+    const QSize own = outerRect(w).size();
     const double top =
         pixelsToTwips(m.height()) / 2 + pixelsToTwips(m.top()) - pixelsToTwips(own.height()) / 2;
     const double left =
         pixelsToTwips(m.width()) / 2 + pixelsToTwips(m.left()) - pixelsToTwips(own.width()) / 2;
-    moveOuterTo(w, twipsToPixels(left), twipsToPixels(top));
+    moveFrameTo(w, QPoint(twipsToPixels(left), twipsToPixels(top)));
 }
 
 void centreOnScreen(QWidget* w) {
@@ -159,14 +155,12 @@ void centreOnScreen(QWidget* w) {
     if (!screen)
         return;
     const QRect s = screen->geometry();
-    const QSize own = outerSize(w);
-    moveOuterTo(w, s.left() + (s.width() - own.width()) / 2,
-                s.top() + (s.height() - own.height()) / 2);
+    const QSize own = outerRect(w).size();
+    moveFrameTo(w, QPoint(s.left() + (s.width() - own.width()) / 2,
+                          s.top() + (s.height() - own.height()) / 2));
 }
 
-void openCentred(QWidget* w, const QWidget* main, const OpeningZoom& zoom) {
-    // The platform window first, so that the frame counts in the outer size.
-    w->winId();
+void openCentred(QWidget* w, QWidget* main, const OpeningZoom& zoom) {
     if (main)
         centreOver(w, main);
     else

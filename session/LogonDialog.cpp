@@ -1,5 +1,6 @@
 #include "LogonDialog.h"
 
+#include "DialogKeys.h"
 #include "Fonts.h"
 #include "Logon.h"
 #include "LogonState.h"
@@ -100,12 +101,14 @@ fdlgOraLogon::fdlgOraLogon(QWidget* main) : QDialog(main) {
 
 fdlgOraLogon::~fdlgOraLogon() = default;
 
-void fdlgOraLogon::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    if (!m_loaded) {
+// The load handler runs as the dialog is about to be shown the first time:
+// it is placed and zooms open before it becomes visible.
+void fdlgOraLogon::setVisible(bool visible) {
+    if (visible && !m_loaded) {
         m_loaded = true;
         Form_Load();
     }
+    QDialog::setVisible(visible);
 }
 
 void fdlgOraLogon::Form_Load() {
@@ -131,11 +134,14 @@ void fdlgOraLogon::done(int result) {
 }
 
 void fdlgOraLogon::keyPressEvent(QKeyEvent* event) {
-    // Esc presses the cancel button.
+    // Esc presses the cancel button; Enter presses the button that has the
+    // focus (the fields handle their own Enter).
     if (event->key() == Qt::Key_Escape) {
         cmdCancel->click();
         return;
     }
+    if (platform::handleButtonDialogKey(this, event))
+        return;
     QDialog::keyPressEvent(event);
 }
 

@@ -30,8 +30,9 @@ public:
     void cmdOk_Click();
     void cmdCancel_Click();
 
+    void setVisible(bool visible) override;
+
 protected:
-    void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void done(int result) override;

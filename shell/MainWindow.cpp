@@ -12,6 +12,7 @@
 #include "RichTextBox.h"
 #include "Twips.h"
 #include "WindowAnim.h"
+#include "WindowFrame.h"
 
 #include <QAction>
 #include <QApplication>
@@ -358,6 +359,8 @@ void frmEXPLAIN::Form_Load() {
         PlanTableState = PlanTable::FoundAtConnect;
 
         show();
+        // Framed where it was put before anything opens over it.
+        platform::awaitFramed(this);
         QApplication::processEvents();
     });
 

@@ -76,17 +76,6 @@ private slots:
         QCOMPARE(platform::pointRect(QPoint(7, 9)), (platform::WinRect{7, 9, 7, 9}));
     }
 
-    void centring() {
-        QWidget main;
-        main.setGeometry(200, 100, 600, 400);
-        QWidget box;
-        box.resize(200, 100);
-        platform::centreOver(&box, &main);
-        const QRect m = main.frameGeometry();
-        QCOMPARE(box.frameGeometry().left(), m.left() + m.width() / 2 - 100);
-        QCOMPARE(box.frameGeometry().top(), m.top() + m.height() / 2 - 50);
-    }
-
     void noAnimationOffscreen() { QVERIFY(!platform::animationsEnabled()); }
 };
 

@@ -3,6 +3,7 @@
 #include "ColorRef.h"
 #include "Twips.h"
 #include "WindowAnim.h"
+#include "WindowFrame.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -86,6 +87,27 @@ private slots:
             QVERIFY(t == &w || !t->isVisible());
     }
 
+    // The rectangle a window is centred and zooms open on, before it is
+    // shown, is the one it has once shown and framed.
+    void outerRectangleBeforeShowing_data() {
+        QTest::addColumn<bool>("frameless");
+        QTest::newRow("framed") << false;
+        QTest::newRow("frameless") << true;
+    }
+    void outerRectangleBeforeShowing() {
+        QFETCH(bool, frameless);
+        QWidget w(nullptr, frameless ? Qt::FramelessWindowHint : Qt::WindowFlags());
+        w.setGeometry(300, 200, 240, 120);
+        const WinRect before = platform::windowRect(&w);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QCOMPARE(before, platform::windowRect(&w));
+        QCOMPARE(platform::outerRect(&w), w.frameGeometry());
+        QCOMPARE(platform::outerRect(&w) == w.geometry(), frameless);
+    }
+
+    // Outer rectangles, frames included: the test gives each window the
+    // client size that makes its outer size the one in the row.
     void centredOverInTwips_data() {
         QTest::addColumn<QRect>("main");
         QTest::addColumn<QSize>("own");
@@ -104,12 +126,17 @@ private slots:
         QFETCH(QSize, own);
         QFETCH(QPoint, expected);
         QWidget m;
-        m.setGeometry(main);
+        const QMargins frame = platform::frameMargins(&m);
+        m.setGeometry(main.marginsRemoved(frame));
         QWidget w;
-        w.resize(own);
+        const QSize client = own.shrunkBy(platform::frameMargins(&w));
+        w.resize(client);
         platform::centreOver(&w, &m);
+        QCOMPARE(platform::outerRect(&w).topLeft(), expected);
+        QCOMPARE(w.size(), client);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
         QCOMPARE(w.frameGeometry().topLeft(), expected);
-        QCOMPARE(w.size(), own);
     }
 
     void centredOnTheScreen() {
@@ -117,8 +144,9 @@ private slots:
         w.resize(401, 250);
         platform::centreOnScreen(&w);
         const QRect s = w.screen()->geometry();
-        QCOMPARE(w.frameGeometry().left(), s.left() + (s.width() - 401) / 2);
-        QCOMPARE(w.frameGeometry().top(), s.top() + (s.height() - 250) / 2);
+        const QRect outer = platform::outerRect(&w);
+        QCOMPARE(outer.left(), s.left() + (s.width() - outer.width()) / 2);
+        QCOMPARE(outer.top(), s.top() + (s.height() - outer.height()) / 2);
     }
 
     void etchedRuleAcrossTheTop() {

@@ -3,6 +3,7 @@
 #include "LogonDialog.h"
 #include "LogonState.h"
 #include "MsgBoxRecorder.h"
+#include "Session.h"
 #include "SessionKit.h"
 #include "Twips.h"
 
@@ -39,6 +40,10 @@ private slots:
     void keys_data();
     void keys();
     void focusSelectsAll();
+    void enterPressesTheFocusedButton_data();
+    void enterPressesTheFocusedButton();
+    void whatTheComponentIsGiven_data();
+    void whatTheComponentIsGiven();
 
 private:
     void showDialog();
@@ -413,6 +418,130 @@ void tst_Logon::focusSelectsAll() {
     QCOMPARE(d.txtHost->selectedText(), QStringLiteral("orcl"));
     QTest::keyClicks(d.txtHost, QStringLiteral("x"));  // typing replaces the text
     QCOMPARE(d.txtHost->text(), QStringLiteral("x"));
+}
+
+// Enter on a focused button presses it, as Space does; Esc stays cancel.
+void tst_Logon::enterPressesTheFocusedButton_data() {
+    QTest::addColumn<QString>("route");  // how the button got the focus
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("result");
+    QTest::newRow("Down from the host, Enter on OK")
+        << "down" << int(Qt::Key_Return) << int(QDialog::Accepted);
+    QTest::newRow("keypad Enter on OK") << "cmdOK" << int(Qt::Key_Enter) << int(QDialog::Accepted);
+    QTest::newRow("Enter on cancel")
+        << "cmdCancel" << int(Qt::Key_Return) << int(QDialog::Rejected);
+    QTest::newRow("Esc on OK") << "cmdOK" << int(Qt::Key_Escape) << int(QDialog::Rejected);
+}
+
+void tst_Logon::enterPressesTheFocusedButton() {
+    QFETCH(QString, route);
+    QFETCH(int, key);
+    QFETCH(int, result);
+    showDialog();
+    fdlgOraLogon& d = *m_dialog;
+    QTest::keyClicks(d.txtUsrID, QStringLiteral("scott"));
+    if (route == QLatin1String("down")) {
+        d.txtHost->setFocus();
+        QTest::keyClick(d.txtHost, Qt::Key_Down);
+    } else {
+        d.findChild<QPushButton*>(route)->setFocus();
+    }
+    QWidget* button = QApplication::focusWidget();
+    QVERIFY(qobject_cast<QPushButton*>(button));
+    QTest::keyClick(button, Qt::Key(key));
+    QVERIFY(!d.isVisible());
+    QCOMPARE(d.result(), result);
+    QCOMPARE(LogonOK, result == QDialog::Accepted ? True : False);
+    QCOMPARE(bool(OraSes), result == QDialog::Accepted);  // an attempt only from OK
+    QCOMPARE(m_boxes->count(), 0);
+}
+
+namespace {
+
+// Records what the dialog hands to the component, and opens the sample
+// database whatever the host.
+struct Recorded {
+    QString progId, host, connect;
+    qint32 options = 0;
+};
+
+class RecordingSession : public oraobj::OraSession {
+public:
+    explicit RecordingSession(Recorded& r) : m_r(r) {}
+    std::shared_ptr<oraobj::OraDatabase> DbOpenDatabase(const QString& host, const QString& connect,
+                                                        qint32 options) override {
+        m_r.host = host;
+        m_r.connect = connect;
+        m_r.options = options;
+        return m_real.DbOpenDatabase(QString(), QStringLiteral("scott/tiger"), options);
+    }
+    qint32 LastServerErr() const override { return m_real.LastServerErr(); }
+    QString LastServerErrText() const override { return m_real.LastServerErrText(); }
+    void LastServerErrReset() override { m_real.LastServerErrReset(); }
+
+private:
+    Recorded& m_r;
+    oraobj::SessionObject m_real;
+};
+
+}  // namespace
+
+void tst_Logon::whatTheComponentIsGiven_data() {
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<QString>("connect");
+    QTest::addColumn<QString>("hostGiven");
+    QTest::newRow("as typed") << "scott"
+                              << "tiger"
+                              << "orcl"
+                              << "scott/tiger"
+                              << "orcl";
+    QTest::newRow("blanks at both ends") << "  scott "
+                                         << " tiger  "
+                                         << "  dbhost:1521/ORCL "
+                                         << "scott/tiger"
+                                         << "dbhost:1521/ORCL";
+    QTest::newRow("inner blanks stay") << "a b"
+                                       << "p w"
+                                       << "my host"
+                                       << "a b/p w"
+                                       << "my host";
+    QTest::newRow("empty password") << "scott"
+                                    << ""
+                                    << ""
+                                    << "scott/"
+                                    << "";
+    QTest::newRow("blank-only user and password") << "   "
+                                                  << "\u3000"
+                                                  << "\u3000orcl"
+                                                  << "/"
+                                                  << "orcl";
+}
+
+void tst_Logon::whatTheComponentIsGiven() {
+    QFETCH(QString, user);
+    QFETCH(QString, password);
+    QFETCH(QString, host);
+    QFETCH(QString, connect);
+    QFETCH(QString, hostGiven);
+    Recorded r;
+    oraobj::SetSessionFactory([&r](const QString& progId) -> std::shared_ptr<oraobj::OraSession> {
+        r.progId = progId;
+        return std::make_shared<RecordingSession>(r);
+    });
+    showDialog();
+    m_dialog->txtUsrID->setText(user);
+    m_dialog->txtPasswd->setText(password);
+    m_dialog->txtHost->setText(host);
+    m_dialog->cmdOK->click();
+    oraobj::SetSessionFactory({});
+    QCOMPARE(m_boxes->count(), 0);
+    QCOMPARE(LogonOK, True);
+    QCOMPARE(r.progId, QStringLiteral("OracleInProcServer.XOraSession"));
+    QCOMPARE(r.connect, connect);
+    QCOMPARE(r.host, hostGiven);
+    QCOMPARE(r.options, 3);
 }
 
 QTEST_MAIN(tst_Logon)
