@@ -3,9 +3,11 @@
 #include "PlsqlBlock.h"
 #include "SampleDatabase.h"
 #include "SqlFunctions.h"
-#include "SqlTokenizer.h"
-#include "SqlTranslator.h"
+#include "SqliteCatalog.h"
 #include "UserFile.h"
+#include "dialect/Error.h"
+#include "dialect/Lexer.h"
+#include "dialect/Translator.h"
 #include "explain/ExplainPlan.h"
 #include "functions/EngineFunctions.h"
 #include "schema/Dictionary.h"
@@ -26,6 +28,8 @@ namespace localengine {
 
 namespace {
 
+using dialect::Translation;
+using dialect::upperAscii;
 using sqlite::Statement;
 using sqlite::StatementCache;
 
@@ -43,10 +47,22 @@ void configureSqliteOnce() {
     std::call_once(once, [] { sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0); });
 }
 
+// The front end's translation, its refusals as the engine's errors.
+Translation translateOracle(const std::string& oracleSql, const dialect::Catalog* catalog,
+                            const std::string& owner) {
+    try {
+        return dialect::translateStatement(oracleSql, catalog, owner);
+    } catch (const dialect::DialectError& e) {
+        throw EngineError(e.what(), SQLITE_ERROR);
+    }
+}
+
 // Gives a handle what the Oracle dialect needs: its functions, the
-// dictionary tables and DUAL.
+// dictionary tables and DUAL. A name in double quotes is always a name:
+// SQLite would otherwise read an unknown one as a text literal.
 void prepareHandle(sqlite3* db) {
     sqlite3_extended_result_codes(db, 1);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     // Oracle enforces foreign keys; SQLite does once asked, per connection.
     sqlite::exec(db, "PRAGMA foreign_keys = ON");
     registerOracleFunctions(db);
@@ -110,7 +126,8 @@ public:
         : m_db(db),
           m_owns(ownsHandle),
           m_owner(std::move(owner)),
-          m_statements(std::make_unique<StatementCache>(db)) {}
+          m_statements(std::make_unique<StatementCache>(db)),
+          m_catalog(std::make_unique<SqliteCatalog>(db)) {}
     ~SqliteConnection() override { close(); }
 
     std::int64_t execute(const std::string& oracleSql) override {
@@ -153,7 +170,8 @@ public:
 
     void close() override {
         m_translations.clear();
-        m_statements.reset();  // its statements go before the handle does
+        m_catalog.reset();  // its statements go before the handle does
+        m_statements.reset();
         if (m_owns && m_db)
             sqlite3_close_v2(m_db);
         m_db = nullptr;
@@ -169,17 +187,19 @@ private:
     // The translation of a statement, kept per text until the schema
     // changes (what `*` stands for and which probes succeed depend on it).
     std::shared_ptr<const Translation> translate(const std::string& oracleSql) {
-        sqlite3* db = handle();
+        handle();
         if (m_statements->schemaChanged()) {
             m_translations.clear();
             m_statements->clear();
+            m_catalog->clear();
         }
         std::shared_ptr<const Translation> t;
         auto found = m_translations.find(oracleSql);
         if (found != m_translations.end()) {
             t = found->second;
         } else {
-            t = std::make_shared<const Translation>(translateStatement(oracleSql, db, m_owner));
+            t = std::make_shared<const Translation>(
+                translateOracle(oracleSql, m_catalog.get(), m_owner));
             // SQLite ends the text at a NUL and would run only what precedes it.
             if (t->sql.find('\0') != std::string::npos)
                 throw EngineError("ORA-00911: invalid character (byte 0x00); nothing was run",
@@ -327,6 +347,7 @@ private:
     bool m_owns;
     std::string m_owner;
     std::unique_ptr<StatementCache> m_statements;
+    std::unique_ptr<SqliteCatalog> m_catalog;
     std::unordered_map<std::string, std::shared_ptr<const Translation>> m_translations;
 };
 
@@ -393,7 +414,7 @@ std::unique_ptr<Connection> Connection::open(const std::string& host, const std:
 }
 
 std::string translateToSqlite(const std::string& oracleSql) {
-    const Translation t = translateStatement(oracleSql);
+    const Translation t = translateOracle(oracleSql, nullptr, {});
     if (t.kind == Translation::Kind::ExplainPlan)
         return "EXPLAIN QUERY PLAN " + t.sql;
     return t.sql;

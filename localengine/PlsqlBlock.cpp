@@ -1,6 +1,7 @@
 #include "PlsqlBlock.h"
 
-#include "SqlTokenizer.h"
+#include "dialect/Error.h"
+#include "dialect/Lexer.h"
 #include "sqlite/EngineError.h"
 
 #include <algorithm>
@@ -10,7 +11,22 @@ namespace localengine {
 
 namespace {
 
+using dialect::Token;
+using dialect::TokenKind;
+
 constexpr int kSqliteError = 1;
+
+// The block's tokens (the front end's, without the end mark); the front
+// end's refusals (ORA-00911 ...) as the engine's errors.
+std::vector<Token> blockTokens(const std::string& sql) {
+    try {
+        std::vector<Token> tokens = dialect::tokenize(sql);
+        tokens.pop_back();
+        return tokens;
+    } catch (const dialect::DialectError& e) {
+        throw EngineError(e.what(), kSqliteError);
+    }
+}
 
 [[noreturn]] void refuse(const std::string& what) {
     throw EngineError("ORA-03001: unimplemented feature: " + what +
@@ -21,13 +37,13 @@ constexpr int kSqliteError = 1;
 
 class BlockReader {
 public:
-    explicit BlockReader(const std::string& sql) : m_sql(sql), m_toks(tokenize(sql)) {}
+    explicit BlockReader(const std::string& sql) : m_sql(sql), m_toks(blockTokens(sql)) {}
 
     PlsqlBlock read() {
         if (at().is("DECLARE")) {
             ++m_i;
             if (!at().is("BEGIN"))
-                refuse("declarations (" + at().name() + ")");
+                refuse("declarations (" + at().oracleName() + ")");
         }
         readBody();
         if (m_i < m_toks.size())
@@ -43,7 +59,7 @@ private:
     bool atEnd() const { return m_i >= m_toks.size(); }
 
     void expectSemicolon(const std::string& after) {
-        if (!at().isOp(";"))
+        if (!at().isOperator(";"))
             refuse(after + " followed by " + (atEnd() ? std::string("nothing") : at().text));
         ++m_i;
     }
@@ -65,7 +81,7 @@ private:
         if (!at().is("END"))
             refuse("a block without its END");
         ++m_i;
-        if (at().isIdent())
+        if (at().kind == TokenKind::Name)
             ++m_i;  // END label
         expectSemicolon("END");
     }
@@ -74,7 +90,7 @@ private:
         ++m_i;
         const bool othersIgnored = m_i + 4 < m_toks.size() && m_toks[m_i].is("WHEN") &&
                                    m_toks[m_i + 1].is("OTHERS") && m_toks[m_i + 2].is("THEN") &&
-                                   m_toks[m_i + 3].is("NULL") && m_toks[m_i + 4].isOp(";");
+                                   m_toks[m_i + 3].is("NULL") && m_toks[m_i + 4].isOperator(";");
         if (!othersIgnored || m_nested)
             refuse("an EXCEPTION handler other than WHEN OTHERS THEN NULL in the outer block");
         m_block.ignoresErrors = true;
@@ -104,11 +120,11 @@ private:
             readExecuteImmediate();
         } else if (first.is("SELECT")) {
             refuse("SELECT ... INTO");
-        } else if (first.isOp("<<")) {
+        } else if (first.isOperator("<<")) {
             refuse("labels");
-        } else if (first.isIdent() && isAssignment(m_i + 1)) {
-            refuse("assignment to " + first.name());
-        } else if (first.isIdent()) {
+        } else if (first.kind == TokenKind::Name && isAssignment(m_i + 1)) {
+            refuse("assignment to " + first.oracleName());
+        } else if (first.kind == TokenKind::Name) {
             static const char* const statements[] = {
                 "IF",       "LOOP",      "FOR",     "WHILE",  "CASE",   "OPEN",
                 "FETCH",    "CLOSE",     "RAISE",   "RETURN", "GOTO",   "EXIT",
@@ -126,15 +142,15 @@ private:
     // ":=" (the tokenizer gives ":" and "=").
     bool isAssignment(std::size_t k) const {
         return k < m_toks.size() &&
-               (m_toks[k].isOp(":=") ||
-                (m_toks[k].isOp(":") && k + 1 < m_toks.size() && m_toks[k + 1].isOp("=")));
+               (m_toks[k].isOperator(":=") || (m_toks[k].isOperator(":") && k + 1 < m_toks.size() &&
+                                               m_toks[k + 1].isOperator("=")));
     }
 
     // The dotted name a call statement starts with.
     std::string callee() const {
-        std::string name = m_toks[m_i].name();
-        for (std::size_t k = m_i + 1; k + 1 < m_toks.size() && m_toks[k].isOp(".");) {
-            name += "." + m_toks[k + 1].name();
+        std::string name = m_toks[m_i].oracleName();
+        for (std::size_t k = m_i + 1; k + 1 < m_toks.size() && m_toks[k].isOperator(".");) {
+            name += "." + m_toks[k + 1].oracleName();
             k += 2;
         }
         return name;
@@ -146,15 +162,15 @@ private:
         int depth = 0;
         std::size_t k = m_i;
         for (; k < m_toks.size(); ++k) {
-            if (m_toks[k].isOp("("))
+            if (m_toks[k].isOperator("("))
                 ++depth;
-            else if (m_toks[k].isOp(")"))
+            else if (m_toks[k].isOperator(")"))
                 --depth;
-            else if (m_toks[k].isOp(";") && depth <= 0)
+            else if (m_toks[k].isOperator(";") && depth <= 0)
                 break;
         }
         if (k >= m_toks.size())
-            refuse(first.name() + " without its \";\"");
+            refuse(first.oracleName() + " without its \";\"");
         m_block.statements.push_back(
             {m_sql.substr(first.begin, m_toks[k - 1].end - first.begin), lineOf(first)});
         m_i = k + 1;
@@ -164,8 +180,8 @@ private:
     void readExecuteImmediate() {
         const Token& first = at();
         m_i += 2;
-        if (at().kind != Token::Kind::String || m_i + 1 >= m_toks.size() ||
-            !m_toks[m_i + 1].isOp(";"))
+        if (at().kind != TokenKind::Text || m_i + 1 >= m_toks.size() ||
+            !m_toks[m_i + 1].isOperator(";"))
             refuse("EXECUTE IMMEDIATE of anything but one literal");
         std::string statement = at().text;
         while (!statement.empty() &&
@@ -205,7 +221,7 @@ bool isAnonymousBlock(const std::string& oracleSql) {
     while (end < n && (std::isalnum(static_cast<unsigned char>(oracleSql[end])) ||
                        oracleSql[end] == '_' || oracleSql[end] == '$' || oracleSql[end] == '#'))
         ++end;
-    const std::string word = upperAscii(oracleSql.substr(i, end - i));
+    const std::string word = dialect::upperAscii(oracleSql.substr(i, end - i));
     return word == "BEGIN" || word == "DECLARE";
 }
 

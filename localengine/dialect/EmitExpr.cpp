@@ -327,11 +327,13 @@ void Emitter::binary(const Binary& b) {
             concatenation(b);
             return;
         case BinaryOp::Divide:
-            // Oracle divides exactly: 10/4 is 2.5, where SQLite's integers give 2.
-            expr(*b.left, p);
-            m_out += " / CAST(";
+            // Oracle divides exactly (7/2 is 3.5, where SQLite's integers
+            // give 3) and refuses to divide by zero (ORA-01476).
+            m_out += "ORA_DIV(";
+            expr(*b.left);
+            m_out += ", ";
             expr(*b.right);
-            m_out += " AS REAL)";
+            m_out += ')';
             return;
         default:
             break;
