@@ -102,10 +102,6 @@ void Binder::children(Expr& e, Scope& scope, const WithNames* with) {
         for (ExprPtr& child : list)
             visit(child);
     };
-    auto visitOrder = [&](std::vector<OrderItem>& list) {
-        for (OrderItem& o : list)
-            visit(o.expr);
-    };
     switch (e.kind) {
         case ExprKind::Unary:
             visit(e.as<Unary>().operand);
@@ -153,33 +149,12 @@ void Binder::children(Expr& e, Scope& scope, const WithNames* with) {
         case ExprKind::ScalarSubquery:
             subquery(*e.as<ScalarSubquery>().query, scope, with);
             break;
-        case ExprKind::Case: {
-            auto& c = e.as<Case>();
-            visit(c.operand);
-            for (WhenClause& w : c.whens) {
-                visit(w.condition);
-                visit(w.result);
-            }
-            visit(c.otherwise);
+        case ExprKind::Case:
+            caseChildren(e.as<Case>(), scope, with);
             break;
-        }
-        case ExprKind::FunctionCall: {
-            auto& f = e.as<FunctionCall>();
-            visitAll(f.args);
-            visitOrder(f.withinGroup);
-            if (f.keep)
-                visitOrder(f.keep->orderBy);
-            if (f.over) {
-                visitAll(f.over->partitionBy);
-                visitOrder(f.over->orderBy);
-                if (f.over->frame) {
-                    visit(f.over->frame->start.offset);
-                    if (f.over->frame->end)
-                        visit(f.over->frame->end->offset);
-                }
-            }
+        case ExprKind::FunctionCall:
+            functionChildren(e.as<FunctionCall>(), scope, with);
             break;
-        }
         case ExprKind::Cast:
             visit(e.as<Cast>().operand);
             break;
@@ -195,6 +170,48 @@ void Binder::children(Expr& e, Scope& scope, const WithNames* with) {
             break;
         default:
             break;
+    }
+}
+
+// A CASE's operand, each WHEN's condition and result, and its ELSE.
+void Binder::caseChildren(Case& c, Scope& scope, const WithNames* with) {
+    auto visit = [&](ExprPtr& child) {
+        if (child)
+            expr(child, scope, with);
+    };
+    visit(c.operand);
+    for (WhenClause& w : c.whens) {
+        visit(w.condition);
+        visit(w.result);
+    }
+    visit(c.otherwise);
+}
+
+// A function's arguments, its WITHIN GROUP and KEEP orderings and its
+// window (partition, order, frame offsets).
+void Binder::functionChildren(FunctionCall& f, Scope& scope, const WithNames* with) {
+    auto visit = [&](ExprPtr& child) {
+        if (child)
+            expr(child, scope, with);
+    };
+    auto visitOrder = [&](std::vector<OrderItem>& list) {
+        for (OrderItem& o : list)
+            visit(o.expr);
+    };
+    for (ExprPtr& arg : f.args)
+        visit(arg);
+    visitOrder(f.withinGroup);
+    if (f.keep)
+        visitOrder(f.keep->orderBy);
+    if (f.over) {
+        for (ExprPtr& partition : f.over->partitionBy)
+            visit(partition);
+        visitOrder(f.over->orderBy);
+        if (f.over->frame) {
+            visit(f.over->frame->start.offset);
+            if (f.over->frame->end)
+                visit(f.over->frame->end->offset);
+        }
     }
 }
 

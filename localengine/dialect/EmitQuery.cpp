@@ -154,21 +154,7 @@ void Emitter::fromAndWhere(const SelectBlock& b, const Query* owner, bool member
             facts->rownumLimit = rownum.rows();
             facts->rownumLimitParameter = !rownum.rows().has_value();
         }
-        pendingLimit = capture([&] {
-            if (rownum.rows()) {
-                m_out += std::to_string(*rownum.rows());
-                return;
-            }
-            if (rownum.bounds.size() > 1)
-                m_out += "MIN(";
-            for (std::size_t i = 0; i < rownum.bounds.size(); ++i) {
-                if (i)
-                    m_out += ", ";
-                limitValue(*rownum.bounds[i].value, rownum.bounds[i].lessThan);
-            }
-            if (rownum.bounds.size() > 1)
-                m_out += ')';
-        });
+        pendingLimit = capture([&] { rownumLimitValue(rownum); });
         pendingLimit += " OFFSET 0";
     }
     const std::optional<OuterJoinLayout> joins = layoutOuterJoins(b, rownum.rest);
@@ -204,26 +190,7 @@ void Emitter::fromAndWhere(const SelectBlock& b, const Query* owner, bool member
         m_out += " FROM ";
     const std::vector<const Expr*>* where = &rownum.rest;
     if (joins) {
-        bool first = true;
-        for (const OuterJoinLayout::Item& item : joins->items) {
-            if (joins->optional(item))
-                continue;
-            if (!first)
-                m_out += ", ";
-            tableReference(*item.source);
-            first = false;
-        }
-        for (const OuterJoinLayout::Item& item : joins->items) {
-            if (!joins->optional(item))
-                continue;
-            m_out += " LEFT JOIN ";
-            tableReference(*item.source);
-            m_out += " ON ";
-            const ConditionScope condition(*this, true);
-            m_outerJoinMarksAllowed = true;
-            conjunction(item.on);
-            m_outerJoinMarksAllowed = false;
-        }
+        outerJoinSources(*joins);
         where = &joins->where;
     } else {
         for (std::size_t i = 0; i < b.from.size(); ++i) {
@@ -236,6 +203,48 @@ void Emitter::fromAndWhere(const SelectBlock& b, const Query* owner, bool member
         const ConditionScope condition(*this, true);
         m_out += " WHERE ";
         conjunction(*where);
+    }
+}
+
+// The value of a ROWNUM limit: its number, or the smallest of its bounds.
+void Emitter::rownumLimitValue(const RownumLimit& rownum) {
+    if (rownum.rows()) {
+        m_out += std::to_string(*rownum.rows());
+        return;
+    }
+    if (rownum.bounds.size() > 1)
+        m_out += "MIN(";
+    for (std::size_t i = 0; i < rownum.bounds.size(); ++i) {
+        if (i)
+            m_out += ", ";
+        limitValue(*rownum.bounds[i].value, rownum.bounds[i].lessThan);
+    }
+    if (rownum.bounds.size() > 1)
+        m_out += ')';
+}
+
+// The required sources joined by commas, then each optional one as a LEFT
+// JOIN on its (+) conditions.
+void Emitter::outerJoinSources(const OuterJoinLayout& joins) {
+    bool first = true;
+    for (const OuterJoinLayout::Item& item : joins.items) {
+        if (joins.optional(item))
+            continue;
+        if (!first)
+            m_out += ", ";
+        tableReference(*item.source);
+        first = false;
+    }
+    for (const OuterJoinLayout::Item& item : joins.items) {
+        if (!joins.optional(item))
+            continue;
+        m_out += " LEFT JOIN ";
+        tableReference(*item.source);
+        m_out += " ON ";
+        const ConditionScope condition(*this, true);
+        m_outerJoinMarksAllowed = true;
+        conjunction(item.on);
+        m_outerJoinMarksAllowed = false;
     }
 }
 

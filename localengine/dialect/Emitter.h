@@ -23,6 +23,8 @@
 namespace localengine::dialect {
 
 class HierarchicalQuery;
+struct OuterJoinLayout;
+struct RownumLimit;
 
 // How tightly an SQLite operator binds: a child below its parent's level
 // is put in parentheses.
@@ -110,6 +112,8 @@ private:
     void selectBlock(const SelectBlock& b, const Query* owner, bool member);
     void fromAndWhere(const SelectBlock& b, const Query* owner, bool member,
                       std::string& pendingLimit);
+    void rownumLimitValue(const RownumLimit& rownum);
+    void outerJoinSources(const OuterJoinLayout& joins);
     void rowLimit(const RowLimit& limit);
     void limitValue(const Expr& e, bool minusOne);
 

@@ -611,9 +611,16 @@ private:
     }
     bool onlyTimeLeft(const std::vector<Token>& tokens, std::size_t from) const;
     void readToken(const std::vector<Token>& tokens, std::size_t index);
+    void readLiteral(const Token& t);
+    void readFraction(const Token& t);
+    void readNamed(const Token& t);
+    void readDateNumber(const Token& t, bool nextIsNumeric);
+    void readTimeNumber(const Token& t, bool nextIsNumeric);
+    void readYear(const Token& t, bool nextIsNumeric);
     int readNumber(const Token& t, int maxDigits, bool signedValue, bool nextIsNumeric);
     int readName(const char* const* names, std::size_t count, std::size_t abbrev, int error);
     void setOnce(std::optional<int>& field, int value, int error);
+    int assembledYear() const;
     DateTime assemble();
 
     std::string_view m_text;
@@ -721,29 +728,9 @@ void DateReader::readToken(const std::vector<Token>& tokens, std::size_t index) 
     if (t.th || t.sp)
         raise(1820);
     switch (t.el) {
-        case El::Literal: {
-            if (t.quoted) {
-                // Quoted text must be there as written.
-                for (char c : t.text) {
-                    if (atEnd() || upper(m_text[m_at]) != upper(c))
-                        raise(1861);
-                    ++m_at;
-                }
-                return;
-            }
-            if (m_fx) {
-                if (atEnd() || m_text[m_at] != t.text[0])
-                    raise(1861);
-                ++m_at;
-                return;
-            }
-            // Any run of punctuation in the text stands for the format's,
-            // and it may be left out.
-            while (!atEnd() && !isAlpha(m_text[m_at]) && !isDigit(m_text[m_at]) &&
-                   static_cast<unsigned char>(m_text[m_at]) < 0x80)
-                ++m_at;
+        case El::Literal:
+            readLiteral(t);
             return;
-        }
         case El::FM:
             m_fm = !m_fm;
             return;
@@ -765,26 +752,103 @@ void DateReader::readToken(const std::vector<Token>& tokens, std::size_t index) 
             raise(1820);
         case El::FF:
         case El::X:
-            if (!m_timestamp)
-                raise(1821);
-            if (t.el == El::X) {
-                if (atEnd() || m_text[m_at] != '.')
-                    raise(1861);
-                ++m_at;
-                return;
-            } else {
-                const std::size_t start = m_at;
-                const int max = t.ffDigits ? t.ffDigits : 9;
-                long long v = 0;
-                while (!atEnd() && isDigit(m_text[m_at]) && static_cast<int>(m_at - start) < max)
-                    v = v * 10 + (m_text[m_at++] - '0');
-                if (m_at == start)
-                    raise(atEnd() ? 1840 : 1858);
-                for (std::size_t n = m_at - start; n < 9; ++n)
-                    v *= 10;
-                setOnce(m_f.nanos, static_cast<int>(v), 1810);
-                return;
-            }
+            readFraction(t);
+            return;
+        case El::AD:
+        case El::ADdot:
+        case El::BC:
+        case El::BCdot:
+        case El::AM:
+        case El::AMdot:
+        case El::PM:
+        case El::PMdot:
+        case El::MONTH:
+        case El::MON:
+        case El::RM:
+        case El::DAY:
+        case El::DY:
+            readNamed(t);
+            return;
+        case El::D:
+        case El::MM:
+        case El::DD:
+        case El::DDD:
+        case El::J:
+            readDateNumber(t, nextIsNumeric);
+            return;
+        case El::HH:
+        case El::HH12:
+        case El::HH24:
+        case El::MI:
+        case El::SS:
+        case El::SSSSS:
+            readTimeNumber(t, nextIsNumeric);
+            return;
+        case El::YCOMMA:
+        case El::YYYY:
+        case El::SYYYY:
+        case El::RRRR:
+        case El::YYY:
+        case El::YY:
+        case El::Y:
+        case El::RR:
+            readYear(t, nextIsNumeric);
+            return;
+        default:
+            raise(1821);
+    }
+}
+
+// A literal of the format: quoted text as written, punctuation loosely
+// unless FX is on.
+void DateReader::readLiteral(const Token& t) {
+    if (t.quoted) {
+        // Quoted text must be there as written.
+        for (char c : t.text) {
+            if (atEnd() || upper(m_text[m_at]) != upper(c))
+                raise(1861);
+            ++m_at;
+        }
+        return;
+    }
+    if (m_fx) {
+        if (atEnd() || m_text[m_at] != t.text[0])
+            raise(1861);
+        ++m_at;
+        return;
+    }
+    // Any run of punctuation in the text stands for the format's,
+    // and it may be left out.
+    while (!atEnd() && !isAlpha(m_text[m_at]) && !isDigit(m_text[m_at]) &&
+           static_cast<unsigned char>(m_text[m_at]) < 0x80)
+        ++m_at;
+}
+
+// FF[n] (fractional seconds) and X (the radix character): timestamps only.
+void DateReader::readFraction(const Token& t) {
+    if (!m_timestamp)
+        raise(1821);
+    if (t.el == El::X) {
+        if (atEnd() || m_text[m_at] != '.')
+            raise(1861);
+        ++m_at;
+        return;
+    }
+    const std::size_t start = m_at;
+    const int max = t.ffDigits ? t.ffDigits : 9;
+    long long v = 0;
+    while (!atEnd() && isDigit(m_text[m_at]) && static_cast<int>(m_at - start) < max)
+        v = v * 10 + (m_text[m_at++] - '0');
+    if (m_at == start)
+        raise(atEnd() ? 1840 : 1858);
+    for (std::size_t n = m_at - start; n < 9; ++n)
+        v *= 10;
+    setOnce(m_f.nanos, static_cast<int>(v), 1810);
+}
+
+// The elements read as words: era, meridian, month name or numeral, day name.
+void DateReader::readNamed(const Token& t) {
+    switch (t.el) {
         case El::AD:
         case El::ADdot:
         case El::BC:
@@ -824,10 +888,15 @@ void DateReader::readToken(const std::vector<Token>& tokens, std::size_t index) 
             }
             raise(1843);
         }
-        case El::DAY:
-        case El::DY:
+        default:  // DAY, DY
             setOnce(m_f.weekday, readName(kDayNames.data(), 7, 3, 1846), 1817);
             return;
+    }
+}
+
+// D, MM, DD, DDD and J as numbers, each checked against its range.
+void DateReader::readDateNumber(const Token& t, bool nextIsNumeric) {
+    switch (t.el) {
         case El::D: {
             const int v = readNumber(t, 1, false, nextIsNumeric);
             if (v < 1 || v > 7)
@@ -863,13 +932,19 @@ void DateReader::readToken(const std::vector<Token>& tokens, std::size_t index) 
             setOnce(m_f.ddd, v, 1810);
             return;
         }
-        case El::J: {
+        default: {  // J
             const int v = readNumber(t, 7, false, nextIsNumeric);
             if (v < 1 || v > 5373484)
                 raise(1854);
             setOnce(m_f.julian, v, 1810);
             return;
         }
+    }
+}
+
+// HH, HH12, HH24, MI, SS and SSSSS, each checked against its range.
+void DateReader::readTimeNumber(const Token& t, bool nextIsNumeric) {
+    switch (t.el) {
         case El::HH:
         case El::HH12: {
             const int v = readNumber(t, 2, false, nextIsNumeric);
@@ -900,79 +975,78 @@ void DateReader::readToken(const std::vector<Token>& tokens, std::size_t index) 
             setOnce(m_f.second, v, 1810);
             return;
         }
-        case El::SSSSS: {
+        default: {  // SSSSS
             const int v = readNumber(t, 5, false, nextIsNumeric);
             if (v > 86399)
                 raise(1853);
             setOnce(m_f.sssss, v, 1810);
             return;
         }
-        case El::YCOMMA: {
-            if (!m_fx)
-                skipBlanks();
-            const std::size_t start = m_at;
-            int v = 0;
-            while (!atEnd() && (isDigit(m_text[m_at]) || m_text[m_at] == ',') && m_at - start < 5) {
-                if (m_text[m_at] != ',')
-                    v = v * 10 + (m_text[m_at] - '0');
-                ++m_at;
-            }
-            if (m_at == start)
-                raise(atEnd() ? 1840 : 1858);
-            setOnce(m_f.year, v, 1812);
-            m_yearDigits = 4;
-            return;
-        }
-        case El::YYYY:
-        case El::SYYYY:
-        case El::RRRR:
-        case El::YYY:
-        case El::YY:
-        case El::Y:
-        case El::RR: {
-            const int width = numericWidth(t.el);
-            m_yearDigits = width;
-            m_rr = t.el == El::RR || t.el == El::RRRR;
-            const int v = readNumber(t, width, t.el == El::SYYYY, nextIsNumeric);
-            if (t.el == El::RRRR)
-                m_yearDigits = m_lastDigits <= 2 ? 2 : 4;
-            if (t.el == El::SYYYY && v < 0)
-                m_signedYear = true;
-            setOnce(m_f.year, v, 1812);
-            return;
-        }
-        default:
-            raise(1821);
     }
+}
+
+// Y,YYY and the year elements; how the year was written decides how
+// assemble() completes it.
+void DateReader::readYear(const Token& t, bool nextIsNumeric) {
+    if (t.el == El::YCOMMA) {
+        if (!m_fx)
+            skipBlanks();
+        const std::size_t start = m_at;
+        int v = 0;
+        while (!atEnd() && (isDigit(m_text[m_at]) || m_text[m_at] == ',') && m_at - start < 5) {
+            if (m_text[m_at] != ',')
+                v = v * 10 + (m_text[m_at] - '0');
+            ++m_at;
+        }
+        if (m_at == start)
+            raise(atEnd() ? 1840 : 1858);
+        setOnce(m_f.year, v, 1812);
+        m_yearDigits = 4;
+        return;
+    }
+    const int width = numericWidth(t.el);
+    m_yearDigits = width;
+    m_rr = t.el == El::RR || t.el == El::RRRR;
+    const int v = readNumber(t, width, t.el == El::SYYYY, nextIsNumeric);
+    if (t.el == El::RRRR)
+        m_yearDigits = m_lastDigits <= 2 ? 2 : 4;
+    if (t.el == El::SYYYY && v < 0)
+        m_signedYear = true;
+    setOnce(m_f.year, v, 1812);
+}
+
+// The year: what the text gave, completed from the current year.
+int DateReader::assembledYear() const {
+    if (!m_f.year)
+        return m_now.year;
+    int year = 0;
+    const int v = *m_f.year;
+    if (m_rr && m_yearDigits == 2) {
+        const int nowTwo = m_now.year % 100;
+        const int century = m_now.year / 100;
+        if (v < 50)
+            year = (nowTwo < 50 ? century : century + 1) * 100 + v;
+        else
+            year = (nowTwo < 50 ? century - 1 : century) * 100 + v;
+    } else if (m_yearDigits >= 4) {
+        year = v;
+    } else {
+        int scale = 1;
+        for (int i = 0; i < m_yearDigits; ++i)
+            scale *= 10;
+        year = m_now.year / scale * scale + v;
+    }
+    if (m_era && m_signedYear)
+        raise(1819);
+    if (m_bc)
+        year = -year;
+    checkYear(year);
+    return year;
 }
 
 DateTime DateReader::assemble() {
     DateTime d;
-    // The year: what the text gave, completed from the current year.
-    int year = m_now.year;
-    if (m_f.year) {
-        const int v = *m_f.year;
-        if (m_rr && m_yearDigits == 2) {
-            const int nowTwo = m_now.year % 100;
-            const int century = m_now.year / 100;
-            if (v < 50)
-                year = (nowTwo < 50 ? century : century + 1) * 100 + v;
-            else
-                year = (nowTwo < 50 ? century - 1 : century) * 100 + v;
-        } else if (m_yearDigits >= 4) {
-            year = v;
-        } else {
-            int scale = 1;
-            for (int i = 0; i < m_yearDigits; ++i)
-                scale *= 10;
-            year = m_now.year / scale * scale + v;
-        }
-        if (m_era && m_signedYear)
-            raise(1819);
-        if (m_bc)
-            year = -year;
-        checkYear(year);
-    }
+    const int year = assembledYear();
     d.year = year;
     d.month = m_f.month.value_or(m_now.month);
     d.day = m_f.day.value_or(1);

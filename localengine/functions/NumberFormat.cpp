@@ -46,6 +46,110 @@ bool at(std::string_view f, std::size_t i, std::string_view word) {
     raise(1481);
 }
 
+// The elements that make up a whole format (RN, TM, TM9, TME, X...): true
+// when `rest` is one of them, recorded in `m`.
+bool wholeFormat(std::string_view rest, Model& m) {
+    if (at(rest, 0, "RN") && rest.size() == 2) {
+        m.roman = true;
+        m.romanLower = rest[0] == 'r';
+        return true;
+    }
+    if (at(rest, 0, "TM")) {
+        if (rest.size() == 2 || (rest.size() == 3 && rest[2] == '9'))
+            m.tm = '9';
+        else if (rest.size() == 3 && (rest[2] == 'E' || rest[2] == 'e'))
+            m.tm = 'E';
+        else
+            bad();
+        return true;
+    }
+    std::size_t k = 0;
+    while (k < rest.size() && rest[k] == '0')
+        ++k;
+    if (k < rest.size() && (rest[k] == 'X' || rest[k] == 'x')) {
+        m.hexZero = k > 0;
+        m.hexLower = rest[k] == 'x';
+        m.hexDigits = static_cast<int>(k);
+        for (; k < rest.size(); ++k) {
+            if (rest[k] != 'X' && rest[k] != 'x')
+                bad();
+            ++m.hexDigits;
+        }
+        return true;
+    }
+    return false;
+}
+
+// One element of a fixed-point format at `i` into `m`; returns where the
+// next one starts. `digits` tells whether a digit element came before.
+std::size_t compileElement(std::string_view f, std::size_t i, Model& m, bool& digits) {
+    const char c = static_cast<char>(std::toupper(static_cast<unsigned char>(f[i])));
+    if (c == '9' || c == '0') {
+        if (m.eeee)
+            bad();
+        (m.decimal ? m.fracElems : m.intElems) += c;
+        if (m.v)
+            ++m.vDigits;
+        digits = true;
+        ++i;
+    } else if (c == ',' || c == 'G') {
+        if (!digits || m.decimal || m.v || m.eeee)
+            bad();
+        m.intElems += ',';
+        ++i;
+    } else if (c == '.' || c == 'D') {
+        if (m.decimal || m.v || m.eeee)
+            bad();
+        m.decimal = true;
+        ++i;
+    } else if (c == 'V') {
+        if (m.v || m.decimal)
+            bad();
+        m.v = true;
+        ++i;
+    } else if (c == '$') {
+        if (m.dollar)
+            bad();
+        m.dollar = true;
+        ++i;
+    } else if (c == 'B') {
+        if (m.blankZero)
+            bad();
+        m.blankZero = true;
+        ++i;
+    } else if (c == 'L' || c == 'C' || c == 'U') {
+        if (!m.currency.empty())
+            bad();
+        m.currency = c == 'C' ? "USD" : "$";
+        m.currencyLeading = !digits;
+        ++i;
+    } else if (at(f, i, "EEEE")) {
+        if (!digits || m.eeee || m.v)
+            bad();
+        m.eeee = true;
+        i += 4;
+    } else if (at(f, i, "MI") || at(f, i, "PR")) {
+        if (m.sign != SignMode::Default || i + 2 != f.size())
+            bad();
+        m.sign = at(f, i, "MI") ? SignMode::TrailingMI : SignMode::Brackets;
+        i += 2;
+    } else if (c == 'S') {
+        if (m.sign != SignMode::Default)
+            bad();
+        if (!digits && !m.dollar && m.currency.empty() && !m.blankZero) {
+            m.sign = SignMode::LeadingS;
+        } else if (i + 1 == f.size()) {
+            m.sign = SignMode::TrailingS;
+        } else {
+            bad();
+        }
+        ++i;
+    } else {
+        bad();
+    }
+    return i;
+}
+
 Model compile(std::string_view f) {
     Model m;
     std::size_t i = 0;
@@ -55,106 +159,14 @@ Model compile(std::string_view f) {
     }
     if (i == f.size())
         bad();
-    // Whole-format elements.
-    const std::string_view rest = f.substr(i);
-    if (at(rest, 0, "RN") && rest.size() == 2) {
-        m.roman = true;
-        m.romanLower = rest[0] == 'r';
+    if (wholeFormat(f.substr(i), m))
         return m;
-    }
-    if (at(rest, 0, "TM")) {
-        if (rest.size() == 2 || (rest.size() == 3 && rest[2] == '9'))
-            m.tm = '9';
-        else if (rest.size() == 3 && (rest[2] == 'E' || rest[2] == 'e'))
-            m.tm = 'E';
-        else
-            bad();
-        return m;
-    }
-    {
-        std::size_t k = 0;
-        while (k < rest.size() && rest[k] == '0')
-            ++k;
-        if (k < rest.size() && (rest[k] == 'X' || rest[k] == 'x')) {
-            m.hexZero = k > 0;
-            m.hexLower = rest[k] == 'x';
-            m.hexDigits = static_cast<int>(k);
-            for (; k < rest.size(); ++k) {
-                if (rest[k] != 'X' && rest[k] != 'x')
-                    bad();
-                ++m.hexDigits;
-            }
-            return m;
-        }
-    }
     bool digits = false, trailingOnly = false;
-    for (; i < f.size();) {
+    while (i < f.size()) {
         const char c = static_cast<char>(std::toupper(static_cast<unsigned char>(f[i])));
         if (trailingOnly && !(at(f, i, "MI") || at(f, i, "PR") || c == 'S'))
             bad();
-        if (c == '9' || c == '0') {
-            if (m.eeee)
-                bad();
-            (m.decimal ? m.fracElems : m.intElems) += c;
-            if (m.v)
-                ++m.vDigits;
-            digits = true;
-            ++i;
-        } else if (c == ',' || c == 'G') {
-            if (!digits || m.decimal || m.v || m.eeee)
-                bad();
-            m.intElems += ',';
-            ++i;
-        } else if (c == '.' || c == 'D') {
-            if (m.decimal || m.v || m.eeee)
-                bad();
-            m.decimal = true;
-            ++i;
-        } else if (c == 'V') {
-            if (m.v || m.decimal)
-                bad();
-            m.v = true;
-            ++i;
-        } else if (c == '$') {
-            if (m.dollar)
-                bad();
-            m.dollar = true;
-            ++i;
-        } else if (c == 'B') {
-            if (m.blankZero)
-                bad();
-            m.blankZero = true;
-            ++i;
-        } else if (c == 'L' || c == 'C' || c == 'U') {
-            if (!m.currency.empty())
-                bad();
-            m.currency = c == 'C' ? "USD" : "$";
-            m.currencyLeading = !digits;
-            ++i;
-        } else if (at(f, i, "EEEE")) {
-            if (!digits || m.eeee || m.v)
-                bad();
-            m.eeee = true;
-            i += 4;
-        } else if (at(f, i, "MI") || at(f, i, "PR")) {
-            if (m.sign != SignMode::Default || i + 2 != f.size())
-                bad();
-            m.sign = at(f, i, "MI") ? SignMode::TrailingMI : SignMode::Brackets;
-            i += 2;
-        } else if (c == 'S') {
-            if (m.sign != SignMode::Default)
-                bad();
-            if (!digits && !m.dollar && m.currency.empty() && !m.blankZero) {
-                m.sign = SignMode::LeadingS;
-            } else if (i + 1 == f.size()) {
-                m.sign = SignMode::TrailingS;
-            } else {
-                bad();
-            }
-            ++i;
-        } else {
-            bad();
-        }
+        i = compileElement(f, i, m, digits);
         if (m.eeee || (!m.currency.empty() && !m.currencyLeading))
             trailingOnly = true;
     }
@@ -304,6 +316,37 @@ std::string integerPart(const Model& m, const std::string& digits, bool zeroValu
     return out;
 }
 
+// What goes before and after the digits: the sign as the format places it,
+// then $ and the currency symbol.
+void signAndCurrency(const Model& m, bool negative, std::string& prefix, std::string& suffix) {
+    switch (m.sign) {
+        case SignMode::Default:
+            prefix = negative ? "-" : " ";
+            break;
+        case SignMode::LeadingS:
+            prefix = negative ? "-" : "+";
+            break;
+        case SignMode::TrailingS:
+            suffix = negative ? "-" : "+";
+            break;
+        case SignMode::TrailingMI:
+            suffix = negative ? "-" : " ";
+            break;
+        case SignMode::Brackets:
+            prefix = negative ? "<" : " ";
+            suffix = negative ? ">" : " ";
+            break;
+    }
+    if (m.dollar)
+        prefix += "$";
+    if (!m.currency.empty()) {
+        if (m.currencyLeading)
+            prefix += m.currency;
+        else
+            suffix = m.currency + suffix;
+    }
+}
+
 std::string formatFixed(const Model& m, const Number& value) {
     Decimal d = Decimal::of(value);
     const int fracCount = static_cast<int>(m.fracElems.size());
@@ -350,32 +393,7 @@ std::string formatFixed(const Model& m, const Number& value) {
         body.assign(body.size(), ' ');
 
     std::string prefix, suffix;
-    switch (m.sign) {
-        case SignMode::Default:
-            prefix = negative ? "-" : " ";
-            break;
-        case SignMode::LeadingS:
-            prefix = negative ? "-" : "+";
-            break;
-        case SignMode::TrailingS:
-            suffix = negative ? "-" : "+";
-            break;
-        case SignMode::TrailingMI:
-            suffix = negative ? "-" : " ";
-            break;
-        case SignMode::Brackets:
-            prefix = negative ? "<" : " ";
-            suffix = negative ? ">" : " ";
-            break;
-    }
-    if (m.dollar)
-        prefix += "$";
-    if (!m.currency.empty()) {
-        if (m.currencyLeading)
-            prefix += m.currency;
-        else
-            suffix = m.currency + suffix;
-    }
+    signAndCurrency(m, negative, prefix, suffix);
     // The sign and currency float up to the first printed character.
     std::size_t lead = 0;
     while (lead < body.size() && body[lead] == ' ')
@@ -386,46 +404,29 @@ std::string formatFixed(const Model& m, const Number& value) {
     return m.fm ? trimBlanks(out) : out;
 }
 
-}  // namespace
-
-std::string formatNumber(const Number& value, std::string_view format) {
-    const Model m = compile(format);
-    if (m.tm || m.roman || m.hexDigits)
-        return formatSpecial(m, value);
-    return formatFixed(m, value);
+// A hexadecimal text read with an X format.
+Number parseHex(std::string_view t, const Model& m) {
+    if (static_cast<int>(t.size()) > m.hexDigits)
+        raise(1722);
+    std::uint64_t v = 0;
+    for (char c : t) {
+        const int digit = std::isdigit(static_cast<unsigned char>(c))
+                              ? c - '0'
+                              : (std::isxdigit(static_cast<unsigned char>(c))
+                                     ? std::toupper(static_cast<unsigned char>(c)) - 'A' + 10
+                                     : -1);
+        if (digit < 0)
+            raise(1722);
+        v = v * 16 + static_cast<unsigned>(digit);
+    }
+    if (v > static_cast<std::uint64_t>(INT64_MAX))
+        return Number::of(static_cast<double>(v));
+    return Number::of(static_cast<std::int64_t>(v));
 }
 
-Number parseNumberFormatted(std::string_view text, std::string_view format) {
-    const Model m = compile(format);
-    if (m.tm)
-        return parseNumber(text);
-    std::string_view t = text;
-    while (!t.empty() && t.front() == ' ')
-        t.remove_prefix(1);
-    while (!t.empty() && t.back() == ' ')
-        t.remove_suffix(1);
-    if (t.empty())
-        raise(1722);
-    if (m.roman)
-        raise(1722);
-    if (m.hexDigits) {
-        if (static_cast<int>(t.size()) > m.hexDigits)
-            raise(1722);
-        std::uint64_t v = 0;
-        for (char c : t) {
-            const int digit = std::isdigit(static_cast<unsigned char>(c))
-                                  ? c - '0'
-                                  : (std::isxdigit(static_cast<unsigned char>(c))
-                                         ? std::toupper(static_cast<unsigned char>(c)) - 'A' + 10
-                                         : -1);
-            if (digit < 0)
-                raise(1722);
-            v = v * 16 + static_cast<unsigned>(digit);
-        }
-        if (v > static_cast<std::uint64_t>(INT64_MAX))
-            return Number::of(static_cast<double>(v));
-        return Number::of(static_cast<std::int64_t>(v));
-    }
+// Takes the sign, $ and the currency symbol off `t` where the format puts
+// them; true for a negative value.
+bool takeSignAndCurrency(std::string_view& t, const Model& m) {
     bool negative = false;
     auto take = [&](char c, bool front) {
         if (t.empty())
@@ -474,6 +475,60 @@ Number parseNumberFormatted(std::string_view text, std::string_view format) {
             raise(1722);
         }
     }
+    return negative;
+}
+
+// The digits of the integer part, with group separators where the format
+// has them (left out or written).
+std::string integerDigitsOf(std::string_view intText, const Model& m) {
+    std::string digits;
+    // Walk both from the right.
+    int fi = static_cast<int>(m.intElems.size()) - 1;
+    for (int ti = static_cast<int>(intText.size()) - 1; ti >= 0; --ti) {
+        const char c = intText[static_cast<std::size_t>(ti)];
+        while (fi >= 0 && m.intElems[static_cast<std::size_t>(fi)] == ',' && c != ',')
+            --fi;  // a separator left out of the text
+        if (fi < 0)
+            raise(1722);
+        const char e = m.intElems[static_cast<std::size_t>(fi)];
+        if (c == ',') {
+            if (e != ',' || ti == 0)
+                raise(1722);
+        } else if (c >= '0' && c <= '9') {
+            digits.insert(digits.begin(), c);
+        } else {
+            raise(1722);
+        }
+        --fi;
+    }
+    return digits;
+}
+
+}  // namespace
+
+std::string formatNumber(const Number& value, std::string_view format) {
+    const Model m = compile(format);
+    if (m.tm || m.roman || m.hexDigits)
+        return formatSpecial(m, value);
+    return formatFixed(m, value);
+}
+
+Number parseNumberFormatted(std::string_view text, std::string_view format) {
+    const Model m = compile(format);
+    if (m.tm)
+        return parseNumber(text);
+    std::string_view t = text;
+    while (!t.empty() && t.front() == ' ')
+        t.remove_prefix(1);
+    while (!t.empty() && t.back() == ' ')
+        t.remove_suffix(1);
+    if (t.empty())
+        raise(1722);
+    if (m.roman)
+        raise(1722);
+    if (m.hexDigits)
+        return parseHex(t, m);
+    const bool negative = takeSignAndCurrency(t, m);
     if (m.eeee) {
         const std::optional<Decimal> d = Decimal::parse(t);
         if (!d || t.find_first_of("eE") == std::string_view::npos)
@@ -489,28 +544,7 @@ Number parseNumberFormatted(std::string_view text, std::string_view format) {
         point == std::string_view::npos ? std::string_view() : t.substr(point + 1);
     if (point != std::string_view::npos && !m.decimal)
         raise(1722);
-    std::string digits;
-    {
-        // Walk both from the right.
-        int fi = static_cast<int>(m.intElems.size()) - 1;
-        for (int ti = static_cast<int>(intText.size()) - 1; ti >= 0; --ti) {
-            const char c = intText[static_cast<std::size_t>(ti)];
-            while (fi >= 0 && m.intElems[static_cast<std::size_t>(fi)] == ',' && c != ',')
-                --fi;  // a separator left out of the text
-            if (fi < 0)
-                raise(1722);
-            const char e = m.intElems[static_cast<std::size_t>(fi)];
-            if (c == ',') {
-                if (e != ',' || ti == 0)
-                    raise(1722);
-            } else if (c >= '0' && c <= '9') {
-                digits.insert(digits.begin(), c);
-            } else {
-                raise(1722);
-            }
-            --fi;
-        }
-    }
+    const std::string digits = integerDigitsOf(intText, m);
     if (static_cast<int>(fracText.size()) > static_cast<int>(m.fracElems.size()))
         raise(1722);
     for (char c : fracText)
