@@ -3,7 +3,6 @@
 #include "PlsqlBlock.h"
 #include "SampleDatabase.h"
 #include "SqlFunctions.h"
-#include "SqliteCatalog.h"
 #include "UserFile.h"
 #include "dialect/Error.h"
 #include "dialect/Lexer.h"
@@ -12,6 +11,7 @@
 #include "functions/EngineFunctions.h"
 #include "schema/Dictionary.h"
 #include "schema/ForeignKeys.h"
+#include "schema/SqliteCatalog.h"
 #include "sqlite/Statement.h"
 #include "sqlite/StatementCache.h"
 
@@ -127,7 +127,7 @@ public:
           m_owns(ownsHandle),
           m_owner(std::move(owner)),
           m_statements(std::make_unique<StatementCache>(db)),
-          m_catalog(std::make_unique<SqliteCatalog>(db)) {}
+          m_catalog(std::make_unique<schema::SqliteCatalog>(db)) {}
     ~SqliteConnection() override { close(); }
 
     std::int64_t execute(const std::string& oracleSql) override {
@@ -347,7 +347,7 @@ private:
     bool m_owns;
     std::string m_owner;
     std::unique_ptr<StatementCache> m_statements;
-    std::unique_ptr<SqliteCatalog> m_catalog;
+    std::unique_ptr<schema::SqliteCatalog> m_catalog;
     std::unordered_map<std::string, std::shared_ptr<const Translation>> m_translations;
 };
 

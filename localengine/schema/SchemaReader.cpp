@@ -48,6 +48,40 @@ std::vector<IndexDef> SchemaReader::indexes(const std::string& table) {
     return out;
 }
 
+std::optional<TableEntry> SchemaReader::findTable(const std::string& name) {
+    if (!m_tableList)
+        m_tableList = sqlite::Statement(m_db,
+                                        "SELECT schema, type, wr FROM pragma_table_list(?1)"
+                                        " ORDER BY schema = 'temp' DESC, schema = 'main' DESC");
+    m_tableList.bind(1, name);
+    std::optional<TableEntry> entry;
+    if (m_tableList.step())
+        entry = TableEntry{m_tableList.text(0), m_tableList.text(1), m_tableList.integer(2) != 0};
+    m_tableList.reset();
+    return entry;
+}
+
+std::vector<ColumnDef> SchemaReader::visibleColumns(const std::string& table,
+                                                    const std::string& schemaName) {
+    if (!m_visibleColumns)
+        m_visibleColumns =
+            sqlite::Statement(m_db,
+                              "SELECT name, type, \"notnull\", dflt_value, pk, hidden"
+                              " FROM pragma_table_xinfo(?1, ?2) ORDER BY cid");
+    std::vector<ColumnDef> out;
+    m_visibleColumns.bind(1, table);
+    m_visibleColumns.bind(2, schemaName);
+    while (m_visibleColumns.step()) {
+        if (m_visibleColumns.integer(5) == 1)
+            continue;  // a virtual table's hidden column: not part of *
+        out.push_back(ColumnDef{m_visibleColumns.text(0), m_visibleColumns.text(1),
+                                m_visibleColumns.text(3), m_visibleColumns.integer(2) != 0,
+                                static_cast<int>(m_visibleColumns.integer(4))});
+    }
+    m_visibleColumns.reset();
+    return out;
+}
+
 std::string rowidAliasOf(const std::vector<ColumnDef>& columns) {
     const ColumnDef* key = nullptr;
     for (const ColumnDef& c : columns) {

@@ -1,10 +1,13 @@
 #pragma once
 // The one reader of a database's schema: the objects of sqlite_schema and,
-// per table, its columns and its indexes with their key columns, all of
-// the main database. The dictionary views and the plan's schema lookups
-// are both filled from it. A reader keeps its prepared statements for its
-// own lifetime; it lives within one call of the engine.
+// per table, its columns and its indexes with their key columns, of the
+// main database; and, for the front end's catalog, a table or view found
+// as SQLite's name resolution finds it (temporary, then main). The
+// dictionary views, the plan's schema lookups and the front end's catalog
+// are all filled from it. A reader keeps its prepared statements for its
+// own lifetime.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,6 +44,13 @@ struct IndexDef {
     std::vector<IndexColumn> columns;  // key columns in key order
 };
 
+// A table or view as SQLite's name resolution finds it.
+struct TableEntry {
+    std::string schema;  // "temp" or "main" (or an attached database's name)
+    std::string type;    // table, view, virtual or shadow
+    bool withoutRowid = false;
+};
+
 class SchemaReader {
 public:
     explicit SchemaReader(sqlite3* db) : m_db(db) {}
@@ -55,10 +65,20 @@ public:
     // WITHOUT ROWID table's primary key index included.
     std::vector<IndexDef> indexes(const std::string& table);
 
+    // The first table or view of that name (ASCII case ignored) in the
+    // temporary database, then the main one, then any other.
+    std::optional<TableEntry> findTable(const std::string& name);
+
+    // The columns a query of `schemaName`.`table` sees, in their declared
+    // order: generated columns included, a virtual table's hidden ones not.
+    std::vector<ColumnDef> visibleColumns(const std::string& table, const std::string& schemaName);
+
 private:
     sqlite3* m_db;
     sqlite::Statement m_columns;
     sqlite::Statement m_indexes;
+    sqlite::Statement m_tableList;
+    sqlite::Statement m_visibleColumns;
 };
 
 // The INTEGER PRIMARY KEY column among `columns` (SQLite's alias of the

@@ -4,10 +4,10 @@
 // the SQLite text of the statements whose text others see.
 
 #include "SqlFunctions.h"
-#include "SqliteCatalog.h"
 #include "dialect/Error.h"
 #include "dialect/Translator.h"
 #include "functions/EngineFunctions.h"
+#include "schema/SqliteCatalog.h"
 
 #include <sqlite3.h>
 
@@ -55,7 +55,7 @@ class TestDialectEmitter : public QObject {
     Q_OBJECT
 
     sqlite3* m_db = nullptr;
-    std::unique_ptr<SqliteCatalog> m_catalog;
+    std::unique_ptr<schema::SqliteCatalog> m_catalog;
 
     std::string translate(const std::string& oracle) {
         m_catalog->clear();
@@ -110,7 +110,7 @@ private slots:
         QCOMPARE(sqlite3_exec(m_db, "CREATE VIEW DUAL AS SELECT 'X' AS DUMMY", nullptr, nullptr,
                               nullptr),
                  SQLITE_OK);
-        m_catalog = std::make_unique<SqliteCatalog>(m_db);
+        m_catalog = std::make_unique<schema::SqliteCatalog>(m_db);
         for (const char* statement : kSchema)
             QCOMPARE(run(statement), QStringList{});
     }

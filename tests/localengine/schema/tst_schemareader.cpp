@@ -7,6 +7,7 @@
 
 #include "schema/Constraints.h"
 #include "schema/SchemaReader.h"
+#include "schema/SqliteCatalog.h"
 #include "schema/Statistics.h"
 #include "sqlite/Statement.h"
 #include "sqlite/StatementCache.h"
@@ -94,6 +95,55 @@ private slots:
         QVERIFY(isWithoutRowid("CREATE TABLE wr(a, PRIMARY KEY (a)) WITHOUT ROWID"));
         QVERIFY(isWithoutRowid("CREATE TABLE wr(a PRIMARY KEY) STRICT, without  rowid"));
         QVERIFY(!isWithoutRowid("CREATE TABLE t(note TEXT DEFAULT 'WITHOUT ROWID')"));
+    }
+
+    // The front end's catalog: what a name in a statement stands for, as
+    // SQLite resolves it (temporary before main), with the columns * gives.
+    void catalogFindsTablesAsSqliteResolvesThem_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("expected");  // kind rowid alias: columns; "" when none
+        QTest::newRow("rowid table, any case") << "EMP"
+                                               << "table rowid empno: empno ename sal deptno";
+        QTest::newRow("without rowid") << "wr"
+                                       << "table - : a b c";
+        QTest::newRow("composite key aliases nothing") << "pair"
+                                                       << "table rowid : x y";
+        QTest::newRow("view") << "V"
+                              << "view - : ename";
+        QTest::newRow("temporary before main") << "twin"
+                                               << "table rowid : fromtemp";
+        QTest::newRow("own column named ROWID") << "r"
+                                                << "table - : RowId a";
+        QTest::newRow("generated column kept") << "g"
+                                               << "table rowid : a b";
+        QTest::newRow("hidden columns left out") << "ft"
+                                                 << "table - : body";
+        QTest::newRow("index is no table") << "emp_sal"
+                                           << "";
+        QTest::newRow("nothing") << "nosuch"
+                                 << "";
+    }
+    void catalogFindsTablesAsSqliteResolvesThem() {
+        QFETCH(QString, name);
+        QFETCH(QString, expected);
+        MemoryDb m(kSchema);
+        sqlite::exec(m.db(),
+                     "CREATE TABLE twin(frommain INT); CREATE TEMP TABLE twin(fromtemp INT);"
+                     "CREATE TABLE r(RowId INT, a INTEGER PRIMARY KEY);"
+                     "CREATE TABLE g(a INT, b INT GENERATED ALWAYS AS (a * 2));"
+                     "CREATE VIRTUAL TABLE ft USING fts5(body)");
+        SqliteCatalog catalog(m.db());
+        const auto info = catalog.findTable(name.toStdString());
+        QString got;
+        if (info) {
+            got = QString(info->kind == dialect::TableInfo::Kind::View ? "view" : "table") +
+                  (info->hasRowid ? " rowid " : " - ") + QString::fromStdString(info->rowidAlias) +
+                  ":";
+            for (const dialect::ColumnInfo& c : info->columns)
+                got += " " + QString::fromStdString(c.name);
+        }
+        QCOMPARE(got, expected);
+        QVERIFY(catalog.findTable(name.toStdString()) == info);  // kept until clear()
     }
 
     void statisticsFromAnalyse() {

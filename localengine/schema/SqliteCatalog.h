@@ -1,10 +1,11 @@
 #pragma once
-// The front end's view of a connection's schema: tables and views of the
-// temporary and main databases, with their columns and declared types,
-// read from SQLite on first use and kept until the schema changes.
+// The front end's view of a connection's schema (dialect::Catalog): tables
+// and views of the temporary and main databases, with their columns and
+// declared types, read through the schema reader on first use and kept
+// until the schema changes.
 
 #include "dialect/Catalog.h"
-#include "sqlite/Statement.h"
+#include "schema/SchemaReader.h"
 
 #include <map>
 #include <memory>
@@ -12,11 +13,11 @@
 
 struct sqlite3;
 
-namespace localengine {
+namespace localengine::schema {
 
 class SqliteCatalog final : public dialect::Catalog {
 public:
-    explicit SqliteCatalog(sqlite3* db) : m_db(db) {}
+    explicit SqliteCatalog(sqlite3* db) : m_reader(db) {}
 
     std::shared_ptr<const dialect::TableInfo> findTable(const std::string& name) const override;
 
@@ -26,11 +27,10 @@ public:
 private:
     std::shared_ptr<const dialect::TableInfo> read(const std::string& name) const;
 
-    sqlite3* m_db;
+    // Kept for the connection's lifetime: its statements are prepared once.
+    mutable SchemaReader m_reader;
     // By upper-case name; null for a name that names nothing.
     mutable std::map<std::string, std::shared_ptr<const dialect::TableInfo>> m_tables;
-    mutable sqlite::Statement m_kind;
-    mutable sqlite::Statement m_columns;
 };
 
-}  // namespace localengine
+}  // namespace localengine::schema

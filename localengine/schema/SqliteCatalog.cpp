@@ -1,0 +1,47 @@
+#include "schema/SqliteCatalog.h"
+
+#include "dialect/Lexer.h"
+#include "dialect/Types.h"
+
+namespace localengine::schema {
+
+using dialect::ColumnInfo;
+using dialect::TableInfo;
+
+std::shared_ptr<const TableInfo> SqliteCatalog::findTable(const std::string& name) const {
+    const std::string key = dialect::upperAscii(name);
+    auto found = m_tables.find(key);
+    if (found != m_tables.end())
+        return found->second;
+    std::shared_ptr<const TableInfo> info = read(name);
+    m_tables.emplace(key, info);
+    return info;
+}
+
+// The first object of that name in SQLite's search order (temporary, then
+// main), with the columns a query sees.
+std::shared_ptr<const TableInfo> SqliteCatalog::read(const std::string& name) const {
+    const std::optional<TableEntry> entry = m_reader.findTable(name);
+    if (!entry || (entry->type != "table" && entry->type != "view" && entry->type != "virtual"))
+        return nullptr;
+    auto info = std::make_shared<TableInfo>();
+    info->name = name;
+    info->kind = entry->type == "view" ? TableInfo::Kind::View : TableInfo::Kind::Table;
+    info->hasRowid = entry->type == "table" && !entry->withoutRowid;
+    const std::vector<ColumnDef> columns = m_reader.visibleColumns(name, entry->schema);
+    for (const ColumnDef& def : columns) {
+        ColumnInfo c;
+        c.name = def.name;
+        c.declaredType = def.declaredType;
+        c.type = dialect::typeOfDeclared(c.declaredType);
+        if (dialect::equalsIgnoringCase(c.name, "ROWID"))
+            info->hasRowid = false;
+        info->columns.push_back(std::move(c));
+    }
+    // The one INTEGER PRIMARY KEY column of a rowid table is its row id.
+    if (info->hasRowid)
+        info->rowidAlias = rowidAliasOf(columns);
+    return info;
+}
+
+}  // namespace localengine::schema
