@@ -2,12 +2,12 @@
 
 #include "PlsqlBlock.h"
 #include "SampleDatabase.h"
-#include "SqlFunctions.h"
 #include "UserFile.h"
 #include "dialect/Error.h"
 #include "dialect/Lexer.h"
 #include "dialect/Translator.h"
 #include "explain/ExplainPlan.h"
+#include "functions/CoreFunctions.h"
 #include "functions/EngineFunctions.h"
 #include "schema/Dictionary.h"
 #include "schema/ForeignKeys.h"
@@ -65,7 +65,7 @@ void prepareHandle(sqlite3* db) {
     sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     // Oracle enforces foreign keys; SQLite does once asked, per connection.
     sqlite::exec(db, "PRAGMA foreign_keys = ON");
-    registerOracleFunctions(db);
+    functions::registerOracleFunctions(db);
     if (!functions::registerEngineFunctions(db))
         throw EngineError("could not register Oracle's functions on the database", SQLITE_ERROR);
     schema::installDictionary(db);
@@ -314,7 +314,7 @@ private:
                     break;
                 case SQLITE_FLOAT:
                     cell.type = Cell::Type::Real;
-                    cell.text = displayNumberText(st.real(c));
+                    cell.text = functions::displayNumberText(st.real(c));
                     break;
                 case SQLITE_TEXT:
                     cell.type = Cell::Type::Text;

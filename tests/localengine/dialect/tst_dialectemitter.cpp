@@ -3,9 +3,9 @@
 // documentation says they are; the refusals with their Oracle errors; and
 // the SQLite text of the statements whose text others see.
 
-#include "SqlFunctions.h"
 #include "dialect/Error.h"
 #include "dialect/Translator.h"
+#include "functions/CoreFunctions.h"
 #include "functions/EngineFunctions.h"
 #include "schema/SqliteCatalog.h"
 
@@ -86,7 +86,7 @@ class TestDialectEmitter : public QObject {
                         break;
                     case SQLITE_FLOAT:
                         values << QString::fromStdString(
-                            displayNumberText(sqlite3_column_double(st, c)));
+                            functions::displayNumberText(sqlite3_column_double(st, c)));
                         break;
                     default:
                         values << QString::fromUtf8(
@@ -105,7 +105,7 @@ private slots:
     void initTestCase() {
         QCOMPARE(sqlite3_open(":memory:", &m_db), SQLITE_OK);
         sqlite3_db_config(m_db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
-        registerOracleFunctions(m_db);
+        functions::registerOracleFunctions(m_db);
         QVERIFY(functions::registerEngineFunctions(m_db));
         QCOMPARE(sqlite3_exec(m_db, "CREATE VIEW DUAL AS SELECT 'X' AS DUMMY", nullptr, nullptr,
                               nullptr),
