@@ -1,5 +1,6 @@
 #include "LocalEngine.h"
 
+#include "OracleErrors.h"
 #include "PlsqlBlock.h"
 #include "SampleDatabase.h"
 #include "UserFile.h"
@@ -251,12 +252,21 @@ private:
         target.statementId = t.statementId;
         target.planTable = t.planTable;
         target.owner = m_owner;
-        return explainPlan(m_db, t.sql, t.innerOracleSql, target, m_statements.get());
+        try {
+            return explainPlan(m_db, t.sql, t.innerOracleSql, target, m_statements.get());
+        } catch (const EngineError& error) {
+            throw oracleError(m_db, error, m_owner, t.sql);
+        }
     }
 
     // Runs one translated statement; fills `table` when given, else counts.
     std::int64_t run(const Translation& t, ResultTable* table) {
-        Statement st = m_statements->statement(t.sql);
+        Statement st;
+        try {
+            st = m_statements->statement(t.sql);
+        } catch (const EngineError& error) {
+            throw oracleError(m_db, error, m_owner, t.sql);
+        }
         if (!st)
             throw EngineError("empty statement: nothing to run", SQLITE_ERROR);
         if (st.tail().find_first_not_of(" \t\n\r") != std::string::npos)
@@ -277,9 +287,9 @@ private:
                     table->rows.push_back(readRow(st, columns));
             }
         } catch (const EngineError& error) {
-            if (error.code() != SQLITE_CONSTRAINT_FOREIGNKEY)
-                throw;
             st.reset();
+            if (error.code() != SQLITE_CONSTRAINT_FOREIGNKEY)
+                throw oracleError(m_db, error, m_owner, t.sql);
             throw foreignKeyError(t.sql, error);
         }
         const bool readOnly = st.readOnly();

@@ -6,6 +6,7 @@
 
 #include "FieldValues.h"
 #include "LocalEngine.h"
+#include "OracleErrors.h"
 
 namespace oraobj {
 
@@ -17,7 +18,9 @@ auto engineCall(Work&& work) -> decltype(work()) {
     try {
         return work();
     } catch (const localengine::EngineError& error) {
-        throw OraError(QString::fromUtf8(error.what()), error.code());
+        // Oracle's number for an Oracle error, else the engine's own code.
+        const int number = localengine::oracleErrorNumber(error.what());
+        throw OraError(QString::fromUtf8(error.what()), number ? number : error.code());
     } catch (const OraError&) {
         throw;
     } catch (const std::exception& error) {

@@ -4,18 +4,17 @@ namespace localengine::dialect {
 
 namespace {
 
-void visitOrder(const std::vector<OrderItem>& items,
-                const std::function<void(const Expr&)>& visit) {
-    for (const OrderItem& o : items)
-        visit(*o.expr);
+void visitOrder(std::vector<OrderItem>& items, const std::function<void(ExprPtr&)>& visit) {
+    for (OrderItem& o : items)
+        visit(o.expr);
 }
 
-void visitAll(const std::vector<ExprPtr>& list, const std::function<void(const Expr&)>& visit) {
-    for (const ExprPtr& e : list)
-        visit(*e);
+void visitAll(std::vector<ExprPtr>& list, const std::function<void(ExprPtr&)>& visit) {
+    for (ExprPtr& e : list)
+        visit(e);
 }
 
-void visitFunction(const FunctionCall& f, const std::function<void(const Expr&)>& visit) {
+void visitFunction(FunctionCall& f, const std::function<void(ExprPtr&)>& visit) {
     visitAll(f.args, visit);
     visitOrder(f.withinGroup, visit);
     if (f.keep)
@@ -27,17 +26,17 @@ void visitFunction(const FunctionCall& f, const std::function<void(const Expr&)>
     if (!f.over->frame)
         return;
     if (f.over->frame->start.offset)
-        visit(*f.over->frame->start.offset);
+        visit(f.over->frame->start.offset);
     if (f.over->frame->end && f.over->frame->end->offset)
-        visit(*f.over->frame->end->offset);
+        visit(f.over->frame->end->offset);
 }
 
 }  // namespace
 
-void forEachChild(const Expr& e, const std::function<void(const Expr&)>& visit) {
-    auto one = [&](const ExprPtr& child) {
+void forEachChildSlot(Expr& e, const std::function<void(ExprPtr&)>& visit) {
+    auto one = [&](ExprPtr& child) {
         if (child)
-            visit(*child);
+            visit(child);
     };
     switch (e.kind) {
         case ExprKind::Unary:
@@ -77,7 +76,7 @@ void forEachChild(const Expr& e, const std::function<void(const Expr&)>& visit) 
             break;
         case ExprKind::Case:
             one(e.as<Case>().operand);
-            for (const WhenClause& w : e.as<Case>().whens) {
+            for (WhenClause& w : e.as<Case>().whens) {
                 one(w.condition);
                 one(w.result);
             }
@@ -98,6 +97,31 @@ void forEachChild(const Expr& e, const std::function<void(const Expr&)>& visit) 
             break;
         case ExprKind::Tuple:
             visitAll(e.as<Tuple>().items, visit);
+            break;
+        default:
+            break;
+    }
+}
+
+void forEachChild(const Expr& e, const std::function<void(const Expr&)>& visit) {
+    // The walk changes nothing: it only lends the children out, read-only.
+    forEachChildSlot(const_cast<Expr&>(e), [&](ExprPtr& child) { visit(*child); });
+}
+
+void forEachSubquery(Expr& e, const std::function<void(Query&)>& visit) {
+    switch (e.kind) {
+        case ExprKind::QuantifiedComparison:
+            if (e.as<QuantifiedComparison>().subquery)
+                visit(*e.as<QuantifiedComparison>().subquery);
+            break;
+        case ExprKind::InSubquery:
+            visit(*e.as<InSubquery>().query);
+            break;
+        case ExprKind::Exists:
+            visit(*e.as<Exists>().query);
+            break;
+        case ExprKind::ScalarSubquery:
+            visit(*e.as<ScalarSubquery>().query);
             break;
         default:
             break;

@@ -3,6 +3,8 @@
 
 #include "Binder.h"
 
+#include "AstWalk.h"
+
 #include "Error.h"
 
 #include <algorithm>
@@ -94,125 +96,8 @@ void Binder::subquery(Query& q, Scope& scope, const WithNames* with) {
 }
 
 void Binder::children(Expr& e, Scope& scope, const WithNames* with) {
-    auto visit = [&](ExprPtr& child) {
-        if (child)
-            expr(child, scope, with);
-    };
-    auto visitAll = [&](std::vector<ExprPtr>& list) {
-        for (ExprPtr& child : list)
-            visit(child);
-    };
-    switch (e.kind) {
-        case ExprKind::Unary:
-            visit(e.as<Unary>().operand);
-            break;
-        case ExprKind::Binary:
-            visit(e.as<Binary>().left);
-            visit(e.as<Binary>().right);
-            break;
-        case ExprKind::Comparison:
-            visit(e.as<Comparison>().left);
-            visit(e.as<Comparison>().right);
-            break;
-        case ExprKind::QuantifiedComparison: {
-            auto& q = e.as<QuantifiedComparison>();
-            visit(q.left);
-            visitAll(q.list);
-            if (q.subquery)
-                subquery(*q.subquery, scope, with);
-            break;
-        }
-        case ExprKind::IsNull:
-            visit(e.as<IsNull>().operand);
-            break;
-        case ExprKind::Like:
-            visit(e.as<Like>().operand);
-            visit(e.as<Like>().pattern);
-            visit(e.as<Like>().escape);
-            break;
-        case ExprKind::Between:
-            visit(e.as<Between>().operand);
-            visit(e.as<Between>().low);
-            visit(e.as<Between>().high);
-            break;
-        case ExprKind::InList:
-            visit(e.as<InList>().operand);
-            visitAll(e.as<InList>().items);
-            break;
-        case ExprKind::InSubquery:
-            visit(e.as<InSubquery>().operand);
-            subquery(*e.as<InSubquery>().query, scope, with);
-            break;
-        case ExprKind::Exists:
-            subquery(*e.as<Exists>().query, scope, with);
-            break;
-        case ExprKind::ScalarSubquery:
-            subquery(*e.as<ScalarSubquery>().query, scope, with);
-            break;
-        case ExprKind::Case:
-            caseChildren(e.as<Case>(), scope, with);
-            break;
-        case ExprKind::FunctionCall:
-            functionChildren(e.as<FunctionCall>(), scope, with);
-            break;
-        case ExprKind::Cast:
-            visit(e.as<Cast>().operand);
-            break;
-        case ExprKind::Extract:
-            visit(e.as<Extract>().source);
-            break;
-        case ExprKind::Trim:
-            visit(e.as<Trim>().character);
-            visit(e.as<Trim>().source);
-            break;
-        case ExprKind::Tuple:
-            visitAll(e.as<Tuple>().items);
-            break;
-        default:
-            break;
-    }
-}
-
-// A CASE's operand, each WHEN's condition and result, and its ELSE.
-void Binder::caseChildren(Case& c, Scope& scope, const WithNames* with) {
-    auto visit = [&](ExprPtr& child) {
-        if (child)
-            expr(child, scope, with);
-    };
-    visit(c.operand);
-    for (WhenClause& w : c.whens) {
-        visit(w.condition);
-        visit(w.result);
-    }
-    visit(c.otherwise);
-}
-
-// A function's arguments, its WITHIN GROUP and KEEP orderings and its
-// window (partition, order, frame offsets).
-void Binder::functionChildren(FunctionCall& f, Scope& scope, const WithNames* with) {
-    auto visit = [&](ExprPtr& child) {
-        if (child)
-            expr(child, scope, with);
-    };
-    auto visitOrder = [&](std::vector<OrderItem>& list) {
-        for (OrderItem& o : list)
-            visit(o.expr);
-    };
-    for (ExprPtr& arg : f.args)
-        visit(arg);
-    visitOrder(f.withinGroup);
-    if (f.keep)
-        visitOrder(f.keep->orderBy);
-    if (f.over) {
-        for (ExprPtr& partition : f.over->partitionBy)
-            visit(partition);
-        visitOrder(f.over->orderBy);
-        if (f.over->frame) {
-            visit(f.over->frame->start.offset);
-            if (f.over->frame->end)
-                visit(f.over->frame->end->offset);
-        }
-    }
+    forEachChildSlot(e, [&](ExprPtr& child) { expr(child, scope, with); });
+    forEachSubquery(e, [&](Query& q) { subquery(q, scope, with); });
 }
 
 void Binder::column(ColumnRef& c, const Scope& scope) {

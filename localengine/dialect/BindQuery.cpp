@@ -4,6 +4,7 @@
 #include "Binder.h"
 
 #include "Error.h"
+#include "GroupRules.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -58,6 +59,7 @@ void Binder::term(QueryTerm& t, Query& owner, const Context& context, const With
         case QueryTermKind::SetOperation:
             term(*t.left, owner, context, with);
             term(*t.right, owner, context, with);
+            checkSetOperationTypes(termTypes(*t.left), termTypes(*t.right));
             break;
         case QueryTermKind::Nested: {
             Context inner = context;
@@ -104,6 +106,7 @@ void Binder::selectBlock(SelectBlock& b, Query* owner, const Context& context,
         expr(b.having, scope, with);
         noteSubqueryJoins(b, b.having.get());
     }
+    checkGrouping(b);
     if (!owner)
         return;
     BlockInfo& info = m_blocks[m_blockIndex[&b]];
@@ -237,6 +240,31 @@ void Binder::outputColumns(SelectBlock& b, Query& owner) {
             owner.columnTypes.push_back(c.source->columnTypes[static_cast<std::size_t>(c.column)]);
         }
     }
+}
+
+// The types of a set operation member's columns; empty when not all are known.
+std::vector<OracleType> Binder::termTypes(const QueryTerm& t) const {
+    switch (t.kind) {
+        case QueryTermKind::SetOperation:
+            return termTypes(*t.left);
+        case QueryTermKind::Nested:
+            return t.nested->columnsKnown ? t.nested->columnTypes : std::vector<OracleType>{};
+        case QueryTermKind::Select:
+            break;
+    }
+    std::vector<OracleType> types;
+    for (const SelectItem& item : t.select->items) {
+        if (item.expr->kind != ExprKind::Star) {
+            types.push_back(item.expr->type);
+            continue;
+        }
+        const Star& star = item.expr->as<Star>();
+        if (!star.expanded)
+            return {};
+        for (const Star::Column& c : star.expansion)
+            types.push_back(c.source->columnTypes[static_cast<std::size_t>(c.column)]);
+    }
+    return types;
 }
 
 SelectBlock* Binder::firstBlock(Query& q) const {

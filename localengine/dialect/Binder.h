@@ -98,12 +98,11 @@ private:
     void outputColumns(SelectBlock& b, Query& owner);
     void noteSubqueryJoins(SelectBlock& b, Expr* where);
     SelectBlock* firstBlock(Query& q) const;
+    std::vector<OracleType> termTypes(const QueryTerm& t) const;
 
     // Expressions (BindExpr.cpp)
     void expr(ExprPtr& e, Scope& scope, const WithNames* with);
     void children(Expr& e, Scope& scope, const WithNames* with);
-    void caseChildren(Case& c, Scope& scope, const WithNames* with);
-    void functionChildren(FunctionCall& f, Scope& scope, const WithNames* with);
     void subquery(Query& q, Scope& scope, const WithNames* with);
     void column(ColumnRef& c, const Scope& scope);
     bool resolveIn(ColumnRef& c, const Scope& scope, int levels);

@@ -2,9 +2,12 @@
 // precedence needs them, whatever the user wrote: the tree keeps the
 // grouping, the text only has to say it again.
 
+#include "AstWalk.h"
 #include "Emitter.h"
 #include "Error.h"
 #include "HierarchicalQuery.h"
+#include "RownumLimit.h"
+#include "WorkingNames.h"
 
 #include <algorithm>
 #include <array>
@@ -181,7 +184,7 @@ void Emitter::expr(const Expr& e, int minPrecedence) {
             trim(e.as<Trim>());
             break;
         case ExprKind::ScalarSubquery:
-            subquery(*e.as<ScalarSubquery>().query);
+            scalarSubquery(*e.as<ScalarSubquery>().query);
             break;
         case ExprKind::Exists:
             m_out += "EXISTS ";
@@ -231,6 +234,67 @@ void Emitter::subquery(const Query& q) {
         m_subqueries.emplace(&q, m_out.substr(start));
 }
 
+namespace {
+
+// Whether `e` reads a column of its own query block: an aggregate over
+// nothing else would belong to the enclosing query in SQLite.
+bool readsOwnColumn(const Expr& e) {
+    if (e.kind == ExprKind::ColumnRef) {
+        const ColumnBinding& b = e.as<ColumnRef>().binding;
+        return b.source && b.outerLevels == 0;
+    }
+    bool found = false;
+    forEachChild(e, [&](const Expr& child) { found = found || readsOwnColumn(child); });
+    return found;
+}
+
+}  // namespace
+
+// A scalar subquery gives one value: a second row is ORA-01427, where
+// SQLite would take the first. A block that cannot give two rows (an
+// aggregate without GROUP BY, ROWNUM = 1) is written as it is; a plain
+// block reads its item through the aggregate ORA_SCALAR; any other query
+// is read through ORA_SCALAR from the outside.
+void Emitter::scalarSubquery(const Query& q) {
+    const SelectBlock* b = q.singleBlock();
+    const bool plainLimits = q.orderBy.empty() && !q.limit.fetch && !q.limit.offset;
+    if (b && !b->hierarchy && plainLimits) {
+        if (b->aggregates && b->groupBy.empty() && !b->analytics) {
+            subquery(q);
+            return;
+        }
+        const std::optional<std::int64_t> rows = findRownumLimit(*b).rows();
+        if (rows && *rows <= 1) {
+            subquery(q);
+            return;
+        }
+        const bool plain = !b->distinct && b->groupBy.empty() && !b->aggregates && !b->analytics &&
+                           !b->having && b->items.size() == 1 &&
+                           b->items[0].expr->kind != ExprKind::Star &&
+                           readsOwnColumn(*b->items[0].expr) && !findRownumLimit(*b).found();
+        if (plain) {
+            const SelectBlock* saved = m_singleRowBlock;
+            m_singleRowBlock = b;
+            subquery(q);
+            m_singleRowBlock = saved;
+            return;
+        }
+    }
+    if (!q.columnsKnown || q.columns.size() != 1) {
+        subquery(q);
+        return;
+    }
+    m_out += "(SELECT ORA_SCALAR(";
+    m_out += working::kScalar;
+    m_out += '.';
+    m_out += quoteName(q.columns[0].name);
+    m_out += ") FROM ";
+    subquery(q);
+    m_out += " AS ";
+    m_out += working::kScalar;
+    m_out += ')';
+}
+
 // Oracle has no empty text: '' is NULL. A date or timestamp literal is
 // its text, the form the engine stores dates in.
 void Emitter::literal(const Literal& l) {
@@ -267,8 +331,8 @@ void Emitter::pseudo(const PseudoColumn& p) {
         case Pseudo::Rownum:
             if (m_inCondition)
                 unsupported(
-                    "ROWNUM in this condition (only ROWNUM <= n, ROWNUM < n and "
-                    "ROWNUM = 1 joined by AND)");
+                    "ROWNUM in this condition (only ROWNUM compared with a number, "
+                    "or ROWNUM <= a bind parameter, joined by AND)");
             m_out += "ROW_NUMBER() OVER ()";
             break;
         case Pseudo::Rowid:

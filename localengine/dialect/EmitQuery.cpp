@@ -96,7 +96,7 @@ void Emitter::selectBlock(const SelectBlock& b, const Query* owner, bool member)
     m_out += b.distinct ? "SELECT DISTINCT " : "SELECT ";
     selectItems(b);
     std::string pendingLimit;
-    fromAndWhere(b, owner, member, pendingLimit);
+    fromAndWhere(b, owner, pendingLimit);
     groupBy(b);
     if (b.having) {
         const ConditionScope condition(*this, true);
@@ -135,7 +135,14 @@ void Emitter::selectItems(const SelectBlock& b) {
             m_out += '*';
             continue;
         }
+        const bool singleRow = &b == m_singleRowBlock && i == 0;
+        if (singleRow)
+            m_singleRowBlock = nullptr;  // not for the blocks inside the item
+        if (singleRow)
+            m_out += "ORA_SCALAR(";
         expr(*item.expr);
+        if (singleRow)
+            m_out += ')';
         const std::string& heading = headings.empty() ? item.heading : headings[i].name;
         m_out += " AS ";
         m_out += quoteName(heading);
@@ -145,39 +152,21 @@ void Emitter::selectItems(const SelectBlock& b) {
 
 // FROM and WHERE with the ROWNUM and (+) stages. A ROWNUM limit that cannot
 // go into the source is returned in `pendingLimit` for the block's end.
-void Emitter::fromAndWhere(const SelectBlock& b, const Query* owner, bool member,
-                           std::string& pendingLimit) {
-    (void)member;
-    RownumLimit rownum = findRownumLimit(b);
+void Emitter::fromAndWhere(const SelectBlock& b, const Query* owner, std::string& pendingLimit) {
+    const RownumLimit rownum = findRownumLimit(b);
     if (rownum.found()) {
         if (QueryBlockFacts* facts = factsOf(m_result, b)) {
             facts->rownumLimit = rownum.rows();
             facts->rownumLimitParameter = !rownum.rows().has_value();
         }
-        pendingLimit = capture([&] { rownumLimitValue(rownum); });
-        pendingLimit += " OFFSET 0";
+        pendingLimit = rownumLimitText(rownum);
     }
     const std::optional<OuterJoinLayout> joins = layoutOuterJoins(b, rownum.rest);
     const bool singleSource = rownum.found() && !joins && b.from.size() == 1 &&
                               (b.from[0]->kind == TableRefKind::Named ||
                                (b.from[0]->kind == TableRefKind::Derived && b.from[0]->alias));
     if (singleSource) {
-        // The limited rows become the source; grouping and sorting follow.
-        const TableRef& source = *b.from[0];
-        const Identifier alias =
-            source.alias ? *source.alias : source.as<NamedTable>().exposedName();
-        m_out += " FROM (SELECT * FROM ";
-        tableReference(source);  // with its alias: inside, the conditions use it
-        if (!source.alias) {
-            m_out += " AS ";
-            m_out += quoteName(alias.name);
-        }
-        if (!rownum.rest.empty()) {
-            const ConditionScope condition(*this, true);
-            m_out += " WHERE ";
-            conjunction(rownum.rest);
-        }
-        m_out += " LIMIT " + pendingLimit + ") " + quoteName(alias.name);
+        limitedSource(*b.from[0], rownum.rest, pendingLimit);
         pendingLimit.clear();
         return;
     }
@@ -186,46 +175,71 @@ void Emitter::fromAndWhere(const SelectBlock& b, const Query* owner, bool member
         unsupported(
             "ROWNUM limit over a join with ORDER BY, GROUP BY, DISTINCT, aggregate or "
             "analytic functions");
-    if (!b.from.empty())
-        m_out += " FROM ";
-    const std::vector<const Expr*>* where = &rownum.rest;
     if (joins) {
-        outerJoinSources(*joins);
-        where = &joins->where;
-    } else {
+        outerJoinFrom(*joins);
+    } else if (!b.from.empty()) {
+        m_out += " FROM ";
         for (std::size_t i = 0; i < b.from.size(); ++i) {
             if (i)
                 m_out += ", ";
             tableReference(*b.from[i]);
         }
     }
-    if (!where->empty()) {
+    const std::vector<const Expr*>& where = joins ? joins->where : rownum.rest;
+    if (!where.empty()) {
         const ConditionScope condition(*this, true);
         m_out += " WHERE ";
-        conjunction(*where);
+        conjunction(where);
     }
 }
 
-// The value of a ROWNUM limit: its number, or the smallest of its bounds.
-void Emitter::rownumLimitValue(const RownumLimit& rownum) {
-    if (rownum.rows()) {
-        m_out += std::to_string(*rownum.rows());
-        return;
-    }
-    if (rownum.bounds.size() > 1)
-        m_out += "MIN(";
-    for (std::size_t i = 0; i < rownum.bounds.size(); ++i) {
-        if (i)
-            m_out += ", ";
-        limitValue(*rownum.bounds[i].value, rownum.bounds[i].lessThan);
-    }
-    if (rownum.bounds.size() > 1)
-        m_out += ')';
+// The number of rows, or the smallest of the bounds; OFFSET 0 keeps SQLite
+// from merging the limited query into the one around it.
+std::string Emitter::rownumLimitText(const RownumLimit& rownum) {
+    std::string text = capture([&] {
+        if (rownum.rows()) {
+            m_out += std::to_string(*rownum.rows());
+            return;
+        }
+        if (rownum.bounds.size() > 1)
+            m_out += "MIN(";
+        for (std::size_t i = 0; i < rownum.bounds.size(); ++i) {
+            if (i)
+                m_out += ", ";
+            if (rownum.bounds[i].value)
+                limitValue(*rownum.bounds[i].value, rownum.bounds[i].lessThan);
+            else
+                m_out += std::to_string(rownum.bounds[i].rows);
+        }
+        if (rownum.bounds.size() > 1)
+            m_out += ')';
+    });
+    return text + " OFFSET 0";
 }
 
-// The required sources joined by commas, then each optional one as a LEFT
-// JOIN on its (+) conditions.
-void Emitter::outerJoinSources(const OuterJoinLayout& joins) {
+// The limited rows of one table or inline view become the block's source;
+// grouping and sorting follow.
+void Emitter::limitedSource(const TableRef& source, const std::vector<const Expr*>& conditions,
+                            const std::string& limit) {
+    const Identifier alias = source.alias ? *source.alias : source.as<NamedTable>().exposedName();
+    m_out += " FROM (SELECT * FROM ";
+    tableReference(source);  // with its alias: inside, the conditions use it
+    if (!source.alias) {
+        m_out += " AS ";
+        m_out += quoteName(alias.name);
+    }
+    if (!conditions.empty()) {
+        const ConditionScope condition(*this, true);
+        m_out += " WHERE ";
+        conjunction(conditions);
+    }
+    m_out += " LIMIT " + limit + ") " + quoteName(alias.name);
+}
+
+// The required items joined by commas, then each optional one by LEFT JOIN
+// with the conditions that mark it.
+void Emitter::outerJoinFrom(const OuterJoinLayout& joins) {
+    m_out += " FROM ";
     bool first = true;
     for (const OuterJoinLayout::Item& item : joins.items) {
         if (joins.optional(item))
@@ -329,13 +343,20 @@ void Emitter::orderBy(const std::vector<OrderItem>& items) {
         if (i)
             m_out += ", ";
         expr(*o.expr);
-        if (o.descending)
-            m_out += " DESC";
-        if (o.nulls == NullsOrder::First)
-            m_out += " NULLS FIRST";
-        else if (o.nulls == NullsOrder::Last)
-            m_out += " NULLS LAST";
+        m_out += sortDirection(o);
     }
+}
+
+// Oracle sorts NULL above every value: last ascending, first descending,
+// unless NULLS FIRST|LAST says otherwise. SQLite's default is the reverse,
+// so the placement is written whenever the two differ.
+std::string sortDirection(const OrderItem& o) {
+    const bool nullsFirst =
+        o.nulls == NullsOrder::First || (o.nulls == NullsOrder::Default && o.descending);
+    std::string out = o.descending ? " DESC" : "";
+    if (nullsFirst != !o.descending)
+        out += nullsFirst ? " NULLS FIRST" : " NULLS LAST";
+    return out;
 }
 
 // OFFSET n ROWS / FETCH FIRST n ROWS ONLY as LIMIT and OFFSET. Oracle

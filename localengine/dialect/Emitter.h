@@ -110,10 +110,11 @@ private:
     void withClause(const Query& q);
     void term(const QueryTerm& t, const Query* owner, bool member);
     void selectBlock(const SelectBlock& b, const Query* owner, bool member);
-    void fromAndWhere(const SelectBlock& b, const Query* owner, bool member,
-                      std::string& pendingLimit);
-    void rownumLimitValue(const RownumLimit& rownum);
-    void outerJoinSources(const OuterJoinLayout& joins);
+    void fromAndWhere(const SelectBlock& b, const Query* owner, std::string& pendingLimit);
+    std::string rownumLimitText(const RownumLimit& rownum);
+    void limitedSource(const TableRef& source, const std::vector<const Expr*>& conditions,
+                       const std::string& limit);
+    void outerJoinFrom(const OuterJoinLayout& joins);
     void rowLimit(const RowLimit& limit);
     void limitValue(const Expr& e, bool minusOne);
 
@@ -135,6 +136,7 @@ private:
     void extract(const Extract& e);
     void trim(const Trim& t);
     void subquery(const Query& q);
+    void scalarSubquery(const Query& q);
 
     std::string m_owner;
     Translation& m_result;
@@ -147,6 +149,9 @@ private:
     bool m_outerJoinMarksAllowed = false;
     bool m_inCondition = false;  // writing WHERE, HAVING, ON, START WITH or CONNECT BY
     std::vector<Identifier> m_headingOverride;
+    // The block of a scalar subquery whose one item is read through
+    // ORA_SCALAR, which refuses a second row (ORA-01427).
+    const SelectBlock* m_singleRowBlock = nullptr;
 
     friend class ConditionScope;
     friend class HierarchicalQuery;
@@ -170,6 +175,10 @@ private:
 
 // The operands of a chain of ANDs, in order (a AND b AND c: a, b, c).
 void splitConjuncts(const Expr* condition, std::vector<const Expr*>& out);
+
+// " DESC", " NULLS LAST" ...: the direction and NULL placement of a sort
+// key in SQLite's words, with Oracle's default placement.
+std::string sortDirection(const OrderItem& o);
 
 // SQLite's keywords: a name equal to one of them is written quoted.
 bool isSqliteKeyword(std::string_view upperName);

@@ -4,6 +4,7 @@
 #include "Catalog.h"
 #include "Emitter.h"
 #include "Error.h"
+#include "RownumLimit.h"
 #include "WorkingNames.h"
 
 #include <functional>
@@ -124,10 +125,7 @@ std::string HierarchicalQuery::siblingOrder() {
             unsupported("ORDER SIBLINGS BY other than by column names");
         out += ", ";
         out += m_emitter.capture([&] { m_emitter.name(o.expr->as<ColumnRef>().column()); });
-        if (o.descending)
-            out += " DESC";
-        if (o.nulls != NullsOrder::Default)
-            out += o.nulls == NullsOrder::First ? " NULLS FIRST" : " NULLS LAST";
+        out += sortDirection(o);
     }
     return out;
 }
@@ -210,11 +208,19 @@ void HierarchicalQuery::output() {
         m_emitter.text(std::string(" FROM ") + kHierarchy + " AS " + m_alias);
     m_emitter.text(" WHERE ORA_HIERARCHY_CHECK(" + m_hierarchyRow + "." + kKey + ", " +
                    (m_block.hierarchy->noCycle ? "1" : "0") + ")");
-    if (m_block.where) {
+    // ROWNUM numbers the rows of the hierarchy, in its order, that WHERE keeps.
+    const RownumLimit rownum = findRownumLimit(m_block);
+    if (rownum.found() && ((m_owner && ((!m_owner->orderSiblings && !m_owner->orderBy.empty()) ||
+                                        m_owner->limit.fetch || m_owner->limit.offset)) ||
+                           !m_block.groupBy.empty() || m_block.distinct || m_block.aggregates ||
+                           m_block.analytics || m_block.having))
+        unsupported(
+            "ROWNUM limit in a hierarchical query with ORDER BY, FETCH FIRST, GROUP BY, "
+            "DISTINCT, aggregate or analytic functions");
+    if (!rownum.rest.empty()) {
         const ConditionScope condition(m_emitter, true);
-        m_emitter.text(" AND (");
-        m_emitter.expr(*m_block.where);
-        m_emitter.text(")");
+        m_emitter.text(" AND ");
+        m_emitter.conjunction(rownum.rest);
     }
     m_emitter.groupBy(m_block);
     if (m_block.having) {
@@ -226,6 +232,8 @@ void HierarchicalQuery::output() {
         m_emitter.text(" ");
         m_emitter.orderBy(m_owner->orderBy);
     }
+    if (rownum.found())
+        m_emitter.text(" LIMIT " + m_emitter.rownumLimitText(rownum));
     if (m_owner)
         m_emitter.rowLimit(m_owner->limit);
     m_emitter.setHierarchy(saved);

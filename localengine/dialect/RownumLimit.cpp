@@ -42,8 +42,59 @@ CompareOp mirrored(CompareOp op) {
     }
 }
 
+// The value of a signed or unsigned number literal.
+std::optional<double> numberValue(const Expr& e) {
+    if (isNumber(e))
+        return std::strtod(e.as<Literal>().text.c_str(), nullptr);
+    if (e.kind == ExprKind::Unary && isNumber(*e.as<Unary>().operand)) {
+        const double n = std::strtod(e.as<Unary>().operand->as<Literal>().text.c_str(), nullptr);
+        return e.as<Unary>().op == UnaryOp::Negate ? -n : n;
+    }
+    return std::nullopt;
+}
+
+constexpr double kEveryRow = 9.2e18;
+
+// The rows let through by ROWNUM op n: the numbers 1, 2 ... up to the
+// first that the comparison rejects.
+double rowsPassing(CompareOp op, double n) {
+    switch (op) {
+        case CompareOp::LessEqual:
+            return std::floor(n);
+        case CompareOp::Less:
+            return std::ceil(n) - 1;
+        case CompareOp::Equal:
+            return n == 1 ? 1 : 0;
+        case CompareOp::Greater:
+            return n < 1 ? kEveryRow : 0;
+        case CompareOp::GreaterEqual:
+            return n <= 1 ? kEveryRow : 0;
+        case CompareOp::NotEqual:
+            return n >= 1 && std::floor(n) == n ? n - 1 : kEveryRow;
+    }
+    return kEveryRow;
+}
+
+void addRows(RownumLimit& limit, double rows) {
+    if (rows >= kEveryRow)
+        return;  // true for every row: no limit
+    if (!(rows > 0))
+        rows = 0;
+    limit.bounds.push_back({nullptr, false, static_cast<std::int64_t>(rows)});
+}
+
 // Sets `limit` when `c` is one of the limit's forms.
 bool takeLimit(const Expr& c, RownumLimit& limit) {
+    if (c.kind == ExprKind::Between) {
+        const Between& b = c.as<Between>();
+        if (b.negated || !isRownum(*b.operand))
+            return false;
+        const std::optional<double> low = numberValue(*b.low), high = numberValue(*b.high);
+        if (!low || !high)
+            return false;
+        addRows(limit, *low <= 1 ? std::max(0.0, std::floor(*high)) : 0);
+        return true;
+    }
     if (c.kind != ExprKind::Comparison)
         return false;
     const Comparison& cmp = c.as<Comparison>();
@@ -57,12 +108,14 @@ bool takeLimit(const Expr& c, RownumLimit& limit) {
     } else {
         return false;
     }
-    const bool one = bound->kind == ExprKind::Literal && bound->as<Literal>().text == "1";
-    if (op == CompareOp::LessEqual || op == CompareOp::Less || (op == CompareOp::Equal && one)) {
-        limit.bounds.push_back({bound, op == CompareOp::Less});
+    if (bound->kind == ExprKind::BindParameter) {
+        if (op != CompareOp::LessEqual && op != CompareOp::Less)
+            return false;
+        limit.bounds.push_back({bound, op == CompareOp::Less, 0});
         return true;
     }
-    return false;
+    addRows(limit, rowsPassing(op, *numberValue(*bound)));
+    return true;
 }
 
 }  // namespace
@@ -70,22 +123,10 @@ bool takeLimit(const Expr& c, RownumLimit& limit) {
 std::optional<std::int64_t> RownumLimit::rows() const {
     std::optional<std::int64_t> smallest;
     for (const Bound& b : bounds) {
-        if (b.value->kind == ExprKind::BindParameter)
+        if (b.value)
             return std::nullopt;
-        const bool negative =
-            b.value->kind == ExprKind::Unary && b.value->as<Unary>().op == UnaryOp::Negate;
-        const Expr& number =
-            b.value->kind == ExprKind::Unary ? *b.value->as<Unary>().operand : *b.value;
-        double n = std::strtod(number.as<Literal>().text.c_str(), nullptr);
-        if (negative)
-            n = -n;
-        // ROWNUM <= 2.5 lets rows 1 and 2 through; ROWNUM < 2.5 as well.
-        double rows = b.lessThan ? std::ceil(n) - 1 : std::floor(n);
-        if (!(rows > 0))
-            rows = 0;
-        const auto count = static_cast<std::int64_t>(std::min(rows, 9.2e18));
-        if (!smallest || count < *smallest)
-            smallest = count;
+        if (!smallest || b.rows < *smallest)
+            smallest = b.rows;
     }
     return smallest;
 }

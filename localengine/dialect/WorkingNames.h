@@ -37,4 +37,7 @@ inline std::string pathColumn(std::size_t n) {
     return "__B" + std::to_string(n);
 }
 
+// Scalar subqueries (Emitter::scalarSubquery): the query read for its one row
+constexpr const char* kScalar = "__S";
+
 }  // namespace localengine::dialect::working

@@ -11,6 +11,7 @@ namespace {
 constexpr std::pair<int, const char*> kMessages[] = {
     {932, "inconsistent datatypes: expected %s got %s"},
     {1426, "numeric overflow"},
+    {1427, "single-row subquery returns more than one row"},
     {1428, "argument '%s' is out of range"},
     {1465, "invalid hex number"},
     {1476, "divisor is equal to zero"},

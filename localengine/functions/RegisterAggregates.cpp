@@ -1,6 +1,9 @@
 // Oracle's aggregates as SQLite aggregate and window functions:
 //   ORA_LISTAGG(value, separator[, 'ERROR'|'TRUNCATE'[, indicator[, with_count]]])
 //     LISTAGG's core; the front end arranges the WITHIN GROUP order of the rows.
+//   ORA_SCALAR(x)
+//     the value of a scalar subquery's one row: NULL for none, ORA-01427 for
+//     a second row.
 //   MEDIAN(x), STATS_MODE(x)
 //   VARIANCE, VAR_SAMP, VAR_POP, STDDEV, STDDEV_SAMP, STDDEV_POP (x)
 //   ORA_KEEP(function, 'FIRST'|'LAST', order, value, key1[, key2 ...])
@@ -95,6 +98,35 @@ void listaggValue(sqlite3_context* ctx) {
 void listaggFinal(sqlite3_context* ctx) {
     listaggValue(ctx);
     release<ListAggState>(ctx);
+}
+
+// ------------------------------------------------------------ ORA_SCALAR
+
+struct ScalarState {
+    sqlite3_value* value = nullptr;
+    bool seen = false;
+    ~ScalarState() { sqlite3_value_free(value); }
+};
+
+void scalarStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    guard(ctx, [&] {
+        ScalarState* s = stateOf<ScalarState>(ctx, true);
+        if (s->seen)
+            raise(1427);
+        s->seen = true;
+        s->value = sqlite3_value_dup(argv[0]);
+        if (!s->value)
+            throw std::bad_alloc();
+    });
+}
+
+void scalarFinal(sqlite3_context* ctx) {
+    const ScalarState* s = stateOf<ScalarState>(ctx, false);
+    if (s && s->value)
+        sqlite3_result_value(ctx, s->value);
+    else
+        sqlite3_result_null(ctx);
+    release<ScalarState>(ctx);
 }
 
 // ------------------------------------------------------ VARIANCE / STDDEV
@@ -458,6 +490,9 @@ bool registerAggregates(sqlite3* db, const std::shared_ptr<SessionSettings>& s) 
     for (int n = 1; n <= 5; ++n)
         ok =
             ok && window("ORA_LISTAGG", n, listaggStep, listaggFinal, listaggValue, listaggInverse);
+    ok = ok &&
+         sqlite3_create_function_v2(db, "ORA_SCALAR", 1, SQLITE_UTF8 | SQLITE_INNOCUOUS, nullptr,
+                                    nullptr, scalarStep, scalarFinal, nullptr) == SQLITE_OK;
     ok = ok && window("MEDIAN", 1, medianStep, medianFinal, medianValue, medianInverse);
     ok = ok && window("STATS_MODE", 1, modeStep, modeFinal, modeValue, modeInverse);
     ok = ok && window("VARIANCE", 1, spreadStep, spreadFinal<SpreadKind::Variance>,

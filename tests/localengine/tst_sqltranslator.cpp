@@ -441,12 +441,12 @@ private slots:
             m_db->query("select 1 from TREE p, TREE c where p.id = c.parent(+) or p.id = 1"));
     }
 
-    void errorsCarrySqliteMessages() {
+    void errorsCarryOracleMessages() {
         try {
             m_db->query("select * from NO_SUCH_TABLE");
             QFAIL("expected an error");
         } catch (const EngineError& e) {
-            QCOMPARE(QString(e.what()), QString("no such table: NO_SUCH_TABLE"));
+            QCOMPARE(QString(e.what()), QString("ORA-00942: table or view does not exist"));
             QCOMPARE(e.code(), 1);
         }
         QVERIFY_THROWS_EXCEPTION(EngineError, m_db->query("select 'open from dual"));

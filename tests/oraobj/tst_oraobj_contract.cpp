@@ -178,7 +178,8 @@ void ComponentContract::failedStatementLeavesCodeAndTextUntilReset() {
     QCOMPARE(m_db->LastServerErr(), 0);
     const OraError error =
         raised([&] { m_db->DbCreateDynaset("SELECT X FROM NO_SUCH_TABLE", 12); });
-    QVERIFY2(error.description().contains("no such table", Qt::CaseInsensitive),
+    QVERIFY2(error.description().contains("no such table", Qt::CaseInsensitive) ||
+                 error.description().startsWith("ORA-00942: table or view does not exist"),
              qPrintable(error.description()));
     QVERIFY(m_db->LastServerErr() != 0);
     QCOMPARE(m_db->LastServerErrText(), error.description());
@@ -247,6 +248,7 @@ protected:
 private slots:
     void initTestCase();
     void emptyLiteralIsNull();
+    void oracleErrorsCarryOraclesNumber();
     void oracleFormsAreAccepted();
 
 private:
@@ -276,6 +278,14 @@ void LocalEngineContract::emptyLiteralIsNull() {
     QCOMPARE(m_db->DbExecuteSQL("UPDATE CONTRACT_ITEMS SET NOTE = '' WHERE ID = 3"), 1);
     auto rows = m_db->DbCreateDynaset("SELECT NOTE FROM CONTRACT_ITEMS WHERE ID = 3", 12);
     QVERIFY(rows->Fields(0).Value().isNull());
+}
+
+void LocalEngineContract::oracleErrorsCarryOraclesNumber() {
+    const OraError error =
+        raised([&] { m_db->DbCreateDynaset("SELECT X FROM NO_SUCH_TABLE", 12); });
+    QCOMPARE(error.description(), QStringLiteral("ORA-00942: table or view does not exist"));
+    QCOMPARE(m_db->LastServerErr(), 942);
+    QCOMPARE(m_db->LastServerErrText(), error.description());
 }
 
 void LocalEngineContract::oracleFormsAreAccepted() {

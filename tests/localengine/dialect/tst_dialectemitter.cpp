@@ -298,7 +298,8 @@ private slots:
         QTest::newRow("TABLE()") << "select * from table(f(1))" << 3001 << "TABLE";
         QTest::newRow("package function call")
             << "select dbms_random.value(1, 2) from dual" << 3001 << "package";
-        QTest::newRow("ROWNUM > n") << "select ename from emp where rownum > 1" << 3001 << "ROWNUM";
+        QTest::newRow("ROWNUM > a bind parameter")
+            << "select ename from emp where rownum > :n" << 3001 << "ROWNUM";
         QTest::newRow("ROWNUM over a sorted join")
             << "select e.ename from emp e, dept d where e.deptno = d.deptno and rownum <= 2 "
                "order by 1"
