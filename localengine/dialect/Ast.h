@@ -295,6 +295,13 @@ struct FunctionCall : Expr {
     bool hasWithinGroup = false;
     std::unique_ptr<KeepClause> keep;
     std::unique_ptr<WindowSpec> over;  // analytic function
+    // LISTAGG's ON OVERFLOW clause; absent: ON OVERFLOW ERROR.
+    struct Overflow {
+        bool truncate = false;
+        std::optional<std::string> indicator;  // TRUNCATE 'indicator'; absent: '...'
+        bool withCount = true;
+    };
+    std::optional<Overflow> overflow;
 
     // The function's own name (the last part), upper case unless quoted.
     const std::string& functionName() const { return name.back().name; }

@@ -140,6 +140,8 @@ void Emitter::conjunction(const std::vector<const Expr*>& conditions) {
 void Emitter::expr(const Expr& e, int minPrecedence) {
     if (m_hierarchy && m_hierarchy->writes(e))
         return;
+    if (m_grouping && groupingWrites(e))
+        return;
     const bool parenthesised = precedenceOf(e) < minPrecedence;
     if (parenthesised)
         m_out += '(';
@@ -223,11 +225,16 @@ void Emitter::subquery(const Query& q) {
     m_out += '(';
     const ConditionScope plain(*this, false);
     const bool marks = m_outerJoinMarksAllowed;
+    const GroupingContext* grouping = m_grouping;
+    const GroupingContext* groupingSet = m_groupingSet;
     m_hierarchy = nullptr;
     m_outerJoinMarksAllowed = false;
+    m_grouping = m_groupingSet = nullptr;
     query(q);
     m_hierarchy = hierarchy;
     m_outerJoinMarksAllowed = marks;
+    m_grouping = grouping;
+    m_groupingSet = groupingSet;
     m_out += ')';
     checkLength(m_out.size());
     if (hierarchy)
@@ -534,6 +541,8 @@ void Emitter::caseExpression(const Case& c) {
 void Emitter::functionCall(const FunctionCall& f) {
     if (f.name.size() > 1)
         unsupported("package function " + f.name.front().name + "." + f.functionName());
+    if (specialAggregate(f))
+        return;
     if (f.hasWithinGroup)
         unsupported(f.functionName() + " ... WITHIN GROUP");
     if (f.keep)

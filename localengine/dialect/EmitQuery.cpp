@@ -35,7 +35,10 @@ void Emitter::query(const Query& q) {
     term(*q.body, &q, false);
     if (!q.orderBy.empty()) {
         m_out += " ";
-        orderBy(q.orderBy);
+        if (single && groupingSets(*single).size() > 1)
+            orderByPositions(q.orderBy, *single);
+        else
+            orderBy(q.orderBy);
     }
     rowLimit(q.limit);
 }
@@ -69,6 +72,8 @@ void Emitter::term(const QueryTerm& t, const Query* owner, bool member) {
         case QueryTermKind::Select:
             if (t.select->hierarchy)
                 HierarchicalQuery(*this, *t.select, nullptr).write(true);
+            else if (!t.select->groupBy.empty() && !m_groupingSet)
+                groupingSetsBlock(*t.select, owner, member);
             else
                 selectBlock(*t.select, owner, member);
             break;
@@ -94,14 +99,18 @@ void Emitter::term(const QueryTerm& t, const Query* owner, bool member) {
 void Emitter::selectBlock(const SelectBlock& b, const Query* owner, bool member) {
     const std::size_t start = m_out.size();
     m_out += b.distinct ? "SELECT DISTINCT " : "SELECT ";
+    m_grouping = m_groupingSet;
     selectItems(b);
+    m_grouping = nullptr;
     std::string pendingLimit;
     fromAndWhere(b, owner, pendingLimit);
     groupBy(b);
     if (b.having) {
         const ConditionScope condition(*this, true);
         m_out += " HAVING ";
+        m_grouping = m_groupingSet;
         expr(*b.having);
+        m_grouping = nullptr;
     }
     if (pendingLimit.empty())
         return;
@@ -317,8 +326,24 @@ void Emitter::tableReference(const TableRef& ref) {
 void Emitter::groupBy(const SelectBlock& b) {
     if (b.groupBy.empty())
         return;
-    m_out += " GROUP BY ";
     const ConditionScope plain(*this, false);
+    if (m_groupingSet) {
+        // One grouping set; none at all is one group of every row.
+        const std::vector<const Expr*>& set = m_groupingSet->set;
+        if (set.empty()) {
+            if (!b.aggregates)
+                m_out += " GROUP BY NULL";
+            return;
+        }
+        m_out += " GROUP BY ";
+        for (std::size_t i = 0; i < set.size(); ++i) {
+            if (i)
+                m_out += ", ";
+            expr(*set[i]);
+        }
+        return;
+    }
+    m_out += " GROUP BY ";
     for (std::size_t i = 0; i < b.groupBy.size(); ++i) {
         const GroupingElement& g = b.groupBy[i];
         if (g.kind == GroupingElement::Kind::Rollup)

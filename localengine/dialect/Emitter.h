@@ -116,6 +116,14 @@ private:
                        const std::string& limit);
     void outerJoinFrom(const OuterJoinLayout& joins);
     void rowLimit(const RowLimit& limit);
+    // EmitGrouping.cpp
+    struct GroupingContext {
+        std::vector<const Expr*> all;  // every expression GROUP BY names
+        std::vector<const Expr*> set;  // those of the grouping set being written
+    };
+    void groupingSetsBlock(const SelectBlock& b, const Query* owner, bool member);
+    bool groupingWrites(const Expr& e);
+    void orderByPositions(const std::vector<OrderItem>& items, const SelectBlock& b);
     void limitValue(const Expr& e, bool minusOne);
 
     // Expressions (EmitExpr.cpp)
@@ -130,6 +138,12 @@ private:
     void predicate(const Expr& e);
     void caseExpression(const Case& c);
     void functionCall(const FunctionCall& f);
+    // EmitAggregates.cpp
+    bool specialAggregate(const FunctionCall& f);
+    void orderKeys(const std::vector<OrderItem>& items);
+    void listagg(const FunctionCall& f);
+    void keep(const FunctionCall& f);
+    void ratioToReport(const FunctionCall& f);
     void windowSpec(const WindowSpec& w);
     void frameBound(const FrameBound& b);
     void cast(const Cast& c);
@@ -152,6 +166,10 @@ private:
     // The block of a scalar subquery whose one item is read through
     // ORA_SCALAR, which refuses a second row (ORA-01427).
     const SelectBlock* m_singleRowBlock = nullptr;
+    // The grouping set of the block being written (ROLLUP, CUBE, GROUPING
+    // SETS), and the context in force while its select list and HAVING are.
+    const GroupingContext* m_groupingSet = nullptr;
+    const GroupingContext* m_grouping = nullptr;
 
     friend class ConditionScope;
     friend class HierarchicalQuery;
@@ -175,6 +193,10 @@ private:
 
 // The operands of a chain of ANDs, in order (a AND b AND c: a, b, c).
 void splitConjuncts(const Expr* condition, std::vector<const Expr*>& out);
+
+// The grouping sets of a block's GROUP BY, as Oracle forms them from
+// ROLLUP, CUBE and GROUPING SETS; one set for a plain GROUP BY.
+std::vector<std::vector<const Expr*>> groupingSets(const SelectBlock& b);
 
 // " DESC", " NULLS LAST" ...: the direction and NULL placement of a sort
 // key in SQLite's words, with Oracle's default placement.

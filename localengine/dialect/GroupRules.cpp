@@ -158,8 +158,12 @@ bool sameExpression(const Expr& a, const Expr& b) {
 void groupingExpressions(const std::vector<GroupingElement>& groupBy,
                          std::vector<const Expr*>& out) {
     for (const GroupingElement& g : groupBy) {
-        if (g.expr)
+        if (g.expr && g.expr->kind == ExprKind::Tuple) {
+            for (const ExprPtr& item : g.expr->as<Tuple>().items)
+                out.push_back(item.get());  // a composite column (a, b)
+        } else if (g.expr) {
             out.push_back(g.expr.get());
+        }
         groupingExpressions(g.children, out);
     }
 }

@@ -538,8 +538,24 @@ void Parser::functionArguments(FunctionCall& call) {
         call.args.push_back(expression());
         if (at("IGNORE") || at("RESPECT"))
             unsupported(upperAscii(peek().text) + " NULLS");
-        if (at("ON") && at("OVERFLOW", 1))
-            unsupported("ON OVERFLOW");
+        if (at("ON") && at("OVERFLOW", 1)) {
+            m_pos += 2;
+            FunctionCall::Overflow overflow;
+            if (!accept("ERROR")) {
+                expect("TRUNCATE");
+                overflow.truncate = true;
+                if (peek().kind == TokenKind::Text)
+                    overflow.indicator = advance().text;
+                if (accept("WITHOUT")) {
+                    expect("COUNT");
+                    overflow.withCount = false;
+                } else if (accept("WITH")) {
+                    expect("COUNT");
+                }
+            }
+            call.overflow = overflow;
+            break;
+        }
     } while (acceptOperator(","));
 }
 

@@ -279,10 +279,12 @@ TableRefPtr Parser::tableReference() {
         ref = std::move(named);
     }
     if (at("PARTITION") || at("SUBPARTITION") || at("SAMPLE") || (at("AS") && at("OF", 1)) ||
-        at("PIVOT") || at("UNPIVOT"))
+        at("PIVOT") || at("UNPIVOT") || at("MATCH_RECOGNIZE"))
         unsupported(upperAscii(peek().text) + " in FROM");
     if (ref->kind != TableRefKind::Join)
         ref->alias = tableAlias();
+    if (at("PIVOT") || at("UNPIVOT") || at("MATCH_RECOGNIZE"))
+        unsupported(upperAscii(peek().text) + " in FROM");
     ref->firstToken = first;
     ref->lastToken = position() - 1;
     if (ref->kind == TableRefKind::Derived)

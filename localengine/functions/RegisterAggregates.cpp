@@ -1,6 +1,9 @@
 // Oracle's aggregates as SQLite aggregate and window functions:
 //   ORA_LISTAGG(value, separator[, 'ERROR'|'TRUNCATE'[, indicator[, with_count]]])
 //     LISTAGG's core; the front end arranges the WITHIN GROUP order of the rows.
+//   ORA_LISTAGG_SORTED(value, separator, mode, indicator, with_count, order, key1[, ...])
+//     LISTAGG ... WITHIN GROUP (ORDER BY key1, ...): ORA_LISTAGG's arguments,
+//     then the keys' order as for ORA_KEEP and the keys.
 //   ORA_SCALAR(x)
 //     the value of a scalar subquery's one row: NULL for none, ORA-01427 for
 //     a second row.
@@ -16,6 +19,7 @@
 #include "DateFunctions.h"
 #include "SqliteGlue.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <map>
@@ -472,6 +476,88 @@ void keepFinal(sqlite3_context* ctx) {
     release<KeepState>(ctx);
 }
 
+// ------------------------------------------------ LISTAGG ... WITHIN GROUP
+
+// ORA_LISTAGG_SORTED(value, separator, 'ERROR'|'TRUNCATE', indicator,
+// with_count, order, key1[, key2 ...]): the rows are kept as they come
+// (the window's inverse removes the oldest) and joined in the keys' order.
+struct SortedListAggState {
+    struct Row {
+        std::vector<Key> keys;
+        std::optional<std::string> value;
+    };
+    std::deque<Row> rows;
+    std::string separator;
+    ListAgg::Overflow overflow;
+    std::vector<KeyOrder> order;
+    bool started = false;
+};
+
+void sortedListaggStep(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    guard(ctx, [&] {
+        if (argc < 7)
+            throw Unsupported(
+                "ORA_LISTAGG_SORTED needs a value, the separator, the overflow mode, the "
+                "indicator, with_count, the order and at least one key");
+        SortedListAggState* s = stateOf<SortedListAggState>(ctx, true);
+        if (!s->started) {
+            s->started = true;
+            if (!isNull(argv[1]))
+                s->separator = text(argv[1]);
+            std::string mode = isNull(argv[2]) ? std::string() : text(argv[2]);
+            for (char& c : mode)
+                c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            s->overflow.truncate = mode == "TRUNCATE";
+            if (!isNull(argv[3]))
+                s->overflow.indicator = text(argv[3]);
+            if (!isNull(argv[4]))
+                s->overflow.withCount = integer(argv[4]) != 0;
+            s->order = parseOrder(isNull(argv[5]) ? std::string() : text(argv[5]),
+                                  static_cast<std::size_t>(argc - 6));
+        }
+        SortedListAggState::Row row;
+        for (int i = 6; i < argc; ++i)
+            row.keys.push_back(Key::of(argv[i]));
+        if (!isNull(argv[0]))
+            row.value = text(argv[0]);
+        s->rows.push_back(std::move(row));
+    });
+}
+
+void sortedListaggInverse(sqlite3_context* ctx, int, sqlite3_value**) {
+    guard(ctx, [&] {
+        SortedListAggState* s = stateOf<SortedListAggState>(ctx, true);
+        if (!s->rows.empty())
+            s->rows.pop_front();
+    });
+}
+
+void sortedListaggValue(sqlite3_context* ctx) {
+    guard(ctx, [&] {
+        const SortedListAggState* s = stateOf<SortedListAggState>(ctx, false);
+        if (!s) {
+            sqlite3_result_null(ctx);
+            return;
+        }
+        std::vector<const SortedListAggState::Row*> sorted;
+        for (const SortedListAggState::Row& row : s->rows)
+            if (row.value)
+                sorted.push_back(&row);
+        std::stable_sort(sorted.begin(), sorted.end(), [&](const auto* a, const auto* b) {
+            return compareKeys(a->keys, b->keys, s->order) < 0;
+        });
+        ListAgg values;
+        for (const SortedListAggState::Row* row : sorted)
+            values.add(*row->value);
+        result(ctx, values.result(s->separator, settings(ctx).maxStringBytes, s->overflow));
+    });
+}
+
+void sortedListaggFinal(sqlite3_context* ctx) {
+    sortedListaggValue(ctx);
+    release<SortedListAggState>(ctx);
+}
+
 }  // namespace
 
 bool registerAggregates(sqlite3* db, const std::shared_ptr<SessionSettings>& s) {
@@ -493,6 +579,8 @@ bool registerAggregates(sqlite3* db, const std::shared_ptr<SessionSettings>& s) 
     ok = ok &&
          sqlite3_create_function_v2(db, "ORA_SCALAR", 1, SQLITE_UTF8 | SQLITE_INNOCUOUS, nullptr,
                                     nullptr, scalarStep, scalarFinal, nullptr) == SQLITE_OK;
+    ok = ok && window("ORA_LISTAGG_SORTED", -1, sortedListaggStep, sortedListaggFinal,
+                      sortedListaggValue, sortedListaggInverse);
     ok = ok && window("MEDIAN", 1, medianStep, medianFinal, medianValue, medianInverse);
     ok = ok && window("STATS_MODE", 1, modeStep, modeFinal, modeValue, modeInverse);
     ok = ok && window("VARIANCE", 1, spreadStep, spreadFinal<SpreadKind::Variance>,

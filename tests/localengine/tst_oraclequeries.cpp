@@ -201,6 +201,116 @@ private slots:
         QCOMPARE(rows(sql), expected);
     }
 
+    // LISTAGG, KEEP and RATIO_TO_REPORT as the SQL Language Reference
+    // describes them; RATIO_TO_REPORT with the reference's own example rows.
+    void aggregates_data() {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QStringList>("expected");
+        addRows("LISTAGG WITHIN GROUP",
+                "select listagg(ename, '; ') within group (order by hiredate) from emp where "
+                "deptno = 20",
+                {"SMITH; JONES; SCOTT"});
+        addRows("LISTAGG per group, descending",
+                "select deptno, listagg(ename, ',') within group (order by sal desc) from emp "
+                "group by deptno order by deptno",
+                {"10|KING,CLARK", "20|SCOTT,JONES,SMITH", "30|BLAKE,ALLEN,WARD"});
+        addRows("LISTAGG: NULL keys first descending, then the next key",
+                "select listagg(ename, ',') within group (order by comm desc, ename) from emp "
+                "where deptno in (10, 20)",
+                {"JONES,KING,SCOTT,SMITH,CLARK"});
+        addRows("LISTAGG without a separator",
+                "select listagg(job) within group (order by job) from emp where deptno = 10",
+                {"MANAGERPRESIDENT"});
+        addRows("LISTAGG over a partition",
+                "select ename, listagg(ename, ',') within group (order by ename) over "
+                "(partition by deptno) from emp where deptno = 10 order by ename",
+                {"CLARK|CLARK,KING", "KING|CLARK,KING"});
+        const char* const longRows =
+            " from (select rpad('a', 3000, 'a') s from dual union all select rpad('b', 3000, "
+            "'b') from dual)";
+        addRows("LISTAGG past 4000 bytes",
+                qPrintable(QString("select listagg(s, ',') within group (order by s)") + longRows),
+                {"ORA-01489: result of string concatenation is too long"});
+        addRows("LISTAGG ON OVERFLOW TRUNCATE: indicator and count",
+                qPrintable(QString("select length(x), substr(x, -8) from (select listagg(s, ',' "
+                                   "on overflow truncate) within group (order by s) x") +
+                           longRows + ")"),
+                {"3007|a,...(1)"});
+        addRows("LISTAGG ON OVERFLOW TRUNCATE WITHOUT COUNT",
+                qPrintable(QString("select substr(listagg(s, ',' on overflow truncate '~' "
+                                   "without count) within group (order by s desc), -3)") +
+                           longRows),
+                {"b,~"});
+        addRows("KEEP FIRST and LAST, NULL last ascending",
+                "select deptno, min(sal) keep (dense_rank first order by comm), max(sal) keep "
+                "(dense_rank last order by comm) from emp group by deptno order by deptno",
+                {"10|2450|5000", "20|800|3000", "30|2850|1250"});
+        addRows("COUNT(*) KEEP", "select count(*) keep (dense_rank last order by comm) from emp",
+                {"4"});
+        addRows("RATIO_TO_REPORT",
+                "select ename, round(ratio_to_report(sal) over () * 1e9) from (select 'ALLEN' "
+                "ename, 1600 sal from dual union all select 'WARD', 1250 from dual union all "
+                "select 'MARTIN', 1250 from dual union all select 'TURNER', 1500 from dual)",
+                {"ALLEN|285714286", "WARD|223214286", "MARTIN|223214286", "TURNER|267857143"});
+        addRows(
+            "RATIO_TO_REPORT per partition, NULL for NULL",
+            "select ename, round(ratio_to_report(comm) over (partition by deptno) * 100) "
+            "from emp where deptno in (20, 30) order by ename",
+            {"ALLEN|33", "BLAKE|11", "JONES|<null>", "SCOTT|<null>", "SMITH|<null>", "WARD|56"});
+    }
+    void aggregates() {
+        QFETCH(QString, sql);
+        QFETCH(QStringList, expected);
+        QCOMPARE(rows(sql), expected);
+    }
+
+    // ROLLUP, CUBE and GROUPING SETS: one group per grouping set, the
+    // expressions a set leaves out NULL, GROUPING and GROUPING_ID telling
+    // them apart.
+    void groupingSets_data() {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QStringList>("expected");
+        addRows("ROLLUP",
+                "select deptno, job, sum(sal) from emp group by rollup (deptno, job) "
+                "order by deptno, job",
+                {"10|MANAGER|2450", "10|PRESIDENT|5000", "10|<null>|7450", "20|ANALYST|3000",
+                 "20|CLERK|800", "20|MANAGER|2975", "20|<null>|6775", "30|MANAGER|2850",
+                 "30|SALESMAN|2850", "30|<null>|5700", "<null>|<null>|19925"});
+        addRows("CUBE with GROUPING and GROUPING_ID",
+                "select deptno, job, grouping(deptno), grouping(job), grouping_id(deptno, job), "
+                "count(*) from emp where deptno = 10 group by cube (deptno, job) order by 5, 2",
+                {"10|MANAGER|0|0|0|1", "10|PRESIDENT|0|0|0|1", "10|<null>|0|1|1|2",
+                 "<null>|MANAGER|1|0|2|1", "<null>|PRESIDENT|1|0|2|1", "<null>|<null>|1|1|3|2"});
+        addRows("GROUPING SETS with the empty set and HAVING",
+                "select deptno, job, count(*) from emp group by grouping sets ((deptno), (job), "
+                "()) having count(*) > 2 order by 1, 2",
+                {"20|<null>|3", "30|<null>|3", "<null>|MANAGER|3", "<null>|<null>|8"});
+        addRows("HAVING on GROUPING",
+                "select deptno, sum(sal) from emp group by rollup (deptno) having "
+                "grouping(deptno) = 1",
+                {"<null>|19925"});
+        addRows("a composite column counts as one",
+                "select count(*) from (select deptno, job from emp group by rollup ((deptno, "
+                "job)))",
+                {"8"});
+        addRows("plain GROUP BY: GROUPING is 0",
+                "select deptno, grouping(deptno) from emp group by deptno order by 1",
+                {"10|0", "20|0", "30|0"});
+        addRows("a column beside ROLLUP combines with each of its sets",
+                "select deptno, job, count(*) from emp where deptno = 10 group by deptno, "
+                "rollup (job) order by job",
+                {"10|MANAGER|1", "10|PRESIDENT|1", "10|<null>|2"});
+        addRows("analytic functions are refused",
+                "select deptno, rank() over (order by sum(sal)) from emp group by rollup (deptno)",
+                {"ORA-03001: unimplemented feature: analytic functions in a query with ROLLUP, "
+                 "CUBE or GROUPING SETS"});
+    }
+    void groupingSets() {
+        QFETCH(QString, sql);
+        QFETCH(QStringList, expected);
+        QCOMPARE(rows(sql), expected);
+    }
+
     // What Oracle refuses before running, and SQLite's failures, with
     // Oracle's codes and texts. A text ending in "..." is a prefix.
     void errors_data() {
@@ -241,6 +351,14 @@ private slots:
             "ORA-00937: not a single-group group function");
         add("column not grouped", "select ename, count(*) from emp group by deptno",
             "ORA-00979: not a GROUP BY expression");
+        add("MATCH_RECOGNIZE",
+            "select * from emp match_recognize (order by sal pattern (a) "
+            "define a as 1 = 1)",
+            "ORA-03001: unimplemented feature: MATCH_RECOGNIZE in FROM");
+        add("MODEL",
+            "select empno, sal from emp model dimension by (empno) measures (sal) "
+            "rules (sal[1] = 0)",
+            "ORA-03001: unimplemented feature: MODEL clause");
         add("HAVING on a column not grouped",
             "select deptno from emp group by deptno having sal > 1",
             "ORA-00979: not a GROUP BY expression");
