@@ -9,9 +9,15 @@
 //    UNION [ALL], INTERSECT, MINUS (as EXCEPT); START WITH / CONNECT BY
 //    [NOCYCLE] with LEVEL, PRIOR, CONNECT_BY_ROOT, SYS_CONNECT_BY_PATH,
 //    CONNECT_BY_ISLEAF and ORDER SIBLINGS BY; FOR UPDATE (dropped: one user).
-//  - ROWNUM <= n, ROWNUM < n, ROWNUM = 1 in WHERE as a row limit taken
-//    before grouping and sorting, ROWNUM as a value in the select list;
-//    the (+) outer join marker as LEFT JOIN.
+//  - ROWNUM compared with a number in WHERE (<=, <, =, >, >=, <>, BETWEEN)
+//    as the row limit Oracle's numbering gives, taken before grouping and
+//    sorting (in a hierarchical query after the hierarchy), ROWNUM as a
+//    value in the select list; the (+) outer join marker as LEFT JOIN.
+//  - GROUP BY ROLLUP, CUBE and GROUPING SETS with GROUPING and GROUPING_ID;
+//    LISTAGG ... WITHIN GROUP [ON OVERFLOW], KEEP (DENSE_RANK FIRST|LAST),
+//    RATIO_TO_REPORT; NULL last ascending and first descending in every
+//    ORDER BY; ORA-01427 for a scalar subquery's second row; ORA-00937,
+//    ORA-00979 and ORA-01790 where Oracle raises them.
 //  - Expressions: Oracle's precedence (|| with + and -), || and CONCAT with
 //    Oracle's null rule, exact division, '' as NULL, DATE and TIMESTAMP
 //    literals, q'[...]' and N'...' literals, CASE (both forms), IN lists
@@ -39,10 +45,12 @@
 // ORA-00911 for control characters, ORA-01788, ORA-017xx for (+)), or with
 // ORA-03001 "unimplemented feature: <construct>" for what is parsed but not
 // translated yet: MERGE, multitable INSERT, RETURNING, sequences, INTERVAL
-// literals, comparisons with ANY/ALL other than = ANY and <> ALL, ROLLUP,
-// CUBE, GROUPING SETS, WITHIN GROUP, KEEP, TABLE(...), LATERAL, PIVOT,
+// literals, comparisons with ANY/ALL other than = ANY and <> ALL, WITHIN
+// GROUP other than LISTAGG's, analytic functions beside ROLLUP, CUBE or
+// GROUPING SETS, TABLE(...), LATERAL, PIVOT, UNPIVOT, MATCH_RECOGNIZE,
 // MODEL, database links, package functions, CAST to dates or to numbers
-// with precision, ROWNUM in other conditions, ROWNUM limits over joins that
+// with precision, ROWNUM in other conditions (or compared with a bind
+// parameter other than by <= and <), ROWNUM limits over joins that
 // group or sort, FETCH ... PERCENT | WITH TIES, INTERSECT ALL, MINUS ALL,
 // CREATE OR REPLACE VIEW, identity and virtual columns, disabled
 // constraints, ORGANIZATION INDEX, PL/SQL blocks, and the other Oracle
