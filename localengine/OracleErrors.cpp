@@ -204,8 +204,17 @@ EngineError oracleError(sqlite3* db, const EngineError& error, const std::string
     if (oracleErrorNumber(message) || startsWith(message, kOwnErrorPrefix))
         return error;
     try {
-        if (after(message, "no such table: ") || after(message, "no such view: "))
-            return ora(942, "table or view does not exist", error);
+        // Oracle's current text names the object as "OWNER"."NAME".
+        std::optional<std::string> table = after(message, "no such table: ");
+        if (!table)
+            table = after(message, "no such view: ");
+        if (table) {
+            const std::size_t dot = table->rfind('.');
+            const std::string name = dot == std::string::npos ? *table : table->substr(dot + 1);
+            const std::string object =
+                (owner.empty() ? std::string() : "\"" + owner + "\".") + "\"" + name + "\"";
+            return ora(942, "table or view " + object + " does not exist", error);
+        }
         if (auto name = after(message, "no such column: "))
             return ora(904, quotedParts(*name) + ": invalid identifier", error);
         if (auto name = after(message, "no such function: "))

@@ -1,7 +1,7 @@
 #pragma once
 // SQLite's failures in Oracle's words. A statement that SQLite refuses or
 // that fails while it runs is reported as Oracle would report it:
-//   no such table: T                  ORA-00942: table or view does not exist
+//   no such table: T                  ORA-00942: table or view "OWNER"."T" does not exist
 //   no such column: E.X               ORA-00904: "E"."X": invalid identifier
 //   no such function: F               ORA-00904: "F": invalid identifier
 //   ambiguous column name: X          ORA-00918: column ambiguously defined

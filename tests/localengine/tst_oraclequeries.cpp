@@ -320,7 +320,8 @@ private slots:
         auto add = [](const char* name, const char* sql, const char* message) {
             QTest::newRow(name) << QString(sql) << QString(message) << oracleErrorNumber(message);
         };
-        add("no such table", "select * from nosuch", "ORA-00942: table or view does not exist");
+        add("no such table", "select * from nosuch",
+            "ORA-00942: table or view \"SCOTT\".\"NOSUCH\" does not exist");
         add("no such column", "select nosuch from emp",
             "ORA-00904: \"NOSUCH\": invalid identifier");
         add("no such qualified column", "select e.nosuch from emp e",

@@ -446,7 +446,9 @@ private slots:
             m_db->query("select * from NO_SUCH_TABLE");
             QFAIL("expected an error");
         } catch (const EngineError& e) {
-            QCOMPARE(QString(e.what()), QString("ORA-00942: table or view does not exist"));
+            QCOMPARE(
+                QString(e.what()),
+                QString("ORA-00942: table or view \"SCOTT\".\"NO_SUCH_TABLE\" does not exist"));
             QCOMPARE(e.code(), 1);
         }
         QVERIFY_THROWS_EXCEPTION(EngineError, m_db->query("select 'open from dual"));

@@ -179,7 +179,7 @@ void ComponentContract::failedStatementLeavesCodeAndTextUntilReset() {
     const OraError error =
         raised([&] { m_db->DbCreateDynaset("SELECT X FROM NO_SUCH_TABLE", 12); });
     QVERIFY2(error.description().contains("no such table", Qt::CaseInsensitive) ||
-                 error.description().startsWith("ORA-00942: table or view does not exist"),
+                 error.description().startsWith("ORA-00942: table or view "),
              qPrintable(error.description()));
     QVERIFY(m_db->LastServerErr() != 0);
     QCOMPARE(m_db->LastServerErrText(), error.description());
@@ -283,7 +283,8 @@ void LocalEngineContract::emptyLiteralIsNull() {
 void LocalEngineContract::oracleErrorsCarryOraclesNumber() {
     const OraError error =
         raised([&] { m_db->DbCreateDynaset("SELECT X FROM NO_SUCH_TABLE", 12); });
-    QCOMPARE(error.description(), QStringLiteral("ORA-00942: table or view does not exist"));
+    QCOMPARE(error.description(),
+             QStringLiteral("ORA-00942: table or view \"SCOTT\".\"NO_SUCH_TABLE\" does not exist"));
     QCOMPARE(m_db->LastServerErr(), 942);
     QCOMPARE(m_db->LastServerErrText(), error.description());
 }
