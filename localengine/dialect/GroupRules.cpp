@@ -120,6 +120,29 @@ bool sameExpression(const Expr& a, const Expr& b) {
         case ExprKind::IsNull:
             return a.as<IsNull>().negated == b.as<IsNull>().negated &&
                    sameExpression(*a.as<IsNull>().operand, *b.as<IsNull>().operand);
+        case ExprKind::Like: {
+            const auto &x = a.as<Like>(), &y = b.as<Like>();
+            return x.negated == y.negated && x.variant == y.variant &&
+                   sameExpression(*x.operand, *y.operand) &&
+                   sameExpression(*x.pattern, *y.pattern) && sameOptional(x.escape, y.escape);
+        }
+        case ExprKind::Between: {
+            const auto &x = a.as<Between>(), &y = b.as<Between>();
+            return x.negated == y.negated && sameExpression(*x.operand, *y.operand) &&
+                   sameExpression(*x.low, *y.low) && sameExpression(*x.high, *y.high);
+        }
+        case ExprKind::InList: {
+            const auto &x = a.as<InList>(), &y = b.as<InList>();
+            return x.negated == y.negated && sameExpression(*x.operand, *y.operand) &&
+                   sameList(x.items, y.items);
+        }
+        case ExprKind::QuantifiedComparison: {
+            const auto &x = a.as<QuantifiedComparison>(), &y = b.as<QuantifiedComparison>();
+            return !x.subquery && !y.subquery && x.op == y.op && x.all == y.all &&
+                   sameExpression(*x.left, *y.left) && sameList(x.list, y.list);
+        }
+        case ExprKind::Tuple:
+            return sameList(a.as<Tuple>().items, b.as<Tuple>().items);
         case ExprKind::FunctionCall: {
             const auto &x = a.as<FunctionCall>(), &y = b.as<FunctionCall>();
             return sameName(x.name, y.name) && x.distinct == y.distinct && x.star == y.star &&

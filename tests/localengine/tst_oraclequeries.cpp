@@ -356,6 +356,12 @@ private slots:
             "select * from emp match_recognize (order by sal pattern (a) "
             "define a as 1 = 1)",
             "ORA-03001: unimplemented feature: MATCH_RECOGNIZE in FROM");
+        add("PIVOT",
+            "select * from (select deptno, sal from emp) pivot (sum(sal) for deptno in "
+            "(10, 20))",
+            "ORA-03001: unimplemented feature: PIVOT in FROM");
+        add("UNPIVOT", "select * from emp e unpivot (v for k in (sal, comm))",
+            "ORA-03001: unimplemented feature: UNPIVOT in FROM");
         add("MODEL",
             "select empno, sal from emp model dimension by (empno) measures (sal) "
             "rules (sal[1] = 0)",
@@ -393,6 +399,12 @@ private slots:
         addRows("the grouped expression itself",
                 "select substr(job, 1, 3), count(*) from emp group by substr(job, 1, 3) order by 1",
                 {"ANA|1", "CLE|1", "MAN|3", "PRE|1", "SAL|2"});
+        addRows("a grouped CASE with IN, BETWEEN and LIKE",
+                "select case when job in ('CLERK', 'ANALYST') then 'T' when sal between 2000 and "
+                "3000 then 'M' when ename like 'K%' then 'K' else 'O' end, count(*) from emp "
+                "group by case when job in ('CLERK', 'ANALYST') then 'T' when sal between 2000 "
+                "and 3000 then 'M' when ename like 'K%' then 'K' else 'O' end order by 1",
+                {"K|1", "M|3", "O|2", "T|2"});
         addRows("constants beside an aggregate", "select 'n', count(*) from emp", {"n|8"});
         addRows("set operation of numbers and NULL",
                 "select deptno from dept where deptno = 10 union all select null from dual",
