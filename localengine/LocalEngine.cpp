@@ -8,6 +8,7 @@
 #include "dialect/Lexer.h"
 #include "dialect/Translator.h"
 #include "explain/ExplainPlan.h"
+#include "explain/PlanDisplay.h"
 #include "functions/CoreFunctions.h"
 #include "functions/EngineFunctions.h"
 #include "schema/Dictionary.h"
@@ -70,6 +71,8 @@ void prepareHandle(sqlite3* db) {
     if (!functions::registerEngineFunctions(db))
         throw EngineError("could not register Oracle's functions on the database", SQLITE_ERROR);
     schema::installDictionary(db);
+    if (!explain::registerPlanDisplay(db))
+        throw EngineError("could not register DBMS_XPLAN on the database", SQLITE_ERROR);
 }
 
 // The sample database: one in-memory database for the whole run, built at
@@ -252,6 +255,7 @@ private:
         target.statementId = t.statementId;
         target.planTable = t.planTable;
         target.owner = m_owner;
+        target.facts = &t.facts;
         try {
             return explainPlan(m_db, t.sql, t.innerOracleSql, target, m_statements.get());
         } catch (const EngineError& error) {

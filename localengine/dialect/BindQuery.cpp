@@ -2,6 +2,7 @@
 // columns, select lists and * expansion.
 
 #include "Binder.h"
+#include "PlanDisplayCall.h"
 
 #include "Error.h"
 #include "GroupRules.h"
@@ -110,6 +111,7 @@ void Binder::selectBlock(SelectBlock& b, Query* owner, const Context& context,
     if (!owner)
         return;
     BlockInfo& info = m_blocks[m_blockIndex[&b]];
+    info.owner = owner;
     info.orderBy = !owner->orderBy.empty();
     const Expr* fetch = owner->limit.fetch.get();
     if (fetch && fetch->kind == ExprKind::Literal && !owner->limit.percent &&
@@ -145,9 +147,21 @@ void Binder::source(TableRef& ref, Scope& scope, const Context& context, const W
             derived.columnsKnown = derived.query->columnsKnown;
             break;
         }
-        case TableRefKind::Collection:
-            expr(ref.as<CollectionTable>().collection, scope, with);
+        case TableRefKind::Collection: {
+            auto& collection = ref.as<CollectionTable>();
+            if (!isPlanDisplay(*collection.collection)) {
+                expr(collection.collection, scope, with);
+                break;
+            }
+            planDisplayArguments(*collection.collection);  // refuses too many
+            if (collection.collection->kind == ExprKind::FunctionCall)
+                for (ExprPtr& a : collection.collection->as<FunctionCall>().args)
+                    expr(a, scope, with);
+            ref.columns = {Identifier{kPlanDisplayColumn, false}};
+            ref.columnTypes = {OracleType::Varchar2};
+            ref.columnsKnown = true;
             break;
+        }
         case TableRefKind::Join: {
             auto& join = ref.as<Join>();
             source(*join.left, scope, context, with);

@@ -3,6 +3,8 @@
 
 #include "Binder.h"
 
+#include "PlanPredicates.h"
+
 #include <algorithm>
 
 namespace localengine::dialect {
@@ -11,6 +13,7 @@ Binder::Binder(const Catalog* catalog, const std::vector<Token>& tokens, std::st
     : m_catalog(catalog), m_tokens(tokens), m_owner(std::move(owner)) {}
 
 void Binder::bind(Statement& statement) {
+    m_statement = &statement;
     switch (statement.kind) {
         case StatementKind::Select:
             query(*statement.as<SelectStatement>().query, Context{});
@@ -189,6 +192,7 @@ PlanFacts Binder::finish() {
         return a->block->firstToken < b->block->firstToken;
     });
     std::map<const SelectBlock*, int> numbers;
+    const TableInstances instances = m_statement ? numberTables(*m_statement) : TableInstances{};
     for (std::size_t i = 0; i < order.size(); ++i) {
         numbers[order[i]->block] = static_cast<int>(i + 1);
         order[i]->block->number = static_cast<int>(i + 1);
@@ -210,6 +214,7 @@ PlanFacts Binder::finish() {
         f.fetchFirst = b->fetchFirst;
         for (const BlockInfo::Join& j : b->subqueryJoins)
             f.subqueryJoins.push_back({j.kind, j.exists, numbers[j.block]});
+        describeBlock(*b->block, b->owner, instances, f);
         out.blocks.push_back(std::move(f));
     }
     return out;

@@ -68,6 +68,7 @@ private:
         };
         std::vector<Join> subqueryJoins;
         bool rownumInSelectList = false;
+        const Query* owner = nullptr;  // the query it is the block of, when it is the only one
         bool orderBy = false;
         std::optional<std::int64_t> fetchFirst;
     };
@@ -111,6 +112,7 @@ private:
     OracleType typeOf(const Expr& e) const;
 
     const Catalog* m_catalog;
+    const Statement* m_statement = nullptr;  // the statement bound, for finish()
     const std::vector<Token>& m_tokens;
     std::string m_owner;
     std::vector<BlockInfo> m_blocks;

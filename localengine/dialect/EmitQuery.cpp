@@ -5,8 +5,10 @@
 #include "Error.h"
 #include "HierarchicalQuery.h"
 #include "OuterJoin.h"
+#include "PlanDisplayCall.h"
 #include "RownumLimit.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -98,7 +100,7 @@ void Emitter::term(const QueryTerm& t, const Query* owner, bool member) {
 
 void Emitter::selectBlock(const SelectBlock& b, const Query* owner, bool member) {
     const std::size_t start = m_out.size();
-    m_out += b.distinct ? "SELECT DISTINCT " : "SELECT ";
+    m_out += "SELECT" + blockMark(b.number) + (b.distinct ? " DISTINCT " : " ");
     m_grouping = m_groupingSet;
     selectItems(b);
     m_grouping = nullptr;
@@ -175,7 +177,7 @@ void Emitter::fromAndWhere(const SelectBlock& b, const Query* owner, std::string
                               (b.from[0]->kind == TableRefKind::Named ||
                                (b.from[0]->kind == TableRefKind::Derived && b.from[0]->alias));
     if (singleSource) {
-        limitedSource(*b.from[0], rownum.rest, pendingLimit);
+        limitedSource(*b.from[0], rownum.rest, pendingLimit, b.number);
         pendingLimit.clear();
         return;
     }
@@ -229,9 +231,9 @@ std::string Emitter::rownumLimitText(const RownumLimit& rownum) {
 // The limited rows of one table or inline view become the block's source;
 // grouping and sorting follow.
 void Emitter::limitedSource(const TableRef& source, const std::vector<const Expr*>& conditions,
-                            const std::string& limit) {
+                            const std::string& limit, int block) {
     const Identifier alias = source.alias ? *source.alias : source.as<NamedTable>().exposedName();
-    m_out += " FROM (SELECT * FROM ";
+    m_out += " FROM (SELECT" + blockMark(block, "ROWNUM") + " * FROM ";
     tableReference(source);  // with its alias: inside, the conditions use it
     if (!source.alias) {
         m_out += " AS ";
@@ -285,8 +287,24 @@ void Emitter::tableReference(const TableRef& ref) {
                 unsupported("LATERAL inline views");
             subquery(*ref.as<DerivedTable>().query);
             break;
-        case TableRefKind::Collection:
-            unsupported("TABLE(...) in FROM");
+        case TableRefKind::Collection: {
+            const Expr& collection = *ref.as<CollectionTable>().collection;
+            if (!isPlanDisplay(collection))
+                unsupported("TABLE(...) in FROM");
+            static const char* const kDefaults[] = {"'PLAN_TABLE'", "NULL", "'TYPICAL'"};
+            const std::vector<const Expr*> args = planDisplayArguments(collection);
+            m_out += std::string(kPlanDisplayFunction) + "(";
+            for (std::size_t i = 0; i < std::max<std::size_t>(args.size(), 3); ++i) {
+                if (i > 0)
+                    m_out += ", ";
+                if (i < args.size())
+                    expr(*args[i]);
+                else
+                    m_out += kDefaults[i];
+            }
+            m_out += ')';
+            break;
+        }
         case TableRefKind::Join: {
             const auto& join = ref.as<Join>();
             tableReference(*join.left);

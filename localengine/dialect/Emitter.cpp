@@ -12,6 +12,15 @@ Emitter::Emitter(std::string owner, Translation& result, std::size_t inputLength
       m_result(result),
       m_lengthLimit(kLengthFactor * inputLength + kLengthAllowance) {}
 
+std::string Emitter::blockMark(int number, const char* part) const {
+    if (m_result.kind != Translation::Kind::ExplainPlan || number <= 0)
+        return {};
+    std::string mark = "/*SEL$" + std::to_string(number);
+    if (part)
+        mark += std::string(" ") + part;
+    return mark + "*/";
+}
+
 std::string Emitter::capture(const std::function<void()>& write) {
     std::string saved;
     saved.swap(m_out);

@@ -78,6 +78,12 @@ public:
     const std::string& owner() const { return m_owner; }
     Translation& result() { return m_result; }
 
+    // For EXPLAIN PLAN, the mark written after a SELECT keyword that tells
+    // the plan mapper which Oracle query block the SQLite block carries:
+    // "/*SEL$2*/", or with the part of the block it writes ("/*SEL$2 START
+    // WITH*/"). Empty for any other statement, whose text stays plain.
+    std::string blockMark(int number, const char* part = nullptr) const;
+
     // While a hierarchical query writes its parts, it decides what column
     // references, LEVEL, PRIOR and the CONNECT_BY_ functions stand for.
     void setHierarchy(HierarchicalQuery* hierarchy) { m_hierarchy = hierarchy; }
@@ -112,8 +118,9 @@ private:
     void selectBlock(const SelectBlock& b, const Query* owner, bool member);
     void fromAndWhere(const SelectBlock& b, const Query* owner, std::string& pendingLimit);
     std::string rownumLimitText(const RownumLimit& rownum);
+    // `block`: the query block number, for EXPLAIN PLAN's mark.
     void limitedSource(const TableRef& source, const std::vector<const Expr*>& conditions,
-                       const std::string& limit);
+                       const std::string& limit, int block);
     void outerJoinFrom(const OuterJoinLayout& joins);
     void rowLimit(const RowLimit& limit);
     // EmitGrouping.cpp

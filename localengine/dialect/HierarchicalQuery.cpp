@@ -165,15 +165,19 @@ std::string HierarchicalQuery::recursion() {
     }
     const std::string parentKey = std::string(kParent) + "." + kKey;
     const std::string rowId = m_rowIds ? std::string(kChild) + ".ROWID" : "NULL";
-    std::string text = std::string("WITH RECURSIVE ") + kHierarchy + " AS (SELECT 1 AS " + kLevel +
-                       ", " + rowId + " AS " + kRowId + ", " + key("NULL", "0", "1") + " AS " +
-                       kKey + anchorExtras + columns + " FROM " + m_sourceText + " AS " + kChild;
+    const std::string startMark = m_emitter.blockMark(m_block.number, "START WITH");
+    const std::string connectMark = m_emitter.blockMark(m_block.number, "CONNECT BY");
+    std::string text = std::string("WITH RECURSIVE ") + kHierarchy + " AS (SELECT" + startMark +
+                       " 1 AS " + kLevel + ", " + rowId + " AS " + kRowId + ", " +
+                       key("NULL", "0", "1") + " AS " + kKey + anchorExtras + columns + " FROM " +
+                       m_sourceText + " AS " + kChild;
     if (!m_start.empty())
         text += " WHERE (" + m_start + ")";
     m_emitter.checkLength(text.size());
     // A row that closes a loop, or lies deeper than the engine goes, is not
     // expanded.
-    text += std::string(" UNION ALL SELECT ") + kParent + "." + kLevel + " + 1, " + rowId + ", " +
+    text += std::string(" UNION ALL SELECT") + connectMark + " " + kParent + "." + kLevel +
+            " + 1, " + rowId + ", " +
             key(parentKey, std::string(kParent) + "." + kLevel, kChildLevel) + stepExtras +
             columns + " FROM " + kHierarchy + " AS " + kParent + " JOIN " + m_sourceText + " AS " +
             kChild + " ON (" + m_connect + ") WHERE ORA_HIER_FLAG(" + parentKey +
@@ -188,7 +192,8 @@ void HierarchicalQuery::output() {
     m_mode = Mode::Output;
     HierarchicalQuery* saved = m_emitter.hierarchy();
     m_emitter.setHierarchy(this);
-    m_emitter.text(m_block.distinct ? "SELECT DISTINCT " : "SELECT ");
+    m_emitter.text("SELECT" + m_emitter.blockMark(m_block.number) +
+                   (m_block.distinct ? " DISTINCT " : " "));
     const bool star = m_block.items.size() == 1 && m_block.items[0].expr->kind == ExprKind::Star;
     if (star && m_source->columnsKnown) {
         // The source's columns only, not the recursion's working columns.
@@ -201,9 +206,10 @@ void HierarchicalQuery::output() {
         m_emitter.selectItems(m_block);
     }
     if (m_joinBack)
-        m_emitter.text(std::string(" FROM (SELECT * FROM ") + kHierarchy + " LIMIT -1) AS " +
-                       kHierarchy + " CROSS JOIN " + m_sourceText + " AS " + m_alias + " ON " +
-                       m_alias + ".ROWID = " + kHierarchy + "." + kRowId);
+        m_emitter.text(" FROM (SELECT" + m_emitter.blockMark(m_block.number, "HIERARCHY") +
+                       " * FROM " + kHierarchy + " LIMIT -1) AS " + kHierarchy + " CROSS JOIN " +
+                       m_sourceText + " AS " + m_alias + " ON " + m_alias +
+                       ".ROWID = " + kHierarchy + "." + kRowId);
     else
         m_emitter.text(std::string(" FROM ") + kHierarchy + " AS " + m_alias);
     m_emitter.text(" WHERE ORA_HIERARCHY_CHECK(" + m_hierarchyRow + "." + kKey + ", " +

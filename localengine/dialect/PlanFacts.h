@@ -52,6 +52,59 @@ struct QueryBlockFacts {
         int block = 0;        // the subquery's block number
     };
     std::vector<SubqueryJoin> subqueryJoins;
+
+    // The tables, views and WITH queries of the block's FROM (joins taken
+    // apart), in text order.
+    struct Table {
+        int instance = 0;   // OBJECT_INSTANCE: its place among the statement's table names
+        std::string name;   // the table's name (or the WITH query's), as Oracle shows it
+        std::string alias;  // the name the block knows it by (the alias, else the name)
+        bool withQuery = false;
+        bool view = false;
+        std::vector<std::string> columns;  // columns the statement reads of it, upper case
+    };
+    std::vector<Table> tables;
+
+    // The conditions of WHERE and of the joins' ON, one per AND-ed term, as
+    // Oracle prints them in the plan's ACCESS_PREDICATES and
+    // FILTER_PREDICATES: "E"."DEPTNO"=10 (a column qualified by its
+    // table's alias when the block reads more than one table).
+    struct Predicate {
+        // Rownum: a ROWNUM limit taken out of WHERE; Fetch: FETCH FIRST as
+        // Oracle evaluates it, ROW_NUMBER() OVER (ORDER BY ...) <= n.
+        enum class Clause { Where, StartWith, ConnectBy, Rownum, Fetch };
+        Clause clause = Clause::Where;
+        std::string text;
+        std::vector<int> tables;  // indexes into `tables` of the block's own tables it reads
+        bool subquery = false;    // holds a subquery (EXISTS, IN (SELECT ...), a scalar one)
+        // A comparison of one column with something else (another table's
+        // column, a value):
+        enum class Form { Other, Equal, Range, Between, InList, Like, IsNull, IsNotNull };
+        Form form = Form::Other;
+        int table = -1;       // the compared column's table (index into `tables`)
+        std::string column;   // upper case
+        int otherTable = -1;  // Equal: a column of another of the block's tables
+        std::string otherColumn;
+        std::vector<double> numbers;  // the literal numbers it compares with, if any
+        int listLength = 0;           // InList: the values in the list
+        bool lowerBound = false;      // Range: c > x (or x < c); Between sets both
+        bool upperBound = false;
+        // A subquery Oracle runs as a semi- or anti-join: its block, and the
+        // join's condition as Oracle prints it once the subquery is a join
+        // ("E"."DEPTNO"="D"."DEPTNO").
+        int subqueryBlock = 0;
+        std::string joinText;
+    };
+    std::vector<Predicate> predicates;
+
+    // Select-list columns computed by RANK, DENSE_RANK or ROW_NUMBER, with
+    // the analytic function as Oracle prints it: a condition on such a
+    // column in the enclosing block is pushed into the window sort.
+    struct RankColumn {
+        std::string column;      // the column's name (heading)
+        std::string expression;  // RANK() OVER ( ORDER BY "SAL")
+    };
+    std::vector<RankColumn> rankColumns;
 };
 
 struct PlanFacts {

@@ -15,102 +15,103 @@ PlanStep PlanMapper::tableFull(const std::string& table, int instance, const std
     s.owned = true;
     if (instance > 0)
         s.objectInstance = instance;
-    bool known;
-    s.rows = tableRowsOf(table, &known);
-    s.rowsKnown = known;
-    s.cost = costs::tableScanCost(s.rows);
+    const TableFigures f = tableFigures(table);
+    s.rows = f.rows;
+    s.cost = costs::fullScan(f.rows, f.blocks);
+    s.width = f.rowBytes;
     appendOther(s, other);
     return s;
 }
 
 namespace {
 
-// The primary key index of a WITHOUT ROWID table that the schema does not
-// list: named as SQLite names it.
-IndexInfo assumedPrimaryKey(const std::string& table) {
-    IndexInfo pk;
-    pk.name = "sqlite_autoindex_" + table + "_1";
-    pk.table = table;
-    pk.unique = true;
-    pk.primaryKey = true;
-    return pk;
-}
-
-// An index read from one end to the other, or probed at one end only.
-void wholeIndex(PlanStep& s, const Detail& d, const SelectBlock* b, double rows) {
-    if (d.search) {
-        // min()/max(): one probe at one end of the index
-        s.options = ora::FullScanMinMax;
-        s.rows = 1;
-        s.cost = costs::kMinMaxProbeCost;
-        return;
-    }
-    // count(*) reads every entry of the smallest index, in no order
-    const bool countOnly =
-        b && b->countStarOnly && !b->groupBy && d.access == AccessPath::CoveringIndex;
-    s.options = countOnly ? ora::FastFullScan : ora::FullScan;
-    s.rows = rows;
-    s.cost = costs::indexScanCost(rows);
+// The share of a key's rows that a range with these bounds keeps.
+double rangeShare(bool lower, bool upper) {
+    if (lower && upper)
+        return costs::kClosedRangeSelectivity;
+    if (lower || upper)
+        return costs::kOpenRangeSelectivity;
+    return 1;
 }
 
 }  // namespace
 
+// The primary key index of a WITHOUT ROWID table that the schema does not
+// list: named as Oracle would name its constraint.
+IndexInfo PlanMapper::assumedPrimaryKey(const std::string& table) const {
+    IndexInfo pk;
+    pk.table = table;
+    pk.unique = true;
+    pk.primaryKey = true;
+    pk.name = m_schema.primaryKeyName(table, {});
+    return pk;
+}
+
 PlanStep PlanMapper::mapIndexAccess(const Detail& d, const std::string& table, int /*instance*/,
-                                    int block) {
-    std::optional<IndexInfo> info = m_schema.index(d.index);
-    if (d.access == AccessPath::PrimaryKey) {
+                                    int block, const std::optional<IndexInfo>& given,
+                                    bool covering) {
+    std::optional<IndexInfo> info = given ? given : m_schema.index(d.index);
+    if (!given && d.access == AccessPath::PrimaryKey) {
         info = m_schema.primaryKeyIndex(table);
         if (!info)
             info = assumedPrimaryKey(table);
     }
+    IndexInfo index = info ? *info : unknownIndex(d.index, table);
     const SelectBlock* b = blockAt(block);
+    const TableFigures figures = tableFigures(table);
+    const costs::IndexShape shape = indexShape(index, figures);
     PlanStep s = step(ora::Index);
-    s.objectName = upperName(info ? info->displayName() : d.index);
-    s.objectType = info && info->unique ? ora::UniqueIndexType : ora::IndexType;
+    s.objectName = upperName(index.displayName());
+    s.objectType = index.unique ? ora::UniqueIndexType : ora::IndexType;
     s.owned = true;
-    bool known;
-    const double n = tableRowsOf(table, &known);
-    const std::string statsIndex = info ? info->name : d.index;
-    auto perKey = [&](int cols) {
-        if (cols <= 0)
-            return n;
-        if (auto r = m_schema.rowsPerKey(statsIndex, cols))
-            return std::max(1.0, *r);
-        known = false;
-        return std::max(1.0, costs::guessedRowsPerKey(n, cols));
-    };
+    // What the index step hands on: its key columns when it answers the
+    // query alone, the rowids (with the keys) when the table is read after it.
+    s.width = keyBytes(index, figures) + (covering ? 0 : costs::kRowidBytes);
     const KeyTerms& k = d.keys;
     if (!k.present) {
-        wholeIndex(s, d, b, n);
-        s.rowsKnown = known;
+        if (d.search) {
+            // min()/max(): one probe at one end of the index
+            s.options = ora::FullScanMinMax;
+            s.rows = 1;
+            s.cost = costs::Cost{shape.blevel + 1, costs::kCyclesPerProbe};
+        } else if (b && b->countStarOnly && !b->groupBy && d.access == AccessPath::CoveringIndex) {
+            // count(*) reads every entry of the smallest index, in no order
+            s.options = ora::FastFullScan;
+            s.rows = shape.entries;
+            s.cost = costs::fastFullScan(shape);
+        } else {
+            s.options = ora::FullScan;
+            s.rows = shape.entries;
+            s.cost = costs::fullIndexScan(shape);
+        }
         return s;
     }
     const int eq = static_cast<int>(k.equal.size());
     const int skipped = static_cast<int>(k.skipped.size());
-    const std::size_t keyColumns = info ? info->columns.size() : 0;
+    const std::size_t keyColumns = index.columns.size();
     s.searchColumns = eq + skipped;
+    const double share = rangeShare(k.lower, k.upper);
     if (skipped > 0) {
+        // one probe per distinct value of the skipped leading columns
         s.options = ora::SkipScan;
-        const double distinctPrefix = n / perKey(skipped);
-        s.rows = costs::rangeRows(perKey(skipped + eq) * distinctPrefix, k.lower, k.upper);
-        s.cost = costs::indexScanCost(s.rows) + std::ceil(distinctPrefix);
-    } else if (info && info->unique && keyColumns > 0 &&
-               static_cast<std::size_t>(eq) >= keyColumns && !k.lower && !k.upper) {
+        const double prefixes = std::max(1.0, figures.rows / rowsPerKey(index, figures, skipped));
+        s.rows = costs::atLeastOneRow(rowsPerKey(index, figures, skipped + eq) * prefixes * share);
+        s.cost = prefixes * costs::uniqueProbe(shape) + costs::rangeScan(shape, s.rows);
+    } else if (index.unique && keyColumns > 0 && static_cast<std::size_t>(eq) >= keyColumns &&
+               !k.lower && !k.upper) {
         s.options = ora::UniqueScan;
         s.rows = 1;
-        s.cost = costs::kUniqueProbeCost;
-        known = true;
+        s.cost = costs::uniqueProbe(shape);
+    } else if (b && b->minMaxOnly && !b->groupBy && d.search && eq > 0 && !k.lower && !k.upper &&
+               static_cast<std::size_t>(eq) < keyColumns) {
+        s.options = ora::RangeScanMinMax;
+        s.rows = 1;
+        s.cost = costs::Cost{shape.blevel + 1, costs::kCyclesPerProbe};
     } else {
-        const bool minMax = b && b->minMaxOnly && !b->groupBy && d.search && eq > 0 && !k.lower &&
-                            !k.upper && static_cast<std::size_t>(eq) < keyColumns;
-        s.options = minMax ? ora::RangeScanMinMax : ora::RangeScan;
-        s.rows = costs::rangeRows(perKey(eq), k.lower, k.upper);
-        if (minMax)
-            s.rows = 1;
-        s.cost = costs::indexScanCost(s.rows);
+        s.options = ora::RangeScan;
+        s.rows = costs::atLeastOneRow(rowsPerKey(index, figures, eq) * share);
+        s.cost = costs::rangeScan(shape, s.rows);
     }
-    s.rows = std::max(1.0, s.rows);
-    s.rowsKnown = known;
     return s;
 }
 
@@ -139,7 +140,6 @@ PlanStep PlanMapper::mapViewAccess(const Detail& d, const Scope& scope, int bloc
                                          (item && sameName(item->name, scope.recursiveName)))) {
         // the recursive CTE reading its own previous rows
         v = step(ora::RecursivePump);
-        v.rowsKnown = false;
     } else if (!viewKey.empty()) {
         v = std::move(views[viewKey]);
         views.erase(viewKey);
@@ -150,15 +150,19 @@ PlanStep PlanMapper::mapViewAccess(const Detail& d, const Scope& scope, int bloc
         if (!isUnnamedSubquery(name))
             v.objectName = upperName(name);
         v.objectType = ora::ViewType;
-        v.rowsKnown = false;
-        v.cost = costs::kViewReuseCost;
+        auto kept = m_viewFigures.find(upperName(name));
+        if (kept != m_viewFigures.end()) {
+            v.rows = kept->second.first;
+            v.width = kept->second.second;
+        }
+        v.cost = costs::pass(v.rows);  // its rows are kept: only read again
     }
     loop.table = v.objectName;
     appendOther(v, d.text);
     if (d.access == AccessPath::AutoIndex || d.access == AccessPath::AutoPartialIndex) {
         loop.hash = true;
-        if (d.access == AccessPath::AutoPartialIndex)
-            v = over(std::move(v), ora::Filter);
+        loop.perProbe = std::max(1.0, v.rows * std::pow(costs::kKeyColumnSelectivity,
+                                                        static_cast<double>(d.keys.equal.size())));
     }
     return v;
 }
@@ -168,54 +172,78 @@ PlanStep PlanMapper::withoutRowidScan(const Detail& d, const std::string& table,
                                       int block) {
     Detail pk = d;
     pk.access = AccessPath::PrimaryKey;
-    PlanStep s = mapIndexAccess(pk, table, instance, block);
+    PlanStep s = mapIndexAccess(pk, table, instance, block, std::nullopt, true);
     s.options = d.search ? ora::FullScanMinMax : ora::FullScan;
     if (!d.search) {
-        bool known;
-        s.rows = tableRowsOf(table, &known);
-        s.rowsKnown = known;
-        s.cost = costs::tableScanCost(s.rows);
+        const TableFigures f = tableFigures(table);
+        s.rows = f.rows;
+        s.width = f.rowBytes;
+        s.cost = costs::fullScan(f.rows, f.blocks);
     }
     return s;
 }
 
 PlanStep PlanMapper::indexRowidAccess(const Detail& d, const std::string& table, int instance,
-                                      int block) {
-    PlanStep t =
-        over(mapIndexAccess(d, table, instance, block), ora::TableAccess, ora::ByIndexRowid);
+                                      int block, const std::optional<IndexInfo>& given) {
+    PlanStep ix = mapIndexAccess(d, table, instance, block, given, false);
+    std::optional<IndexInfo> info = given ? given : m_schema.index(d.index);
+    const TableFigures f = tableFigures(table);
+    PlanStep t = step(ora::TableAccess, ora::ByIndexRowid);
     t.objectName = upperName(table);
     t.objectType = ora::TableType;
     t.owned = true;
     if (instance > 0)
         t.objectInstance = instance;
-    t.cost += costs::rowidFetchCost(t.rows);
+    t.rows = ix.rows;
+    t.width = f.rowBytes;
+    const costs::IndexShape shape = indexShape(info ? *info : unknownIndex(d.index, table), f);
+    t.cost = ix.cost + costs::rowidFetch(shape, ix.rows);
+    t.children.push_back(std::move(ix));
     return t;
 }
 
-// USING INTEGER PRIMARY KEY: the rowid itself, one row or a range.
+// USING INTEGER PRIMARY KEY: SQLite's lookup by rowid. Where the rowid is
+// the table's INTEGER PRIMARY KEY and the statement compares that column,
+// an Oracle table would have the key's unique index: its unique scan (or a
+// range scan) and the table access by the rowids it finds. A comparison of
+// ROWID itself is Oracle's access by user rowid (or by a rowid range).
 PlanStep PlanMapper::rowidAccess(const Detail& d, const std::string& table, int instance, int block,
                                  Loop& loop) {
+    const SelectBlock* b = blockAt(block);
+    const std::optional<IndexInfo> key = m_schema.rowidKeyIndex(table);
+    if (key && !(b && b->rowidCompared)) {
+        Detail viaKey = d;
+        viaKey.access = AccessPath::Index;
+        viaKey.index = key->name;
+        for (auto& c : viaKey.keys.equal)
+            c = key->columns[0];
+        for (auto& c : viaKey.keys.ranged)
+            c = key->columns[0];
+        loop.equalColumns.clear();
+        for (const auto& c : viaKey.keys.equal)
+            loop.equalColumns.push_back(lowerName(c));
+        return indexRowidAccess(viaKey, table, instance, block, key);
+    }
+    const TableFigures f = tableFigures(table);
     PlanStep s;
     if (!d.keys.equal.empty()) {
         s = step(ora::TableAccess, ora::ByUserRowid);
         s.rows = 1;
-        s.cost = costs::kUniqueProbeCost;
+        s.cost = costs::rowidProbe();
     } else {
         s = step(ora::TableAccess, ora::ByRowidRange);
-        bool known;
-        s.rows = tableRowsOf(table, &known);
-        s.rowsKnown = known;
-        s.rows = std::max(1.0, costs::rangeRows(s.rows, d.keys.lower, d.keys.upper));
-        s.cost = costs::tableScanCost(s.rows);
+        const double share = rangeShare(d.keys.lower, d.keys.upper);
+        s.rows = costs::atLeastOneRow(f.rows * share);
+        s.cost = costs::fullScan(s.rows, std::max(1.0, std::ceil(f.blocks * share)));
     }
+    s.width = f.rowBytes;
     s.objectName = upperName(table);
     s.objectType = ora::TableType;
     s.owned = true;
     if (instance > 0)
         s.objectInstance = instance;
     // "rowid=?" names no column; an IN list on the rowid alias needs its name
-    const SelectBlock* b = blockAt(block);
-    if (m_schema.table(table) && b && !d.keys.equal.empty() &&
+    if (b && !d.keys.equal.empty() &&
         (!b->inListColumns.empty() || !b->inSubqueryColumns.empty())) {
         std::string alias = m_schema.rowidAlias(table);
         if (!alias.empty())
@@ -246,9 +274,10 @@ PlanStep PlanMapper::virtualTableAccess(const Detail& d, const std::string& tabl
     }
     if (instance > 0 && info)
         s.objectInstance = instance;
-    s.rows = d.estimatedRows.value_or(costs::kDefaultVirtualRows);
-    s.rowsKnown = d.estimatedRows.has_value();
-    s.cost = costs::tableScanCost(s.rows);
+    s.rows = costs::atLeastOneRow(d.estimatedRows.value_or(costs::kDefaultVirtualRows));
+    s.width = 10 * costs::kDefaultColumnBytes;
+    s.cost = costs::fullScan(
+        s.rows, std::max(1.0, std::ceil(s.rows * s.width / schema::kBlockUsableBytes)));
     return s;
 }
 
@@ -289,23 +318,30 @@ PlanStep PlanMapper::mapAccess(const Node& node, const Scope& scope, int block, 
                                            : tableFull(table, instance, {});
             break;
         case AccessPath::Index:
-            s = indexRowidAccess(d, table, instance, block);
+            s = indexRowidAccess(d, table, instance, block, std::nullopt);
             break;
         case AccessPath::CoveringIndex:
         case AccessPath::PrimaryKey:
-            s = mapIndexAccess(d, table, instance, block);
+            s = mapIndexAccess(d, table, instance, block, std::nullopt, true);
             break;
         case AccessPath::AutoIndex:
-        case AccessPath::AutoPartialIndex:
+        case AccessPath::AutoPartialIndex: {
             // SQLite builds a transient index on the table for this statement
             // (one full pass) and probes it once per outer row. Oracle has no
             // transient index; the equivalent is a hash join whose build
-            // input is the full scan of the table.
+            // input is the full scan of the table (a partial index holds
+            // only the rows that pass a WHERE term: the scan's filter).
             loop.hash = true;
             s = tableFull(table, instance, {});
-            if (d.access == AccessPath::AutoPartialIndex)
-                s = over(std::move(s), ora::Filter);  // only rows passing a WHERE term are indexed
+            const TableFigures f = tableFigures(table);
+            double perProbe = f.rows;
+            for (const auto& c : d.keys.equal) {
+                const schema::ColumnEstimate* e = f.estimate ? f.estimate->column(c) : nullptr;
+                perProbe /= e ? std::max(1.0, e->distinct) : 1 / costs::kKeyColumnSelectivity;
+            }
+            loop.perProbe = std::max(perProbe, 1.0);
             break;
+        }
         case AccessPath::IntegerPrimaryKey:
             s = rowidAccess(d, table, instance, block, loop);
             break;
@@ -313,10 +349,8 @@ PlanStep PlanMapper::mapAccess(const Node& node, const Scope& scope, int block, 
             s = virtualTableAccess(d, table, instance, info);
             break;
     }
-    if (d.estimatedRows) {
-        s.rows = std::max(1.0, *d.estimatedRows);
-        s.rowsKnown = true;
-    }
+    if (d.estimatedRows)
+        s.rows = costs::atLeastOneRow(*d.estimatedRows);
     // IN (list) on a key column prints as "=?": Oracle iterates the list.
     const SelectBlock* b = blockAt(block);
     if (b && !b->inListColumns.empty() && !automatic) {

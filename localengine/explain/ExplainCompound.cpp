@@ -19,7 +19,6 @@ PlanStep PlanMapper::mapCompound(const Node& node, const Scope& scope) {
                           : op == "UNION"     ? ora::Sort
                                               : upperName(d.text),
                           op == "UNION" ? ora::Unique : "");
-        s.rowsKnown = false;
         appendOther(s, d.text);
         return s;
     }
@@ -86,7 +85,6 @@ PlanStep PlanMapper::mapMerge(const Node& node) {
 PlanStep PlanMapper::mapRecursive(const std::vector<const Node*>& nodes, const Scope& scope) {
     PlanStep s = step(ora::RecursiveUnion, ora::BreadthFirst);
     std::vector<const Node*> rest;
-    s.rowsKnown = false;
     for (const Node* n : nodes) {
         if (n->detail.kind == DetailKind::Setup || n->detail.kind == DetailKind::RecursiveStep) {
             Scope inner;
@@ -96,12 +94,17 @@ PlanStep PlanMapper::mapRecursive(const std::vector<const Node*>& nodes, const S
             if (part.operation.empty())
                 part = mapUnknown(*n, inner);
             s.cost += part.cost;
+            s.width = std::max(s.width, part.width);
             s.children.push_back(std::move(part));
         } else {
             rest.push_back(n);
         }
     }
     s.rows = s.children.empty() ? 1 : s.children.front().rows * costs::kRecursionGrowth;
+    if (s.children.size() > 1) {
+        // the step runs once per row produced
+        s.cost = s.children.front().cost + s.rows * s.children[1].cost;
+    }
     if (!rest.empty()) {
         PlanStep more = mapGroup(rest, Scope{});
         if (!more.operation.empty())
@@ -115,11 +118,12 @@ PlanStep PlanMapper::mapUnknown(const Node& node, const Scope& scope) {
     // becomes a step, named by its own text, with its subtree below it.
     PlanStep s = step(upperName(node.detail.text));
     s.other = node.detail.text;
-    s.rowsKnown = false;
     if (!node.children.empty()) {
         PlanStep child = mapGroup(node.children, Scope{false, scope.recursiveName});
         if (!child.operation.empty()) {
             s.cost = child.cost;
+            s.rows = child.rows;
+            s.width = child.width;
             s.children.push_back(std::move(child));
         }
     }

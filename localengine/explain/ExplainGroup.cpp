@@ -46,28 +46,46 @@ bool noteSort(const Detail& d, GroupSorts& sorts) {
     return true;
 }
 
-// Loops of one block nest left-deep, outermost first.
-PlanStep joinStep(PlanStep outer, PlanStep inner, bool hash, bool leftJoin,
-                  const std::string& rightOuter) {
-    PlanStep join = step(hash || !rightOuter.empty() ? ora::HashJoin : ora::NestedLoops,
-                         !rightOuter.empty() ? rightOuter
-                         : leftJoin          ? ora::Outer
-                                             : "");
-    if (join.operation == ora::HashJoin) {
-        // the transient index is probed once per outer row: about one
-        // match per probe unless statistics say otherwise
-        join.cost = outer.cost + inner.cost + costs::kHashBuildCost;
-        join.rows = outer.rows;
-        join.rowsKnown = outer.rowsKnown;
-    } else {
-        join.cost = outer.cost + outer.rows * inner.cost;
-        join.rows = outer.rows * inner.rows;
-        join.rowsKnown = outer.rowsKnown && inner.rowsKnown;
+// Loops of one block nest left-deep, outermost first. `inner` joins the
+// rows so far (`outer`). A hash join stands for SQLite's automatic index:
+// SQLite builds a transient index on the inner table and probes it once
+// per outer row, which is a hash join whose build input is the inner
+// table (listed first, as Oracle lists the build input) and whose probe
+// input is the outer rows; `perProbe` is the rows one probe finds. An
+// outer join that builds on the optional side is Oracle's HASH JOIN RIGHT
+// OUTER.
+PlanStep joinStep(PlanStep outer, PlanStep inner, bool hash, double perProbe, bool leftJoin,
+                  const std::string& rightOuter, const std::string& access) {
+    PlanStep join;
+    if (!rightOuter.empty()) {
+        join = step(ora::HashJoin, rightOuter);
+        join.cost = outer.cost + inner.cost + costs::hashJoin(outer.rows, inner.rows);
+        join.rows = std::max(outer.rows, inner.rows);
+        join.width = outer.width + inner.width;
+        join.children.push_back(std::move(outer));
+        join.children.push_back(std::move(inner));
+        return join;
     }
+    if (hash) {
+        join = step(ora::HashJoin, leftJoin ? ora::RightOuter : "");
+        join.cost = inner.cost + outer.cost + costs::hashJoin(inner.rows, outer.rows);
+        join.rows = outer.rows * std::max(perProbe, 0.0);
+        if (leftJoin)
+            join.rows = std::max(join.rows, outer.rows);
+        join.rows = costs::atLeastOneRow(join.rows);
+        join.width = outer.width + inner.width;
+        join.accessPredicates = access;
+        join.children.push_back(std::move(inner));
+        join.children.push_back(std::move(outer));
+        return join;
+    }
+    join = step(ora::NestedLoops, leftJoin ? ora::Outer : "");
+    join.cost = outer.cost + outer.rows * inner.cost;
+    join.rows = outer.rows * inner.rows;
     if (leftJoin)
         join.rows = std::max(join.rows, outer.rows);
-    join.cost = std::min(join.cost, costs::kMaxEstimate);
-    join.rows = std::min(join.rows, costs::kMaxEstimate);
+    join.rows = costs::atLeastOneRow(join.rows);
+    join.width = outer.width + inner.width;
     join.children.push_back(std::move(outer));
     join.children.push_back(std::move(inner));
     return join;
@@ -77,13 +95,12 @@ PlanStep joinStep(PlanStep outer, PlanStep inner, bool hash, bool leftJoin,
 // when correlated.
 PlanStep filterStep(PlanStep j, std::vector<PlanStep>& filters, bool correlated) {
     PlanStep f = over(std::move(j), ora::Filter);
-    double subCost = 0;
+    costs::Cost sub;
     for (auto& s : filters) {
-        subCost += s.cost;
+        sub += s.cost;
         f.children.push_back(std::move(s));
     }
-    f.cost += (correlated ? f.rows : 1) * subCost;
-    f.cost = std::min(f.cost, costs::kMaxEstimate);
+    f.cost += (correlated ? f.rows : 1) * sub;
     return f;
 }
 
@@ -92,22 +109,23 @@ PlanStep filterStep(PlanStep j, std::vector<PlanStep>& filters, bool correlated)
 void PlanMapper::addView(const Node& n, GroupLines& lines) {
     const Detail& d = n.detail;
     const std::string key = upperName(d.name);
-    m_viewNames[key] = d.name;
-    Scope inner;
-    for (const Node* c : n.children)
-        if (c->detail.kind == DetailKind::RecursiveStep)
-            inner.recursiveName = d.name;  // its step reads the CTE itself
-    PlanStep body = mapGroup(n.children, inner);
-    PlanStep v = body.operation.empty() ? step(ora::View) : over(std::move(body), ora::View);
-    if (!isUnnamedSubquery(d.name))
-        v.objectName = upperName(d.name);
-    v.objectType = ora::ViewType;
-    auto info = m_schema.table(d.name);
-    if (info && info->kind == TableInfo::Kind::View) {
-        v.objectName = upperName(info->name);
-        v.owned = true;
+    PlanStep v;
+    const Node* setup = nullptr;
+    const Node* recursive = nullptr;
+    if (m_facts && hierarchyParts(n, setup, recursive)) {
+        v = mapHierarchy(*setup, *recursive);
+    } else {
+        Scope inner;
+        for (const Node* c : n.children)
+            if (c->detail.kind == DetailKind::RecursiveStep)
+                inner.recursiveName = d.name;  // its step reads the CTE itself
+        int bodyBlock = -1;
+        PlanStep body = mapGroup(n.children, inner, &bodyBlock);
+        v = viewStep(d, std::move(body), bodyBlock);
     }
+    m_viewNames[key] = d.name;
     appendOther(v, d.text);
+    m_viewFigures[key] = {v.rows, v.width};
     if (!lines.views.count(key))
         lines.viewOrder.push_back(key);
     lines.views[key] = std::move(v);
@@ -158,7 +176,6 @@ PlanMapper::GroupLines PlanMapper::classifyLines(const std::vector<const Node*>&
 PlanStep PlanMapper::mapMultiIndexOr(const Node& n, const Scope& scope, int block, ViewMap& views,
                                      Loop& loop) {
     PlanStep c = step(ora::Concatenation);
-    c.rows = 0;
     for (const Node* term : n.children) {
         for (const Node* access : term->children) {
             PlanStep branch;
@@ -173,15 +190,12 @@ PlanStep PlanMapper::mapMultiIndexOr(const Node& n, const Scope& scope, int bloc
             } else {
                 branch = mapUnknown(*access, scope);
             }
-            c.cost += branch.cost;
-            c.rows += branch.rows;
-            c.rowsKnown = c.rowsKnown && branch.rowsKnown;
             c.children.push_back(std::move(branch));
         }
         if (term->detail.kind != DetailKind::OrTerm)
             appendOther(c, term->detail.text);
     }
-    c.rows = std::max(1.0, c.rows);
+    sumChildren(c);
     appendOther(c, n.detail.text);
     return c;
 }
@@ -204,10 +218,10 @@ std::vector<PlanMapper::Loop> PlanMapper::mapLoops(GroupLines& lines, const Scop
             case DetailKind::ConstantRow:
             case DetailKind::ConstantRows:
                 loop.step = step(ora::FastDual);
-                loop.step.cost = costs::kFastDualCost;
                 loop.step.rows = d.kind == DetailKind::ConstantRows
                                      ? static_cast<double>(std::max(1LL, d.number))
                                      : 1;
+                loop.step.cost = costs::fastDual(loop.step.rows);
                 appendOther(loop.step, d.text);
                 break;
             default:
@@ -226,6 +240,21 @@ std::vector<PlanMapper::Loop> PlanMapper::mapLoops(GroupLines& lines, const Scop
         }
         loops.push_back(std::move(loop));
     }
+    // A hierarchy's rows are read back from the table by rowid: the
+    // engine's join, not the query's.
+    const bool hierarchy = std::any_of(loops.begin(), loops.end(), [](const Loop& l) {
+        return l.step.operation == ora::ConnectBy ||
+               (!l.step.children.empty() && l.step.children.front().operation == ora::ConnectBy);
+    });
+    if (hierarchy && factsOf(block) && factsOf(block)->hierarchical)
+        loops.erase(
+            std::remove_if(loops.begin(), loops.end(),
+                           [](const Loop& l) {
+                               return l.node && l.node->detail.kind == DetailKind::TableAccess &&
+                                      l.node->detail.access == AccessPath::IntegerPrimaryKey &&
+                                      l.step.operation != ora::ConnectBy;
+                           }),
+            loops.end());
     for (const auto& [name, number] : lines.blooms) {
         // a Bloom filter whose table line was not found: still shown
         PlanStep f = step(ora::JoinFilter, ora::Use);
@@ -246,7 +275,6 @@ void PlanMapper::markRightJoins(GroupLines& lines, std::vector<Loop>& loops) con
         if (k == loops.size()) {
             PlanStep r = step(ora::HashJoin, ora::RightOuter);
             r.other = "RIGHT-JOIN " + name;
-            r.rowsKnown = false;
             lines.extras.push_back(std::move(r));
             continue;
         }
@@ -268,31 +296,46 @@ PlanStep PlanMapper::mapSubquery(const Node& node, int block, PlanStep& driver) 
             appendOther(sub, d.text);
         if (d.kind == DetailKind::ListSubquery)
             driver = sortOver(sub, ora::Unique);
-    } else if (d.kind == DetailKind::RowidInOperator) {
-        int instance = 0;
-        std::string table = resolveTable(d.name, block, &instance);
-        sub = step(ora::TableAccess, ora::ByUserRowid);
-        sub.objectName = upperName(table);
-        sub.objectType = ora::TableType;
-        sub.owned = true;
-        sub.cost = costs::kUniqueProbeCost;
-        appendOther(sub, d.text);
-        driver = tableFull(table, 0, d.text);
     } else {
-        auto info = m_schema.index(d.index);
-        sub = step(ora::Index, info && info->unique && info->columns.size() == 1 ? ora::UniqueScan
-                                                                                 : ora::RangeScan);
-        sub.objectName = upperName(info ? info->displayName() : d.index);
-        sub.objectType = info && info->unique ? ora::UniqueIndexType : ora::IndexType;
+        // The IN-operator probes an index for each value: the table's
+        // INTEGER PRIMARY KEY (its rowid) or an index of its own.
+        std::optional<IndexInfo> info;
+        std::string table;
+        if (d.kind == DetailKind::RowidInOperator) {
+            table = resolveTable(d.name, block, nullptr);
+            info = m_schema.rowidKeyIndex(table);
+        } else {
+            info = m_schema.index(d.index);
+            if (info)
+                table = info->table;
+        }
+        const TableFigures figures = tableFigures(table);
+        if (!info && d.kind == DetailKind::RowidInOperator) {
+            sub = step(ora::TableAccess, ora::ByUserRowid);
+            sub.objectName = upperName(table);
+            sub.objectType = ora::TableType;
+            sub.owned = true;
+            sub.cost = costs::rowidProbe();
+            sub.width = figures.rowBytes;
+            appendOther(sub, d.text);
+            driver = tableFull(table, 0, d.text);
+            return sub;
+        }
+        IndexInfo index = info ? *info : unknownIndex(d.index, table);
+        const costs::IndexShape shape = indexShape(index, figures);
+        const bool unique = index.unique && index.columns.size() == 1;
+        sub = step(ora::Index, unique ? ora::UniqueScan : ora::RangeScan);
+        sub.objectName = upperName(index.displayName());
+        sub.objectType = index.unique ? ora::UniqueIndexType : ora::IndexType;
         sub.owned = true;
-        sub.cost = costs::kUniqueProbeCost;
+        sub.rows = unique ? 1 : rowsPerKey(index, figures, 1);
+        sub.cost = unique ? costs::uniqueProbe(shape) : costs::rangeScan(shape, sub.rows);
+        sub.width = keyBytes(index, figures);
         appendOther(sub, d.text);
         driver = sub;
         driver.options = ora::FullScan;
-        bool known;
-        driver.rows = info ? tableRowsOf(info->table, &known) : costs::kDefaultTableRows;
-        driver.rowsKnown = info && known;
-        driver.cost = costs::indexScanCost(driver.rows);
+        driver.rows = shape.entries;
+        driver.cost = costs::fullIndexScan(shape);
     }
     return sub;
 }
@@ -320,8 +363,8 @@ std::vector<PlanStep> PlanMapper::placeSubqueries(const GroupLines& lines, std::
             Loop& l = loops[static_cast<std::size_t>(p.afterLoop)];
             PlanStep nl = step(ora::NestedLoops);
             nl.cost = driver.cost + driver.rows * l.step.cost;
-            nl.rows = driver.rows * l.step.rows;
-            nl.rowsKnown = driver.rowsKnown && l.step.rowsKnown;
+            nl.rows = costs::atLeastOneRow(driver.rows * l.step.rows);
+            nl.width = l.step.width;
             nl.children.push_back(std::move(driver));
             nl.children.push_back(std::move(l.step));
             l.step = std::move(nl);
@@ -343,7 +386,8 @@ PlanStep PlanMapper::rowSource(std::vector<Loop>& loops, std::vector<PlanStep>& 
     for (std::size_t k = 0; k < loops.size(); ++k) {
         Loop& l = loops[k];
         j = k == 0 ? std::move(l.step)
-                   : joinStep(std::move(j), std::move(l.step), l.hash, l.leftJoin, l.rightOuter);
+                   : joinStep(std::move(j), std::move(l.step), l.hash, l.perProbe, l.leftJoin,
+                              l.rightOuter, l.joinAccess);
     }
     if (!j.operation.empty())
         return j;
@@ -368,10 +412,10 @@ PlanStep PlanMapper::applySorts(PlanStep j, const GroupLines& lines, int block, 
     bool singleRow = false;
     if (sorts.group) {
         j = sortOver(std::move(j), ora::GroupBy);
-        j.rows = std::max(1.0, j.rows / costs::kRowsPerGroup);
+        j.rows = costs::atLeastOneRow(j.rows * costs::kGroupShare);
     } else if (b && b->groupBy && b->aggregate) {
         j = over(std::move(j), ora::Sort, ora::GroupByNoSort);  // rows come in group order
-        j.rows = std::max(1.0, j.rows / costs::kRowsPerGroup);
+        j.rows = costs::atLeastOneRow(j.rows * costs::kGroupShare);
     } else if (sorts.aggregate) {
         j = sortOver(std::move(j), ora::GroupBy);
         j.rows = 1;
@@ -379,7 +423,6 @@ PlanStep PlanMapper::applySorts(PlanStep j, const GroupLines& lines, int block, 
     } else if (b && b->aggregate && !b->groupBy) {
         j = over(std::move(j), ora::Sort, ora::Aggregate);
         j.rows = 1;
-        j.rowsKnown = true;
         singleRow = true;
     }
     if (sorts.distinct)
@@ -398,29 +441,65 @@ PlanStep PlanMapper::applySorts(PlanStep j, const GroupLines& lines, int block, 
         appendOther(j, sorts.notes);
     const bool compoundTop =
         scope.root && loops.size() == 1 && loops[0].compound && m_shape.compoundLimit;
-    if ((b && b->limit) || compoundTop) {
+    const BlockFacts* facts = factsOf(block);
+    const bool fetch =
+        facts && b && b->limit && b->part.empty() &&
+        std::any_of(facts->predicates.begin(), facts->predicates.end(),
+                    [](const Predicate& p) { return p.clause == Predicate::Clause::Fetch; });
+    if (fetch) {
+        j = fetchStep(std::move(j), block);
+    } else if ((b && b->limit) || compoundTop) {
         j = over(std::move(j), ora::Count, ora::StopKey);
+        if (const BlockFacts* f = factsOf(block))
+            for (const Predicate& p : f->predicates)
+                if (p.clause == Predicate::Clause::Rownum)
+                    appendPredicateText(j.filterPredicates, p.text);
         if (b && b->limitRows)
             j.rows = std::min(j.rows, static_cast<double>(std::max(1LL, *b->limitRows)));
     }
     return j;
 }
 
-PlanStep PlanMapper::mapGroup(const std::vector<const Node*>& nodes, const Scope& scope) {
+PlanStep PlanMapper::mapGroup(const std::vector<const Node*>& nodes, const Scope& scope,
+                              int* matched) {
+    if (matched)
+        *matched = -1;
     for (const Node* n : nodes)
         if (n->detail.kind == DetailKind::Setup || n->detail.kind == DetailKind::RecursiveStep)
             return mapRecursive(nodes, scope);
 
     const int block = matchBlock(nodes, scope);
+    if (matched)
+        *matched = block;
     GroupLines lines = classifyLines(nodes, scope);
     std::vector<Loop> loops = mapLoops(lines, scope, block);
     markRightJoins(lines, loops);
+    describeLoops(loops, block);
+    const std::vector<const Predicate*> conditions = attachPredicates(loops, block);
     bool correlated = false;
     std::vector<PlanStep> filters = placeSubqueries(lines, loops, scope, block, correlated);
 
     PlanStep j = rowSource(loops, filters, lines);
-    if (!filters.empty() && !j.operation.empty())
+    if (!filters.empty() && !j.operation.empty()) {
         j = filterStep(std::move(j), filters, correlated);
+        for (const Predicate* p : conditions)
+            appendPredicateText(j.filterPredicates, p->text);
+        j = subqueryJoins(std::move(j), conditions, block);
+    }
+    const SelectBlock* part = blockAt(block);
+    if (const BlockFacts* f = factsOf(block); f && f->hierarchical && !j.operation.empty() &&
+                                              part && part->part != "START WITH" &&
+                                              part->part != "CONNECT BY") {
+        // WHERE of a hierarchical query filters the hierarchy's rows
+        const std::vector<const Predicate*> after = unattached(block);
+        if (!after.empty()) {
+            j = over(std::move(j), ora::Filter);
+            for (const Predicate* p : after) {
+                appendPredicateText(j.filterPredicates, p->text);
+                j.rows = costs::atLeastOneRow(j.rows * selectivity(*p, block));
+            }
+        }
+    }
     if (!j.operation.empty())
         j = applySorts(std::move(j), lines, block, scope, loops);
 
@@ -438,7 +517,8 @@ PlanStep PlanMapper::mapGroup(const std::vector<const Node*>& nodes, const Scope
         j.cost += e.cost;
         j.children.push_back(std::move(e));
     }
-    return j;
+    nameSteps(j, queryBlockName(block));
+    return wrapFlattened(std::move(j), block);
 }
 
 }  // namespace localengine::explain

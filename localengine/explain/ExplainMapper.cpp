@@ -4,10 +4,33 @@
 #include <cmath>
 
 #include "explain/PlanBuilding.h"
+#include "schema/Constraints.h"
 
 namespace localengine::explain {
 
 // ---------------------------------------------------------------- schema --
+
+std::optional<IndexInfo> SchemaLookup::rowidKeyIndex(const std::string& table) const {
+    const std::string alias = rowidAlias(table);
+    if (alias.empty())
+        return std::nullopt;
+    IndexInfo key;
+    key.table = table;
+    key.unique = true;
+    key.primaryKey = true;
+    key.rowidKey = true;
+    key.columns = {alias};
+    key.name = primaryKeyName(table, key.columns);
+    return key;
+}
+
+std::string SchemaLookup::primaryKeyName(const std::string& table,
+                                         const std::vector<std::string>& columns) const {
+    std::vector<std::string> upper;
+    for (const auto& c : columns)
+        upper.push_back(upperName(c));
+    return schema::generatedConstraintName(upperName(table), 'P', upper, {});
+}
 
 void StaticSchema::addTable(TableInfo t) {
     std::string key = upperName(t.name);
@@ -22,6 +45,15 @@ void StaticSchema::addIndex(IndexInfo i) {
 void StaticSchema::addStat(const std::string& table, const std::string& index,
                            const std::string& stat) {
     m_statistics.add(table, index, stat);
+}
+
+void StaticSchema::addEstimate(const std::string& table, schema::TableEstimate estimate) {
+    m_estimates[upperName(table)] = std::move(estimate);
+}
+
+const schema::TableEstimate* StaticSchema::estimate(const std::string& table) const {
+    auto it = m_estimates.find(upperName(table));
+    return it == m_estimates.end() ? nullptr : &it->second;
 }
 
 std::optional<TableInfo> StaticSchema::table(const std::string& name) const {
@@ -47,18 +79,83 @@ std::optional<IndexInfo> StaticSchema::primaryKeyIndex(const std::string& table)
 
 // --------------------------------------------------------------- mapper --
 
-PlanMapper::PlanMapper(const SchemaLookup& schema, std::string sql, std::string owner)
-    : m_schema(schema), m_shape(analyseStatement(sql)), m_owner(std::move(owner)) {
+PlanMapper::PlanMapper(const SchemaLookup& schema, std::string sql, std::string owner,
+                       const dialect::PlanFacts* facts)
+    : m_schema(schema), m_facts(facts), m_shape(analyseStatement(sql)), m_owner(std::move(owner)) {
     m_blockUsed.assign(m_shape.blocks.size(), false);
 }
 
-double PlanMapper::tableRowsOf(const std::string& table, bool* known) const {
+PlanMapper::TableFigures PlanMapper::tableFigures(const std::string& table) const {
+    TableFigures f;
+    f.estimate = m_schema.estimate(table);
     if (auto n = m_schema.tableRows(table)) {
-        *known = true;
-        return std::max(1.0, *n);
+        f.rows = *n;
+    } else if (f.estimate) {
+        f.rows = f.estimate->rows;
+        m_sampled = true;
     }
-    *known = false;
-    return costs::kDefaultTableRows;
+    f.rows = costs::atLeastOneRow(f.rows);
+    if (f.estimate) {
+        f.rowBytes = f.estimate->averageRowLength() - schema::kRowHeaderBytes;
+        f.blocks = std::max(
+            1.0, std::ceil(f.rows * f.estimate->averageRowLength() / schema::kBlockUsableBytes));
+    } else {
+        f.rowBytes = 10 * costs::kDefaultColumnBytes;
+        f.blocks = std::max(1.0, std::ceil(f.rows * (f.rowBytes + schema::kRowHeaderBytes) /
+                                           schema::kBlockUsableBytes));
+    }
+    return f;
+}
+
+double PlanMapper::columnBytes(const TableFigures& table, const std::string& column) const {
+    if (table.estimate)
+        if (const schema::ColumnEstimate* c = table.estimate->column(column))
+            return c->averageLength;
+    return costs::kDefaultColumnBytes;
+}
+
+double PlanMapper::keyBytes(const IndexInfo& index, const TableFigures& table) const {
+    double bytes = 0;
+    for (const auto& c : index.columns)
+        bytes += columnBytes(table, c);
+    return std::max(1.0, bytes);
+}
+
+costs::IndexShape PlanMapper::indexShape(const IndexInfo& index, const TableFigures& table) const {
+    const schema::IndexEstimate* e = table.estimate ? table.estimate->index(index.name) : nullptr;
+    // A table stored in key order (the rowid's own key) is as clustered as
+    // it can be; without an estimate the factor is taken halfway between
+    // the table's blocks and its rows.
+    double clustering = e ? e->clusteringFactor : (table.blocks + table.rows) / 2;
+    if (index.rowidKey)
+        clustering = table.blocks;
+    if (auto entries = m_schema.rowsPerKey(index.name, 0))
+        return costs::indexShape(*entries, keyBytes(index, table) + costs::kIndexEntryOverheadBytes,
+                                 schema::kBlockUsableBytes, clustering);
+    return costs::indexShape(table.rows, keyBytes(index, table) + costs::kIndexEntryOverheadBytes,
+                             schema::kBlockUsableBytes, clustering);
+}
+
+double PlanMapper::rowsPerKey(const IndexInfo& index, const TableFigures& table,
+                              int columns) const {
+    if (columns <= 0)
+        return table.rows;
+    if (index.unique && static_cast<std::size_t>(columns) >= index.columns.size())
+        return 1;
+    if (auto r = m_schema.rowsPerKey(index.name, columns))
+        return std::max(1.0, *r);
+    if (table.estimate)
+        if (const schema::IndexEstimate* e = table.estimate->index(index.name))
+            if (!e->rowsPerKey.empty())
+                return e->rowsPerKey[std::min<std::size_t>(e->rowsPerKey.size(),
+                                                           static_cast<std::size_t>(columns)) -
+                                     1];
+    // Only one column of the key known to the estimate (a rowid key):
+    // each further equality keeps a share of the rows.
+    if (index.columns.size() == 1 && table.estimate)
+        if (const schema::ColumnEstimate* c = table.estimate->column(index.columns[0]))
+            return std::max(1.0, table.rows / std::max(1.0, c->distinct));
+    return std::max(1.0, table.rows * std::pow(costs::kKeyColumnSelectivity, columns));
 }
 
 std::string PlanMapper::resolveFromViews(const std::string& printed, int depth) const {
@@ -126,7 +223,10 @@ int PlanMapper::matchBlock(const std::vector<const Node*>& nodes, const Scope& s
         int matches = 0;
         for (const auto& name : names)
             for (const auto& item : m_shape.from)
-                if (item.block == static_cast<int>(b) && sameName(item.printedName(), name)) {
+                if (item.block == static_cast<int>(b) &&
+                    (sameName(item.printedName(), name) ||
+                     // SQLite names a subquery without an alias itself
+                     (isUnnamedSubquery(name) && item.subquery && item.alias.empty()))) {
                     ++matches;
                     break;
                 }
@@ -205,13 +305,14 @@ PlanStep PlanMapper::dmlStep(std::string operation, PlanStep child) const {
     s.objectType = ora::TableType;
     s.owned = true;
     s.objectInstance = targetInstance(m_shape);
+    const TableFigures target = tableFigures(m_shape.target);
+    s.width = target.rowBytes;
     if (!child.operation.empty()) {
-        s.cost = child.cost;
+        s.cost = child.cost + costs::pass(child.rows);
         s.rows = child.rows;
-        s.rowsKnown = child.rowsKnown;
         s.children.push_back(std::move(child));
     } else {
-        s.cost = costs::kUniqueProbeCost;
+        s.cost = costs::rowidProbe();  // one row written into one block
     }
     return s;
 }
@@ -249,10 +350,11 @@ PlanStep PlanMapper::statementStep(PlanStep body) {
         body = std::move(build);
     }
 
+    body = temporaryTables(std::move(body));
     PlanStep root = step(verb + ora::StatementSuffix);
     root.optimizer = ora::AllRows;
     root.rows = body.operation.empty() ? 1 : body.rows;
-    root.rowsKnown = body.operation.empty() || body.rowsKnown;
+    root.width = body.width;
     for (auto& s : m_leading) {
         root.cost += s.cost;
         root.children.push_back(std::move(s));
@@ -267,12 +369,12 @@ PlanStep PlanMapper::statementStep(PlanStep body) {
 
 std::vector<PlanRow> PlanMapper::flatten(const PlanStep& root) const {
     std::vector<PlanRow> out;
-    bool stats = m_schema.hasStatistics();
-    auto emit = [&](const PlanStep& s, std::optional<int> parent, std::optional<long long> position,
-                    auto& self) -> void {
+    auto emit = [&](const PlanStep& s, std::optional<int> parent, int depth,
+                    std::optional<long long> position, auto& self) -> void {
         PlanRow r;
         r.id = static_cast<int>(out.size());
         r.parentId = parent;
+        r.depth = depth;
         r.operation = s.operation;
         r.options = s.options;
         r.objectName = s.objectName;
@@ -281,21 +383,35 @@ std::vector<PlanRow> PlanMapper::flatten(const PlanStep& root) const {
             r.objectOwner = m_owner;
         r.optimizer = s.optimizer;
         r.other = s.other;
+        r.objectAlias = s.alias;
+        r.queryBlock = s.queryBlock;
+        r.accessPredicates = s.accessPredicates;
+        r.filterPredicates = s.filterPredicates;
         r.objectInstance = s.objectInstance;
         r.searchColumns = s.searchColumns;
-        if (stats) {
-            r.cost = std::llround(std::clamp(s.cost, 0.0, costs::kMaxEstimate));
-            if (s.rowsKnown)
-                r.cardinality = std::llround(std::clamp(s.rows, 1.0, costs::kMaxEstimate));
-        }
-        r.position = parent ? position : r.cost;
+        // Rounded as Oracle shows them: the whole cost and its I/O part to
+        // blocks, the CPU part to cycles.
+        const double total = std::clamp(s.cost.total(), 0.0, costs::kMaxEstimate);
+        r.cost = std::llround(total);
+        r.ioCost = std::llround(std::clamp(s.cost.io, 0.0, costs::kMaxEstimate));
+        r.cpuCost = std::llround(std::clamp(s.cost.cpu, 0.0, costs::kMaxEstimate));
+        r.cardinality = std::llround(costs::atLeastOneRow(s.rows));
+        r.bytes = std::llround(
+            std::clamp(static_cast<double>(r.cardinality) * s.width, 0.0, costs::kMaxEstimate));
+        r.time = static_cast<long long>(costs::timeSeconds(total));
+        r.position = parent ? position : std::optional<long long>(r.cost);
         out.push_back(std::move(r));
-        int id = out.back().id;
+        const int id = out.back().id;
         long long pos = 0;
         for (const auto& c : s.children)
-            self(c, id, ++pos, self);
+            self(c, id, depth + 1, ++pos, self);
     };
-    emit(root, std::nullopt, std::nullopt, emit);
+    emit(root, std::nullopt, 0, std::nullopt, emit);
+    // Oracle notes in OTHER_XML that it sampled tables without statistics;
+    // DBMS_XPLAN shows it as a note.
+    if (m_sampled && !out.empty())
+        out.front().otherXml =
+            "<other_xml><info type=\"dynamic_sampling\" note=\"y\">2</info></other_xml>";
     return out;
 }
 

@@ -7,12 +7,16 @@
 
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "dialect/PlanFacts.h"
+#include "explain/CostModel.h"
 #include "explain/ExplainDetail.h"
 #include "explain/ExplainSql.h"
 #include "schema/Statistics.h"
+#include "schema/TableEstimate.h"
 
 namespace localengine::explain {
 
@@ -33,6 +37,7 @@ struct IndexInfo {
     // The name the user knows it by when it differs: a constraint's index is
     // shown under the constraint's name, as the dictionary views show it.
     std::string shownName;
+    bool rowidKey = false;  // stands for an INTEGER PRIMARY KEY: the rowid itself
 
     const std::string& displayName() const { return shownName.empty() ? name : shownName; }
 };
@@ -62,6 +67,15 @@ public:
     }
     // The primary key index of a WITHOUT ROWID table.
     virtual std::optional<IndexInfo> primaryKeyIndex(const std::string& table) const = 0;
+    // The unique index Oracle would have for a table's INTEGER PRIMARY KEY
+    // (SQLite keeps no index: the key is the rowid), named as the
+    // dictionary views name it: the constraint's name. Nothing when the
+    // table has no such key.
+    virtual std::optional<IndexInfo> rowidKeyIndex(const std::string& table) const;
+    // The name of a table's primary key constraint (its own, or the one
+    // Oracle would generate).
+    virtual std::string primaryKeyName(const std::string& table,
+                                       const std::vector<std::string>& columns) const;
     // True when any statistics (sqlite_stat1) exist at all.
     virtual bool hasStatistics() const = 0;
     // Row count of a table from the statistics.
@@ -69,6 +83,13 @@ public:
     // Average rows per distinct value of the first `columns` key columns of
     // an index, from the statistics.
     virtual std::optional<double> rowsPerKey(const std::string& index, int columns) const = 0;
+    // What the engine estimated of a table from its rows (sizes, distinct
+    // values, and the row count where the statistics have none); null
+    // when nothing is known.
+    virtual const schema::TableEstimate* estimate(const std::string& table) const {
+        (void)table;
+        return nullptr;
+    }
 };
 
 // A schema held in memory (filled by hand or by a loader).
@@ -78,6 +99,7 @@ public:
     void addIndex(IndexInfo i);
     // "N a b c" as sqlite_stat1 stores it; idx empty for the table's own row.
     void addStat(const std::string& table, const std::string& index, const std::string& stat);
+    void addEstimate(const std::string& table, schema::TableEstimate estimate);
 
     std::optional<TableInfo> table(const std::string& name) const override;
     std::optional<IndexInfo> index(const std::string& name) const override;
@@ -89,10 +111,12 @@ public:
     std::optional<double> rowsPerKey(const std::string& index, int columns) const override {
         return m_statistics.rowsPerKey(index, columns);
     }
+    const schema::TableEstimate* estimate(const std::string& table) const override;
 
 private:
     std::map<std::string, TableInfo> m_tables;  // keys upper case
     std::map<std::string, IndexInfo> m_indexes;
+    std::map<std::string, schema::TableEstimate> m_estimates;
     schema::Statistics m_statistics;
 };
 
@@ -106,11 +130,16 @@ struct PlanStep {
     std::optional<int> objectInstance;
     std::optional<int> searchColumns;
     std::string optimizer;
-    std::string other;  // the SQLite line(s) this step comes from, notes
-    // Estimates; turned into COST and CARDINALITY when statistics exist.
-    double cost = 0;
+    std::string other;       // the SQLite line(s) this step comes from, notes
+    std::string alias;       // OBJECT_ALIAS: the table's alias "@" its query block
+    std::string queryBlock;  // QBLOCK_NAME: SEL$1, ...
+    std::string accessPredicates;
+    std::string filterPredicates;
+    // Estimates: the whole subtree's cost, the rows the step returns and
+    // the average bytes of one of them.
+    costs::Cost cost;
     double rows = 1;
-    bool rowsKnown = true;
+    double width = 0;
     std::vector<PlanStep> children;
 };
 
@@ -118,18 +147,28 @@ struct PlanStep {
 struct PlanRow {
     int id = 0;
     std::optional<int> parentId;
+    int depth = 0;
     std::optional<long long> position;
     std::string operation, options, objectName, objectType, objectOwner, optimizer, other;
+    std::string objectAlias, queryBlock, accessPredicates, filterPredicates;
+    std::string otherXml;  // the statement's row: how the estimates were made
     std::optional<int> objectInstance;
     std::optional<int> searchColumns;
-    std::optional<long long> cost;
-    std::optional<long long> cardinality;
+    long long cost = 0;
+    long long ioCost = 0;
+    long long cpuCost = 0;
+    long long cardinality = 1;
+    long long bytes = 0;
+    long long time = 1;  // seconds
 };
 
 class PlanMapper {
 public:
-    // `sql` is the statement as SQLite received it; `owner` the user.
-    PlanMapper(const SchemaLookup& schema, std::string sql, std::string owner);
+    // `sql` is the statement as SQLite received it; `owner` the user;
+    // `facts` what the front end knew of the Oracle statement (may be
+    // null: the plan is then SQLite's, in Oracle's names).
+    PlanMapper(const SchemaLookup& schema, std::string sql, std::string owner,
+               const dialect::PlanFacts* facts = nullptr);
 
     // The whole plan, the statement row at the top.
     PlanStep map(const std::vector<EqpRow>& rows);
@@ -157,7 +196,10 @@ private:
 
     // One group of sibling lines: classified, then assembled into one step
     // (ExplainGroup.cpp).
-    PlanStep mapGroup(const std::vector<const Node*>& nodes, const Scope& scope);
+    // `matched`, when given, receives the block of the SQLite text the
+    // group was matched with (-1 for none).
+    PlanStep mapGroup(const std::vector<const Node*>& nodes, const Scope& scope,
+                      int* matched = nullptr);
     GroupLines classifyLines(const std::vector<const Node*>& nodes, const Scope& scope);
     void addView(const Node& node, GroupLines& lines);
     std::vector<Loop> mapLoops(GroupLines& lines, const Scope& scope, int block);
@@ -178,12 +220,17 @@ private:
                            Loop& loop);
     bool readsView(const Detail& d, int block, const ViewMap& views) const;
     PlanStep withoutRowidScan(const Detail& d, const std::string& table, int instance, int block);
-    PlanStep indexRowidAccess(const Detail& d, const std::string& table, int instance, int block);
+    PlanStep indexRowidAccess(const Detail& d, const std::string& table, int instance, int block,
+                              const std::optional<IndexInfo>& index);
     PlanStep rowidAccess(const Detail& d, const std::string& table, int instance, int block,
                          Loop& loop);
     PlanStep virtualTableAccess(const Detail& d, const std::string& table, int instance,
                                 const std::optional<TableInfo>& info);
-    PlanStep mapIndexAccess(const Detail& d, const std::string& table, int instance, int block);
+    // The INDEX step of an access through `index` (when not given: the
+    // line's own index); `covering` when the table is not read after it.
+    PlanStep mapIndexAccess(const Detail& d, const std::string& table, int instance, int block,
+                            const std::optional<IndexInfo>& index, bool covering);
+    IndexInfo assumedPrimaryKey(const std::string& table) const;
     PlanStep tableFull(const std::string& table, int instance, const std::string& other);
 
     // Compound queries, recursive WITH, unknown lines (ExplainCompound.cpp).
@@ -202,17 +249,68 @@ private:
     }
     std::string resolveTable(const std::string& printed, int block, int* instance) const;
     std::string resolveFromViews(const std::string& printed, int depth) const;
-    double tableRowsOf(const std::string& table, bool* known) const;
+    // What the statistics and estimates say of a table and of an index.
+    struct TableFigures {
+        double rows = costs::kDefaultTableRows;
+        double blocks = 1;
+        double rowBytes = 0;  // the columns of an average row
+        const schema::TableEstimate* estimate = nullptr;
+    };
+    TableFigures tableFigures(const std::string& table) const;
+    costs::IndexShape indexShape(const IndexInfo& index, const TableFigures& table) const;
+    double keyBytes(const IndexInfo& index, const TableFigures& table) const;
+    // Rows per distinct value of the first `columns` key columns.
+    double rowsPerKey(const IndexInfo& index, const TableFigures& table, int columns) const;
+    double columnBytes(const TableFigures& table, const std::string& column) const;
+
+    // The Oracle query block a block of the SQLite text carries (null when
+    // the front end said nothing), and its name SEL$n.
+    using BlockFacts = dialect::QueryBlockFacts;
+    using Predicate = dialect::QueryBlockFacts::Predicate;
+    const BlockFacts* factsOf(int block) const;
+    std::string queryBlockName(int block) const;
+    // The table of the block that SQLite prints as `printed`: its index in
+    // the block's facts, -1 when none.
+    int tableFactOf(int block, const std::string& printed) const;
+
+    // Predicates and names (BlockFacts.cpp).
+    void nameSteps(PlanStep& s, const std::string& queryBlock) const;
+    void describeLoops(std::vector<Loop>& loops, int block);
+    // Puts the block's conditions of `clause` on the loops' steps; returns
+    // the conditions with subqueries, which stay for the FILTER step.
+    std::vector<const Predicate*> attachPredicates(std::vector<Loop>& loops, int block);
+    // The conditions of a block's WHERE not put on any step yet.
+    std::vector<const Predicate*> unattached(int block);
+
+    // Oracle's shapes for what SQLite writes otherwise (OracleShapes.cpp).
+    int blockOfLines(const std::vector<const Node*>& nodes) const;
+    bool hierarchyParts(const Node& view, const Node*& setup, const Node*& recursive) const;
+    PlanStep mapHierarchy(const Node& setup, const Node& recursive);
+    PlanStep windowStep(PlanStep body, int block) const;
+    PlanStep fetchStep(PlanStep j, int block) const;
+    PlanStep wrapFlattened(PlanStep j, int block);
+    PlanStep subqueryJoins(PlanStep filter, const std::vector<const Predicate*>& conditions,
+                           int block) const;
+    PlanStep viewStep(const Detail& d, PlanStep body, int bodyBlock);
+    PlanStep temporaryTables(PlanStep body);
+    int withQueryReads(const std::string& name) const;
+    double selectivity(const Predicate& p, int block) const;
+    double columnDistinct(int block, int table, const std::string& column) const;
 
     const SchemaLookup& m_schema;
+    const dialect::PlanFacts* m_facts;
     StatementShape m_shape;
     std::string m_owner;
     std::vector<Node> m_nodes;
     std::vector<bool> m_blockUsed;
     std::map<std::string, std::string> m_viewNames;  // upper name -> name of CO-ROUTINE/MATERIALIZE
+    std::map<std::string, std::pair<double, double>> m_viewFigures;  // upper name -> rows, width
     std::vector<PlanStep> m_leading;  // uncorrelated scalar subqueries of the top level
     mutable std::map<std::string, StatementShape> m_viewShapes;
     int m_bloomFilters = 0;
+    mutable bool m_sampled = false;         // a table's rows were estimated by sampling it
+    std::set<const Predicate*> m_attached;  // conditions already put on a step
+    std::vector<PlanStep> m_loads;          // WITH queries written once, read several times
 };
 
 }  // namespace localengine::explain

@@ -94,6 +94,7 @@ bool firstWordIs(const std::string& sql, std::string_view word) {
 
 // A statement's plan as mapped for PLAN_TABLE, with what it was mapped from.
 struct MappedPlan {
+    long long generation = -1;  // of the schema facts and estimates it was made with
     std::vector<EqpRow> eqp;
     std::string statistics;  // the statistics' source text
     std::vector<PlanRow> rows;
@@ -114,21 +115,26 @@ bool sameQueryPlan(const std::vector<EqpRow>& a, const std::vector<EqpRow>& b) {
 // of a statement (dropped with its statements when the schema changes) and
 // uses it again while plan and statistics are the same.
 std::shared_ptr<const MappedPlan> mapPlan(sqlite3* db, const std::string& sqliteSql,
-                                          std::vector<EqpRow> eqp, const std::string& owner,
-                                          StatementCache* statements) {
+                                          const std::string& oracleSql, std::vector<EqpRow> eqp,
+                                          const ExplainTarget& target, StatementCache* statements) {
+    const std::string& owner = target.owner;
     std::string statistics = schema::Statistics::readSource(db, statements);
+    const long long generation = SqliteSchema::synchronise(db, statements);
     std::string memoKey;
-    if (statements) {
-        memoKey = "explain\x1f" + owner + "\x1f" + sqliteSql;
+    if (statements && generation >= 0) {
+        memoKey = "explain\x1f" + owner + "\x1f" + sqliteSql + "\x1f" +
+                  (target.facts ? oracleSql : std::string());
         auto kept = std::static_pointer_cast<const MappedPlan>(statements->memo(memoKey));
-        if (kept && kept->statistics == statistics && sameQueryPlan(kept->eqp, eqp))
+        if (kept && kept->generation == generation && kept->statistics == statistics &&
+            sameQueryPlan(kept->eqp, eqp))
             return kept;
     }
     auto mapped = std::make_shared<MappedPlan>();
-    SqliteSchema lookup(db, schema::Statistics::parse(statistics), statements);
-    PlanMapper mapper(lookup, sqliteSql, owner);
+    SqliteSchema lookup(db, schema::Statistics::parse(statistics));
+    PlanMapper mapper(lookup, sqliteSql, owner, target.facts);
     mapped->rows = mapper.rows(eqp);
-    if (statements) {
+    if (!memoKey.empty()) {
+        mapped->generation = generation;
         mapped->eqp = std::move(eqp);
         mapped->statistics = std::move(statistics);
         statements->setMemo(memoKey, mapped);
@@ -136,37 +142,203 @@ std::shared_ptr<const MappedPlan> mapPlan(sqlite3* db, const std::string& sqlite
     return mapped;
 }
 
+// The columns of PLAN_TABLE the engine fills. The layout Quorvel creates
+// (and Oracle's before 10g) has the first ones; a table created with a
+// later layout gets the rest too. Others are left null.
+enum class Column {
+    StatementId,
+    PlanId,
+    Timestamp,
+    Operation,
+    Options,
+    ObjectOwner,
+    ObjectName,
+    ObjectAlias,
+    ObjectInstance,
+    ObjectType,
+    Optimizer,
+    SearchColumns,
+    Id,
+    ParentId,
+    Depth,
+    Position,
+    Cost,
+    Cardinality,
+    Bytes,
+    Other,
+    CpuCost,
+    IoCost,
+    AccessPredicates,
+    FilterPredicates,
+    Time,
+    QblockName,
+    OtherXml
+};
+
+struct ColumnName {
+    Column column;
+    const char* name;
+    bool required;  // in every layout: a plan table without it is refused
+};
+
+constexpr ColumnName kColumns[] = {
+    {Column::StatementId, "STATEMENT_ID", true},
+    {Column::PlanId, "PLAN_ID", false},
+    {Column::Timestamp, "TIMESTAMP", true},
+    {Column::Operation, "OPERATION", true},
+    {Column::Options, "OPTIONS", true},
+    {Column::ObjectOwner, "OBJECT_OWNER", true},
+    {Column::ObjectName, "OBJECT_NAME", true},
+    {Column::ObjectAlias, "OBJECT_ALIAS", false},
+    {Column::ObjectInstance, "OBJECT_INSTANCE", true},
+    {Column::ObjectType, "OBJECT_TYPE", true},
+    {Column::Optimizer, "OPTIMIZER", true},
+    {Column::SearchColumns, "SEARCH_COLUMNS", true},
+    {Column::Id, "ID", true},
+    {Column::ParentId, "PARENT_ID", true},
+    {Column::Depth, "DEPTH", false},
+    {Column::Position, "POSITION", true},
+    {Column::Cost, "COST", true},
+    {Column::Cardinality, "CARDINALITY", true},
+    {Column::Bytes, "BYTES", false},
+    {Column::Other, "OTHER", true},
+    {Column::CpuCost, "CPU_COST", false},
+    {Column::IoCost, "IO_COST", false},
+    {Column::AccessPredicates, "ACCESS_PREDICATES", false},
+    {Column::FilterPredicates, "FILTER_PREDICATES", false},
+    {Column::Time, "TIME", false},
+    {Column::QblockName, "QBLOCK_NAME", false},
+    {Column::OtherXml, "OTHER_XML", false},
+};
+
+// Which of those columns a plan table has, and the insert that fills them.
+struct PlanTableLayout {
+    std::vector<Column> columns;  // in the order of the insert's parameters
+    std::string insert;
+    std::string nextPlanId;  // the query for a new PLAN_ID; empty without the column
+};
+
+std::shared_ptr<const PlanTableLayout> planTableLayout(sqlite3* db, const std::string& table,
+                                                       StatementCache* statements) {
+    const std::string memoKey = "plan table layout\x1f" + table;
+    if (statements)
+        if (auto kept = std::static_pointer_cast<const PlanTableLayout>(statements->memo(memoKey)))
+            return kept;
+    auto layout = std::make_shared<PlanTableLayout>();
+    std::vector<std::string> names;
+    {
+        // The table's own column names, whatever form its name was given in.
+        Statement probe(db, "SELECT * FROM " + table + " LIMIT 0");
+        for (int c = 0; c < probe.columnCount(); ++c)
+            names.push_back(probe.columnName(c));
+    }
+    std::string list, values;
+    for (const ColumnName& c : kColumns) {
+        bool present = false;
+        for (const auto& n : names)
+            present = present || explain::sameName(n, c.name);
+        if (!present && !c.required)
+            continue;  // a required one missing: SQLite's insert names it in its error
+        if (c.column == Column::PlanId)
+            layout->nextPlanId = "SELECT coalesce(max(plan_id), 0) + 1 FROM " + table;
+        layout->columns.push_back(c.column);
+        list += (list.empty() ? "" : ", ") + std::string(c.name);
+        values += (values.empty() ? "?" : ", ?") + std::to_string(layout->columns.size());
+    }
+    layout->insert = "INSERT INTO " + table + " (" + list + ") VALUES (" + values + ")";
+    if (statements)
+        statements->setMemo(memoKey, layout);
+    return layout;
+}
+
+void bindColumn(Statement& s, int i, Column c, const PlanRow& r, const ExplainTarget& target,
+                const std::string& timestamp, std::int64_t planId) {
+    switch (c) {
+        case Column::StatementId:
+            return bindText(s, i, target.statementId);
+        case Column::PlanId:
+            s.bind(i, planId);
+            return;
+        case Column::Timestamp:
+            return bindText(s, i, timestamp);
+        case Column::Operation:
+            return bindText(s, i, r.operation);
+        case Column::Options:
+            return bindText(s, i, r.options);
+        case Column::ObjectOwner:
+            return bindText(s, i, r.objectOwner);
+        case Column::ObjectName:
+            return bindText(s, i, r.objectName);
+        case Column::ObjectAlias:
+            return bindText(s, i, r.objectAlias);
+        case Column::ObjectInstance:
+            return bindNumber(s, i, r.objectInstance);
+        case Column::ObjectType:
+            return bindText(s, i, r.objectType);
+        case Column::Optimizer:
+            return bindText(s, i, r.optimizer);
+        case Column::SearchColumns:
+            return bindNumber(s, i, r.searchColumns);
+        case Column::Id:
+            s.bind(i, static_cast<std::int64_t>(r.id));
+            return;
+        case Column::ParentId:
+            return bindNumber(s, i, r.parentId);
+        case Column::Depth:
+            s.bind(i, static_cast<std::int64_t>(r.depth));
+            return;
+        case Column::Position:
+            return bindNumber(s, i, r.position);
+        case Column::Cost:
+            s.bind(i, static_cast<std::int64_t>(r.cost));
+            return;
+        case Column::Cardinality:
+            s.bind(i, static_cast<std::int64_t>(r.cardinality));
+            return;
+        case Column::Bytes:
+            s.bind(i, static_cast<std::int64_t>(r.bytes));
+            return;
+        case Column::Other:
+            return bindText(s, i, r.other);
+        case Column::CpuCost:
+            s.bind(i, static_cast<std::int64_t>(r.cpuCost));
+            return;
+        case Column::IoCost:
+            s.bind(i, static_cast<std::int64_t>(r.ioCost));
+            return;
+        case Column::AccessPredicates:
+            return bindText(s, i, r.accessPredicates);
+        case Column::FilterPredicates:
+            return bindText(s, i, r.filterPredicates);
+        case Column::Time:
+            s.bind(i, static_cast<std::int64_t>(r.time));
+            return;
+        case Column::QblockName:
+            return bindText(s, i, r.queryBlock);
+        case Column::OtherXml:
+            return bindText(s, i, r.otherXml);
+    }
+}
+
 // Inserts the rows, all or none: a failure half way leaves no partial plan
 // behind.
 void writeRows(sqlite3* db, const std::vector<PlanRow>& rows, const ExplainTarget& target,
                StatementCache* statements) {
-    const std::string insert =
-        "INSERT INTO " + planTableName(target.planTable, target.owner) +
-        " (statement_id, timestamp, operation, options, object_owner, object_name,"
-        " object_instance, object_type, optimizer, search_columns, id, parent_id,"
-        " position, cost, cardinality, other)"
-        " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16)";
-    Statement s = sqlite::statementFor(db, statements, insert);
+    const std::string table = planTableName(target.planTable, target.owner);
+    const std::shared_ptr<const PlanTableLayout> layout = planTableLayout(db, table, statements);
+    Statement s = sqlite::statementFor(db, statements, layout->insert);
     sqlite::statementFor(db, statements, "SAVEPOINT quorvel_explain_plan").run();
     const std::string timestamp = localTimestamp();
     try {
+        std::int64_t planId = 0;
+        if (!layout->nextPlanId.empty()) {
+            Statement next = sqlite::statementFor(db, statements, layout->nextPlanId);
+            planId = next.step() ? next.integer(0) : 1;
+        }
         for (const PlanRow& r : rows) {
-            bindText(s, 1, target.statementId);
-            bindText(s, 2, timestamp);
-            bindText(s, 3, r.operation);
-            bindText(s, 4, r.options);
-            bindText(s, 5, r.objectOwner);
-            bindText(s, 6, r.objectName);
-            bindNumber(s, 7, r.objectInstance);
-            bindText(s, 8, r.objectType);
-            bindText(s, 9, r.optimizer);
-            bindNumber(s, 10, r.searchColumns);
-            s.bind(11, static_cast<std::int64_t>(r.id));
-            bindNumber(s, 12, r.parentId);
-            bindNumber(s, 13, r.position);
-            bindNumber(s, 14, r.cost);
-            bindNumber(s, 15, r.cardinality);
-            bindText(s, 16, r.other);
+            for (std::size_t c = 0; c < layout->columns.size(); ++c)
+                bindColumn(s, static_cast<int>(c + 1), layout->columns[c], r, target, timestamp,
+                           planId);
             s.run();
         }
     } catch (const EngineError&) {
@@ -210,9 +382,8 @@ std::vector<explain::EqpRow> readQueryPlan(sqlite3* db, const std::string& sqlit
 
 std::int64_t explainPlan(sqlite3* db, const std::string& sqliteSql, const std::string& oracleSql,
                          const ExplainTarget& target, StatementCache* statements) {
-    (void)oracleSql;  // the SQLite text keeps everything the mapping reads
-    std::shared_ptr<const MappedPlan> mapped =
-        mapPlan(db, sqliteSql, readQueryPlan(db, sqliteSql, statements), target.owner, statements);
+    std::shared_ptr<const MappedPlan> mapped = mapPlan(
+        db, sqliteSql, oracleSql, readQueryPlan(db, sqliteSql, statements), target, statements);
     writeRows(db, mapped->rows, target, statements);
     return static_cast<std::int64_t>(mapped->rows.size());
 }

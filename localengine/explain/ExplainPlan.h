@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "dialect/PlanFacts.h"
 #include "explain/ExplainMapper.h"
 #include "sqlite/EngineError.h"
 
@@ -21,6 +22,10 @@ struct ExplainTarget {
     std::string statementId;               // STATEMENT_ID of the rows; may be empty (null)
     std::string planTable = "PLAN_TABLE";  // INTO table, as written in the statement
     std::string owner;                     // OBJECT_OWNER of the rows (the user, upper case)
+    // What the front end knew of the explained statement (its query
+    // blocks, tables and conditions); null gives SQLite's plan in Oracle's
+    // names without them.
+    const dialect::PlanFacts* facts = nullptr;
 };
 
 // Explains one statement (already translated to SQLite; `oracleSql` is the

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <cctype>
+#include <cstring>
 #include <memory>
 #include <mutex>
 
@@ -89,6 +90,21 @@ void cacheTag(sqlite3_context* context, int, sqlite3_value**) {
     sqlite3_result_null(context);
 }
 
+// SQLite's update hook: one call per row written, under the connection's
+// lock. Nothing may propagate from here.
+void rowWritten(void* data, int, const char* database, const char* table, sqlite3_int64) noexcept {
+    auto* watch = static_cast<SqliteSchema::DataWatch*>(data);
+    ++watch->seen;
+    if (!table || watch->lastTable == table || (database && std::strcmp(database, "main") != 0))
+        return;
+    try {
+        watch->lastTable = table;
+        watch->tables.insert(upperName(table));
+    } catch (...) {
+        watch->seen = -1;  // not noted: every estimate is dropped at the next explain
+    }
+}
+
 SqliteSchema::Cache* connectionCache(sqlite3* db) {
     {
         std::lock_guard<std::mutex> lock(cacheMutex());
@@ -103,11 +119,16 @@ SqliteSchema::Cache* connectionCache(sqlite3* db) {
                                    SQLITE_UTF8 | SQLITE_DIRECTONLY, db, guardedFunction<cacheTag>,
                                    nullptr, nullptr, dropCache) != SQLITE_OK)
         return nullptr;
-    std::lock_guard<std::mutex> lock(cacheMutex());
-    auto& slot = caches()[db];
-    if (!slot)
-        slot = std::make_unique<SqliteSchema::Cache>();
-    return slot.get();
+    SqliteSchema::Cache* cache;
+    {
+        std::lock_guard<std::mutex> lock(cacheMutex());
+        auto& slot = caches()[db];
+        if (!slot)
+            slot = std::make_unique<SqliteSchema::Cache>();
+        cache = slot.get();
+    }
+    sqlite3_update_hook(db, rowWritten, &cache->watch);
+    return cache;
 }
 
 int schemaVersion(sqlite3* db, sqlite::StatementCache* statements) {
@@ -121,18 +142,103 @@ int schemaVersion(sqlite3* db, sqlite::StatementCache* statements) {
 
 }  // namespace
 
-SqliteSchema::SqliteSchema(sqlite3* db, schema::Statistics statistics,
-                           sqlite::StatementCache* statements)
-    : m_statistics(std::move(statistics)), m_reader(db), m_cache(connectionCache(db)) {
-    if (!m_cache) {
+SqliteSchema::SqliteSchema(sqlite3* db, schema::Statistics statistics)
+    : m_statistics(std::move(statistics)), m_db(db), m_reader(db), m_cache(connectionCache(db)) {
+    if (!m_cache)
         m_cache = &m_own;
-        return;
+}
+
+namespace {
+
+// Drops the estimates of the tables written since the last explain (all
+// of them when the watch may have missed a change). True when one was kept.
+bool dropChangedEstimates(sqlite3* db, sqlite::StatementCache* statements,
+                          SqliteSchema::Cache& cache) {
+    SqliteSchema::DataWatch& w = cache.watch;
+    long long dataVersion = -1;
+    try {
+        sqlite::Statement s = sqlite::statementFor(db, statements, "PRAGMA data_version");
+        dataVersion = s.step() ? s.integer(0) : -1;
+    } catch (const EngineError&) {
     }
+    const long long total = sqlite3_total_changes64(db);
+    const bool everything = dataVersion < 0 || dataVersion != w.dataVersion || w.seen < 0 ||
+                            total - w.totalChanges != w.seen;
+    bool dropped = false;
+    if (everything) {
+        dropped = !cache.estimates.empty();
+        cache.estimates.clear();
+    } else {
+        for (const auto& table : w.tables)
+            dropped = cache.estimates.erase(table) > 0 || dropped;
+    }
+    w.totalChanges = total;
+    w.dataVersion = dataVersion;
+    w.seen = 0;
+    w.tables.clear();
+    w.lastTable.clear();
+    return dropped;
+}
+
+}  // namespace
+
+long long SqliteSchema::synchronise(sqlite3* db, sqlite::StatementCache* statements) {
+    Cache* cache = connectionCache(db);
+    if (!cache)
+        return -1;
     const int version = schemaVersion(db, statements);
-    if (version < 0 || version != m_cache->schemaVersion) {
-        *m_cache = Cache{};
-        m_cache->schemaVersion = version;
+    if (version < 0 || version != cache->schemaVersion) {
+        DataWatch watch = std::move(cache->watch);
+        const long long generation = cache->generation;
+        *cache = Cache{};
+        cache->watch = std::move(watch);
+        cache->generation = generation + 1;
+        cache->schemaVersion = version;
     }
+    if (dropChangedEstimates(db, statements, *cache))
+        ++cache->generation;
+    return version < 0 ? -1 : cache->generation;
+}
+
+const schema::TableEstimate* SqliteSchema::estimate(const std::string& table) const {
+    const std::string key = upperName(table);
+    auto cached = m_cache->estimates.find(key);
+    if (cached == m_cache->estimates.end()) {
+        std::optional<schema::TableEstimate> e;
+        auto info = this->table(table);
+        if (info && info->kind == TableInfo::Kind::Table) {
+            try {
+                e = schema::estimateTable(m_db, info->name, m_reader.columns(info->name),
+                                          indexesOf(info->name), info->withoutRowid);
+            } catch (const EngineError&) {
+            }
+        }
+        cached = m_cache->estimates.emplace(key, std::move(e)).first;
+    }
+    return cached->second ? &*cached->second : nullptr;
+}
+
+std::string SqliteSchema::primaryKeyName(const std::string& table,
+                                         const std::vector<std::string>& columns) const {
+    if (auto t = this->table(table)) {
+        std::string name = constraintIndexName(t->name, t->sql, "pk", columns);
+        if (!name.empty())
+            return name;
+    }
+    return SchemaLookup::primaryKeyName(table, columns);
+}
+
+std::optional<IndexInfo> SqliteSchema::rowidKeyIndex(const std::string& table) const {
+    const std::string key = upperName(table);
+    auto cached = m_cache->rowidKeys.find(key);
+    if (cached != m_cache->rowidKeys.end())
+        return cached->second;
+    std::optional<IndexInfo> result = SchemaLookup::rowidKeyIndex(table);
+    if (result)
+        if (auto t = this->table(table))
+            result->table = t->name;
+    m_cache->rowidKeys[key] = result;
+    return result;
 }
 
 void SqliteSchema::loadObjects() const {

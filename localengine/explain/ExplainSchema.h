@@ -10,6 +10,7 @@
 
 #include <map>
 #include <optional>
+#include <set>
 
 #include "explain/ExplainMapper.h"
 #include "schema/SchemaReader.h"
@@ -23,14 +24,23 @@ namespace localengine::explain {
 
 class SqliteSchema : public SchemaLookup {
 public:
-    // `statistics` as read for this explain; `statements`, when given (the
-    // connection's, on `db`), serves the statements asked often.
-    SqliteSchema(sqlite3* db, schema::Statistics statistics,
-                 sqlite::StatementCache* statements = nullptr);
+    // `statistics` as read for this explain. What the connection keeps is
+    // used as it is: call synchronise() first.
+    SqliteSchema(sqlite3* db, schema::Statistics statistics);
+
+    // Drops what the connection keeps of tables whose definition or rows
+    // changed since the last call. Returns a number that changes whenever
+    // something kept was dropped (a mapping made with it is out of date).
+    // `statements`, when given (the connection's, on `db`), serves the
+    // statements it asks.
+    static long long synchronise(sqlite3* db, sqlite::StatementCache* statements = nullptr);
 
     std::optional<TableInfo> table(const std::string& name) const override;
     std::optional<IndexInfo> index(const std::string& name) const override;
     std::optional<IndexInfo> primaryKeyIndex(const std::string& table) const override;
+    std::optional<IndexInfo> rowidKeyIndex(const std::string& table) const override;
+    std::string primaryKeyName(const std::string& table,
+                               const std::vector<std::string>& columns) const override;
     std::string rowidAlias(const std::string& table) const override;
     bool hasStatistics() const override { return !m_statistics.empty(); }
     std::optional<double> tableRows(const std::string& table) const override {
@@ -39,6 +49,21 @@ public:
     std::optional<double> rowsPerKey(const std::string& index, int columns) const override {
         return m_statistics.rowsPerKey(index, columns);
     }
+    // Estimated once per table and kept until the table's rows change.
+    const schema::TableEstimate* estimate(const std::string& table) const override;
+
+    // Which tables' rows changed since the last explain on a connection:
+    // SQLite's update hook names each table a row of which is written; the
+    // connection's change counter tells whether the hook saw every change
+    // (it misses WITHOUT ROWID tables and a DELETE that empties a table in
+    // one step), and data_version whether another connection wrote.
+    struct DataWatch {
+        long long totalChanges = -1;
+        long long dataVersion = -1;
+        long long seen = 0;            // rows the hook was told of
+        std::set<std::string> tables;  // upper-case names of the tables written
+        std::string lastTable;         // the last name told, to skip repeats cheaply
+    };
 
     // What is kept of one connection's schema (upper-case names as keys).
     struct Cache {
@@ -50,6 +75,10 @@ public:
         std::map<std::string, std::optional<IndexInfo>> indexes;
         std::map<std::string, std::optional<IndexInfo>> primaryKeys;
         std::map<std::string, std::string> rowidAliases;
+        std::map<std::string, std::optional<IndexInfo>> rowidKeys;
+        std::map<std::string, std::optional<schema::TableEstimate>> estimates;
+        DataWatch watch;           // kept when the schema changes
+        long long generation = 0;  // counts the times something kept was dropped
     };
 
 private:
@@ -58,6 +87,7 @@ private:
     std::optional<IndexInfo> indexInfo(const std::string& table, const schema::IndexDef& def) const;
 
     schema::Statistics m_statistics;
+    sqlite3* m_db;
     mutable schema::SchemaReader m_reader;
     Cache* m_cache;  // the connection's, or m_own when it has none
     mutable Cache m_own;

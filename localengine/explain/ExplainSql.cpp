@@ -88,7 +88,8 @@ struct Frame {
 
 class Scanner {
 public:
-    explicit Scanner(std::string_view sql) : m_t(sqlite::tokenizeSqlite(sql, m_store)) {}
+    explicit Scanner(std::string_view sql)
+        : m_sql(sql), m_t(sqlite::tokenizeSqlite(sql, m_store)) {}
 
     StatementShape run() {
         readVerb();
@@ -246,8 +247,28 @@ private:
         }
     }
 
+    // The front end's mark after a SELECT keyword: /*SEL$n[ part]*/.
+    void readBlockMark(const Token& select, SelectBlock& b) const {
+        constexpr std::string_view kOpen = "/*SEL$";
+        if (m_sql.compare(select.end, kOpen.size(), kOpen) != 0)
+            return;
+        const std::size_t close = m_sql.find("*/", select.end);
+        if (close == std::string_view::npos)
+            return;
+        std::string_view mark =
+            m_sql.substr(select.end + kOpen.size(), close - select.end - kOpen.size());
+        int number = 0;
+        std::size_t k = 0;
+        for (; k < mark.size() && mark[k] >= '0' && mark[k] <= '9' && number < 100000; ++k)
+            number = number * 10 + (mark[k] - '0');
+        b.queryBlock = number;
+        if (k < mark.size() && mark[k] == ' ')
+            b.part = std::string(mark.substr(k + 1));
+    }
+
     void openSelect() {
         SelectBlock b;
+        readBlockMark(at(m_i), b);
         b.depth = static_cast<int>(m_frames.size()) - 1;
         m_shape.blocks.push_back(b);
         top().block = static_cast<int>(m_shape.blocks.size()) - 1;
@@ -432,6 +453,10 @@ private:
                 m_shape.compoundLimit = true;
             return;
         }
+        // LIMIT -1 is no limit: the engine writes it to keep a subquery
+        // from being merged into the query around it
+        if (at(m_i + 1).text == "-" && at(m_i + 2).text == "1")
+            return;
         b->limit = true;
         const Token& n = at(m_i + 1);
         if (n.kind == Tok::Number && n.text.find_first_not_of("0123456789") == std::string::npos &&
@@ -517,6 +542,9 @@ private:
             return;
         }
         if (!isClauseWord(w)) {
+            if ((w == "ROWID" || w == "_ROWID_" || w == "OID") && block() &&
+                (f.clause == Clause::Where || (f.clause == Clause::From && f.inJoinCondition)))
+                block()->rowidCompared = true;
             ++m_i;  // an ordinary name: nothing to note
             return;
         }
@@ -532,6 +560,7 @@ private:
         ++m_i;
     }
 
+    std::string_view m_sql;
     std::deque<std::string> m_store;  // declared before m_t: filled while m_t is built
     std::vector<Token> m_t;
     std::size_t m_i = 0;

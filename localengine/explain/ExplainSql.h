@@ -32,6 +32,8 @@ struct FromItem {
 
 struct SelectBlock {
     int depth = 0;               // parenthesis depth of its SELECT keyword
+    int queryBlock = 0;          // the Oracle query block it carries (SEL$n), 0 when not told
+    std::string part;            // of a block written in parts: START WITH, CONNECT BY, ...
     bool aggregate = false;      // an aggregate function outside a window
     bool countStarOnly = false;  // every aggregate is count(*)
     bool minMaxOnly = false;     // every aggregate is min() or max() of one argument
@@ -41,6 +43,7 @@ struct SelectBlock {
     bool limit = false;
     std::optional<long long> limitRows;  // LIMIT n with a literal n
     bool where = false;
+    bool rowidCompared = false;               // ROWID (or _ROWID_, OID) in WHERE or ON
     std::set<std::string> inListColumns;      // lower case: col IN (1, 2, ...)
     std::set<std::string> inSubqueryColumns;  // lower case: col IN (SELECT ...)
 };

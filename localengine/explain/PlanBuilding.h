@@ -17,8 +17,19 @@ PlanStep step(std::string operation, std::string options = {});
 PlanStep over(PlanStep child, std::string operation, std::string options = {});
 // A SORT over one child: the child's rows, plus the cost of sorting them.
 PlanStep sortOver(PlanStep child, std::string options);
+// A step whose children run one after the other (UNION-ALL): their costs,
+// rows and bytes added up.
+void sumChildren(PlanStep& s);
+// Adds a condition to a step's ACCESS_ or FILTER_PREDICATES (joined by AND).
+void appendPredicateText(std::string& list, const std::string& text);
 // Appends a line to the step's OTHER text.
 void appendOther(PlanStep& s, const std::string& text);
+
+// A number as a condition shows it: whole numbers without a fraction.
+std::string formatNumber(double value);
+
+// An index the schema does not describe, known only by its name.
+IndexInfo unknownIndex(const std::string& name, const std::string& table);
 
 // A name SQLite gives a subquery it prints no name for.
 bool isUnnamedSubquery(const std::string& name);
@@ -26,6 +37,11 @@ bool isUnnamedSubquery(const std::string& name);
 std::string stripSchema(const std::string& name);
 // Lines that are a row source of their block, joined in order.
 bool isLoopKind(DetailKind k);
+
+// OBJECT_ALIAS of the VIEW step of an inline view: its alias, or the name
+// Oracle makes up for one without (from$_subquery$_001 for the first item
+// of the FROM clause), with the query block it is read in.
+std::string inlineViewAlias(const dialect::QueryBlockFacts& reader, std::size_t table);
 
 // Joins two set-operation inputs (`op` as SQLite prints it: UNION ALL,
 // UNION, EXCEPT, INTERSECT), flattening a left input that already is the
@@ -48,6 +64,10 @@ struct PlanMapper::Scope {
     std::string recursiveName;  // the CTE whose recursive step is being mapped
 };
 
+// The conditions a block of the SQLite text applies: a block written in
+// parts (a hierarchy's start and children) has its own.
+dialect::QueryBlockFacts::Predicate::Clause clauseOf(const SelectBlock* block);
+
 // One row source of a block, in join order.
 struct PlanMapper::Loop {
     const Node* node = nullptr;
@@ -55,10 +75,15 @@ struct PlanMapper::Loop {
     std::string printed;  // name as SQLite printed it
     std::string table;    // real table name
     bool leftJoin = false;
-    bool hash = false;  // built from an automatic index: a hash join
+    bool hash = false;    // built from an automatic index: a hash join
+    double perProbe = 1;  // rows one probe of the automatic index finds
     bool compound = false;
     std::string rightOuter;                 // "RIGHT OUTER" / "FULL OUTER"
     std::vector<std::string> equalColumns;  // lower case
+    int factBlock = -1;                     // the block whose facts name its table
+    int tableFact = -1;                     // the table it reads (index in those facts)
+    std::string joinAccess;                 // predicates of the hash join it makes
+    std::string joinFilter;
 };
 
 // The lines of one group, sorted by what becomes of each: row sources,

@@ -393,7 +393,8 @@ private slots:
         QCOMPARE(t.statementId, std::string("q"));
         QCOMPARE(t.planTable, std::string("MY_PLAN"));
         QCOMPARE(t.innerOracleSql, std::string("select * from emp"));
-        QCOMPARE(t.sql, std::string("SELECT * FROM EMP"));
+        // each SELECT names its Oracle query block for the plan mapper
+        QCOMPARE(t.sql, std::string("SELECT/*SEL$1*/ * FROM EMP"));
     }
 };
 

@@ -1,0 +1,326 @@
+// What the front end knew of the Oracle statement, put on the steps SQLite's
+// plan gave: each step's query block (QBLOCK_NAME) and table alias
+// (OBJECT_ALIAS), the columns read (BYTES), and the statement's conditions
+// as ACCESS_PREDICATES and FILTER_PREDICATES with the rows they keep.
+//
+// A condition goes to the first row source at which every table it reads
+// is there: to the index step as an access predicate when SQLite uses the
+// index for that column (the "(c=?)" of its SEARCH line), to the hash join
+// it is the key of, else to the table (or index) step as a filter, which
+// keeps only the share of rows the condition lets through.
+
+#include <algorithm>
+#include <cmath>
+
+#include "explain/PlanBuilding.h"
+
+namespace localengine::explain {
+
+using Predicate = dialect::QueryBlockFacts::Predicate;
+
+namespace {
+
+// Oracle's shares of rows for conditions it cannot measure.
+constexpr double kEqualSelectivity = 0.01;
+constexpr double kOtherSelectivity = 0.05;
+
+// The step a loop reads its table with: the TABLE ACCESS (or the INDEX
+// step of an access through an index alone), following the steps that
+// only pass rows on.
+PlanStep* tableStep(PlanStep& s) {
+    PlanStep* at = &s;
+    for (;;) {
+        if (at->operation == ora::TableAccess || at->children.empty())
+            return at;
+        if (at->operation == ora::InlistIterator || at->operation == ora::JoinFilter ||
+            at->operation == ora::Filter)
+            at = &at->children.front();
+        else
+            return at;
+    }
+}
+
+PlanStep* indexStep(PlanStep& s) {
+    PlanStep* at = tableStep(s);
+    if (at->operation == ora::Index)
+        return at;
+    if (at->operation == ora::TableAccess && at->options == ora::ByIndexRowid &&
+        !at->children.empty() && at->children.front().operation == ora::Index)
+        return &at->children.front();
+    return nullptr;
+}
+
+// Scales the rows of the steps from `top` down to `target`.
+void scaleRows(PlanStep& top, const PlanStep* target, double share) {
+    PlanStep* at = &top;
+    for (;;) {
+        at->rows = costs::atLeastOneRow(at->rows * share);
+        if (at == target || at->children.empty())
+            return;
+        at = &at->children.front();
+    }
+}
+
+bool sameColumn(const std::string& a, const std::string& b) {
+    return sameName(a, b);
+}
+
+}  // namespace
+
+const PlanMapper::BlockFacts* PlanMapper::factsOf(int block) const {
+    const SelectBlock* b = blockAt(block);
+    if (!m_facts || !b || b->queryBlock <= 0)
+        return nullptr;
+    return m_facts->block(b->queryBlock);
+}
+
+std::string PlanMapper::queryBlockName(int block) const {
+    const BlockFacts* f = factsOf(block);
+    return f ? "SEL$" + std::to_string(f->number) : std::string();
+}
+
+int PlanMapper::tableFactOf(int block, const std::string& printed) const {
+    const BlockFacts* f = factsOf(block);
+    if (!f)
+        return -1;
+    for (std::size_t i = 0; i < f->tables.size(); ++i)
+        if (sameName(f->tables[i].alias, printed))
+            return static_cast<int>(i);
+    // an inline view without an alias, which SQLite names itself
+    if (isUnnamedSubquery(printed)) {
+        int found = -1, count = 0;
+        for (std::size_t i = 0; i < f->tables.size(); ++i)
+            if (f->tables[i].alias.empty()) {
+                found = static_cast<int>(i);
+                ++count;
+            }
+        if (count == 1)
+            return found;
+    }
+    // a hierarchy's start and children read its one source under working
+    // names (the part that reads the rows found back reads the WITH query)
+    const SelectBlock* b = blockAt(block);
+    if (b && (b->part == "START WITH" || b->part == "CONNECT BY") && f->tables.size() == 1)
+        return 0;
+    return -1;
+}
+
+void PlanMapper::nameSteps(PlanStep& s, const std::string& queryBlock) const {
+    if (queryBlock.empty())
+        return;
+    if (s.queryBlock.empty())
+        s.queryBlock = queryBlock;
+    else if (s.queryBlock != queryBlock)
+        return;  // a step of an inner block: named already, with its own children
+    for (auto& c : s.children)
+        nameSteps(c, queryBlock);
+}
+
+// Each loop's table among the block's facts (or, for a view SQLite merged
+// into the block, among the merged block's): its alias, its place in the
+// statement and the bytes of the columns read of it.
+void PlanMapper::describeLoops(std::vector<Loop>& loops, int block) {
+    if (!m_facts)
+        return;
+    for (Loop& loop : loops) {
+        if (loop.printed.empty())
+            continue;
+        int factBlock = block;
+        int table = tableFactOf(block, loop.printed);
+        if (table < 0) {
+            const FromItem* item = m_shape.findItem(loop.printed, block);
+            if (item && item->block >= 0) {
+                factBlock = item->block;
+                table = tableFactOf(factBlock, loop.printed);
+            }
+        }
+        if (table < 0)
+            continue;
+        loop.factBlock = factBlock;
+        loop.tableFact = table;
+        const BlockFacts& f = *factsOf(factBlock);
+        const auto& t = f.tables[static_cast<std::size_t>(table)];
+        const std::string alias = t.alias + "@SEL$" + std::to_string(f.number);
+        PlanStep* read = tableStep(loop.step);
+        if (read->operation == ora::View || read->operation == ora::Window ||
+            read->operation == ora::Count) {
+            if (read->operation == ora::View)
+                read->alias = inlineViewAlias(f, static_cast<std::size_t>(table));
+            continue;  // the view's own steps carry their names
+        }
+        if (read->operation == ora::TableAccess || read->operation == ora::Index) {
+            read->alias = alias;
+            if (t.instance > 0)
+                read->objectInstance = t.instance;
+            const TableFigures figures = tableFigures(loop.table);
+            double bytes = 0;
+            for (const auto& c : t.columns)
+                bytes += columnBytes(figures, c);
+            read->width = bytes;
+        }
+        if (PlanStep* ix = indexStep(loop.step); ix && ix != read)
+            ix->alias = alias;
+    }
+}
+
+double PlanMapper::columnDistinct(int block, int table, const std::string& column) const {
+    const BlockFacts* f = factsOf(block);
+    if (!f || table < 0 || static_cast<std::size_t>(table) >= f->tables.size())
+        return 0;
+    const TableFigures figures = tableFigures(f->tables[static_cast<std::size_t>(table)].name);
+    if (figures.estimate)
+        if (const schema::ColumnEstimate* c = figures.estimate->column(column))
+            return std::max(1.0, c->distinct);
+    return 0;
+}
+
+// The share of rows a condition keeps, as Oracle estimates it: one in the
+// number of distinct values for an equality, the part of the column's
+// range for a range of known numbers, Oracle's fixed shares otherwise.
+double PlanMapper::selectivity(const Predicate& p, int block) const {
+    using Form = Predicate::Form;
+    const BlockFacts* f = factsOf(block);
+    const double distinct = columnDistinct(block, p.table, p.column);
+    const schema::ColumnEstimate* column = nullptr;
+    if (f && p.table >= 0) {
+        const TableFigures figures =
+            tableFigures(f->tables[static_cast<std::size_t>(p.table)].name);
+        if (figures.estimate)
+            column = figures.estimate->column(p.column);
+    }
+    switch (p.form) {
+        case Form::Equal: {
+            double d = distinct;
+            if (p.otherTable >= 0)
+                d = std::max(d, columnDistinct(block, p.otherTable, p.otherColumn));
+            return d > 0 ? 1 / d : kEqualSelectivity;
+        }
+        case Form::InList:
+            return distinct > 0 ? std::min(1.0, p.listLength / distinct)
+                                : std::min(1.0, p.listLength * kEqualSelectivity);
+        case Form::Range:
+        case Form::Between: {
+            const bool closed = p.form == Form::Between;
+            if (column && column->low && column->high && *column->high > *column->low &&
+                p.numbers.size() == (closed ? 2u : 1u) && p.otherTable < 0) {
+                const double low = *column->low, high = *column->high, span = high - low;
+                double share;
+                if (closed)
+                    share = (std::min(high, p.numbers[1]) - std::max(low, p.numbers[0])) / span;
+                else if (p.lowerBound)
+                    share = (high - p.numbers[0]) / span;
+                else
+                    share = (p.numbers[0] - low) / span;
+                return std::clamp(share, 1 / std::max(2.0, distinct), 1.0);
+            }
+            return closed ? costs::kClosedRangeSelectivity : costs::kOpenRangeSelectivity;
+        }
+        case Form::IsNull:
+            return column ? std::max(column->nullFraction, 0.0) : kEqualSelectivity;
+        case Form::IsNotNull:
+            return column ? 1 - column->nullFraction : 1 - kEqualSelectivity;
+        case Form::Like:
+        case Form::Other:
+            return kOtherSelectivity;
+    }
+    return kOtherSelectivity;
+}
+
+// Puts each condition of the loops' blocks on its step; returns those that
+// stay for the block's FILTER step (conditions with subqueries).
+std::vector<const PlanMapper::Predicate*> PlanMapper::attachPredicates(std::vector<Loop>& loops,
+                                                                       int block) {
+    std::vector<const Predicate*> rest;
+    if (!m_facts)
+        return rest;
+    const Predicate::Clause clause = clauseOf(blockAt(block));
+    std::vector<int> blocks;
+    for (const Loop& l : loops)
+        if (l.tableFact >= 0 &&
+            std::find(blocks.begin(), blocks.end(), l.factBlock) == blocks.end())
+            blocks.push_back(l.factBlock);
+    for (int fb : blocks) {
+        const BlockFacts& f = *factsOf(fb);
+        std::vector<int> available;
+        for (Loop& loop : loops) {
+            if (loop.factBlock != fb || loop.tableFact < 0)
+                continue;
+            available.push_back(loop.tableFact);
+            // the columns SQLite looks up through the loop's index
+            std::vector<std::string> keys;
+            if (loop.node) {
+                for (const auto& c : loop.node->detail.keys.equal)
+                    keys.push_back(c);
+                for (const auto& c : loop.node->detail.keys.ranged)
+                    keys.push_back(c);
+            }
+            for (auto& k : keys)
+                if (sameName(k, "rowid"))
+                    k = m_schema.rowidAlias(loop.table);
+            PlanStep* ix = indexStep(loop.step);
+            PlanStep* read = tableStep(loop.step);
+            for (const Predicate& p : f.predicates) {
+                if (p.clause != clause || p.subquery || p.tables.empty() || m_attached.count(&p))
+                    continue;
+                bool here = false, all = true;
+                for (int t : p.tables) {
+                    here = here || t == loop.tableFact;
+                    all =
+                        all && std::find(available.begin(), available.end(), t) != available.end();
+                }
+                if (!here || !all)
+                    continue;
+                m_attached.insert(&p);
+                auto isKey = [&](const std::string& column) {
+                    return std::any_of(keys.begin(), keys.end(),
+                                       [&](const std::string& k) { return sameColumn(k, column); });
+                };
+                // the loop's column on either side of the comparison
+                const bool keyColumn = (p.table == loop.tableFact && isKey(p.column)) ||
+                                       (p.otherTable == loop.tableFact && isKey(p.otherColumn));
+                using Form = Predicate::Form;
+                const bool comparable = p.form == Form::Equal || p.form == Form::Range ||
+                                        p.form == Form::Between || p.form == Form::InList;
+                if (ix && keyColumn && comparable && !loop.hash) {
+                    appendPredicateText(ix->accessPredicates, p.text);
+                } else if (loop.hash && keyColumn && p.form == Form::Equal && p.otherTable >= 0) {
+                    appendPredicateText(loop.joinAccess, p.text);
+                } else {
+                    appendPredicateText(read->filterPredicates, p.text);
+                    const double share = selectivity(p, fb);
+                    scaleRows(loop.step, read, share);
+                    if (loop.hash)
+                        loop.perProbe = std::max(1.0, loop.perProbe * share);
+                }
+            }
+        }
+    }
+    if (const BlockFacts* f = factsOf(block))
+        for (const Predicate& p : f->predicates)
+            if (p.clause == clause && p.subquery && !m_attached.count(&p)) {
+                m_attached.insert(&p);
+                rest.push_back(&p);
+            }
+    return rest;
+}
+
+std::vector<const PlanMapper::Predicate*> PlanMapper::unattached(int block) {
+    std::vector<const Predicate*> out;
+    if (const BlockFacts* f = factsOf(block))
+        for (const Predicate& p : f->predicates)
+            if (p.clause == Predicate::Clause::Where && !m_attached.count(&p)) {
+                m_attached.insert(&p);
+                out.push_back(&p);
+            }
+    return out;
+}
+
+Predicate::Clause clauseOf(const SelectBlock* block) {
+    if (block && block->part == "START WITH")
+        return Predicate::Clause::StartWith;
+    if (block && block->part == "CONNECT BY")
+        return Predicate::Clause::ConnectBy;
+    return Predicate::Clause::Where;
+}
+
+}  // namespace localengine::explain
