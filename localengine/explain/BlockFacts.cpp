@@ -283,6 +283,22 @@ std::vector<const PlanMapper::Predicate*> PlanMapper::attachPredicates(std::vect
                                         p.form == Form::Between || p.form == Form::InList;
                 if (ix && keyColumn && comparable && !loop.hash) {
                     appendPredicateText(ix->accessPredicates, p.text);
+                    if (p.form == Form::Equal && p.otherTable >= 0 &&
+                        ix->options == ora::RangeScan) {
+                        // A join through the index: Oracle's join selectivity,
+                        // one in the larger number of distinct values of the
+                        // two columns (the rows one probe finds overstate it
+                        // for keys that are not all matched, and a chain of
+                        // joins would multiply the error out of all measure).
+                        const double mine = columnDistinct(fb, p.table, p.column);
+                        const double other = columnDistinct(fb, p.otherTable, p.otherColumn);
+                        if (mine > 0 && other > 0) {
+                            const double rows =
+                                tableFigures(loop.table).rows / std::max(mine, other);
+                            if (rows < ix->rows)
+                                scaleRows(loop.step, ix, rows / ix->rows);
+                        }
+                    }
                 } else if (loop.hash && keyColumn && p.form == Form::Equal && p.otherTable >= 0) {
                     appendPredicateText(loop.joinAccess, p.text);
                 } else {
