@@ -149,6 +149,25 @@ void TestOraclePlans::oracleShapes_data() {
     QTest::newRow("fetch first") << "SELECT name FROM parts ORDER BY name FETCH FIRST 5 ROWS ONLY"
                                  << QStringList{root, "  VIEW", "    WINDOW SORT PUSHED RANK",
                                                 "      TABLE ACCESS FULL PARTS"};
+    QTest::newRow("rank top-n")
+        << "SELECT * FROM (SELECT ename, sal, RANK() OVER (ORDER BY sal DESC) r FROM emp)"
+           " WHERE r <= 3"
+        << QStringList{root, "  VIEW", "    WINDOW SORT PUSHED RANK",
+                       "      TABLE ACCESS FULL EMP"};
+    QTest::newRow("analytic function")
+        << "SELECT ename, SUM(sal) OVER (PARTITION BY deptno) FROM emp"
+        << QStringList{root, "  WINDOW SORT", "    TABLE ACCESS FULL EMP"};
+    QTest::newRow("exists as a semi-join")
+        << "SELECT * FROM dept d WHERE EXISTS (SELECT 1 FROM emp e WHERE e.deptno = d.deptno)"
+        << QStringList{root, "  HASH JOIN SEMI", "    TABLE ACCESS FULL DEPT",
+                       "    TABLE ACCESS FULL EMP"};
+    QTest::newRow("not in as a null-aware anti-join")
+        << "SELECT * FROM dept WHERE deptno NOT IN (SELECT deptno FROM emp)"
+        << QStringList{root, "  HASH JOIN ANTI NA", "    TABLE ACCESS FULL DEPT",
+                       "    TABLE ACCESS FULL EMP"};
+    QTest::newRow("with query merged")
+        << "WITH w AS (SELECT deptno FROM emp WHERE sal > 3000) SELECT * FROM w"
+        << QStringList{root, "  TABLE ACCESS FULL EMP"};
     QTest::newRow("primary key lookup")
         << "SELECT ename FROM emp WHERE empno = 7839"
         << QStringList{root, "  TABLE ACCESS BY INDEX ROWID EMP", "    INDEX UNIQUE SCAN PK_EMP"};
