@@ -64,6 +64,29 @@ PlanStep* lookupIndex(PlanStep& s) {
     return nullptr;
 }
 
+// Takes a condition out of the predicate lists of a subtree (conditions
+// joined by AND): a subquery's correlation becomes the join's condition
+// and is not applied inside the subquery any more.
+void dropCondition(PlanStep& s, const std::string& text) {
+    for (std::string* list : {&s.accessPredicates, &s.filterPredicates}) {
+        std::string kept;
+        std::size_t from = 0;
+        for (;;) {
+            const std::size_t at = list->find(" AND ", from);
+            const std::string part =
+                list->substr(from, at == std::string::npos ? std::string::npos : at - from);
+            if (part != text)
+                appendPredicateText(kept, part);
+            if (at == std::string::npos)
+                break;
+            from = at + 5;
+        }
+        *list = std::move(kept);
+    }
+    for (PlanStep& c : s.children)
+        dropCondition(c, text);
+}
+
 PlanStep* tableAccessOf(PlanStep& s) {
     for (PlanStep* at = &s;; at = &at->children.front()) {
         if (at->operation == ora::TableAccess || at->operation == ora::Index)
@@ -381,6 +404,7 @@ PlanStep PlanMapper::subqueryJoins(PlanStep filter, const std::vector<const Pred
         }
         const bool anti = join->kind == BlockFacts::SubqueryJoin::Kind::Anti;
         const bool nested = readsThroughIndex(sub);
+        dropCondition(sub, condition->joinText);
         PlanStep j = step(nested ? ora::NestedLoops : ora::HashJoin, !anti ? ora::Semi
                                                                      : nested || join->exists
                                                                          ? ora::Anti

@@ -224,6 +224,15 @@ void TestOraclePlans::planTableColumns() {
     QVERIFY2(predicates.join('\n').contains("E@SEL$1") && predicates.join('\n').contains("D@SEL$1"),
              qPrintable(predicates.join('\n')));
 
+    // a correlated EXISTS: its correlation is the semi-join's condition,
+    // applied there only
+    explain("SELECT * FROM dept d WHERE EXISTS (SELECT 1 FROM emp e WHERE e.deptno = d.deptno)");
+    QCOMPARE(firstColumn(*m_db,
+                         "SELECT count(*) FROM plan_table WHERE statement_id = 'q'"
+                         " AND (access_predicates LIKE '%\"E\".\"DEPTNO\"=\"D\".\"DEPTNO\"%'"
+                         " OR filter_predicates LIKE '%\"E\".\"DEPTNO\"=\"D\".\"DEPTNO\"%')"),
+             QStringList{"1"});
+
     // each EXPLAIN PLAN is a plan of its own
     const QStringList ids = firstColumn(*m_db, "SELECT DISTINCT plan_id FROM plan_table");
     m_db->execute("EXPLAIN PLAN SET STATEMENT_ID = 'q2' FOR SELECT * FROM dept");
