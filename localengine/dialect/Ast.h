@@ -361,6 +361,28 @@ struct SelectItem {
 
 enum class TableRefKind { Named, Derived, Collection, Join };
 
+// PIVOT (agg(x) [AS a], ... FOR column IN (value [AS name], ...)) after a
+// table or inline view: one row per group of the columns the clause does
+// not name, one column per value (and aggregate).
+struct PivotClause {
+    struct Aggregate {
+        ExprPtr call;  // an aggregate function call
+        std::optional<Identifier> alias;
+    };
+    struct Value {
+        ExprPtr value;
+        std::optional<Identifier> alias;
+    };
+    std::vector<Aggregate> aggregates;
+    ExprPtr forColumn;
+    std::vector<Value> values;
+    std::optional<Identifier> sourceAlias;  // the alias written before PIVOT
+    // binder: the source's columns that group the rows, and the names of
+    // the value columns in order (value by value, aggregate by aggregate).
+    std::vector<Identifier> groupColumns;
+    std::vector<std::string> valueColumns;
+};
+
 struct TableRef : Node {
     explicit TableRef(TableRefKind k) : kind(k) {}
     virtual ~TableRef() = default;
@@ -375,6 +397,8 @@ struct TableRef : Node {
     std::vector<Identifier> columns;
     std::vector<OracleType> columnTypes;
     bool columnsKnown = false;
+
+    std::unique_ptr<PivotClause> pivot;  // the source pivoted; `alias` is then the result's
 
     template <typename T>
     T& as() {

@@ -4,11 +4,13 @@
 #include "Binder.h"
 #include "PlanDisplayCall.h"
 
+#include "AstWalk.h"
 #include "Error.h"
 #include "GroupRules.h"
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 
 namespace localengine::dialect {
 
@@ -171,7 +173,79 @@ void Binder::source(TableRef& ref, Scope& scope, const Context& context, const W
             return;  // its leaves are in scope already
         }
     }
+    if (ref.pivot)
+        pivot(ref, scope, with);
     scope.sources.push_back(&ref);
+}
+
+// The pivot's aggregates, FOR column and values are read against the source
+// alone; the source then shows the grouping columns (those the clause does
+// not name) and one column per value and aggregate.
+void Binder::pivot(TableRef& ref, Scope& scope, const WithNames* with) {
+    PivotClause& p = *ref.pivot;
+    if (!ref.columnsKnown)
+        unsupported("PIVOT over a source whose columns are not known");
+    Scope inner{scope.outer, {&ref}, nullptr};
+    std::optional<Identifier> ownAlias = std::move(ref.alias);
+    ref.alias = p.sourceAlias;  // inside the clause, the source goes by its own alias
+    std::vector<bool> named(ref.columns.size(), false);
+    std::function<void(const Expr&)> mark = [&](const Expr& e) {
+        if (e.kind == ExprKind::ColumnRef) {
+            const ColumnBinding& b = e.as<ColumnRef>().binding;
+            if (b.source == &ref && b.column >= 0)
+                named[static_cast<std::size_t>(b.column)] = true;
+            return;
+        }
+        forEachChild(e, mark);
+    };
+    for (PivotClause::Aggregate& a : p.aggregates) {
+        expr(a.call, inner, with);
+        if (a.call->kind != ExprKind::FunctionCall || a.call->as<FunctionCall>().over ||
+            a.call->as<FunctionCall>().name.size() != 1 ||
+            !isAggregateFunction(a.call->as<FunctionCall>().functionName()))
+            fail(56902, "expect aggregate function inside pivot operation");
+        mark(*a.call);
+    }
+    expr(p.forColumn, inner, with);
+    if (p.forColumn->kind != ExprKind::ColumnRef)
+        unsupported("PIVOT FOR other than a column");
+    mark(*p.forColumn);
+    for (PivotClause::Value& v : p.values)
+        expr(v.value, inner, with);
+    if (p.aggregates.size() > 1)
+        for (const PivotClause::Aggregate& a : p.aggregates)
+            if (!a.alias)
+                fail(918, "column ambiguously defined");
+    ref.alias = std::move(ownAlias);
+
+    std::vector<Identifier> columns;
+    std::vector<OracleType> types;
+    for (std::size_t i = 0; i < ref.columns.size(); ++i) {
+        if (named[i])
+            continue;
+        p.groupColumns.push_back(ref.columns[i]);
+        columns.push_back(ref.columns[i]);
+        types.push_back(ref.columnTypes[i]);
+    }
+    for (const PivotClause::Value& v : p.values) {
+        std::string valueName;
+        if (v.alias) {
+            valueName = v.alias->name;
+        } else {
+            for (std::uint32_t t = v.value->firstToken;
+                 t <= v.value->lastToken && t < m_tokens.size(); ++t)
+                valueName += m_tokens[t].kind == TokenKind::Text ? quoteText(m_tokens[t].text)
+                                                                 : upperAscii(m_tokens[t].text);
+        }
+        for (const PivotClause::Aggregate& a : p.aggregates) {
+            const std::string name = a.alias ? valueName + "_" + a.alias->name : valueName;
+            p.valueColumns.push_back(name);
+            columns.push_back(Identifier{name, true});
+            types.push_back(a.call->type);
+        }
+    }
+    ref.columns = std::move(columns);
+    ref.columnTypes = std::move(types);
 }
 
 void Binder::namedSource(NamedTable& table, const WithNames* with) {

@@ -274,6 +274,14 @@ void Emitter::outerJoinFrom(const OuterJoinLayout& joins) {
 }
 
 void Emitter::tableReference(const TableRef& ref) {
+    if (ref.pivot) {
+        pivotSource(ref);
+        if (ref.alias) {
+            m_out += ' ';
+            name(*ref.alias);
+        }
+        return;
+    }
     switch (ref.kind) {
         case TableRefKind::Named: {
             const auto& table = ref.as<NamedTable>();
@@ -339,6 +347,51 @@ void Emitter::tableReference(const TableRef& ref) {
         m_out += ' ';
         name(*ref.alias);
     }
+}
+
+// PIVOT as the grouped query it stands for: the grouping columns, then per
+// value and aggregate agg(CASE WHEN column = value THEN x END).
+void Emitter::pivotSource(const TableRef& ref) {
+    const PivotClause& p = *ref.pivot;
+    const ConditionScope plain(*this, false);
+    std::string groupList;
+    for (const Identifier& g : p.groupColumns)
+        groupList += (groupList.empty() ? "" : ", ") + quoteName(g.name);
+    m_out += "(SELECT " + groupList;
+    std::size_t column = 0;
+    for (const PivotClause::Value& v : p.values) {
+        for (const PivotClause::Aggregate& a : p.aggregates) {
+            const FunctionCall& f = a.call->as<FunctionCall>();
+            if (f.hasWithinGroup || f.keep || f.args.size() > 1)
+                unsupported(f.functionName() + " in PIVOT");
+            if (column || !groupList.empty())
+                m_out += ", ";
+            m_out += f.functionName() + (f.distinct ? "(DISTINCT " : "(") + "CASE WHEN ";
+            expr(*p.forColumn, kCompareOperand);
+            m_out += " = ";
+            expr(*v.value, kCompareOperand);
+            m_out += " THEN ";
+            if (f.star)
+                m_out += '1';
+            else
+                expr(*f.args[0]);
+            m_out += " END) AS " + quoteName(p.valueColumns[column++]);
+        }
+    }
+    m_out += " FROM ";
+    if (ref.kind == TableRefKind::Named)
+        qualifiedName(ref.as<NamedTable>().name);
+    else if (ref.kind == TableRefKind::Derived)
+        subquery(*ref.as<DerivedTable>().query);
+    else
+        unsupported("PIVOT over this source");
+    if (p.sourceAlias) {
+        m_out += ' ';
+        name(*p.sourceAlias);
+    }
+    if (!groupList.empty())
+        m_out += " GROUP BY " + groupList;
+    m_out += ')';
 }
 
 void Emitter::groupBy(const SelectBlock& b) {

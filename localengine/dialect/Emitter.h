@@ -122,6 +122,7 @@ private:
     void limitedSource(const TableRef& source, const std::vector<const Expr*>& conditions,
                        const std::string& limit, int block);
     void outerJoinFrom(const OuterJoinLayout& joins);
+    void pivotSource(const TableRef& ref);
     void rowLimit(const RowLimit& limit);
     // EmitGrouping.cpp
     struct GroupingContext {

@@ -279,10 +279,12 @@ TableRefPtr Parser::tableReference() {
         ref = std::move(named);
     }
     if (at("PARTITION") || at("SUBPARTITION") || at("SAMPLE") || (at("AS") && at("OF", 1)) ||
-        at("PIVOT") || at("UNPIVOT") || at("MATCH_RECOGNIZE"))
+        at("UNPIVOT") || at("MATCH_RECOGNIZE"))
         unsupported(upperAscii(peek().text) + " in FROM");
     if (ref->kind != TableRefKind::Join)
         ref->alias = tableAlias();
+    if (at("PIVOT") && ref->kind != TableRefKind::Join)
+        pivotClause(*ref);
     if (at("PIVOT") || at("UNPIVOT") || at("MATCH_RECOGNIZE"))
         unsupported(upperAscii(peek().text) + " in FROM");
     ref->firstToken = first;
@@ -293,6 +295,44 @@ TableRefPtr Parser::tableReference() {
         ref->height = heightOf(ref->as<CollectionTable>().collection) + 1;
     checkHeight(ref->height);
     return ref;
+}
+
+// PIVOT (agg(x) [AS a], ... FOR column IN (value [AS name], ...)) [alias]
+void Parser::pivotClause(TableRef& ref) {
+    advance();
+    if (at("XML"))
+        unsupported("PIVOT XML");
+    auto pivot = std::make_unique<PivotClause>();
+    pivot->sourceAlias = std::move(ref.alias);
+    ref.alias.reset();
+    expectOperator("(");
+    do {
+        PivotClause::Aggregate a;
+        a.call = expression();
+        if (accept("AS") || (peek().kind == TokenKind::Name && !at("FOR")) ||
+            peek().kind == TokenKind::QuotedName)
+            a.alias = identifier("an alias");
+        pivot->aggregates.push_back(std::move(a));
+    } while (acceptOperator(","));
+    expect("FOR");
+    if (atOperator("("))
+        unsupported("PIVOT FOR more than one column");
+    pivot->forColumn = additive(nullptr);
+    expect("IN");
+    expectOperator("(");
+    if (at("ANY") || at("SELECT"))
+        unsupported("PIVOT IN (ANY | subquery): PIVOT XML");
+    do {
+        PivotClause::Value v;
+        v.value = expression();
+        if (accept("AS") || peek().kind == TokenKind::Name || peek().kind == TokenKind::QuotedName)
+            v.alias = identifier("an alias");
+        pivot->values.push_back(std::move(v));
+    } while (acceptOperator(","));
+    expectOperator(")");
+    expectOperator(")");
+    ref.pivot = std::move(pivot);
+    ref.alias = tableAlias();
 }
 
 TableRefPtr Parser::joinedTable(TableRefPtr left) {

@@ -102,6 +102,7 @@ private:
     void fromClause(SelectBlock& block);
     TableRefPtr fromItem();
     TableRefPtr tableReference();
+    void pivotClause(TableRef& ref);
     TableRefPtr joinedTable(TableRefPtr left);
     bool atJoin() const;
     bool leadsToQuery() const;

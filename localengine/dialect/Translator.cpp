@@ -17,7 +17,8 @@
 //    LISTAGG ... WITHIN GROUP [ON OVERFLOW], KEEP (DENSE_RANK FIRST|LAST),
 //    RATIO_TO_REPORT; NULL last ascending and first descending in every
 //    ORDER BY; ORA-01427 for a scalar subquery's second row; ORA-00937,
-//    ORA-00979 and ORA-01790 where Oracle raises them.
+//    ORA-00979 and ORA-01790 where Oracle raises them; PIVOT over a table
+//    or inline view (one FOR column, values listed) as a grouped query.
 //  - Expressions: Oracle's precedence (|| with + and -), || and CONCAT with
 //    Oracle's null rule, exact division, '' as NULL, DATE and TIMESTAMP
 //    literals, q'[...]' and N'...' literals, CASE (both forms), IN lists
@@ -47,7 +48,7 @@
 // translated yet: MERGE, multitable INSERT, RETURNING, sequences, INTERVAL
 // literals, comparisons with ANY/ALL other than = ANY and <> ALL, WITHIN
 // GROUP other than LISTAGG's, analytic functions beside ROLLUP, CUBE or
-// GROUPING SETS, TABLE(...), LATERAL, PIVOT, UNPIVOT, MATCH_RECOGNIZE,
+// GROUPING SETS, TABLE(...), LATERAL, PIVOT XML, UNPIVOT, MATCH_RECOGNIZE,
 // MODEL, database links, package functions, CAST to dates or to numbers
 // with precision, ROWNUM in other conditions (or compared with a bind
 // parameter other than by <= and <), ROWNUM limits over joins that

@@ -311,6 +311,32 @@ private slots:
         QCOMPARE(rows(sql), expected);
     }
 
+    // PIVOT: a group per value of the columns the clause does not name.
+    void pivot_data() {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QStringList>("expected");
+        addRows("one aggregate, values with and without aliases",
+                "select * from (select job, deptno, sal from emp) pivot (sum(sal) for deptno in "
+                "(10 as accounting, 20, 30 as sales)) order by job",
+                {"ANALYST|<null>|3000|<null>", "CLERK|<null>|800|<null>", "MANAGER|2450|2975|2850",
+                 "PRESIDENT|5000|<null>|<null>", "SALESMAN|<null>|<null>|2850"});
+        addRows("the columns' names",
+                "select accounting, \"20\" from (select job, deptno, sal from emp) pivot (sum(sal) "
+                "for deptno in (10 as accounting, 20)) where job = 'MANAGER'",
+                {"2450|2975"});
+        addRows("two aggregates named value_aggregate, text values",
+                "select d10_n, d10_s, \"'ANALYST'_N\" from (select job, sal from emp) pivot "
+                "(count(*) as n, sum(sal) as s for job in ('MANAGER' as d10, 'ANALYST'))",
+                {"3|8275|1"});
+        addRows("a table with an alias, grouped by every other column",
+                "select count(*) from emp e pivot (max(e.sal) for deptno in (10, 20)) p", {"8"});
+    }
+    void pivot() {
+        QFETCH(QString, sql);
+        QFETCH(QStringList, expected);
+        QCOMPARE(rows(sql), expected);
+    }
+
     // What Oracle refuses before running, and SQLite's failures, with
     // Oracle's codes and texts. A text ending in "..." is a prefix.
     void errors_data() {
@@ -356,10 +382,13 @@ private slots:
             "select * from emp match_recognize (order by sal pattern (a) "
             "define a as 1 = 1)",
             "ORA-03001: unimplemented feature: MATCH_RECOGNIZE in FROM");
-        add("PIVOT",
-            "select * from (select deptno, sal from emp) pivot (sum(sal) for deptno in "
-            "(10, 20))",
-            "ORA-03001: unimplemented feature: PIVOT in FROM");
+        add("PIVOT XML",
+            "select * from (select deptno, sal from emp) pivot xml (sum(sal) for "
+            "deptno in (any))",
+            "ORA-03001: unimplemented feature: PIVOT XML");
+        add("PIVOT of other than an aggregate",
+            "select * from (select deptno, sal from emp) pivot (sal for deptno in (10))",
+            "ORA-56902: expect aggregate function inside pivot operation");
         add("UNPIVOT", "select * from emp e unpivot (v for k in (sal, comm))",
             "ORA-03001: unimplemented feature: UNPIVOT in FROM");
         add("MODEL",
