@@ -302,8 +302,8 @@ void Emitter::scalarSubquery(const Query& q) {
     m_out += ')';
 }
 
-// Oracle has no empty text: '' is NULL. A date or timestamp literal is
-// its text, the form the engine stores dates in.
+// Oracle has no empty text: '' is NULL. A date, timestamp or interval
+// literal is its text in the form the engine stores it in.
 void Emitter::literal(const Literal& l) {
     switch (l.form) {
         case Literal::Form::Number:
@@ -320,10 +320,11 @@ void Emitter::literal(const Literal& l) {
             break;
         case Literal::Form::Date:
         case Literal::Form::Timestamp:
-            m_out += quoteText(l.text);
+            datetimeLiteral(l);
             break;
         case Literal::Form::Interval:
-            unsupported("INTERVAL literals");
+            intervalLiteral(l);
+            break;
     }
 }
 
@@ -352,7 +353,8 @@ void Emitter::pseudo(const PseudoColumn& p) {
         case Pseudo::Systimestamp:
         case Pseudo::CurrentTimestamp:
         case Pseudo::LocalTimestamp:
-            m_out += "STRFTIME('%Y-%m-%d %H:%M:%f', 'now', 'localtime')";
+            // The stored form has nine digits of fraction; SQLite's clock three.
+            m_out += "(STRFTIME('%Y-%m-%d %H:%M:%f', 'now', 'localtime') || '000000')";
             break;
         case Pseudo::User:
             m_out += m_owner.empty() ? std::string("USER") : quoteText(m_owner);
@@ -373,8 +375,16 @@ void Emitter::unary(const Unary& u) {
             expr(*u.operand, kNot);
             break;
         case UnaryOp::Negate:
+            if (u.operand->type == OracleType::Interval) {
+                // Only a literal interval is negated (in the translation).
+                if (u.operand->kind != ExprKind::Literal)
+                    unsupported("negating an interval that is not a literal");
+                m_out +=
+                    quoteText(negatedIntervalText(intervalLiteralText(u.operand->as<Literal>())));
+                break;
+            }
             m_out += '-';
-            expr(*u.operand, kPrimary);
+            converted(*u.operand, OracleType::Number, kPrimary);
             break;
         case UnaryOp::Plus:
             m_out += '+';
@@ -393,6 +403,13 @@ void Emitter::unary(const Unary& u) {
 
 void Emitter::binary(const Binary& b) {
     const int p = precedenceOf(b);
+    if (b.op != BinaryOp::Concatenate && b.op != BinaryOp::And && b.op != BinaryOp::Or &&
+        datetimeArithmetic(b))
+        return;
+    // Operands of arithmetic are numbers: text is converted (ORA-01722
+    // when it is not one).
+    const OracleType operands =
+        b.op == BinaryOp::And || b.op == BinaryOp::Or ? OracleType::Unknown : OracleType::Number;
     switch (b.op) {
         case BinaryOp::Concatenate:
             concatenation(b);
@@ -401,18 +418,18 @@ void Emitter::binary(const Binary& b) {
             // Oracle divides exactly (7/2 is 3.5, where SQLite's integers
             // give 3) and refuses to divide by zero (ORA-01476).
             m_out += "ORA_DIV(";
-            expr(*b.left);
+            converted(*b.left, operands);
             m_out += ", ";
-            expr(*b.right);
+            converted(*b.right, operands);
             m_out += ')';
             return;
         default:
             break;
     }
     static const char* const kOperators[] = {" + ", " - ", " * ", " / ", "", " AND ", " OR "};
-    expr(*b.left, p);
+    converted(*b.left, operands, p);
     m_out += kOperators[static_cast<int>(b.op)];
-    expr(*b.right, p + 1);
+    converted(*b.right, operands, p + 1);
 }
 
 // a || b || c as one call ORA_CONCAT(a, b, c): a null operand counts as
@@ -438,16 +455,19 @@ void Emitter::concatenation(const Binary& b) {
         }
         if (inCall)
             m_out += ", ";
-        expr(*pieces[i]);
+        converted(*pieces[i],
+                  isDatetime(pieces[i]->type) ? OracleType::Varchar2 : OracleType::Unknown);
         ++inCall;
     }
     m_out += ')';
 }
 
 void Emitter::comparison(const Comparison& c) {
-    expr(*c.left, kCompareOperand);
+    const OracleType type = comparisonType({c.left->type, c.right->type});
+    const bool padded = blankPadded({c.left.get(), c.right.get()});
+    comparand(*c.left, type, padded);
     m_out += compareOperator(c.op);
-    expr(*c.right, kCompareOperand);
+    comparand(*c.right, type, padded);
 }
 
 // = ANY is IN and <> ALL is NOT IN; other quantified comparisons are not
@@ -490,20 +510,33 @@ void Emitter::predicate(const Expr& e) {
         }
         case ExprKind::Between: {
             const auto& p = e.as<Between>();
-            expr(*p.operand, kCompareOperand);
+            const OracleType type = comparisonType({p.operand->type, p.low->type, p.high->type});
+            const bool padded = blankPadded({p.operand.get(), p.low.get(), p.high.get()});
+            comparand(*p.operand, type, padded);
             m_out += p.negated ? " NOT BETWEEN " : " BETWEEN ";
-            expr(*p.low, kCompareOperand);
+            comparand(*p.low, type, padded);
             m_out += " AND ";
-            expr(*p.high, kCompareOperand);
+            comparand(*p.high, type, padded);
             break;
         }
         case ExprKind::InList: {
             const auto& p = e.as<InList>();
-            expr(*p.operand, kCompareOperand);
+            std::vector<OracleType> types{p.operand->type};
+            for (const ExprPtr& item : p.items)
+                types.push_back(item->type);
+            const OracleType type = comparisonType(types);
+            converted(*p.operand, type, kCompareOperand);
             m_out += p.negated ? " NOT IN (" : " IN (";
-            if (p.operand->kind == ExprKind::Tuple)
+            if (p.operand->kind == ExprKind::Tuple) {
                 m_out += "VALUES ";
-            exprList(p.items);
+                exprList(p.items);
+            } else {
+                for (std::size_t i = 0; i < p.items.size(); ++i) {
+                    if (i)
+                        m_out += ", ";
+                    converted(*p.items[i], type);
+                }
+            }
             m_out += ')';
             break;
         }
@@ -547,6 +580,8 @@ void Emitter::functionCall(const FunctionCall& f) {
         unsupported(f.functionName() + " ... WITHIN GROUP");
     if (f.keep)
         unsupported(f.functionName() + " ... KEEP");
+    if (typedFunction(f))
+        return;
     // CONCAT keeps Oracle's null rule, as || does.
     const Identifier& function = f.name.front();
     if (function.name == "CONCAT" && !function.quoted)
@@ -562,7 +597,7 @@ void Emitter::functionCall(const FunctionCall& f) {
         m_out += '*';
     {
         const ConditionScope plain(*this, false);
-        exprList(f.args);
+        arguments(f);
     }
     m_out += ')';
     if (f.over) {
@@ -623,6 +658,8 @@ void Emitter::frameBound(const FrameBound& b) {
 // Casts whose result SQLite gives as Oracle does: to text, and to a number
 // without precision or scale.
 void Emitter::cast(const Cast& c) {
+    if (typedCast(c))
+        return;
     const std::string& first = c.target.words.front();
     const bool text = first == "VARCHAR2" || first == "VARCHAR" || first == "NVARCHAR2" ||
                       first == "CLOB" || first == "NCLOB";
@@ -636,19 +673,14 @@ void Emitter::cast(const Cast& c) {
     m_out += text ? " AS TEXT)" : " AS NUMERIC)";
 }
 
-// YEAR, MONTH and DAY of the stored date text.
+// EXTRACT(field FROM value) by the engine's function: for a DATE the
+// time fields are refused as Oracle refuses them (ORA-30076).
 void Emitter::extract(const Extract& e) {
-    const char* format = e.field == "YEAR"    ? "%Y"
-                         : e.field == "MONTH" ? "%m"
-                         : e.field == "DAY"   ? "%d"
-                                              : nullptr;
-    if (!format)
-        unsupported("EXTRACT(" + e.field + " FROM ...)");
-    m_out += "CAST(STRFTIME('";
-    m_out += format;
-    m_out += "', ";
+    m_out += e.source->type == OracleType::Date ? "ORA_EXTRACT_DATE(" : "ORA_EXTRACT(";
+    m_out += quoteText(e.field);
+    m_out += ", ";
     expr(*e.source);
-    m_out += ") AS INTEGER)";
+    m_out += ')';
 }
 
 // TRIM as SQLite's TRIM, LTRIM or RTRIM; a result with nothing left is

@@ -104,6 +104,23 @@ void Emitter::insert(const InsertStatement& s) {
         query(*s.query);
         return;
     }
+    // The type of each target column, where the table is known.
+    const NamedTable& table = *s.target.table;
+    std::vector<int> targets;
+    if (table.columnsKnown) {
+        if (s.columns.empty()) {
+            for (std::size_t i = 0; i < table.columns.size(); ++i)
+                targets.push_back(static_cast<int>(i));
+        } else {
+            for (const Identifier& c : s.columns) {
+                int found = -1;
+                for (std::size_t i = 0; i < table.columns.size() && found < 0; ++i)
+                    if (equalsIgnoringCase(table.columns[i].name, c.name))
+                        found = static_cast<int>(i);
+                targets.push_back(found);
+            }
+        }
+    }
     m_out += " VALUES ";
     for (std::size_t r = 0; r < s.rows.size(); ++r) {
         if (r)
@@ -114,7 +131,10 @@ void Emitter::insert(const InsertStatement& s) {
                 unsupported("DEFAULT in VALUES");
             if (i)
                 m_out += ", ";
-            expr(*s.rows[r][i]);
+            if (i < targets.size() && targets[i] >= 0)
+                assignedTo(*s.rows[r][i], table, targets[i]);
+            else
+                expr(*s.rows[r][i]);
         }
         m_out += ')';
     }
@@ -141,7 +161,11 @@ void Emitter::update(const UpdateStatement& s) {
         if (a.columns.size() > 1)
             m_out += ')';
         m_out += " = ";
-        expr(*a.value);
+        const ColumnBinding& target = a.columns.front()->binding;
+        if (a.columns.size() == 1 && target.source == s.target.table.get() && target.column >= 0)
+            assignedTo(*a.value, *s.target.table, target.column);
+        else
+            expr(*a.value);
     }
     if (s.where) {
         const ConditionScope condition(*this, true);

@@ -15,6 +15,7 @@
 #include "Translator.h"
 
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -160,6 +161,19 @@ private:
     void subquery(const Query& q);
     void scalarSubquery(const Query& q);
 
+    // Typed rewrites (EmitTypes.cpp)
+    void datetimeLiteral(const Literal& l);
+    void intervalLiteral(const Literal& l);
+    void converted(const Expr& e, OracleType target, int minPrecedence = kLowest);
+    static OracleType comparisonType(const std::vector<OracleType>& types);
+    void comparand(const Expr& e, OracleType target, bool padded);
+    static bool blankPadded(std::initializer_list<const Expr*> operands);
+    bool datetimeArithmetic(const Binary& b);
+    bool typedFunction(const FunctionCall& f);
+    void arguments(const FunctionCall& f);
+    void assignedTo(const Expr& value, const NamedTable& table, int column);
+    bool typedCast(const Cast& c);
+
     std::string m_owner;
     Translation& m_result;
     std::size_t m_lengthLimit;
@@ -209,6 +223,11 @@ std::vector<std::vector<const Expr*>> groupingSets(const SelectBlock& b);
 // " DESC", " NULLS LAST" ...: the direction and NULL placement of a sort
 // key in SQLite's words, with Oracle's default placement.
 std::string sortDirection(const OrderItem& o);
+// INTERVAL 'text' qualifier in the engine's stored form; ORA-01867 or
+// ORA-01873 for a text the qualifier does not allow.
+std::string intervalLiteralText(const Literal& l);
+// A stored interval with the opposite sign.
+std::string negatedIntervalText(std::string storedInterval);
 
 // SQLite's keywords: a name equal to one of them is written quoted.
 bool isSqliteKeyword(std::string_view upperName);

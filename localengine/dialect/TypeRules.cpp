@@ -47,24 +47,29 @@ OracleType pseudoType(Pseudo p) {
     }
 }
 
-// + and - over dates: DATE + n is a date, DATE - DATE a number of days,
-// TIMESTAMP - TIMESTAMP an interval.
+// Oracle's datetime arithmetic: DATE or TIMESTAMP + n is a DATE (a
+// TIMESTAMP loses its fraction), DATE - DATE a number of days, a
+// difference with a TIMESTAMP an interval, a datetime moved by an interval
+// keeps its type, intervals add to intervals. What Oracle refuses the
+// emitter refuses; its type here does not matter.
 OracleType arithmeticType(BinaryOp op, OracleType left, OracleType right) {
-    if (op == BinaryOp::Add) {
-        if (isDatetime(left))
-            return left;
-        if (isDatetime(right))
-            return right;
-        return left == OracleType::Interval && right == OracleType::Interval ? OracleType::Interval
-                                                                             : OracleType::Number;
-    }
-    if (op == BinaryOp::Subtract && isDatetime(left)) {
-        if (right == OracleType::Date)
-            return left == OracleType::Date ? OracleType::Number : OracleType::Interval;
-        if (right == OracleType::Timestamp)
+    const bool leftTime = isDatetime(left), rightTime = isDatetime(right);
+    const bool leftInterval = left == OracleType::Interval;
+    const bool rightInterval = right == OracleType::Interval;
+    if (op == BinaryOp::Add || op == BinaryOp::Subtract) {
+        if (leftTime && rightTime)
+            return left == OracleType::Date && right == OracleType::Date ? OracleType::Number
+                                                                         : OracleType::Interval;
+        if (leftTime || rightTime) {
+            const OracleType time = leftTime ? left : right;
+            return leftInterval || rightInterval ? time : OracleType::Date;
+        }
+        if (leftInterval || rightInterval)
             return OracleType::Interval;
-        return left;
+        return OracleType::Number;
     }
+    if ((op == BinaryOp::Multiply || op == BinaryOp::Divide) && (leftInterval || rightInterval))
+        return OracleType::Interval;
     return OracleType::Number;
 }
 
@@ -78,6 +83,7 @@ constexpr FunctionType kFunctions[] = {{"ABS", OracleType::Number},
                                        {"ADD_MONTHS", OracleType::Date},
                                        {"ASCII", OracleType::Number},
                                        {"AVG", OracleType::Number},
+                                       {"BITAND", OracleType::Number},
                                        {"CEIL", OracleType::Number},
                                        {"CHR", OracleType::Varchar2},
                                        {"COALESCE", OracleType::Unknown},
@@ -90,12 +96,14 @@ constexpr FunctionType kFunctions[] = {{"ABS", OracleType::Number},
                                        {"GREATEST", OracleType::Unknown},
                                        {"INITCAP", OracleType::Varchar2},
                                        {"INSTR", OracleType::Number},
+                                       {"INSTRB", OracleType::Number},
                                        {"LAG", OracleType::Unknown},
                                        {"LAST_DAY", OracleType::Date},
                                        {"LAST_VALUE", OracleType::Unknown},
                                        {"LEAD", OracleType::Unknown},
                                        {"LEAST", OracleType::Unknown},
                                        {"LENGTH", OracleType::Number},
+                                       {"LENGTHB", OracleType::Number},
                                        {"LISTAGG", OracleType::Varchar2},
                                        {"LN", OracleType::Number},
                                        {"LOG", OracleType::Number},
@@ -110,21 +118,27 @@ constexpr FunctionType kFunctions[] = {{"ABS", OracleType::Number},
                                        {"NEXT_DAY", OracleType::Date},
                                        {"NTILE", OracleType::Number},
                                        {"NULLIF", OracleType::Unknown},
+                                       {"NUMTODSINTERVAL", OracleType::Interval},
+                                       {"NUMTOYMINTERVAL", OracleType::Interval},
                                        {"NVL", OracleType::Unknown},
                                        {"POWER", OracleType::Number},
                                        {"RANK", OracleType::Number},
+                                       {"REGEXP_COUNT", OracleType::Number},
                                        {"REGEXP_INSTR", OracleType::Number},
                                        {"REGEXP_REPLACE", OracleType::Varchar2},
                                        {"REGEXP_SUBSTR", OracleType::Varchar2},
+                                       {"REMAINDER", OracleType::Number},
                                        {"REPLACE", OracleType::Varchar2},
                                        {"ROUND", OracleType::Unknown},
                                        {"ROW_NUMBER", OracleType::Number},
                                        {"RPAD", OracleType::Varchar2},
                                        {"RTRIM", OracleType::Varchar2},
                                        {"SIGN", OracleType::Number},
+                                       {"SOUNDEX", OracleType::Varchar2},
                                        {"SQRT", OracleType::Number},
                                        {"STDDEV", OracleType::Number},
                                        {"SUBSTR", OracleType::Varchar2},
+                                       {"SUBSTRB", OracleType::Varchar2},
                                        {"SUM", OracleType::Number},
                                        {"SYS_CONNECT_BY_PATH", OracleType::Varchar2},
                                        {"TO_CHAR", OracleType::Varchar2},

@@ -235,6 +235,14 @@ private slots:
                                          << "NUMBER";
         QTest::newRow("timestamp minus timestamp") << "systimestamp - systimestamp"
                                                    << "INTERVAL";
+        QTest::newRow("timestamp plus days is a date") << "systimestamp + 1"
+                                                       << "DATE";
+        QTest::newRow("timestamp plus interval") << "systimestamp + interval '1' hour"
+                                                 << "TIMESTAMP";
+        QTest::newRow("date minus timestamp") << "hiredate - systimestamp"
+                                              << "INTERVAL";
+        QTest::newRow("interval from a number") << "numtodsinterval(1, 'DAY')"
+                                                << "INTERVAL";
         QTest::newRow("concatenation") << "sal || 'x'"
                                        << "VARCHAR2";
         QTest::newRow("arithmetic") << "-sal * 2 / 3"

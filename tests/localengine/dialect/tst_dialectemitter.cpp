@@ -287,8 +287,6 @@ private slots:
                                   "matched then update set e.sal = 1"
                                << 3001 << "MERGE";
         QTest::newRow("sequence") << "select s.nextval from dual" << 2289 << "sequence";
-        QTest::newRow("INTERVAL literal")
-            << "select sysdate + interval '1' day from dual" << 3001 << "INTERVAL";
         QTest::newRow("ROLLUP with analytic functions")
             << "select deptno, rank() over (order by count(*)) from emp group by rollup (deptno)"
             << 3001 << "ROLLUP";
@@ -333,8 +331,6 @@ private slots:
         QTest::newRow("CREATE OR REPLACE VIEW") << "create or replace view v as select 1 x from "
                                                    "dual"
                                                 << 3001 << "OR REPLACE";
-        QTest::newRow("CAST to DATE")
-            << "select cast('2020-01-01' as date) from dual" << 3001 << "CAST";
     }
     void refusals() {
         QFETCH(QString, sql);

@@ -1,0 +1,603 @@
+// What the types of the operands decide: Oracle's datetime arithmetic,
+// its implicit conversions (text to DATE, NUMBER or TIMESTAMP where one is
+// expected, dates to text in the session's NLS_DATE_FORMAT), the functions
+// whose meaning depends on the argument's type (TRUNC, ROUND, TO_CHAR,
+// EXTRACT, CAST), blank-padded comparison of CHAR values, and the literals
+// of dates, timestamps and intervals in the engine's stored forms.
+//
+// Stored forms (those of the engine's functions):
+//   DATE       'YYYY-MM-DD HH:MM:SS'
+//   TIMESTAMP  'YYYY-MM-DD HH:MM:SS.FFFFFFFFF'
+//   INTERVAL   '+DDDDDDDDD HH:MM:SS.FFFFFFFFF' (day to second), '+YYYYYYYYY-MM' (year to month)
+// Dates and timestamps in stored form order as their text does, so a
+// column compared with a converted constant keeps its index: conversions
+// go on the side that is not the column wherever Oracle allows it.
+
+#include "Catalog.h"
+#include "Emitter.h"
+#include "Error.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+#include <string_view>
+
+namespace localengine::dialect {
+
+namespace {
+
+namespace code {
+constexpr int kInconsistentDatatypes = 932;  // inconsistent datatypes: expected %s got %s
+constexpr int kDatePlusDate = 975;           // date + date not allowed
+constexpr int kInvalidInterval = 1867;       // the interval is invalid
+constexpr int kLeadingPrecision = 1873;      // the leading precision of the interval is too small
+constexpr int kBadArithmetic = 30081;        // invalid data type for datetime/interval arithmetic
+constexpr int kAddingDatetimes = 30087;      // adding two datetime values is not allowed
+}  // namespace code
+
+[[noreturn]] void inconsistent(OracleType expected, OracleType got) {
+    fail(code::kInconsistentDatatypes, std::string("inconsistent datatypes: expected ") +
+                                           typeName(expected) + " got " + typeName(got));
+}
+
+[[noreturn]] void badArithmetic() {
+    fail(code::kBadArithmetic, "invalid data type for datetime/interval arithmetic");
+}
+
+bool digitsAt(std::string_view s, std::size_t at, std::size_t count) {
+    if (at + count > s.size())
+        return false;
+    for (std::size_t i = at; i < at + count; ++i)
+        if (s[i] < '0' || s[i] > '9')
+            return false;
+    return true;
+}
+
+int numberAt(std::string_view s, std::size_t at, std::size_t count) {
+    int v = 0;
+    for (std::size_t i = at; i < at + count; ++i)
+        v = v * 10 + (s[i] - '0');
+    return v;
+}
+
+// 'YYYY-MM-DD' of a proleptic Gregorian date from 1600 on, where every
+// calendar agrees; earlier dates (Julian calendar, the 1582 gap, BC) are
+// left to the engine's functions.
+bool plainDate(std::string_view s) {
+    if (s.size() < 10 || !digitsAt(s, 0, 4) || s[4] != '-' || !digitsAt(s, 5, 2) || s[7] != '-' ||
+        !digitsAt(s, 8, 2))
+        return false;
+    const int y = numberAt(s, 0, 4), m = numberAt(s, 5, 2), d = numberAt(s, 8, 2);
+    if (y < 1600 || m < 1 || m > 12 || d < 1)
+        return false;
+    static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    return d <= kDays[m - 1] + (m == 2 && leap ? 1 : 0);
+}
+
+// 'YYYY-MM-DD HH:MI:SS[.F...]' with a plain date; the fraction padded to
+// nine digits. Empty when the text is not that simple.
+std::string plainTimestamp(std::string_view s) {
+    if (s.size() < 19 || !plainDate(s.substr(0, 10)) || s[10] != ' ' || !digitsAt(s, 11, 2) ||
+        s[13] != ':' || !digitsAt(s, 14, 2) || s[16] != ':' || !digitsAt(s, 17, 2))
+        return {};
+    if (numberAt(s, 11, 2) > 23 || numberAt(s, 14, 2) > 59 || numberAt(s, 17, 2) > 59)
+        return {};
+    std::string fraction;
+    if (s.size() > 19) {
+        if (s[19] != '.' || s.size() == 20 || s.size() > 29 || !digitsAt(s, 20, s.size() - 20))
+            return {};
+        fraction = std::string(s.substr(20));
+    }
+    fraction.resize(9, '0');
+    return std::string(s.substr(0, 19)) + '.' + fraction;
+}
+
+// The leading field's precision in a qualifier part such as "DAY(3)".
+struct IntervalField {
+    std::string name;
+    int precision = -1;  // -1: not written
+    int fractionDigits = -1;
+};
+
+IntervalField intervalField(std::string_view part) {
+    IntervalField f;
+    const std::size_t open = part.find('(');
+    f.name = std::string(part.substr(0, open));
+    if (open != std::string_view::npos) {
+        const std::string_view args = part.substr(open + 1, part.size() - open - 2);
+        const std::size_t comma = args.find(',');
+        const std::string_view first = args.substr(0, comma);
+        if (!first.empty() && digitsAt(first, 0, first.size()) && first.size() < 3)
+            f.precision = numberAt(first, 0, first.size());
+        if (comma != std::string_view::npos) {
+            const std::string_view second = args.substr(comma + 1);
+            if (!second.empty() && digitsAt(second, 0, second.size()) && second.size() < 3)
+                f.fractionDigits = numberAt(second, 0, second.size());
+        }
+    }
+    return f;
+}
+
+int fieldRank(const std::string& name) {
+    static const char* const kFields[] = {"YEAR", "MONTH", "DAY", "HOUR", "MINUTE", "SECOND"};
+    for (int i = 0; i < 6; ++i)
+        if (name == kFields[i])
+            return i;
+    return -1;
+}
+
+// Reads the unsigned number at `at`; false when there is none or it is too long.
+bool readField(std::string_view s, std::size_t& at, std::int64_t& out, std::size_t maxDigits) {
+    const std::size_t start = at;
+    out = 0;
+    while (at < s.size() && s[at] >= '0' && s[at] <= '9') {
+        if (at - start >= maxDigits)
+            return false;
+        out = out * 10 + (s[at] - '0');
+        ++at;
+    }
+    return at > start;
+}
+
+}  // namespace
+
+// INTERVAL 'text' qualifier as the stored form. The leading field takes as
+// many digits as its precision (2 unless written), the others their
+// calendar's range; anything else is Oracle's ORA-01867.
+std::string intervalLiteralText(const Literal& l) {
+    const std::string& q = l.intervalQualifier;
+    const std::size_t to = q.find(" TO ");
+    const IntervalField lead = intervalField(std::string_view(q).substr(0, to));
+    const IntervalField last =
+        to == std::string::npos ? lead : intervalField(std::string_view(q).substr(to + 4));
+    const int first = fieldRank(lead.name), final = fieldRank(last.name);
+    if (first < 0 || final < first || (first <= 1 && final > 1))
+        fail(code::kInvalidInterval, "the interval is invalid");
+    const int precision = lead.precision < 0 ? 2 : lead.precision;
+    std::string_view s = l.text;
+    while (!s.empty() && s.front() == ' ')
+        s.remove_prefix(1);
+    while (!s.empty() && s.back() == ' ')
+        s.remove_suffix(1);
+    bool negative = false;
+    if (!s.empty() && (s.front() == '-' || s.front() == '+')) {
+        negative = s.front() == '-';
+        s.remove_prefix(1);
+    }
+    auto invalid = [] { fail(code::kInvalidInterval, "the interval is invalid"); };
+    // Separators between fields: YEAR-MONTH, DAY HOUR, HOUR:MINUTE:SECOND.
+    static const char kBefore[] = {0, '-', 0, ' ', ':', ':'};
+    static const std::int64_t kLimit[] = {0, 11, 0, 23, 59, 59};
+    std::int64_t values[6] = {0, 0, 0, 0, 0, 0};
+    std::int64_t nanos = 0;
+    std::size_t at = 0;
+    for (int f = first; f <= final; ++f) {
+        if (f != first && (at >= s.size() || s[at++] != kBefore[f]))
+            invalid();
+        const std::size_t start = at;
+        if (!readField(s, at, values[f], f == first ? 18 : 2))
+            invalid();
+        if (f == first && static_cast<int>(at - start) > precision)
+            fail(code::kLeadingPrecision, "the leading precision of the interval is too small");
+        if (f != first && values[f] > kLimit[f])
+            invalid();
+        if (f == 5 && at < s.size() && s[at] == '.') {
+            ++at;
+            const std::size_t fractionStart = at;
+            std::int64_t digits = 0;
+            if (!readField(s, at, digits, 9))
+                invalid();
+            for (std::size_t n = at - fractionStart; n < 9; ++n)
+                digits *= 10;
+            nanos = digits;
+        }
+    }
+    if (at != s.size())
+        invalid();
+    // Fractional seconds rounded to the qualifier's precision (6 unless
+    // written: SECOND(2,4) leading, SECOND(3) trailing).
+    if (final == 5) {
+        const int digits =
+            first == 5 ? lead.fractionDigits : (to == std::string::npos ? -1 : last.precision);
+        std::int64_t unit = 1;
+        for (int d = digits < 0 ? 6 : digits; d < 9; ++d)
+            unit *= 10;
+        nanos = (nanos + unit / 2) / unit * unit;
+        if (nanos == 1000000000) {
+            nanos = 0;
+            ++values[5];
+        }
+    }
+    char buf[64];
+    if (first <= 1) {
+        const std::int64_t months = values[0] * 12 + values[1];
+        std::snprintf(buf, sizeof buf, "%c%09lld-%02lld", negative && months ? '-' : '+',
+                      static_cast<long long>(months / 12), static_cast<long long>(months % 12));
+        return buf;
+    }
+    const std::int64_t seconds = ((values[2] * 24 + values[3]) * 60 + values[4]) * 60 + values[5];
+    std::snprintf(
+        buf, sizeof buf, "%c%09lld %02lld:%02lld:%02lld.%09lld",
+        negative && (seconds || nanos) ? '-' : '+', static_cast<long long>(seconds / 86400),
+        static_cast<long long>(seconds / 3600 % 24), static_cast<long long>(seconds / 60 % 60),
+        static_cast<long long>(seconds % 60), static_cast<long long>(nanos));
+    return buf;
+}
+
+std::string negatedIntervalText(std::string text) {
+    if (!text.empty() && text.find_first_not_of("+-0 :.") != std::string::npos)
+        text[0] = text[0] == '-' ? '+' : '-';
+    return text;
+}
+
+namespace {
+
+// An interval literal, or the negation of one, as its stored text.
+std::optional<std::string> constantInterval(const Expr& e) {
+    if (e.kind == ExprKind::Literal && e.as<Literal>().form == Literal::Form::Interval)
+        return intervalLiteralText(e.as<Literal>());
+    if (e.kind == ExprKind::Unary) {
+        const Unary& u = e.as<Unary>();
+        if (u.op == UnaryOp::Plus || u.op == UnaryOp::Negate) {
+            std::optional<std::string> inner = constantInterval(*u.operand);
+            if (inner && u.op == UnaryOp::Negate)
+                return negatedIntervalText(*inner);
+            return inner;
+        }
+    }
+    return std::nullopt;
+}
+
+bool isTextLiteral(const Expr& e) {
+    return e.kind == ExprKind::Literal && e.as<Literal>().form == Literal::Form::Text;
+}
+
+// Oracle's character functions: a DATE or TIMESTAMP argument is first
+// converted to text in the session's format. Sorted.
+constexpr std::string_view kTextFunctions[] = {
+    "ASCII",       "CONCAT",         "INITCAP",       "INSTR",     "INSTRB",       "LENGTH",
+    "LENGTHB",     "LOWER",          "LPAD",          "LTRIM",     "REGEXP_COUNT", "REGEXP_INSTR",
+    "REGEXP_LIKE", "REGEXP_REPLACE", "REGEXP_SUBSTR", "REPLACE",   "RPAD",         "RTRIM",
+    "SOUNDEX",     "SUBSTR",         "SUBSTRB",       "TRANSLATE", "UPPER"};
+
+bool isTextFunction(const FunctionCall& f) {
+    if (f.name.size() != 1 || f.name.front().quoted)
+        return false;
+    for (std::string_view n : kTextFunctions)
+        if (n == f.functionName())
+            return true;
+    return false;
+}
+
+// The precision of TIMESTAMP(p) as declared; 6 when not written.
+int timestampPrecision(std::string_view declared) {
+    const std::size_t open = declared.find('(');
+    if (open != std::string_view::npos && open + 1 < declared.size() && declared[open + 1] >= '0' &&
+        declared[open + 1] <= '9')
+        return declared[open + 1] - '0';
+    return 6;
+}
+
+}  // namespace
+
+// DATE and TIMESTAMP literals as stored text, checked here when they are
+// plain; others (before 1600, BC, malformed) through the engine's
+// functions, which raise Oracle's errors for them.
+void Emitter::datetimeLiteral(const Literal& l) {
+    if (l.form == Literal::Form::Date) {
+        if (l.text.size() == 10 && plainDate(l.text)) {
+            m_out += quoteText(l.text + " 00:00:00");
+            return;
+        }
+        m_out += "ORA_DATE(" + quoteText(l.text) + ')';
+        return;
+    }
+    const std::string plain = plainTimestamp(l.text);
+    m_out += plain.empty() ? "ORA_TIMESTAMP(" + quoteText(l.text) + ')' : quoteText(plain);
+}
+
+void Emitter::intervalLiteral(const Literal& l) {
+    m_out += quoteText(intervalLiteralText(l));
+}
+
+// `e` as a value of type `target`, converted as Oracle converts implicitly.
+// What has no conversion is ORA-00932; an unknown type is left as it is.
+void Emitter::converted(const Expr& e, OracleType target, int minPrecedence) {
+    const OracleType from = e.type;
+    auto call = [&](const char* function, const char* extra = "") {
+        m_out += function;
+        m_out += '(';
+        expr(e);
+        m_out += extra;
+        m_out += ')';
+    };
+    if (from == target || from == OracleType::Unknown || target == OracleType::Unknown) {
+        expr(e, minPrecedence);
+        return;
+    }
+    switch (target) {
+        case OracleType::Date:
+            if (from == OracleType::Timestamp)
+                return call("ORA_CAST_DATE");
+            if (isCharacter(from))
+                return call("TO_DATE");
+            inconsistent(target, from);
+        case OracleType::Timestamp:
+            if (from == OracleType::Date)
+                return call("ORA_CAST_TIMESTAMP", ", 9");
+            if (isCharacter(from))
+                return call("TO_TIMESTAMP");
+            inconsistent(target, from);
+        case OracleType::Number:
+            if (isCharacter(from))
+                return call("TO_NUMBER");
+            if (isDatetime(from) || from == OracleType::Interval)
+                inconsistent(target, from);
+            break;
+        case OracleType::Varchar2:
+        case OracleType::Char:
+        case OracleType::Clob:
+            if (from == OracleType::Date)
+                return call("ORA_TO_CHAR_DATE");
+            if (from == OracleType::Timestamp)
+                return call("ORA_TO_CHAR_TIMESTAMP");
+            break;
+        default:
+            break;
+    }
+    expr(e, minPrecedence);
+}
+
+// The type compared values are brought to: a datetime when one is (a
+// TIMESTAMP when DATE and TIMESTAMP meet), NUMBER for numbers and text
+// together; otherwise none (Unknown: compared as they are).
+OracleType Emitter::comparisonType(const std::vector<OracleType>& types) {
+    bool date = false, timestamp = false, number = false, text = false;
+    for (OracleType t : types) {
+        date = date || t == OracleType::Date;
+        timestamp = timestamp || t == OracleType::Timestamp;
+        number = number || t == OracleType::Number;
+        text = text || isCharacter(t);
+    }
+    if (timestamp)
+        return OracleType::Timestamp;
+    if (date)
+        return OracleType::Date;
+    return number && text ? OracleType::Number : OracleType::Unknown;
+}
+
+// One side of a comparison of type `target`, or blank-padded.
+void Emitter::comparand(const Expr& e, OracleType target, bool padded) {
+    if (!padded) {
+        converted(e, target, kCompareOperand);
+        return;
+    }
+    if (isTextLiteral(e)) {
+        std::string text = e.as<Literal>().text;
+        if (text.empty()) {
+            m_out += "NULL";
+            return;
+        }
+        text.erase(text.find_last_not_of(' ') + 1);
+        m_out += quoteText(text);
+        return;
+    }
+    m_out += "RTRIM(";
+    expr(e);
+    m_out += ", ' ')";
+}
+
+// Oracle compares two CHAR values (columns or text literals) blank-padded:
+// 'a ' = 'a'. Either side VARCHAR2 compares them as they are.
+bool Emitter::blankPadded(std::initializer_list<const Expr*> operands) {
+    for (const Expr* e : operands)
+        if (e->type != OracleType::Char)
+            return false;
+    return true;
+}
+
+// DATE and TIMESTAMP arithmetic as the engine's functions; false when
+// neither operand is a datetime or an interval (numbers, written by the
+// caller). Oracle's rules: DATE + n adds days (a TIMESTAMP becomes a
+// DATE), DATE - DATE counts days, a TIMESTAMP in a difference gives an
+// interval, an interval moves a datetime and keeps its type.
+bool Emitter::datetimeArithmetic(const Binary& b) {
+    const OracleType l = b.left->type, r = b.right->type;
+    const bool leftTime = isDatetime(l), rightTime = isDatetime(r);
+    const bool leftInterval = l == OracleType::Interval, rightInterval = r == OracleType::Interval;
+    if (!leftTime && !rightTime && !leftInterval && !rightInterval)
+        return false;
+    auto call = [&](const char* function, const Expr& first, const Expr& second,
+                    OracleType secondType) {
+        m_out += function;
+        m_out += '(';
+        expr(first);
+        m_out += ", ";
+        converted(second, secondType);
+        m_out += ')';
+    };
+    switch (b.op) {
+        case BinaryOp::Add: {
+            if (leftTime && rightTime) {
+                if (l == OracleType::Date && r == OracleType::Date)
+                    fail(code::kDatePlusDate, "date + date not allowed");
+                fail(code::kAddingDatetimes, "adding two datetime values is not allowed");
+            }
+            if (leftInterval && rightInterval) {
+                call("ORA_INTERVAL_ADD", *b.left, *b.right, OracleType::Interval);
+                return true;
+            }
+            // An interval moves a datetime, or a value of unknown type read as one.
+            const bool leftMoved = leftTime || (rightInterval && l == OracleType::Unknown);
+            const Expr& moved = leftMoved ? *b.left : *b.right;
+            const Expr& amount = leftMoved ? *b.right : *b.left;
+            if (!isDatetime(moved.type) && moved.type != OracleType::Unknown)
+                badArithmetic();
+            if (amount.type == OracleType::Interval) {
+                call(moved.type == OracleType::Timestamp ? "ORA_TIMESTAMP_ADD_INTERVAL"
+                                                         : "ORA_DATE_ADD_INTERVAL",
+                     moved, amount, OracleType::Interval);
+                return true;
+            }
+            call("ORA_DATE_ADD", moved, amount, OracleType::Number);
+            return true;
+        }
+        case BinaryOp::Subtract:
+            if (leftTime || (rightInterval && l == OracleType::Unknown)) {
+                if (rightTime) {
+                    call(l == OracleType::Date && r == OracleType::Date ? "ORA_DATE_DIFF"
+                                                                        : "ORA_TIMESTAMP_DIFF",
+                         *b.left, *b.right, r);
+                    return true;
+                }
+                if (rightInterval) {
+                    call(l == OracleType::Timestamp ? "ORA_TIMESTAMP_SUB_INTERVAL"
+                                                    : "ORA_DATE_SUB_INTERVAL",
+                         *b.left, *b.right, OracleType::Interval);
+                    return true;
+                }
+                call("ORA_DATE_SUB", *b.left, *b.right, OracleType::Number);
+                return true;
+            }
+            if (leftInterval && rightInterval) {
+                const std::optional<std::string> constant = constantInterval(*b.right);
+                if (!constant)
+                    unsupported("subtracting an interval that is not a literal from an interval");
+                m_out += "ORA_INTERVAL_ADD(";
+                expr(*b.left);
+                m_out += ", " + quoteText(negatedIntervalText(*constant)) + ')';
+                return true;
+            }
+            if (rightTime && l == OracleType::Unknown) {
+                call(r == OracleType::Timestamp ? "ORA_TIMESTAMP_DIFF" : "ORA_DATE_DIFF", *b.left,
+                     *b.right, r);
+                return true;
+            }
+            if (rightTime && l == OracleType::Number)
+                inconsistent(OracleType::Number, r);
+            badArithmetic();
+        case BinaryOp::Multiply:
+        case BinaryOp::Divide:
+            if (leftTime || rightTime)
+                inconsistent(OracleType::Number, leftTime ? l : r);
+            unsupported("multiplying or dividing an interval");
+        default:
+            return false;
+    }
+}
+
+// The functions whose meaning follows the first argument's type; false
+// when `f` is not one of them or the type does not decide.
+bool Emitter::typedFunction(const FunctionCall& f) {
+    if (f.name.size() != 1 || f.name.front().quoted || f.args.empty() || f.over || f.distinct)
+        return false;
+    const std::string& name = f.functionName();
+    const OracleType first = f.args.front()->type;
+    const char* function = nullptr;
+    if ((name == "TRUNC" || name == "ROUND") && f.args.size() <= 2) {
+        if (isDatetime(first))
+            function = name == "TRUNC" ? "ORA_TRUNC_DATE" : "ORA_ROUND_DATE";
+        else if (first == OracleType::Number)
+            function = name == "TRUNC" ? "ORA_TRUNC_NUMBER" : "ORA_ROUND_NUMBER";
+    } else if (name == "TO_CHAR" && f.args.size() <= 2) {
+        if (first == OracleType::Date)
+            function = "ORA_TO_CHAR_DATE";
+        else if (first == OracleType::Timestamp)
+            function = "ORA_TO_CHAR_TIMESTAMP";
+        else if (first == OracleType::Number)
+            function = "ORA_TO_CHAR_NUMBER";
+        else if (isCharacter(first) && f.args.size() == 1) {
+            // TO_CHAR of text is the text.
+            m_out += '(';
+            expr(*f.args.front());
+            m_out += ')';
+            return true;
+        }
+    }
+    if (!function)
+        return false;
+    m_out += function;
+    m_out += '(';
+    exprList(f.args);
+    m_out += ')';
+    return true;
+}
+
+// The arguments of a call, a datetime converted to text where the
+// function takes text.
+void Emitter::arguments(const FunctionCall& f) {
+    if (!isTextFunction(f)) {
+        exprList(f.args);
+        return;
+    }
+    for (std::size_t i = 0; i < f.args.size(); ++i) {
+        if (i)
+            m_out += ", ";
+        const Expr& a = *f.args[i];
+        converted(a, isDatetime(a.type) ? OracleType::Varchar2 : OracleType::Unknown);
+    }
+}
+
+// A value assigned to a column of `table` (INSERT, UPDATE): text into a
+// DATE, TIMESTAMP or NUMBER column is converted as Oracle does, and a
+// TIMESTAMP is rounded to the column's precision.
+void Emitter::assignedTo(const Expr& value, const NamedTable& table, int column) {
+    const auto index = static_cast<std::size_t>(column);
+    const OracleType type =
+        index < table.columnTypes.size() ? table.columnTypes[index] : OracleType::Unknown;
+    if (type == OracleType::Timestamp && value.type != OracleType::Unknown) {
+        const bool declared = table.table && index < table.table->columns.size();
+        m_out += "ORA_CAST_TIMESTAMP(";
+        converted(value, OracleType::Timestamp);
+        m_out += ", ";
+        m_out += std::to_string(
+            timestampPrecision(declared ? table.table->columns[index].declaredType : ""));
+        m_out += ')';
+        return;
+    }
+    if (type == OracleType::Date || type == OracleType::Number) {
+        converted(value, type);
+        return;
+    }
+    expr(value);
+}
+
+// CAST to DATE and TIMESTAMP through the engine's functions; to text and
+// numbers with Oracle's conversions. False: the plain CAST is right.
+bool Emitter::typedCast(const Cast& c) {
+    const OracleType target = typeOfDeclared(c.target.spelled());
+    const OracleType from = c.operand->type;
+    if (target == OracleType::Date) {
+        if (from == OracleType::Number || from == OracleType::Interval)
+            inconsistent(target, from);
+        m_out += "ORA_CAST_DATE(";
+        expr(*c.operand);
+        m_out += ')';
+        return true;
+    }
+    if (target == OracleType::Timestamp) {
+        if (from == OracleType::Number || from == OracleType::Interval)
+            inconsistent(target, from);
+        if (c.target.words.size() > 1)
+            unsupported("CAST to " + c.target.spelled());
+        m_out += "ORA_CAST_TIMESTAMP(";
+        converted(*c.operand, OracleType::Timestamp);
+        m_out += ", ";
+        m_out += c.target.arguments.empty() ? std::string("6") : c.target.arguments.front();
+        m_out += ')';
+        return true;
+    }
+    if (isCharacter(target) && isDatetime(from)) {
+        converted(*c.operand, OracleType::Varchar2);
+        return true;
+    }
+    if (target == OracleType::Number && (isCharacter(from) || isDatetime(from)) &&
+        c.target.arguments.empty()) {
+        converted(*c.operand, OracleType::Number);
+        return true;
+    }
+    return false;
+}
+
+}  // namespace localengine::dialect

@@ -1,0 +1,452 @@
+// What the front end does by the types of values: date and timestamp
+// arithmetic, interval literals, implicit conversions (text to DATE and
+// NUMBER, dates to text in NLS_DATE_FORMAT), type-routed TRUNC, ROUND,
+// TO_CHAR, EXTRACT and CAST, blank-padded CHAR comparison, values stored
+// into typed columns, and the plans of date predicates. Expected values
+// are those of Oracle's SQL Language Reference (its examples where it has
+// them); dates are read back through TO_CHAR with an explicit format.
+
+#include "../EngineTestUtil.h"
+#include "LocalEngine.h"
+#include "SqlFunctions.h"
+#include "SqliteCatalog.h"
+#include "dialect/Error.h"
+#include "dialect/Translator.h"
+#include "functions/EngineFunctions.h"
+
+#include <sqlite3.h>
+
+#include <QtTest>
+
+using namespace localengine;
+using namespace localengine::dialect;
+
+namespace {
+
+const char* const kSchema[] = {
+    "create table emp (empno number(4) primary key, ename varchar2(10), hiredate date, sal "
+    "number(7,2), code char(5))",
+    "create index emp_hiredate_ix on emp (hiredate)",
+    "insert into emp values (7839, 'KING', date '1981-11-17', 5000, 'K')",
+    "insert into emp values (7566, 'JONES', date '1981-04-02', 2975, 'J')",
+    "insert into emp values (7788, 'SCOTT', date '1987-04-19', 3000, 'S')",
+    "insert into emp values (7499, 'ALLEN', date '1981-02-20', 1600, 'A')",
+    "insert into emp values (7521, 'WARD', date '1981-02-22', 1250, 'W')",
+    "create table typed (d date, ts timestamp(3), n number, v varchar2(30))",
+};
+
+}  // namespace
+
+class TestDialectTypes : public QObject {
+    Q_OBJECT
+
+    sqlite3* m_db = nullptr;
+    std::unique_ptr<SqliteCatalog> m_catalog;
+
+    std::string translate(const std::string& oracle) {
+        m_catalog->clear();
+        return translateStatement(oracle, m_catalog.get(), "SCOTT").sql;
+    }
+
+    // The rows of a statement, values joined by '|', NULL as <null>; a
+    // refusal or an error as its message.
+    QStringList run(const std::string& oracle) {
+        std::string sql;
+        try {
+            sql = translate(oracle);
+        } catch (const DialectError& e) {
+            return {QString("refused: ") + e.what()};
+        }
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(m_db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK)
+            return {QString("prepare failed: ") + sqlite3_errmsg(m_db) + " in " + sql.c_str()};
+        QStringList rows;
+        int rc;
+        while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+            QStringList values;
+            for (int c = 0; c < sqlite3_column_count(st); ++c) {
+                switch (sqlite3_column_type(st, c)) {
+                    case SQLITE_NULL:
+                        values << "<null>";
+                        break;
+                    case SQLITE_FLOAT:
+                        values << QString::fromStdString(
+                            displayNumberText(sqlite3_column_double(st, c)));
+                        break;
+                    default:
+                        values << QString::fromUtf8(
+                            reinterpret_cast<const char*>(sqlite3_column_text(st, c)));
+                }
+            }
+            rows << values.join('|');
+        }
+        if (rc != SQLITE_DONE)
+            rows << QString("step failed: ") + sqlite3_errmsg(m_db);
+        sqlite3_finalize(st);
+        return rows;
+    }
+
+    // SQLite's plan of the translated statement, details joined by '; '.
+    QString queryPlan(const std::string& oracle) {
+        const std::string sql = "EXPLAIN QUERY PLAN " + translate(oracle);
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(m_db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK)
+            return QString("prepare failed: ") + sqlite3_errmsg(m_db);
+        QStringList details;
+        while (sqlite3_step(st) == SQLITE_ROW)
+            details << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 3)));
+        sqlite3_finalize(st);
+        return details.join("; ");
+    }
+
+    void checkRows(const QString& sql, const QStringList& rows) {
+        const QStringList got = run(sql.toStdString());
+        if (rows.size() == 1 && (rows.front().startsWith("ORA-"))) {
+            // An error: Oracle's code, refused by the front end or raised
+            // by a function while running.
+            QVERIFY2(got.size() >= 1 && got.back().contains(rows.front()),
+                     qPrintable(got.join(" / ")));
+            return;
+        }
+        QCOMPARE(got, rows);
+    }
+
+private slots:
+    void initTestCase() {
+        QCOMPARE(sqlite3_open(":memory:", &m_db), SQLITE_OK);
+        sqlite3_db_config(m_db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+        registerOracleFunctions(m_db);
+        QVERIFY(functions::registerEngineFunctions(m_db));
+        QCOMPARE(sqlite3_exec(m_db, "CREATE VIEW DUAL AS SELECT 'X' AS DUMMY", nullptr, nullptr,
+                              nullptr),
+                 SQLITE_OK);
+        m_catalog = std::make_unique<SqliteCatalog>(m_db);
+        for (const char* statement : kSchema)
+            QCOMPARE(run(statement), QStringList{});
+    }
+
+    void cleanupTestCase() {
+        m_catalog.reset();
+        sqlite3_close(m_db);
+    }
+
+    // DATE and TIMESTAMP arithmetic, with the documented meaning of the
+    // number: days, fractions of a day for hours and minutes.
+    void datetimeArithmetic_data() {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QStringList>("rows");
+        QTest::newRow("date + 1 is the next day")
+            << "select to_char(date '2009-02-28' + 1, 'YYYY-MM-DD') from dual"
+            << QStringList{"2009-03-01"};
+        QTest::newRow("1.5 days is 36 hours")
+            << "select to_char(date '2020-01-01' + 1.5, 'YYYY-MM-DD HH24:MI') from dual"
+            << QStringList{"2020-01-02 12:00"};
+        QTest::newRow("10/1440 is ten minutes")
+            << "select to_char(date '2020-01-01' + 10/1440, 'HH24:MI:SS') from dual"
+            << QStringList{"00:10:00"};
+        QTest::newRow("number + date, date - number")
+            << "select to_char(30 + date '2020-01-01', 'YYYY-MM-DD'), to_char(date '2020-03-01' "
+               "- 1, 'YYYY-MM-DD') from dual"
+            << QStringList{"2020-01-31|2020-02-29"};
+        QTest::newRow("date - date counts days")
+            << "select date '2020-01-31' - date '2020-01-01', to_date('2020-01-02 12:00', "
+               "'YYYY-MM-DD HH24:MI') - date '2020-01-01' from dual"
+            << QStringList{"30|1.5"};
+        QTest::newRow("a column in arithmetic")
+            << "select ename, hiredate + 30 - hiredate from emp where hiredate + 30 > date "
+               "'1987-05-01'"
+            << QStringList{"SCOTT|30"};
+        QTest::newRow("SYSDATE arithmetic")
+            << "select sysdate - sysdate, count(*) from emp where hiredate < sysdate - 30"
+            << QStringList{"0|5"};
+        QTest::newRow("timestamp + number is a date without the fraction")
+            << "select to_char(timestamp '2020-01-01 10:00:00.25' + 1, 'YYYY-MM-DD HH24:MI:SS') "
+               "from dual"
+            << QStringList{"2020-01-02 10:00:00"};
+        QTest::newRow("timestamp - timestamp is an interval")
+            << "select extract(day from (timestamp '2020-01-02 03:00:00' - timestamp '2020-01-01 "
+               "00:00:00')), extract(hour from (timestamp '2020-01-02 03:00:00' - timestamp "
+               "'2020-01-01 00:00:00')) from dual"
+            << QStringList{"1|3"};
+        QTest::newRow("SYSTIMESTAMP is a timestamp")
+            << "select extract(second from (systimestamp - systimestamp)), count(*) from dual "
+               "where systimestamp > timestamp '2000-01-01 00:00:00' and current_date <= sysdate "
+               "+ 1"
+            << QStringList{"0|1"};
+        QTest::newRow("date + interval day")
+            << "select to_char(date '2020-01-31' + interval '1' day, 'YYYY-MM-DD'), "
+               "to_char(date '2020-01-31' - interval '1' day, 'YYYY-MM-DD') from dual"
+            << QStringList{"2020-02-01|2020-01-30"};
+        QTest::newRow("timestamp + interval day to second(3)")
+            << "select to_char(timestamp '2020-01-01 00:00:00' + interval '4 5:12:10.222' day to "
+               "second(3), 'YYYY-MM-DD HH24:MI:SS.FF3') from dual"
+            << QStringList{"2020-01-05 05:12:10.222"};
+        QTest::newRow("NUMTODSINTERVAL in arithmetic")
+            << "select to_char(date '2020-01-01' + numtodsinterval(36, 'HOUR'), 'YYYY-MM-DD "
+               "HH24:MI') from dual"
+            << QStringList{"2020-01-02 12:00"};
+        QTest::newRow("NUMTOYMINTERVAL to a month without the day")
+            << "select date '2004-08-31' + numtoyminterval(1, 'MONTH') from dual"
+            << QStringList{"ORA-01839"};
+        QTest::newRow("interval - interval literal")
+            << "select extract(day from interval '2' day - interval '12' hour), extract(hour from "
+               "interval '2' day - interval '12' hour) from dual"
+            << QStringList{"1|12"};
+    }
+    void datetimeArithmetic() {
+        QFETCH(QString, sql);
+        QFETCH(QStringList, rows);
+        checkRows(sql, rows);
+    }
+
+    // The interval literals of the SQL Language Reference, read back with
+    // EXTRACT.
+    void intervalLiterals_data() {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QStringList>("rows");
+        auto ym = [](const char* literal) {
+            return QString("select extract(year from %1), extract(month from %1) from dual")
+                .arg(literal);
+        };
+        auto ds = [](const char* literal) {
+            return QString(
+                       "select extract(day from %1), extract(hour from %1), extract(minute from "
+                       "%1), extract(second from %1) from dual")
+                .arg(literal);
+        };
+        QTest::newRow("'123-2' YEAR(3) TO MONTH")
+            << ym("interval '123-2' year(3) to month") << QStringList{"123|2"};
+        QTest::newRow("'4' YEAR") << ym("interval '4' year") << QStringList{"4|0"};
+        QTest::newRow("'50' MONTH") << ym("interval '50' month") << QStringList{"4|2"};
+        QTest::newRow("'300' MONTH(3)") << ym("interval '300' month(3)") << QStringList{"25|0"};
+        QTest::newRow("'5-3' + '20' MONTH")
+            << ym("(interval '5-3' year to month + interval '20' month)") << QStringList{"6|11"};
+        QTest::newRow("'400 5' DAY(3) TO HOUR")
+            << ds("interval '400 5' day(3) to hour") << QStringList{"400|5|0|0"};
+        QTest::newRow("'11:12:10.2222222' HOUR TO SECOND(7)")
+            << ds("interval '11:12:10.2222222' hour to second(7)")
+            << QStringList{"0|11|12|10.2222222"};
+        QTest::newRow("'10:22' MINUTE TO SECOND")
+            << ds("interval '10:22' minute to second") << QStringList{"0|0|10|22"};
+        QTest::newRow("'25' HOUR") << ds("interval '25' hour") << QStringList{"1|1|0|0"};
+        QTest::newRow("'120' HOUR(3)") << ds("interval '120' hour(3)") << QStringList{"5|0|0|0"};
+        QTest::newRow("'30.12345' SECOND(2,4) rounds")
+            << ds("interval '30.12345' second(2,4)") << QStringList{"0|0|0|30.1235"};
+        QTest::newRow("negated")
+            << "select to_char(date '2020-01-02' + -interval '1' day, 'YYYY-MM-DD') from dual"
+            << QStringList{"2020-01-01"};
+        QTest::newRow("'123' YEAR: precision 2")
+            << ym("interval '123' year") << QStringList{"ORA-01873"};
+        QTest::newRow("month 13") << ym("interval '1-13' year to month")
+                                  << QStringList{"ORA-01867"};
+        QTest::newRow("minute 60")
+            << ds("interval '1:60' hour to minute") << QStringList{"ORA-01867"};
+        QTest::newRow("not a number") << ds("interval 'x' day") << QStringList{"ORA-01867"};
+    }
+    void intervalLiterals() {
+        QFETCH(QString, sql);
+        QFETCH(QStringList, rows);
+        checkRows(sql, rows);
+    }
+
+    // What Oracle refuses in datetime arithmetic, refused before running.
+    void refusals_data() {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QStringList>("rows");
+        QTest::newRow("date + date")
+            << "select hiredate + sysdate from emp" << QStringList{"ORA-00975"};
+        QTest::newRow("date * number")
+            << "select sysdate * 2 from dual" << QStringList{"ORA-00932"};
+        QTest::newRow("number - date")
+            << "select 1 - hiredate from emp" << QStringList{"ORA-00932"};
+        QTest::newRow("date compared with a number")
+            << "select 1 from emp where hiredate = 5" << QStringList{"ORA-00932"};
+        QTest::newRow("interval + number")
+            << "select interval '1' day + 1 from dual" << QStringList{"ORA-30081"};
+        QTest::newRow("CAST of a number to DATE")
+            << "select cast(1 as date) from dual" << QStringList{"ORA-00932"};
+    }
+    void refusals() {
+        QFETCH(QString, sql);
+        QFETCH(QStringList, rows);
+        const QStringList got = run(sql.toStdString());
+        QVERIFY2(got.size() == 1 && got.front().startsWith("refused: " + rows.front()),
+                 qPrintable(got.join(" / ")));
+    }
+
+    // Comparisons bring both sides to one type as Oracle does: text to a
+    // DATE with NLS_DATE_FORMAT (DD-MON-RR), DATE to TIMESTAMP, text to a
+    // NUMBER (ORA-01722 when it is none); CHAR values blank-padded.
+    void comparisons_data() {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QStringList>("rows");
+        QTest::newRow("DATE literal is midnight")
+            << "select ename from emp where hiredate = date '1981-11-17'" << QStringList{"KING"};
+        QTest::newRow("text in the session's date format")
+            << "select ename from emp where hiredate = '17-NOV-81'" << QStringList{"KING"};
+        QTest::newRow("BETWEEN a literal and TO_DATE")
+            << "select ename from emp where hiredate between date '1981-02-01' and "
+               "to_date('1981-02-28', 'YYYY-MM-DD') order by hiredate"
+            << QStringList{"ALLEN", "WARD"};
+        QTest::newRow("IN a list of texts")
+            << "select count(*) from emp where hiredate in ('17-NOV-81', '02-APR-81')"
+            << QStringList{"2"};
+        QTest::newRow("DATE against TIMESTAMP")
+            << "select count(*) from emp where hiredate = timestamp '1981-11-17 00:00:00' or "
+               "hiredate > timestamp '1987-04-18 23:59:59.5'"
+            << QStringList{"2"};
+        QTest::newRow("number against text")
+            << "select ename from emp where empno = '7839' or '7788' = empno order by empno"
+            << QStringList{"SCOTT", "KING"};
+        QTest::newRow("text that is no number")
+            << "select count(*) from emp where sal = 'abc'" << QStringList{"ORA-01722"};
+        QTest::newRow("text in arithmetic")
+            << "select '5' * 2, -'3', 10 / '4' from dual" << QStringList{"10|-3|2.5"};
+        QTest::newRow("text that is no number in arithmetic")
+            << "select '1a' + 1 from dual" << QStringList{"ORA-01722"};
+        QTest::newRow("text literals blank-padded")
+            << "select count(*) from dual where 'a ' = 'a' and 'a' < 'a  b'" << QStringList{"1"};
+        QTest::newRow("VARCHAR2 not padded")
+            << "select count(*) from emp where ename = 'KING ' or cast('a' as varchar2(3)) = 'a "
+               "'"
+            << QStringList{"0"};
+        QTest::newRow("CHAR column against a literal")
+            << "select ename from emp where code = 'K   '" << QStringList{"KING"};
+        QTest::newRow("empty results are NULL")
+            << "select nvl('' || '', 'null'), nvl(substr('abc', 3, 0), 'null'), 'a' || '' "
+               "from dual"
+            << QStringList{"null|null|a"};
+    }
+    void comparisons() {
+        QFETCH(QString, sql);
+        QFETCH(QStringList, rows);
+        checkRows(sql, rows);
+    }
+
+    // Functions whose meaning follows the argument's type, and dates where
+    // text is wanted (NLS_DATE_FORMAT, which starts as DD-MON-RR).
+    void typedFunctions_data() {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QStringList>("rows");
+        QTest::newRow("date to text")
+            << "select to_char(hiredate), hiredate || '!', substr(hiredate, 4, 3), "
+               "length(hiredate), cast(hiredate as varchar2(20)) from emp where empno = 7839"
+            << QStringList{"17-NOV-81|17-NOV-81!|NOV|9|17-NOV-81"};
+        QTest::newRow("TRUNC and ROUND of a date to the year")
+            << "select to_char(trunc(date '1992-10-27', 'YEAR'), 'YYYY-MM-DD'), "
+               "to_char(round(date '2000-10-27', 'YEAR'), 'YYYY-MM-DD') from dual"
+            << QStringList{"1992-01-01|2001-01-01"};
+        QTest::newRow("TRUNC of a date column to the day")
+            << "select ename from emp where trunc(hiredate) = date '1981-11-17'"
+            << QStringList{"KING"};
+        QTest::newRow("TRUNC and ROUND of numbers")
+            << "select trunc(15.79, 1), round(15.193, -1), trunc(sal / 7) from emp where empno "
+               "= 7839"
+            << QStringList{"15.7|20|714"};
+        QTest::newRow("EXTRACT from a date")
+            << "select extract(year from date '1998-03-07'), extract(month from hiredate) from "
+               "emp where empno = 7839"
+            << QStringList{"1998|11"};
+        QTest::newRow("EXTRACT of a time field from a DATE")
+            << "select extract(hour from hiredate) from emp" << QStringList{"ORA-30076"};
+        QTest::newRow("TO_CHAR of text is the text")
+            << "select to_char(cast('2020-01-01 00:00:00' as varchar2(30))), to_char(sal) from "
+               "emp where empno = 7839"
+            << QStringList{"2020-01-01 00:00:00|5000"};
+        QTest::newRow("CAST text to DATE in the session's format")
+            << "select to_char(cast('17-NOV-81' as date), 'YYYY-MM-DD') from dual"
+            << QStringList{"1981-11-17"};
+        QTest::newRow("CAST to TIMESTAMP")
+            << "select to_char(cast(date '2020-01-01' as timestamp), 'YYYY-MM-DD "
+               "HH24:MI:SS.FF6'), to_char(cast(timestamp '2020-01-01 10:00:00.123456789' as "
+               "timestamp(3)), 'FF9') from dual"
+            << QStringList{"2020-01-01 00:00:00.000000|123000000"};
+        QTest::newRow("CAST text to NUMBER")
+            << "select cast('12' as number) + 1 from dual" << QStringList{"13"};
+        QTest::newRow("CAST of text that is no number")
+            << "select cast('x' as number) from dual" << QStringList{"ORA-01722"};
+    }
+    void typedFunctions() {
+        QFETCH(QString, sql);
+        QFETCH(QStringList, rows);
+        checkRows(sql, rows);
+    }
+
+    // Values stored into typed columns are converted as Oracle converts
+    // them; a TIMESTAMP(3) keeps three digits.
+    void storedValues() {
+        QCOMPARE(run("insert into typed (d, ts, n, v) values ('17-NOV-81', timestamp '2020-01-01 "
+                     "10:00:00.12345', '42', sysdate)"),
+                 QStringList{});
+        QCOMPARE(run("select to_char(d, 'YYYY-MM-DD'), to_char(ts, 'HH24:MI:SS.FF9'), n + 1 from "
+                     "typed"),
+                 QStringList{"1981-11-17|10:00:00.123000000|43"});
+        QCOMPARE(run("update typed set d = '01-JAN-20', ts = date '2020-02-03'"), QStringList{});
+        QCOMPARE(run("select to_char(d, 'YYYY-MM-DD'), to_char(ts, 'YYYY-MM-DD HH24:MI:SS.FF3') "
+                     "from typed"),
+                 QStringList{"2020-01-01|2020-02-03 00:00:00.000"});
+        const QStringList refused = run("insert into typed (n) values ('abc')");
+        QVERIFY2(refused.size() == 1 && refused.front().contains("ORA-01722"),
+                 qPrintable(refused.join(" / ")));
+        QCOMPARE(run("select count(*) from typed"), QStringList{"1"});
+    }
+
+    // A DATE column compared with a date expression stays bare, so that
+    // its index is searched; the conversions go on the other side.
+    void plans_data() {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QString>("search");
+        QTest::newRow("SYSDATE - 30") << "select ename from emp where hiredate > sysdate - 30"
+                                      << "USING INDEX EMP_HIREDATE_IX (HIREDATE>?)";
+        QTest::newRow("BETWEEN a DATE literal and TO_DATE")
+            << "select ename from emp where hiredate between date '1981-01-01' and "
+               "to_date('1981-12-31', 'YYYY-MM-DD')"
+            << "USING INDEX EMP_HIREDATE_IX (HIREDATE>? AND HIREDATE<?)";
+        QTest::newRow("text in the session's format")
+            << "select ename from emp where hiredate = '17-NOV-81'"
+            << "USING INDEX EMP_HIREDATE_IX (HIREDATE=?)";
+        QTest::newRow("against a TIMESTAMP the column is converted")
+            << "select ename from emp where hiredate = systimestamp"
+            << "SCAN EMP";
+    }
+    void plans() {
+        QFETCH(QString, sql);
+        QFETCH(QString, search);
+        const QString plan = queryPlan(sql.toStdString());
+        QVERIFY2(plan.contains(search), qPrintable(plan));
+    }
+
+    // The same through the engine's EXPLAIN PLAN on the sample database:
+    // an index range scan of the date column's index.
+    void explainPlanOfDatePredicate() {
+        auto db = Connection::open("", "SCOTT");
+        QVERIFY(db);
+        try {
+            db->execute("drop table plan_table");
+        } catch (const EngineError&) {
+        }
+        db->execute(
+            "create table plan_table (statement_id varchar2(30), plan_id number, timestamp date, "
+            "remarks varchar2(4000), operation varchar2(30), options varchar2(255), object_node "
+            "varchar2(128), object_owner varchar2(128), object_name varchar2(128), "
+            "object_alias varchar2(261), object_instance number, object_type varchar2(30), "
+            "optimizer varchar2(255), search_columns number, id number, parent_id number, "
+            "depth number, position number, cost number, cardinality number, bytes number, "
+            "other_tag varchar2(255), partition_start varchar2(255), partition_stop "
+            "varchar2(255), partition_id number, other long, distribution varchar2(30), "
+            "cpu_cost number, io_cost number, temp_space number, access_predicates "
+            "varchar2(4000), filter_predicates varchar2(4000), projection varchar2(4000), time "
+            "number, qblock_name varchar2(128), other_xml clob)");
+        db->execute(
+            "explain plan set statement_id = 'D' for select order_id from orders where "
+            "order_date > sysdate - 30");
+        const QStringList steps = enginetest::firstColumn(
+            *db,
+            "select operation || ' ' || options || ' ' || object_name from plan_table where "
+            "statement_id = 'D' order by id");
+        QVERIFY2(steps.contains("INDEX RANGE SCAN ORD_DATE_IX"), qPrintable(steps.join(" / ")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDialectTypes)
+#include "tst_dialecttypes.moc"
