@@ -67,6 +67,9 @@ void prepareHandle(sqlite3* db) {
     sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     // Oracle enforces foreign keys; SQLite does once asked, per connection.
     sqlite::exec(db, "PRAGMA foreign_keys = ON");
+    // Oracle's LIKE tells upper from lower case; SQLite's does not unless
+    // asked (and then uses the column's ordinary index for a prefix).
+    sqlite::exec(db, "PRAGMA case_sensitive_like = ON");
     functions::registerOracleFunctions(db);
     if (!functions::registerEngineFunctions(db))
         throw EngineError("could not register Oracle's functions on the database", SQLITE_ERROR);

@@ -499,7 +499,10 @@ void Emitter::predicate(const Expr& e) {
         }
         case ExprKind::Like: {
             const auto& p = e.as<Like>();
-            expr(*p.operand, kCompareOperand);
+            // A date matched against a pattern is its text in NLS_DATE_FORMAT.
+            converted(*p.operand,
+                      isDatetime(p.operand->type) ? OracleType::Varchar2 : OracleType::Unknown,
+                      kCompareOperand);
             m_out += p.negated ? " NOT LIKE " : " LIKE ";
             expr(*p.pattern, kCompareOperand);
             if (p.escape) {
@@ -580,7 +583,7 @@ void Emitter::functionCall(const FunctionCall& f) {
         unsupported(f.functionName() + " ... WITHIN GROUP");
     if (f.keep)
         unsupported(f.functionName() + " ... KEEP");
-    if (typedFunction(f))
+    if (typedFunction(f) || jsonFunction(f))
         return;
     // CONCAT keeps Oracle's null rule, as || does.
     const Identifier& function = f.name.front();

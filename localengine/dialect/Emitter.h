@@ -174,6 +174,9 @@ private:
     void assignedTo(const Expr& value, const NamedTable& table, int column);
     bool typedCast(const Cast& c);
 
+    // SQL/JSON (EmitJson.cpp)
+    bool jsonFunction(const FunctionCall& f);
+
     std::string m_owner;
     Translation& m_result;
     std::size_t m_lengthLimit;

@@ -139,9 +139,10 @@ ExprPtr Parser::predicate(ExprPtr seed) {
     if (accept("IS")) {
         auto node = make<IsNull>();
         node->negated = accept("NOT");
+        if (at("JSON"))
+            return jsonCondition(std::move(left), node->negated, first);
         if (!accept("NULL")) {
-            if (at("NAN") || at("INFINITE") || at("EMPTY") || at("JSON") || at("A") || at("OF") ||
-                at("PRESENT"))
+            if (at("NAN") || at("INFINITE") || at("EMPTY") || at("A") || at("OF") || at("PRESENT"))
                 unsupported("IS " + upperAscii(peek().text) + " condition");
             fail(ora::kMissingKeyword, "missing keyword" + near());
         }
@@ -361,6 +362,8 @@ ExprPtr Parser::nameExpression() {
             const std::uint32_t h = heightOf(node->query);
             return finish(std::move(node), first, h);
         }
+        if (atJsonFunction())
+            return jsonFunction(first);
         if (atOperator("(", 1) && (at("CAST") || at("EXTRACT") || at("TRIM"))) {
             if (at("CAST"))
                 return castExpression(first);

@@ -142,6 +142,11 @@ private:
     ExprPtr castExpression(std::uint32_t first);
     ExprPtr extractExpression(std::uint32_t first);
     ExprPtr trimExpression(std::uint32_t first);
+    // SQL/JSON (ParseJson.cpp)
+    bool atJsonFunction() const;
+    ExprPtr jsonFunction(std::uint32_t first);
+    ExprPtr jsonCondition(ExprPtr operand, bool negated, std::uint32_t first);
+    std::string jsonReturning();
     bool atComparisonOperator(CompareOp& op) const;
 
     // Finishes a node: its token range ends at the last token read, and its

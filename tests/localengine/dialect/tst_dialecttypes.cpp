@@ -42,6 +42,8 @@ class TestDialectTypes : public QObject {
 
     sqlite3* m_db = nullptr;
     std::unique_ptr<SqliteCatalog> m_catalog;
+    std::shared_ptr<functions::SessionSettings> m_settings =
+        std::make_shared<functions::SessionSettings>();
 
     std::string translate(const std::string& oracle) {
         m_catalog->clear();
@@ -116,7 +118,7 @@ private slots:
         QCOMPARE(sqlite3_open(":memory:", &m_db), SQLITE_OK);
         sqlite3_db_config(m_db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
         registerOracleFunctions(m_db);
-        QVERIFY(functions::registerEngineFunctions(m_db));
+        QVERIFY(functions::registerEngineFunctions(m_db, m_settings));
         QCOMPARE(sqlite3_exec(m_db, "CREATE VIEW DUAL AS SELECT 'X' AS DUMMY", nullptr, nullptr,
                               nullptr),
                  SQLITE_OK);
@@ -372,6 +374,78 @@ private slots:
         checkRows(sql, rows);
     }
 
+    // SQL/JSON over SQLite's JSON functions: the SQL Language Reference's
+    // examples, with their documents written as strict JSON. A missing
+    // field is an error handled by ON ERROR when there is no ON EMPTY
+    // (JSON Developer's Guide, "Empty-Field Clause").
+    void json_data() {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QStringList>("rows");
+        QTest::newRow("JSON_VALUE")
+            << "select json_value('{\"a\":100}', '$.a'), json_value('{\"a\":100}', '$.a' "
+               "returning number) + 1, json_value('{\"a\":100}', '$.b' default 'none' on error) "
+               "from dual"
+            << QStringList{"100|101|none"};
+        QTest::newRow("JSON_QUERY of an object in an array")
+            << "select json_query('[{\"a\":100},{\"a\":200},{\"a\":300}]', '$[1]'), "
+               "json_query('[{\"a\":100},{\"a\":200},{\"a\":300}]', '$[1]' with conditional "
+               "wrapper), json_query('[{\"a\":100},{\"a\":200},{\"a\":300}]', '$[1]' with "
+               "unconditional wrapper) from dual"
+            << QStringList{"{\"a\":200}|{\"a\":200}|[{\"a\":200}]"};
+        QTest::newRow("JSON_QUERY of scalars")
+            << "select json_query('[0,1,2,3,4]', '$[3]' with wrapper), json_query('{\"a\":100, "
+               "\"b\":200}', '$.a' with wrapper), json_query('{\"a\":100}', '$.a'), "
+               "json_query('{\"a\":100}', '$.a' empty on error), json_query('not json', '$' "
+               "empty object on error), json_query('{\"a\":100}', '$.b' empty on error) from "
+               "dual"
+            << QStringList{"[3]|[100]|<null>|[]|{}|[]"};
+        QTest::newRow("JSON_EXISTS in a condition")
+            << "select count(*) from dual where json_exists('{\"first\":\"John\", "
+               "\"nothing\":null}', '$.first') and json_exists('{\"nothing\":null}', "
+               "'$.nothing') and not json_exists('{\"a\":1}', '$.b') and not "
+               "json_exists('oops', '$.a')"
+            << QStringList{"1"};
+        QTest::newRow("JSON_OBJECT with a date")
+            << "select json_object('name' value ename, 'hireDate' value hiredate), "
+               "json_object(key 'n' value sal, 'o' : json_object('x' value null)) from emp where "
+               "empno = 7839"
+            << QStringList{
+                   "{\"name\":\"KING\",\"hireDate\":\"1981-11-17T00:00:00\"}|{\"n\":5000,"
+                   "\"o\":{\"x\":null}}"};
+        QTest::newRow("JSON_ARRAYAGG leaves NULLs out")
+            << "select json_arrayagg(case when sal > 2900 then empno end) from emp where empno "
+               "in (7839, 7499)"
+            << QStringList{"[7839]"};
+        QTest::newRow("IS JSON")
+            << "select count(case when d is json then 1 end), count(case when d is not json then "
+               "1 end) from (select '[ \"LIT192\", \"CS141\", \"HIS160\" ]' d from dual union "
+               "all select '{ \"Name\": \"John\" }' from dual union all select '{ "
+               "\"isEnrolled\" : true }' from dual union all select null from dual union all "
+               "select 'This is not well-formed JSON data' from dual)"
+            << QStringList{"3|1"};
+        QTest::newRow("a path with a wildcard is refused")
+            << "select json_query('[0,1]', '$[*]' with wrapper) from dual"
+            << QStringList{"ORA-03001"};
+    }
+    void json() {
+        QFETCH(QString, sql);
+        QFETCH(QStringList, rows);
+        checkRows(sql, rows);
+    }
+
+    // The session's NLS_DATE_FORMAT is read when the statement runs: the
+    // same statement text follows a change of it.
+    void sessionDateFormat() {
+        const std::string query =
+            "select to_char(hiredate), hiredate || '' from emp where hiredate = '17.11.1981'";
+        const QStringList expected{"17.11.1981|17.11.1981"};
+        QVERIFY(run(query) != expected);
+        m_settings->dateFormat = "DD.MM.YYYY";
+        const QStringList rows = run(query);
+        m_settings->dateFormat = "DD-MON-RR";
+        QCOMPARE(rows, expected);
+    }
+
     // Values stored into typed columns are converted as Oracle converts
     // them; a TIMESTAMP(3) keeps three digits.
     void storedValues() {
@@ -414,6 +488,20 @@ private slots:
         QFETCH(QString, search);
         const QString plan = queryPlan(sql.toStdString());
         QVERIFY2(plan.contains(search), qPrintable(plan));
+    }
+
+    // The engine's connection: LIKE tells case as Oracle's does, and a
+    // date matched against a pattern is its text in NLS_DATE_FORMAT.
+    void likeOnTheEngine() {
+        auto db = Connection::open("", "SCOTT");
+        QVERIFY(db);
+        QCOMPARE(enginetest::firstColumn(
+                     *db, "select count(*) from dual where 'abc' like 'ABC' or 'abc' like 'A%'"),
+                 QStringList{"0"});
+        QCOMPARE(enginetest::firstColumn(*db,
+                                         "select count(*) from dual where 'abc' like 'a_c' and "
+                                         "date '2020-11-17' like '17-NOV-%'"),
+                 QStringList{"1"});
     }
 
     // The same through the engine's EXPLAIN PLAN on the sample database:
