@@ -405,78 +405,15 @@ bool Emitter::blankPadded(std::initializer_list<const Expr*> operands) {
 bool Emitter::datetimeArithmetic(const Binary& b) {
     const OracleType l = b.left->type, r = b.right->type;
     const bool leftTime = isDatetime(l), rightTime = isDatetime(r);
-    const bool leftInterval = l == OracleType::Interval, rightInterval = r == OracleType::Interval;
-    if (!leftTime && !rightTime && !leftInterval && !rightInterval)
+    if (!leftTime && !rightTime && l != OracleType::Interval && r != OracleType::Interval)
         return false;
-    auto call = [&](const char* function, const Expr& first, const Expr& second,
-                    OracleType secondType) {
-        m_out += function;
-        m_out += '(';
-        expr(first);
-        m_out += ", ";
-        converted(second, secondType);
-        m_out += ')';
-    };
     switch (b.op) {
-        case BinaryOp::Add: {
-            if (leftTime && rightTime) {
-                if (l == OracleType::Date && r == OracleType::Date)
-                    fail(code::kDatePlusDate, "date + date not allowed");
-                fail(code::kAddingDatetimes, "adding two datetime values is not allowed");
-            }
-            if (leftInterval && rightInterval) {
-                call("ORA_INTERVAL_ADD", *b.left, *b.right, OracleType::Interval);
-                return true;
-            }
-            // An interval moves a datetime, or a value of unknown type read as one.
-            const bool leftMoved = leftTime || (rightInterval && l == OracleType::Unknown);
-            const Expr& moved = leftMoved ? *b.left : *b.right;
-            const Expr& amount = leftMoved ? *b.right : *b.left;
-            if (!isDatetime(moved.type) && moved.type != OracleType::Unknown)
-                badArithmetic();
-            if (amount.type == OracleType::Interval) {
-                call(moved.type == OracleType::Timestamp ? "ORA_TIMESTAMP_ADD_INTERVAL"
-                                                         : "ORA_DATE_ADD_INTERVAL",
-                     moved, amount, OracleType::Interval);
-                return true;
-            }
-            call("ORA_DATE_ADD", moved, amount, OracleType::Number);
+        case BinaryOp::Add:
+            datetimeSum(b);
             return true;
-        }
         case BinaryOp::Subtract:
-            if (leftTime || (rightInterval && l == OracleType::Unknown)) {
-                if (rightTime) {
-                    call(l == OracleType::Date && r == OracleType::Date ? "ORA_DATE_DIFF"
-                                                                        : "ORA_TIMESTAMP_DIFF",
-                         *b.left, *b.right, r);
-                    return true;
-                }
-                if (rightInterval) {
-                    call(l == OracleType::Timestamp ? "ORA_TIMESTAMP_SUB_INTERVAL"
-                                                    : "ORA_DATE_SUB_INTERVAL",
-                         *b.left, *b.right, OracleType::Interval);
-                    return true;
-                }
-                call("ORA_DATE_SUB", *b.left, *b.right, OracleType::Number);
-                return true;
-            }
-            if (leftInterval && rightInterval) {
-                const std::optional<std::string> constant = constantInterval(*b.right);
-                if (!constant)
-                    unsupported("subtracting an interval that is not a literal from an interval");
-                m_out += "ORA_INTERVAL_ADD(";
-                expr(*b.left);
-                m_out += ", " + quoteText(negatedIntervalText(*constant)) + ')';
-                return true;
-            }
-            if (rightTime && l == OracleType::Unknown) {
-                call(r == OracleType::Timestamp ? "ORA_TIMESTAMP_DIFF" : "ORA_DATE_DIFF", *b.left,
-                     *b.right, r);
-                return true;
-            }
-            if (rightTime && l == OracleType::Number)
-                inconsistent(OracleType::Number, r);
-            badArithmetic();
+            datetimeDifference(b);
+            return true;
         case BinaryOp::Multiply:
         case BinaryOp::Divide:
             if (leftTime || rightTime)
@@ -485,6 +422,74 @@ bool Emitter::datetimeArithmetic(const Binary& b) {
         default:
             return false;
     }
+}
+
+// function(first, second as `secondType`)
+void Emitter::datetimeCall(const char* function, const Expr& first, const Expr& second,
+                           OracleType secondType) {
+    m_out += function;
+    m_out += '(';
+    expr(first);
+    m_out += ", ";
+    converted(second, secondType);
+    m_out += ')';
+}
+
+void Emitter::datetimeSum(const Binary& b) {
+    const OracleType l = b.left->type, r = b.right->type;
+    if (isDatetime(l) && isDatetime(r)) {
+        if (l == OracleType::Date && r == OracleType::Date)
+            fail(code::kDatePlusDate, "date + date not allowed");
+        fail(code::kAddingDatetimes, "adding two datetime values is not allowed");
+    }
+    if (l == OracleType::Interval && r == OracleType::Interval) {
+        datetimeCall("ORA_INTERVAL_ADD", *b.left, *b.right, OracleType::Interval);
+        return;
+    }
+    // An interval moves a datetime, or a value of unknown type read as one.
+    const bool leftMoved = isDatetime(l) || (r == OracleType::Interval && l == OracleType::Unknown);
+    const Expr& moved = leftMoved ? *b.left : *b.right;
+    const Expr& amount = leftMoved ? *b.right : *b.left;
+    if (!isDatetime(moved.type) && moved.type != OracleType::Unknown)
+        badArithmetic();
+    if (amount.type == OracleType::Interval) {
+        datetimeCall(moved.type == OracleType::Timestamp ? "ORA_TIMESTAMP_ADD_INTERVAL"
+                                                         : "ORA_DATE_ADD_INTERVAL",
+                     moved, amount, OracleType::Interval);
+        return;
+    }
+    datetimeCall("ORA_DATE_ADD", moved, amount, OracleType::Number);
+}
+
+void Emitter::datetimeDifference(const Binary& b) {
+    const OracleType l = b.left->type, r = b.right->type;
+    if (isDatetime(r) && (isDatetime(l) || l == OracleType::Unknown)) {
+        datetimeCall(l != OracleType::Timestamp && r == OracleType::Date ? "ORA_DATE_DIFF"
+                                                                         : "ORA_TIMESTAMP_DIFF",
+                     *b.left, *b.right, r);
+        return;
+    }
+    if (isDatetime(l) || (r == OracleType::Interval && l == OracleType::Unknown)) {
+        if (r == OracleType::Interval)
+            datetimeCall(
+                l == OracleType::Timestamp ? "ORA_TIMESTAMP_SUB_INTERVAL" : "ORA_DATE_SUB_INTERVAL",
+                *b.left, *b.right, OracleType::Interval);
+        else
+            datetimeCall("ORA_DATE_SUB", *b.left, *b.right, OracleType::Number);
+        return;
+    }
+    if (l == OracleType::Interval && r == OracleType::Interval) {
+        const std::optional<std::string> constant = constantInterval(*b.right);
+        if (!constant)
+            unsupported("subtracting an interval that is not a literal from an interval");
+        m_out += "ORA_INTERVAL_ADD(";
+        expr(*b.left);
+        m_out += ", " + quoteText(negatedIntervalText(*constant)) + ')';
+        return;
+    }
+    if (isDatetime(r) && l == OracleType::Number)
+        inconsistent(OracleType::Number, r);
+    badArithmetic();
 }
 
 // The functions whose meaning follows the first argument's type; false

@@ -169,6 +169,10 @@ private:
     void comparand(const Expr& e, OracleType target, bool padded);
     static bool blankPadded(std::initializer_list<const Expr*> operands);
     bool datetimeArithmetic(const Binary& b);
+    void datetimeSum(const Binary& b);
+    void datetimeDifference(const Binary& b);
+    void datetimeCall(const char* function, const Expr& first, const Expr& second,
+                      OracleType secondType);
     bool typedFunction(const FunctionCall& f);
     void arguments(const FunctionCall& f);
     void assignedTo(const Expr& value, const NamedTable& table, int column);

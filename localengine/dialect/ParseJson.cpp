@@ -58,158 +58,172 @@ ExprPtr Parser::jsonFunction(std::uint32_t first) {
     if (name == "JSON_TABLE" || name == "JSON_ARRAY" || name == "JSON_OBJECTAGG")
         unsupported(name);
     if (name == "JSON_OBJECT") {
-        while (!atOperator(")")) {
-            if (at("KEY") && !atOperator(",", 1) && !atOperator(":", 1))
-                advance();
-            node->args.push_back(additive(nullptr));
-            if (!acceptOperator(":"))
-                expect("VALUE");
-            ExprPtr value = additive(nullptr);
-            if (accept("FORMAT")) {
-                expect("JSON");
-                auto json = std::make_unique<FunctionCall>();
-                json->name.push_back(Identifier{"JSON", false});
-                json->args.push_back(std::move(value));
-                value = std::move(json);
-            }
-            node->args.push_back(std::move(value));
-            if (!acceptOperator(","))
-                break;
-        }
-        if (at("ABSENT"))
-            unsupported("JSON_OBJECT ... ABSENT ON NULL");
-        if (accept("NULL")) {
-            expect("ON");
-            expect("NULL");
-        }
-        const std::string returning = jsonReturning();
-        if (!returning.empty() && returning != "VARCHAR2" && returning != "CLOB")
-            unsupported("JSON_OBJECT RETURNING " + returning);
-        if (at("STRICT") || at("WITH"))
-            unsupported("JSON_OBJECT " + upperAscii(peek().text));
-        expectOperator(")");
-        const std::uint32_t h = tallestArgument(*node);
-        return finish(std::move(node), first, h);
-    }
-    if (name == "JSON_ARRAYAGG") {
+        jsonObjectArguments(*node);
+    } else if (name == "JSON_ARRAYAGG") {
+        jsonArrayaggArguments(*node);
+    } else {
+        // JSON_VALUE, JSON_QUERY, JSON_EXISTS: document, path, clauses.
         node->args.push_back(expression());
         if (accept("FORMAT"))
             expect("JSON");
-        if (at("ORDER"))
-            unsupported("JSON_ARRAYAGG ... ORDER BY");
-        std::string nulls = "ABSENT";
-        if (at("NULL") || at("ABSENT")) {
-            nulls = upperAscii(advance().text);
-            expect("ON");
-            expect("NULL");
-        }
-        const std::string returning = jsonReturning();
-        if (!returning.empty() && returning != "VARCHAR2" && returning != "CLOB")
-            unsupported("JSON_ARRAYAGG RETURNING " + returning);
-        expectOperator(")");
-        node->args.push_back(textArgument(nulls));
-        const std::uint32_t h = tallestArgument(*node);
-        auto call = finish(std::move(node), first, h);
-        if (at("OVER"))
-            unsupported("JSON_ARRAYAGG as an analytic function");
-        return call;
+        expectOperator(",");
+        if (peek().kind != TokenKind::Text)
+            unsupported(name + " with a path that is not a text literal");
+        node->args.push_back(primary());
+        if (at("PASSING"))
+            unsupported(name + " ... PASSING");
+        if (name == "JSON_VALUE")
+            jsonValueClauses(*node);
+        else if (name == "JSON_QUERY")
+            jsonQueryClauses(*node);
+        else
+            jsonExistsClauses(*node);
     }
-    // JSON_VALUE, JSON_QUERY, JSON_EXISTS: document, path, clauses.
-    node->args.push_back(expression());
+    expectOperator(")");
+    const std::uint32_t h = tallestArgument(*node);
+    auto call = finish(std::move(node), first, h);
+    if (at("OVER"))
+        unsupported(name + " as an analytic function");
+    return call;
+}
+
+// [KEY] key VALUE value [FORMAT JSON] | key : value, ... [NULL ON NULL] [RETURNING ...]
+void Parser::jsonObjectArguments(FunctionCall& call) {
+    while (!atOperator(")")) {
+        if (at("KEY") && !atOperator(",", 1) && !atOperator(":", 1))
+            advance();
+        call.args.push_back(additive(nullptr));
+        if (!acceptOperator(":"))
+            expect("VALUE");
+        ExprPtr value = additive(nullptr);
+        if (accept("FORMAT")) {
+            expect("JSON");
+            auto json = std::make_unique<FunctionCall>();
+            json->name.push_back(Identifier{"JSON", false});
+            json->args.push_back(std::move(value));
+            value = std::move(json);
+        }
+        call.args.push_back(std::move(value));
+        if (!acceptOperator(","))
+            break;
+    }
+    if (at("ABSENT"))
+        unsupported("JSON_OBJECT ... ABSENT ON NULL");
+    if (accept("NULL")) {
+        expect("ON");
+        expect("NULL");
+    }
+    const std::string returning = jsonReturning();
+    if (!returning.empty() && returning != "VARCHAR2" && returning != "CLOB")
+        unsupported("JSON_OBJECT RETURNING " + returning);
+    if (at("STRICT") || at("WITH"))
+        unsupported("JSON_OBJECT " + upperAscii(peek().text));
+}
+
+// value [FORMAT JSON] [NULL|ABSENT ON NULL] [RETURNING ...]
+void Parser::jsonArrayaggArguments(FunctionCall& call) {
+    call.args.push_back(expression());
     if (accept("FORMAT"))
         expect("JSON");
-    expectOperator(",");
-    if (peek().kind != TokenKind::Text)
-        unsupported(name + " with a path that is not a text literal");
-    node->args.push_back(primary());
-    if (at("PASSING"))
-        unsupported(name + " ... PASSING");
-    if (name == "JSON_VALUE") {
-        std::string returning = jsonReturning();
-        if (returning.empty() || returning == "VARCHAR2" || returning == "VARCHAR")
-            returning = "VARCHAR2";
-        else if (returning != "NUMBER")
-            unsupported("JSON_VALUE RETURNING " + returning);
-        std::string onError = "NULL";
-        ExprPtr defaultValue;
-        bool nullOnEmpty = false;
-        for (int clause = 0; clause < 2; ++clause) {
-            std::string handling;
-            ExprPtr value;
-            if (accept("DEFAULT")) {
-                handling = "DEFAULT";
-                value = additive(nullptr);
-            } else if (at("NULL") || at("ERROR")) {
-                handling = upperAscii(advance().text);
-            } else {
-                break;
-            }
-            expect("ON");
-            if (accept("EMPTY")) {
-                // Without ON EMPTY, ON ERROR handles a missing field too;
-                // NULL ON EMPTY is that only beside NULL ON ERROR.
-                if (handling != "NULL")
-                    unsupported("JSON_VALUE ... " + handling + " ON EMPTY");
-                nullOnEmpty = true;
-                continue;
-            }
-            expect("ERROR");
-            onError = handling;
-            defaultValue = std::move(value);
-        }
-        if (nullOnEmpty && onError != "NULL")
-            unsupported("JSON_VALUE ... NULL ON EMPTY with " + onError + " ON ERROR");
-        expectOperator(")");
-        node->args.push_back(textArgument(returning));
-        node->args.push_back(textArgument(onError));
-        if (defaultValue)
-            node->args.push_back(std::move(defaultValue));
-        const std::uint32_t h = tallestArgument(*node);
-        return finish(std::move(node), first, h);
+    if (at("ORDER"))
+        unsupported("JSON_ARRAYAGG ... ORDER BY");
+    std::string nulls = "ABSENT";
+    if (at("NULL") || at("ABSENT")) {
+        nulls = upperAscii(advance().text);
+        expect("ON");
+        expect("NULL");
     }
-    if (name == "JSON_QUERY") {
-        const std::string returning = jsonReturning();
-        if (!returning.empty() && returning != "VARCHAR2" && returning != "CLOB")
-            unsupported("JSON_QUERY RETURNING " + returning);
-        if (at("PRETTY") || at("ASCII"))
-            unsupported("JSON_QUERY ... " + upperAscii(peek().text));
-        std::string wrapper = "WITHOUT";
-        if (accept("WITHOUT")) {
-            accept("ARRAY");
-            expect("WRAPPER");
-        } else if (accept("WITH")) {
-            wrapper = "UNCONDITIONAL";
-            if (accept("CONDITIONAL"))
-                wrapper = "CONDITIONAL";
-            else
-                accept("UNCONDITIONAL");
-            accept("ARRAY");
-            expect("WRAPPER");
+    const std::string returning = jsonReturning();
+    if (!returning.empty() && returning != "VARCHAR2" && returning != "CLOB")
+        unsupported("JSON_ARRAYAGG RETURNING " + returning);
+    call.args.push_back(textArgument(nulls));
+}
+
+// [RETURNING VARCHAR2|NUMBER] [NULL|ERROR|DEFAULT x ON ERROR] [NULL ON EMPTY]
+void Parser::jsonValueClauses(FunctionCall& call) {
+    std::string returning = jsonReturning();
+    if (returning.empty() || returning == "VARCHAR2" || returning == "VARCHAR")
+        returning = "VARCHAR2";
+    else if (returning != "NUMBER")
+        unsupported("JSON_VALUE RETURNING " + returning);
+    std::string onError = "NULL";
+    ExprPtr defaultValue;
+    bool nullOnEmpty = false;
+    for (int clause = 0; clause < 2; ++clause) {
+        std::string handling;
+        ExprPtr value;
+        if (accept("DEFAULT")) {
+            handling = "DEFAULT";
+            value = additive(nullptr);
+        } else if (at("NULL") || at("ERROR")) {
+            handling = upperAscii(advance().text);
+        } else {
+            break;
         }
-        std::string onError = "NULL";
-        if (at("ERROR"))
-            unsupported("JSON_QUERY ... ERROR ON ERROR");
+        expect("ON");
         if (accept("EMPTY")) {
-            onError = "EMPTY";
-            if (accept("OBJECT"))
-                onError = "EMPTY OBJECT";
-            else
-                accept("ARRAY");
-            expect("ON");
-            expect("ERROR");
-        } else if (accept("NULL")) {
-            expect("ON");
-            expect("ERROR");
+            // Without ON EMPTY, ON ERROR handles a missing field too;
+            // NULL ON EMPTY is that only beside NULL ON ERROR.
+            if (handling != "NULL")
+                unsupported("JSON_VALUE ... " + handling + " ON EMPTY");
+            nullOnEmpty = true;
+            continue;
         }
-        if (at("NULL") || at("EMPTY") || at("ERROR"))
-            unsupported("JSON_QUERY ... ON EMPTY");
-        expectOperator(")");
-        node->args.push_back(textArgument(wrapper));
-        node->args.push_back(textArgument(onError));
-        const std::uint32_t h = tallestArgument(*node);
-        return finish(std::move(node), first, h);
+        expect("ERROR");
+        onError = handling;
+        defaultValue = std::move(value);
     }
-    // JSON_EXISTS
+    if (nullOnEmpty && onError != "NULL")
+        unsupported("JSON_VALUE ... NULL ON EMPTY with " + onError + " ON ERROR");
+    call.args.push_back(textArgument(returning));
+    call.args.push_back(textArgument(onError));
+    if (defaultValue)
+        call.args.push_back(std::move(defaultValue));
+}
+
+// [RETURNING ...] [WITH|WITHOUT [..] WRAPPER] [NULL|EMPTY [ARRAY|OBJECT] ON ERROR]
+void Parser::jsonQueryClauses(FunctionCall& call) {
+    const std::string returning = jsonReturning();
+    if (!returning.empty() && returning != "VARCHAR2" && returning != "CLOB")
+        unsupported("JSON_QUERY RETURNING " + returning);
+    if (at("PRETTY") || at("ASCII"))
+        unsupported("JSON_QUERY ... " + upperAscii(peek().text));
+    std::string wrapper = "WITHOUT";
+    if (accept("WITHOUT")) {
+        accept("ARRAY");
+        expect("WRAPPER");
+    } else if (accept("WITH")) {
+        wrapper = "UNCONDITIONAL";
+        if (accept("CONDITIONAL"))
+            wrapper = "CONDITIONAL";
+        else
+            accept("UNCONDITIONAL");
+        accept("ARRAY");
+        expect("WRAPPER");
+    }
+    std::string onError = "NULL";
+    if (at("ERROR"))
+        unsupported("JSON_QUERY ... ERROR ON ERROR");
+    if (accept("EMPTY")) {
+        onError = "EMPTY";
+        if (accept("OBJECT"))
+            onError = "EMPTY OBJECT";
+        else
+            accept("ARRAY");
+        expect("ON");
+        expect("ERROR");
+    } else if (accept("NULL")) {
+        expect("ON");
+        expect("ERROR");
+    }
+    if (at("NULL") || at("EMPTY") || at("ERROR"))
+        unsupported("JSON_QUERY ... ON EMPTY");
+    call.args.push_back(textArgument(wrapper));
+    call.args.push_back(textArgument(onError));
+}
+
+// [TRUE|FALSE ON ERROR]
+void Parser::jsonExistsClauses(FunctionCall& call) {
     std::string onError = "FALSE";
     if (at("TRUE") || at("FALSE")) {
         onError = upperAscii(advance().text);
@@ -218,10 +232,7 @@ ExprPtr Parser::jsonFunction(std::uint32_t first) {
     } else if (at("ERROR")) {
         unsupported("JSON_EXISTS ... ERROR ON ERROR");
     }
-    expectOperator(")");
-    node->args.push_back(textArgument(onError));
-    const std::uint32_t h = tallestArgument(*node);
-    return finish(std::move(node), first, h);
+    call.args.push_back(textArgument(onError));
 }
 
 // operand IS [NOT] JSON [LAX] [WITHOUT UNIQUE KEYS]: ORA_IS_JSON(operand)

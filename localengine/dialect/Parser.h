@@ -145,6 +145,11 @@ private:
     // SQL/JSON (ParseJson.cpp)
     bool atJsonFunction() const;
     ExprPtr jsonFunction(std::uint32_t first);
+    void jsonObjectArguments(FunctionCall& call);
+    void jsonArrayaggArguments(FunctionCall& call);
+    void jsonValueClauses(FunctionCall& call);
+    void jsonQueryClauses(FunctionCall& call);
+    void jsonExistsClauses(FunctionCall& call);
     ExprPtr jsonCondition(ExprPtr operand, bool negated, std::uint32_t first);
     std::string jsonReturning();
     bool atComparisonOperator(CompareOp& op) const;
