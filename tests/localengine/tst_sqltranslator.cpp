@@ -161,8 +161,8 @@ private slots:
                                       << "it's";
         QTest::newRow("q quote") << "q'[it's]'"
                                  << "it's";
-        QTest::newRow("date literal") << "DATE '2020-01-31'"
-                                      << "2020-01-31";
+        QTest::newRow("date literal") << "TO_CHAR(DATE '2020-01-31', 'YYYY-MM-DD HH24:MI:SS')"
+                                      << "2020-01-31 00:00:00";
         QTest::newRow("comment") << "1 /* one */ + -- two\n 1"
                                  << "2";
         QTest::newRow("mod") << "MOD(7, 3)"
