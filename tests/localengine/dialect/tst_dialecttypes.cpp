@@ -8,11 +8,11 @@
 
 #include "../EngineTestUtil.h"
 #include "LocalEngine.h"
-#include "SqlFunctions.h"
-#include "SqliteCatalog.h"
 #include "dialect/Error.h"
 #include "dialect/Translator.h"
+#include "functions/CoreFunctions.h"
 #include "functions/EngineFunctions.h"
+#include "schema/SqliteCatalog.h"
 
 #include <sqlite3.h>
 
@@ -41,7 +41,7 @@ class TestDialectTypes : public QObject {
     Q_OBJECT
 
     sqlite3* m_db = nullptr;
-    std::unique_ptr<SqliteCatalog> m_catalog;
+    std::unique_ptr<schema::SqliteCatalog> m_catalog;
     std::shared_ptr<functions::SessionSettings> m_settings =
         std::make_shared<functions::SessionSettings>();
 
@@ -73,7 +73,7 @@ class TestDialectTypes : public QObject {
                         break;
                     case SQLITE_FLOAT:
                         values << QString::fromStdString(
-                            displayNumberText(sqlite3_column_double(st, c)));
+                            functions::displayNumberText(sqlite3_column_double(st, c)));
                         break;
                     default:
                         values << QString::fromUtf8(
@@ -117,12 +117,12 @@ private slots:
     void initTestCase() {
         QCOMPARE(sqlite3_open(":memory:", &m_db), SQLITE_OK);
         sqlite3_db_config(m_db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
-        registerOracleFunctions(m_db);
+        functions::registerOracleFunctions(m_db);
         QVERIFY(functions::registerEngineFunctions(m_db, m_settings));
         QCOMPARE(sqlite3_exec(m_db, "CREATE VIEW DUAL AS SELECT 'X' AS DUMMY", nullptr, nullptr,
                               nullptr),
                  SQLITE_OK);
-        m_catalog = std::make_unique<SqliteCatalog>(m_db);
+        m_catalog = std::make_unique<schema::SqliteCatalog>(m_db);
         for (const char* statement : kSchema)
             QCOMPARE(run(statement), QStringList{});
     }
