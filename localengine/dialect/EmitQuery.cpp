@@ -31,7 +31,9 @@ void Emitter::query(const Query& q) {
         withClause(q);
     const SelectBlock* single = q.singleBlock();
     if (single && single->hierarchy) {
-        HierarchicalQuery(*this, *single, &q).write(!q.with.empty());
+        HierarchicalQuery(*this, *single, &q)
+            .write(q.with.empty() ? HierarchicalQuery::Placement::MayStartWithWith
+                                  : HierarchicalQuery::Placement::InsideSelectStar);
         return;
     }
     term(*q.body, &q, false);
@@ -73,7 +75,8 @@ void Emitter::term(const QueryTerm& t, const Query* owner, bool member) {
     switch (t.kind) {
         case QueryTermKind::Select:
             if (t.select->hierarchy)
-                HierarchicalQuery(*this, *t.select, nullptr).write(true);
+                HierarchicalQuery(*this, *t.select, nullptr)
+                    .write(HierarchicalQuery::Placement::InsideSelectStar);
             else if (!t.select->groupBy.empty() && !m_groupingSet)
                 groupingSetsBlock(*t.select, owner, member);
             else

@@ -13,7 +13,9 @@ namespace localengine::dialect {
 
 namespace {
 
-const char* const kChildLevel = "(__P.__LVL + 1)";
+// LEVEL of the row being added: its parent's plus one.
+const std::string kChildLevel =
+    std::string("(") + working::kParent + "." + working::kLevel + " + 1)";
 
 bool isPathCall(const Expr& e) {
     if (e.kind != ExprKind::FunctionCall)
@@ -28,7 +30,8 @@ bool isPathCall(const Expr& e) {
 HierarchicalQuery::HierarchicalQuery(Emitter& emitter, const SelectBlock& block, const Query* owner)
     : m_emitter(emitter), m_block(block), m_owner(owner) {}
 
-void HierarchicalQuery::write(bool wrap) {
+void HierarchicalQuery::write(Placement placement) {
+    const bool wrap = placement == Placement::InsideSelectStar;
     sourceAndAlias();
     extraColumns();
     keyAndConditions();
@@ -69,22 +72,7 @@ void HierarchicalQuery::sourceAndAlias() {
 // CONNECT_BY_ROOT x and SYS_CONNECT_BY_PATH(x, s) outside the hierarchy's
 // own clauses become columns carried along the recursion.
 void HierarchicalQuery::extraColumns() {
-    std::function<void(const Expr&)> visit = [&](const Expr& e) {
-        if (e.kind == ExprKind::Unary && e.as<Unary>().op == UnaryOp::ConnectByRoot) {
-            m_roots.emplace(&e, static_cast<int>(m_rootOperands.size()));
-            m_rootOperands.push_back(e.as<Unary>().operand.get());
-            return;
-        }
-        if (isPathCall(e)) {
-            const auto& call = e.as<FunctionCall>();
-            if (call.args.size() != 2)
-                fail(909, "invalid number of arguments: SYS_CONNECT_BY_PATH takes two");
-            m_paths.emplace(&e, static_cast<int>(m_pathCalls.size()));
-            m_pathCalls.push_back(&call);
-            return;
-        }
-        forEachChild(e, visit);
-    };
+    const auto visit = [this](const Expr& e) { collectExtraColumns(e); };
     for (const SelectItem& item : m_block.items)
         visit(*item.expr);
     for (const Expr* e : {m_block.where.get(), m_block.having.get()})
@@ -268,6 +256,24 @@ std::string HierarchicalQuery::qualified(const Expr& e, const std::string& quali
     m_priorRow = savedPrior;
     m_prior = savedPriorAs;
     return text;
+}
+
+// The CONNECT_BY_ROOT and SYS_CONNECT_BY_PATH operands within `e`.
+void HierarchicalQuery::collectExtraColumns(const Expr& e) {
+    if (e.kind == ExprKind::Unary && e.as<Unary>().op == UnaryOp::ConnectByRoot) {
+        m_roots.emplace(&e, static_cast<int>(m_rootOperands.size()));
+        m_rootOperands.push_back(e.as<Unary>().operand.get());
+        return;
+    }
+    if (isPathCall(e)) {
+        const auto& call = e.as<FunctionCall>();
+        if (call.args.size() != 2)
+            fail(909, "invalid number of arguments: SYS_CONNECT_BY_PATH takes two");
+        m_paths.emplace(&e, static_cast<int>(m_pathCalls.size()));
+        m_pathCalls.push_back(&call);
+        return;
+    }
+    forEachChild(e, [this](const Expr& child) { collectExtraColumns(child); });
 }
 
 bool HierarchicalQuery::refersToSource(const ColumnRef& c) const {

@@ -45,9 +45,11 @@ public:
     // BY and row limit belong to the hierarchy); null inside a set operation.
     HierarchicalQuery(Emitter& emitter, const SelectBlock& block, const Query* owner);
 
-    // Writes the query; `wrap`: as SELECT * FROM (...), for a place that
-    // cannot start with WITH.
-    void write(bool wrap);
+    // Where the query is written: where a statement may start with WITH, or
+    // where it cannot (after the query's own WITH, as a set operation's
+    // member), there as SELECT * FROM (...).
+    enum class Placement { MayStartWithWith, InsideSelectStar };
+    void write(Placement placement);
 
     // Called by the emitter for every expression while the hierarchy writes
     // its parts: writes those that mean something else here and returns true.
@@ -67,6 +69,7 @@ private:
 
     void sourceAndAlias();
     void extraColumns();
+    void collectExtraColumns(const Expr& e);
     void keyAndConditions();
     std::string siblingOrder();
     void joinBack();
