@@ -36,6 +36,53 @@ bool continuesCommand(const QString& line) {
 
 }  // namespace
 
+// One character of a literal, quoted name or comment at `i`: moves past it
+// and ends the quote where it closes; `end` follows a closed literal.
+void ScriptReader::scanQuoted(const QString& line, qsizetype& i, qsizetype& end) {
+    const QChar c = line.at(i);
+    switch (m_quote) {
+        case Quote::BlockComment:
+            if (c == QLatin1Char('*') && i + 1 < line.size() &&
+                line.at(i + 1) == QLatin1Char('/')) {
+                m_quote = Quote::None;
+                ++i;
+            }
+            ++i;
+            return;
+        case Quote::Single:
+            if (c == QLatin1Char('\'')) {
+                if (i + 1 < line.size() && line.at(i + 1) == QLatin1Char('\'')) {
+                    i += 2;
+                    return;
+                }
+                m_quote = Quote::None;
+                end = i + 1;
+                m_lastWasTerminator = false;
+            }
+            ++i;
+            return;
+        case Quote::QQuote:
+            if (c == m_qClose && i + 1 < line.size() && line.at(i + 1) == QLatin1Char('\'')) {
+                m_quote = Quote::None;
+                ++i;
+                end = i + 1;
+                m_lastWasTerminator = false;
+            }
+            ++i;
+            return;
+        case Quote::Double:
+            if (c == QLatin1Char('"')) {
+                m_quote = Quote::None;
+                end = i + 1;
+                m_lastWasTerminator = false;
+            }
+            ++i;
+            return;
+        case Quote::None:
+            return;
+    }
+}
+
 qsizetype ScriptReader::scan(const QString& line, qsizetype from) {
     qsizetype end = 0;
     m_lastWasTerminator = false;
@@ -44,46 +91,9 @@ qsizetype ScriptReader::scan(const QString& line, qsizetype from) {
     qsizetype i = from;
     while (i < line.size()) {
         const QChar c = line.at(i);
-        switch (m_quote) {
-            case Quote::BlockComment:
-                if (c == QLatin1Char('*') && i + 1 < line.size() &&
-                    line.at(i + 1) == QLatin1Char('/')) {
-                    m_quote = Quote::None;
-                    ++i;
-                }
-                ++i;
-                continue;
-            case Quote::Single:
-                if (c == QLatin1Char('\'')) {
-                    if (i + 1 < line.size() && line.at(i + 1) == QLatin1Char('\'')) {
-                        i += 2;
-                        continue;
-                    }
-                    m_quote = Quote::None;
-                    end = i + 1;
-                    m_lastWasTerminator = false;
-                }
-                ++i;
-                continue;
-            case Quote::QQuote:
-                if (c == m_qClose && i + 1 < line.size() && line.at(i + 1) == QLatin1Char('\'')) {
-                    m_quote = Quote::None;
-                    ++i;
-                    end = i + 1;
-                    m_lastWasTerminator = false;
-                }
-                ++i;
-                continue;
-            case Quote::Double:
-                if (c == QLatin1Char('"')) {
-                    m_quote = Quote::None;
-                    end = i + 1;
-                    m_lastWasTerminator = false;
-                }
-                ++i;
-                continue;
-            case Quote::None:
-                break;
+        if (m_quote != Quote::None) {
+            scanQuoted(line, i, end);
+            continue;
         }
         if (c.isSpace()) {
             ++i;

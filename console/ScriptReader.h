@@ -63,6 +63,7 @@ private:
     // lines before; records the statement's first words and returns the
     // offset just past the last significant character (0 for none).
     qsizetype scan(const QString& line, qsizetype from = 0);
+    void scanQuoted(const QString& line, qsizetype& i, qsizetype& end);
     void noteWord(const QString& word);
     bool isBlock() const;
     std::optional<ScriptItem> take(ScriptItem::Kind kind);
