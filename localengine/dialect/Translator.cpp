@@ -33,8 +33,8 @@
 //    the user's own schema name is dropped from every name.
 //  - DDL: CREATE [GLOBAL TEMPORARY] TABLE with Oracle's column types,
 //    DEFAULT, inline and out-of-line constraints, storage clauses (dropped),
-//    AS SELECT; CREATE [UNIQUE | BITMAP] INDEX; CREATE [NO]FORCE VIEW [WITH
-//    READ ONLY | CHECK OPTION]; DROP TABLE | VIEW | INDEX | TRIGGER
+//    AS SELECT; CREATE [UNIQUE | BITMAP] INDEX; CREATE [[NO] FORCE] VIEW
+//    [WITH READ ONLY | CHECK OPTION]; DROP TABLE | VIEW | INDEX | TRIGGER
 //    [CASCADE CONSTRAINTS] [PURGE]; IF [NOT] EXISTS.
 //  - EXPLAIN PLAN [SET STATEMENT_ID] [INTO] FOR, COMMIT / ROLLBACK [WORK],
 //    SAVEPOINT, ROLLBACK TO [SAVEPOINT].
