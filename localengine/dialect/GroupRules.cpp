@@ -81,6 +81,55 @@ int typeFamily(OracleType t) {
     }
 }
 
+// Two conditions of the same kind (comparison, IS NULL, LIKE, BETWEEN, IN
+// list, ANY/ALL list) that test the same.
+bool sameCondition(const Expr& a, const Expr& b) {
+    switch (a.kind) {
+        case ExprKind::Comparison: {
+            const auto &x = a.as<Comparison>(), &y = b.as<Comparison>();
+            return x.op == y.op && sameExpression(*x.left, *y.left) &&
+                   sameExpression(*x.right, *y.right);
+        }
+        case ExprKind::IsNull:
+            return a.as<IsNull>().negated == b.as<IsNull>().negated &&
+                   sameExpression(*a.as<IsNull>().operand, *b.as<IsNull>().operand);
+        case ExprKind::Like: {
+            const auto &x = a.as<Like>(), &y = b.as<Like>();
+            return x.negated == y.negated && x.variant == y.variant &&
+                   sameExpression(*x.operand, *y.operand) &&
+                   sameExpression(*x.pattern, *y.pattern) && sameOptional(x.escape, y.escape);
+        }
+        case ExprKind::Between: {
+            const auto &x = a.as<Between>(), &y = b.as<Between>();
+            return x.negated == y.negated && sameExpression(*x.operand, *y.operand) &&
+                   sameExpression(*x.low, *y.low) && sameExpression(*x.high, *y.high);
+        }
+        case ExprKind::InList: {
+            const auto &x = a.as<InList>(), &y = b.as<InList>();
+            return x.negated == y.negated && sameExpression(*x.operand, *y.operand) &&
+                   sameList(x.items, y.items);
+        }
+        case ExprKind::QuantifiedComparison: {
+            const auto &x = a.as<QuantifiedComparison>(), &y = b.as<QuantifiedComparison>();
+            return !x.subquery && !y.subquery && x.op == y.op && x.all == y.all &&
+                   sameExpression(*x.left, *y.left) && sameList(x.list, y.list);
+        }
+        default:
+            return false;
+    }
+}
+
+bool sameCase(const Case& x, const Case& y) {
+    if (x.whens.size() != y.whens.size() || !sameOptional(x.operand, y.operand) ||
+        !sameOptional(x.otherwise, y.otherwise))
+        return false;
+    for (std::size_t i = 0; i < x.whens.size(); ++i)
+        if (!sameExpression(*x.whens[i].condition, *y.whens[i].condition) ||
+            !sameExpression(*x.whens[i].result, *y.whens[i].result))
+            return false;
+    return true;
+}
+
 }  // namespace
 
 bool sameExpression(const Expr& a, const Expr& b) {
@@ -112,35 +161,13 @@ bool sameExpression(const Expr& a, const Expr& b) {
             return x.op == y.op && sameExpression(*x.left, *y.left) &&
                    sameExpression(*x.right, *y.right);
         }
-        case ExprKind::Comparison: {
-            const auto &x = a.as<Comparison>(), &y = b.as<Comparison>();
-            return x.op == y.op && sameExpression(*x.left, *y.left) &&
-                   sameExpression(*x.right, *y.right);
-        }
+        case ExprKind::Comparison:
         case ExprKind::IsNull:
-            return a.as<IsNull>().negated == b.as<IsNull>().negated &&
-                   sameExpression(*a.as<IsNull>().operand, *b.as<IsNull>().operand);
-        case ExprKind::Like: {
-            const auto &x = a.as<Like>(), &y = b.as<Like>();
-            return x.negated == y.negated && x.variant == y.variant &&
-                   sameExpression(*x.operand, *y.operand) &&
-                   sameExpression(*x.pattern, *y.pattern) && sameOptional(x.escape, y.escape);
-        }
-        case ExprKind::Between: {
-            const auto &x = a.as<Between>(), &y = b.as<Between>();
-            return x.negated == y.negated && sameExpression(*x.operand, *y.operand) &&
-                   sameExpression(*x.low, *y.low) && sameExpression(*x.high, *y.high);
-        }
-        case ExprKind::InList: {
-            const auto &x = a.as<InList>(), &y = b.as<InList>();
-            return x.negated == y.negated && sameExpression(*x.operand, *y.operand) &&
-                   sameList(x.items, y.items);
-        }
-        case ExprKind::QuantifiedComparison: {
-            const auto &x = a.as<QuantifiedComparison>(), &y = b.as<QuantifiedComparison>();
-            return !x.subquery && !y.subquery && x.op == y.op && x.all == y.all &&
-                   sameExpression(*x.left, *y.left) && sameList(x.list, y.list);
-        }
+        case ExprKind::Like:
+        case ExprKind::Between:
+        case ExprKind::InList:
+        case ExprKind::QuantifiedComparison:
+            return sameCondition(a, b);
         case ExprKind::Tuple:
             return sameList(a.as<Tuple>().items, b.as<Tuple>().items);
         case ExprKind::FunctionCall: {
@@ -149,17 +176,8 @@ bool sameExpression(const Expr& a, const Expr& b) {
                    !x.over && !y.over && !x.keep && !y.keep && !x.hasWithinGroup &&
                    !y.hasWithinGroup && sameList(x.args, y.args);
         }
-        case ExprKind::Case: {
-            const auto &x = a.as<Case>(), &y = b.as<Case>();
-            if (x.whens.size() != y.whens.size() || !sameOptional(x.operand, y.operand) ||
-                !sameOptional(x.otherwise, y.otherwise))
-                return false;
-            for (std::size_t i = 0; i < x.whens.size(); ++i)
-                if (!sameExpression(*x.whens[i].condition, *y.whens[i].condition) ||
-                    !sameExpression(*x.whens[i].result, *y.whens[i].result))
-                    return false;
-            return true;
-        }
+        case ExprKind::Case:
+            return sameCase(a.as<Case>(), b.as<Case>());
         case ExprKind::Cast: {
             const auto &x = a.as<Cast>(), &y = b.as<Cast>();
             return x.target.words == y.target.words && x.target.arguments == y.target.arguments &&

@@ -427,50 +427,86 @@ private:
                                                      "CONNECT_BY_ISCYCLE"};
                 return kNames[static_cast<int>(e.as<PseudoColumn>().which)];
             }
-            case ExprKind::Unary: {
-                const auto& u = e.as<Unary>();
-                own = 7;
-                switch (u.op) {
-                    case UnaryOp::Negate:
-                        return "-" + expr(*u.operand, 7);
-                    case UnaryOp::Plus:
-                        return expr(*u.operand, 7);
-                    case UnaryOp::Not:
-                        own = 3;
-                        return "NOT(" + expr(*u.operand, 0) + ")";
-                    case UnaryOp::Prior:
-                        return "PRIOR " + expr(*u.operand, 7);
-                    case UnaryOp::ConnectByRoot:
-                        return "CONNECT_BY_ROOT " + expr(*u.operand, 7);
-                }
+            case ExprKind::Unary:
+                return unary(e.as<Unary>(), own);
+            case ExprKind::Binary:
+                return binary(e.as<Binary>(), own);
+            case ExprKind::Comparison:
+            case ExprKind::QuantifiedComparison:
+            case ExprKind::IsNull:
+            case ExprKind::Like:
+            case ExprKind::Between:
+            case ExprKind::InList:
+            case ExprKind::InSubquery:
+            case ExprKind::Exists:
+                return condition(e, own);
+            case ExprKind::ScalarSubquery:
+                return subquery(*e.as<ScalarSubquery>().query, " ", nullptr);
+            case ExprKind::Case:
+                return caseText(e.as<Case>());
+            case ExprKind::FunctionCall:
+                return function(e.as<FunctionCall>());
+            case ExprKind::Cast:
+            case ExprKind::Extract:
+            case ExprKind::Trim:
+                return conversion(e);
+            case ExprKind::SequenceValue: {
+                const auto& s = e.as<SequenceValue>();
+                return quoted(s.sequence.back().name) + (s.next ? ".NEXTVAL" : ".CURRVAL");
+            }
+            case ExprKind::Tuple:
+                return "(" + list(e.as<Tuple>().items) + ")";
+        }
+        return {};
+    }
+
+    std::string unary(const Unary& u, int& own) {
+        own = 7;
+        switch (u.op) {
+            case UnaryOp::Negate:
+                return "-" + expr(*u.operand, 7);
+            case UnaryOp::Plus:
                 return expr(*u.operand, 7);
-            }
-            case ExprKind::Binary: {
-                const auto& b = e.as<Binary>();
-                switch (b.op) {
-                    case BinaryOp::Or:
-                        own = 1;
-                        return expr(*b.left, 1) + " OR " + expr(*b.right, 1);
-                    case BinaryOp::And:
-                        own = 2;
-                        return expr(*b.left, 2) + " AND " + expr(*b.right, 2);
-                    case BinaryOp::Add:
-                    case BinaryOp::Subtract:
-                    case BinaryOp::Concatenate:
-                        own = 5;
-                        return expr(*b.left, 5) +
-                               (b.op == BinaryOp::Add        ? "+"
-                                : b.op == BinaryOp::Subtract ? "-"
-                                                             : "||") +
-                               expr(*b.right, 6);
-                    case BinaryOp::Multiply:
-                    case BinaryOp::Divide:
-                        own = 6;
-                        return expr(*b.left, 6) + (b.op == BinaryOp::Multiply ? "*" : "/") +
-                               expr(*b.right, 7);
-                }
-                return {};
-            }
+            case UnaryOp::Not:
+                own = 3;
+                return "NOT(" + expr(*u.operand, 0) + ")";
+            case UnaryOp::Prior:
+                return "PRIOR " + expr(*u.operand, 7);
+            case UnaryOp::ConnectByRoot:
+                return "CONNECT_BY_ROOT " + expr(*u.operand, 7);
+        }
+        return expr(*u.operand, 7);
+    }
+
+    std::string binary(const Binary& b, int& own) {
+        switch (b.op) {
+            case BinaryOp::Or:
+                own = 1;
+                return expr(*b.left, 1) + " OR " + expr(*b.right, 1);
+            case BinaryOp::And:
+                own = 2;
+                return expr(*b.left, 2) + " AND " + expr(*b.right, 2);
+            case BinaryOp::Add:
+            case BinaryOp::Subtract:
+            case BinaryOp::Concatenate:
+                own = 5;
+                return expr(*b.left, 5) +
+                       (b.op == BinaryOp::Add        ? "+"
+                        : b.op == BinaryOp::Subtract ? "-"
+                                                     : "||") +
+                       expr(*b.right, 6);
+            case BinaryOp::Multiply:
+            case BinaryOp::Divide:
+                own = 6;
+                return expr(*b.left, 6) + (b.op == BinaryOp::Multiply ? "*" : "/") +
+                       expr(*b.right, 7);
+        }
+        return {};
+    }
+
+    // The conditions: comparisons, IS NULL, LIKE, BETWEEN, IN and EXISTS.
+    std::string condition(const Expr& e, int& own) {
+        switch (e.kind) {
             case ExprKind::Comparison: {
                 const auto& c = e.as<Comparison>();
                 own = 4;
@@ -533,21 +569,25 @@ private:
             case ExprKind::Exists:
                 own = 4;
                 return subquery(*e.as<Exists>().query, " EXISTS ", nullptr);
-            case ExprKind::ScalarSubquery:
-                return subquery(*e.as<ScalarSubquery>().query, " ", nullptr);
-            case ExprKind::Case: {
-                const auto& c = e.as<Case>();
-                std::string out = "CASE ";
-                if (c.operand)
-                    out += expr(*c.operand, 0) + " ";
-                for (const WhenClause& w : c.whens)
-                    out += "WHEN " + expr(*w.condition, 0) + " THEN " + expr(*w.result, 0) + " ";
-                if (c.otherwise)
-                    out += "ELSE " + expr(*c.otherwise, 0) + " ";
-                return out + "END";
-            }
-            case ExprKind::FunctionCall:
-                return function(e.as<FunctionCall>());
+            default:
+                return {};
+        }
+    }
+
+    std::string caseText(const Case& c) {
+        std::string out = "CASE ";
+        if (c.operand)
+            out += expr(*c.operand, 0) + " ";
+        for (const WhenClause& w : c.whens)
+            out += "WHEN " + expr(*w.condition, 0) + " THEN " + expr(*w.result, 0) + " ";
+        if (c.otherwise)
+            out += "ELSE " + expr(*c.otherwise, 0) + " ";
+        return out + "END";
+    }
+
+    // CAST, EXTRACT and TRIM.
+    std::string conversion(const Expr& e) {
+        switch (e.kind) {
             case ExprKind::Cast: {
                 const auto& c = e.as<Cast>();
                 std::string type = c.target.spelled();
@@ -574,14 +614,9 @@ private:
                 }
                 return out + expr(*t.source, 0) + ")";
             }
-            case ExprKind::SequenceValue: {
-                const auto& s = e.as<SequenceValue>();
-                return quoted(s.sequence.back().name) + (s.next ? ".NEXTVAL" : ".CURRVAL");
-            }
-            case ExprKind::Tuple:
-                return "(" + list(e.as<Tuple>().items) + ")";
+            default:
+                return {};
         }
-        return {};
     }
 
     bool m_qualify;

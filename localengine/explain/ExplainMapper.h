@@ -286,6 +286,10 @@ private:
     int blockOfLines(const std::vector<const Node*>& nodes) const;
     bool hierarchyParts(const Node& view, const Node*& setup, const Node*& recursive) const;
     PlanStep mapHierarchy(const Node& setup, const Node& recursive);
+    const Node* hierarchySourceLine(const Node& recursive) const;
+    PlanStep readByRowid(PlanStep s, const BlockFacts& facts) const;
+    PlanStep connectByStep(PlanStep start, PlanStep child, const std::string& connect,
+                           const std::string& startWith) const;
     PlanStep windowStep(PlanStep body, int block) const;
     PlanStep fetchStep(PlanStep j, int block) const;
     PlanStep wrapFlattened(PlanStep j, int block);

@@ -138,22 +138,7 @@ PlanStep PlanMapper::mapHierarchy(const Node& setup, const Node& recursive) {
     PlanStep start = mapGroup(setup.children, Scope{}, &startBlock);
     // The children's access: the step's line that reads the source, not
     // the one that reads the rows found so far (the WITH query itself).
-    const Node* childLine = nullptr;
-    std::function<void(const Node&)> find = [&](const Node& n) {
-        if (childLine)
-            return;
-        if (n.detail.kind == DetailKind::TableAccess) {
-            const FromItem* item = m_shape.findItem(n.detail.name);
-            if (!(item && m_shape.isCte(item->name)) && !m_shape.isCte(n.detail.name)) {
-                childLine = &n;
-                return;
-            }
-        }
-        for (const Node* c : n.children)
-            find(*c);
-    };
-    for (const Node* c : recursive.children)
-        find(*c);
+    const Node* childLine = hierarchySourceLine(recursive);
     // The children's block: the CONNECT BY part of the start's query
     // block (both parts read the source under the same working name, so
     // the line alone does not tell).
@@ -190,23 +175,7 @@ PlanStep PlanMapper::mapHierarchy(const Node& setup, const Node& recursive) {
     auto withTable = [&](PlanStep s) {
         if (!readBack || s.operation != ora::Index)
             return s;
-        const auto info = m_schema.table(facts->tables.front().name);
-        const std::string table = info ? info->name : facts->tables.front().name;
-        const TableFigures f = tableFigures(table);
-        PlanStep t = step(ora::TableAccess, ora::ByIndexRowid);
-        t.objectName = upperName(table);
-        t.objectType = ora::TableType;
-        t.owned = true;
-        t.objectInstance = s.objectInstance;
-        t.alias = s.alias;
-        t.queryBlock = s.queryBlock;
-        t.rows = s.rows;
-        t.width = f.rowBytes;
-        // one table block per row at most, never more than the table has
-        t.cost = s.cost +
-                 costs::Cost{std::ceil(std::min(s.rows, f.blocks)), s.rows * costs::kCyclesPerRow};
-        t.children.push_back(std::move(s));
-        return t;
+        return readByRowid(std::move(s), *facts);
     };
     start = withTable(std::move(start));
     child = withTable(std::move(child));
@@ -219,6 +188,59 @@ PlanStep PlanMapper::mapHierarchy(const Node& setup, const Node& recursive) {
                 appendPredicateText(startWith, p.text);
         }
     }
+    PlanStep cb = connectByStep(std::move(start), std::move(child), connect, startWith);
+    nameSteps(cb, name);
+    return cb;
+}
+
+// The children's access: the first line of the recursive step that reads
+// the source, not the one that reads the rows found so far (the WITH query
+// itself).
+const PlanMapper::Node* PlanMapper::hierarchySourceLine(const Node& recursive) const {
+    const Node* childLine = nullptr;
+    std::function<void(const Node&)> find = [&](const Node& n) {
+        if (childLine)
+            return;
+        if (n.detail.kind == DetailKind::TableAccess) {
+            const FromItem* item = m_shape.findItem(n.detail.name);
+            if (!(item && m_shape.isCte(item->name)) && !m_shape.isCte(n.detail.name)) {
+                childLine = &n;
+                return;
+            }
+        }
+        for (const Node* c : n.children)
+            find(*c);
+    };
+    for (const Node* c : recursive.children)
+        find(*c);
+    return childLine;
+}
+
+// An index step of a hierarchy read back by rowid: the table's access by
+// the rowids the index finds, over it.
+PlanStep PlanMapper::readByRowid(PlanStep s, const BlockFacts& facts) const {
+    const auto info = m_schema.table(facts.tables.front().name);
+    const std::string table = info ? info->name : facts.tables.front().name;
+    const TableFigures f = tableFigures(table);
+    PlanStep t = step(ora::TableAccess, ora::ByIndexRowid);
+    t.objectName = upperName(table);
+    t.objectType = ora::TableType;
+    t.owned = true;
+    t.objectInstance = s.objectInstance;
+    t.alias = s.alias;
+    t.queryBlock = s.queryBlock;
+    t.rows = s.rows;
+    t.width = f.rowBytes;
+    // one table block per row at most, never more than the table has
+    t.cost =
+        s.cost + costs::Cost{std::ceil(std::min(s.rows, f.blocks)), s.rows * costs::kCyclesPerRow};
+    t.children.push_back(std::move(s));
+    return t;
+}
+
+// CONNECT BY over the start rows and the children's access.
+PlanStep PlanMapper::connectByStep(PlanStep start, PlanStep child, const std::string& connect,
+                                   const std::string& startWith) const {
     PlanStep cb;
     if (!child.operation.empty() && readsThroughIndex(child)) {
         // Each level's rows probe the children's index: the start rows,
@@ -256,7 +278,6 @@ PlanStep PlanMapper::mapHierarchy(const Node& setup, const Node& recursive) {
         cb.cost = scan.cost + costs::sort(scan.rows);
         cb.children.push_back(std::move(scan));
     }
-    nameSteps(cb, name);
     return cb;
 }
 

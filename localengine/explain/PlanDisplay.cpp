@@ -167,6 +167,142 @@ std::string formatTime(long long seconds) {
     return text;
 }
 
+namespace {
+
+// Which columns of the plan's table show, and how wide: a number the plan
+// table does not hold is left out.
+struct PlanColumns {
+    bool rows = false, bytes = false, cost = false, cpu = false, time = false;
+    std::size_t idWidth = 3;
+    std::size_t operationWidth = std::string(" Operation").size();
+    std::size_t nameWidth = std::string("Name").size();
+};
+
+PlanColumns planColumns(const std::vector<DisplayRow>& rows, const DisplayFormat& format) {
+    PlanColumns c;
+    bool anyIo = false, anyCost = false, anyTime = false, anyRows = false, anyBytes = false;
+    int maxId = 0;
+    for (const DisplayRow& r : rows) {
+        anyIo = anyIo || r.ioCost.has_value();
+        anyCost = anyCost || r.cost.has_value();
+        anyTime = anyTime || r.time.has_value();
+        anyRows = anyRows || r.cardinality.has_value();
+        anyBytes = anyBytes || r.bytes.has_value();
+        maxId = std::max(maxId, r.id);
+        c.operationWidth = std::max(c.operationWidth, operationText(r).size());
+        c.nameWidth = std::max(c.nameWidth, r.objectName.size());
+    }
+    c.rows = format.rows && anyRows;
+    c.bytes = format.bytes && anyBytes;
+    c.cost = format.cost && anyCost;
+    c.cpu = c.cost && anyIo;
+    c.time = format.time && anyTime;
+    c.idWidth = std::max<std::size_t>(3, std::to_string(maxId).size());
+    return c;
+}
+
+std::string tableHeader(const PlanColumns& c) {
+    std::string header = "| " + leftAligned("Id", c.idWidth) + " |" +
+                         leftAligned(" Operation", c.operationWidth) + "| " +
+                         leftAligned("Name", c.nameWidth) + " |";
+    if (c.rows)
+        header += " Rows  |";
+    if (c.bytes)
+        header += " Bytes |";
+    if (c.cost)
+        header += c.cpu ? " Cost (%CPU)|" : " Cost  |";
+    if (c.time)
+        header += " Time     |";
+    return header;
+}
+
+// The Cost (%CPU) cell: the share of the cost that is not I/O.
+std::string costCell(const DisplayRow& r, const PlanColumns& c) {
+    std::string cell = " " + rightAligned(quantity(r.cost, 1000), 5);
+    if (c.cpu) {
+        std::string cpu;
+        if (r.cost && r.ioCost) {
+            const long long cost = *r.cost;
+            const long long percent =
+                cost > 0 ? std::llround(100.0 * static_cast<double>(cost - *r.ioCost) /
+                                        static_cast<double>(cost))
+                         : 0;
+            cpu = "(" + std::to_string(std::clamp(percent, 0LL, 100LL)) + ")";
+        }
+        cell += " " + rightAligned(cpu, 5);
+    } else {
+        cell += " ";
+    }
+    return cell + "|";
+}
+
+std::string tableLine(const DisplayRow& r, const PlanColumns& c, const DisplayFormat& format) {
+    const bool marked = format.predicates && hasPredicates(r);
+    std::string line = std::string("|") + (marked ? "*" : " ") +
+                       rightAligned(std::to_string(r.id), c.idWidth) + " |" +
+                       leftAligned(operationText(r), c.operationWidth) + "| " +
+                       leftAligned(r.objectName, c.nameWidth) + " |";
+    if (c.rows)
+        line += " " + rightAligned(quantity(r.cardinality, 1000), 5) + " |";
+    if (c.bytes)
+        line += " " + rightAligned(quantity(r.bytes, 1024), 5) + " |";
+    if (c.cost)
+        line += costCell(r, c);
+    if (c.time)
+        line += " " + leftAligned(r.time ? formatTime(*r.time) : std::string(), 8) + " |";
+    return line;
+}
+
+void section(std::vector<std::string>& out, const std::string& title) {
+    out.emplace_back();
+    out.push_back(title);
+    out.push_back(std::string(title.size(), '-'));
+    out.emplace_back();
+}
+
+std::string idLabel(int id) {
+    return rightAligned(std::to_string(id), 4) + " - ";
+}
+
+void aliasSection(std::vector<std::string>& out, const std::vector<DisplayRow>& rows) {
+    bool any = false;
+    for (const DisplayRow& r : rows)
+        any = any || !r.queryBlock.empty();
+    if (!any)
+        return;
+    section(out, "Query Block Name / Object Alias (identified by operation id):");
+    for (const DisplayRow& r : rows) {
+        if (r.queryBlock.empty())
+            continue;
+        std::string line = idLabel(r.id) + r.queryBlock;
+        if (!r.objectAlias.empty())
+            line += " / " + r.objectAlias;
+        out.push_back(std::move(line));
+    }
+}
+
+void predicateSection(std::vector<std::string>& out, const std::vector<DisplayRow>& rows) {
+    bool any = false;
+    for (const DisplayRow& r : rows)
+        any = any || hasPredicates(r);
+    if (!any)
+        return;
+    section(out, "Predicate Information (identified by operation id):");
+    for (const DisplayRow& r : rows) {
+        if (!hasPredicates(r))
+            continue;
+        std::string label = idLabel(r.id);
+        if (!r.accessPredicates.empty()) {
+            out.push_back(label + "access(" + r.accessPredicates + ")");
+            label = std::string(label.size(), ' ');
+        }
+        if (!r.filterPredicates.empty())
+            out.push_back(label + "filter(" + r.filterPredicates + ")");
+    }
+}
+
+}  // namespace
+
 std::vector<std::string> formatPlan(const std::vector<DisplayRow>& rows,
                                     const DisplayFormat& format,
                                     const std::vector<std::string>& notes) {
@@ -176,121 +312,20 @@ std::vector<std::string> formatPlan(const std::vector<DisplayRow>& rows,
     out.emplace_back(hash);
     out.emplace_back();
 
-    // Which columns show: a number the plan table does not hold is left out.
-    bool anyIo = false, anyCost = false, anyTime = false, anyRows = false, anyBytes = false;
-    int maxId = 0;
-    std::size_t operationWidth = std::string(" Operation").size();
-    std::size_t nameWidth = std::string("Name").size();
-    for (const DisplayRow& r : rows) {
-        anyIo = anyIo || r.ioCost.has_value();
-        anyCost = anyCost || r.cost.has_value();
-        anyTime = anyTime || r.time.has_value();
-        anyRows = anyRows || r.cardinality.has_value();
-        anyBytes = anyBytes || r.bytes.has_value();
-        maxId = std::max(maxId, r.id);
-        operationWidth = std::max(operationWidth, operationText(r).size());
-        nameWidth = std::max(nameWidth, r.objectName.size());
-    }
-    const bool showRows = format.rows && anyRows;
-    const bool showBytes = format.bytes && anyBytes;
-    const bool showCost = format.cost && anyCost;
-    const bool showCpu = showCost && anyIo;
-    const bool showTime = format.time && anyTime;
-    const std::size_t idWidth = std::max<std::size_t>(3, std::to_string(maxId).size());
-
-    std::string header = "| " + leftAligned("Id", idWidth) + " |" +
-                         leftAligned(" Operation", operationWidth) + "| " +
-                         leftAligned("Name", nameWidth) + " |";
-    if (showRows)
-        header += " Rows  |";
-    if (showBytes)
-        header += " Bytes |";
-    if (showCost)
-        header += showCpu ? " Cost (%CPU)|" : " Cost  |";
-    if (showTime)
-        header += " Time     |";
+    const PlanColumns columns = planColumns(rows, format);
+    const std::string header = tableHeader(columns);
     const std::string rule(header.size(), '-');
     out.push_back(rule);
     out.push_back(header);
     out.push_back(rule);
-
-    for (const DisplayRow& r : rows) {
-        const bool marked = format.predicates && hasPredicates(r);
-        std::string line = std::string("|") + (marked ? "*" : " ") +
-                           rightAligned(std::to_string(r.id), idWidth) + " |" +
-                           leftAligned(operationText(r), operationWidth) + "| " +
-                           leftAligned(r.objectName, nameWidth) + " |";
-        if (showRows)
-            line += " " + rightAligned(quantity(r.cardinality, 1000), 5) + " |";
-        if (showBytes)
-            line += " " + rightAligned(quantity(r.bytes, 1024), 5) + " |";
-        if (showCost) {
-            std::string cell = " " + rightAligned(quantity(r.cost, 1000), 5);
-            if (showCpu) {
-                std::string cpu;
-                if (r.cost && r.ioCost) {
-                    const long long cost = *r.cost;
-                    const long long percent =
-                        cost > 0 ? std::llround(100.0 * static_cast<double>(cost - *r.ioCost) /
-                                                static_cast<double>(cost))
-                                 : 0;
-                    cpu = "(" + std::to_string(std::clamp(percent, 0LL, 100LL)) + ")";
-                }
-                cell += " " + rightAligned(cpu, 5);
-            } else {
-                cell += " ";
-            }
-            line += cell + "|";
-        }
-        if (showTime)
-            line += " " + leftAligned(r.time ? formatTime(*r.time) : std::string(), 8) + " |";
-        out.push_back(std::move(line));
-    }
+    for (const DisplayRow& r : rows)
+        out.push_back(tableLine(r, columns, format));
     out.push_back(rule);
 
-    auto section = [&](const std::string& title) {
-        out.emplace_back();
-        out.push_back(title);
-        out.push_back(std::string(title.size(), '-'));
-        out.emplace_back();
-    };
-    auto idLabel = [](int id) { return rightAligned(std::to_string(id), 4) + " - "; };
-
-    if (format.alias) {
-        bool any = false;
-        for (const DisplayRow& r : rows)
-            any = any || !r.queryBlock.empty();
-        if (any) {
-            section("Query Block Name / Object Alias (identified by operation id):");
-            for (const DisplayRow& r : rows) {
-                if (r.queryBlock.empty())
-                    continue;
-                std::string line = idLabel(r.id) + r.queryBlock;
-                if (!r.objectAlias.empty())
-                    line += " / " + r.objectAlias;
-                out.push_back(std::move(line));
-            }
-        }
-    }
-    if (format.predicates) {
-        bool any = false;
-        for (const DisplayRow& r : rows)
-            any = any || hasPredicates(r);
-        if (any) {
-            section("Predicate Information (identified by operation id):");
-            for (const DisplayRow& r : rows) {
-                if (!hasPredicates(r))
-                    continue;
-                std::string label = idLabel(r.id);
-                if (!r.accessPredicates.empty()) {
-                    out.push_back(label + "access(" + r.accessPredicates + ")");
-                    label = std::string(label.size(), ' ');
-                }
-                if (!r.filterPredicates.empty())
-                    out.push_back(label + "filter(" + r.filterPredicates + ")");
-            }
-        }
-    }
+    if (format.alias)
+        aliasSection(out, rows);
+    if (format.predicates)
+        predicateSection(out, rows);
     if (format.note && !notes.empty()) {
         out.emplace_back();
         out.emplace_back("Note");
