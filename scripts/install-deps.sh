@@ -7,7 +7,7 @@ set -eu
 PACKAGES="build-essential cmake pkg-config qt6-base-dev libgl-dev libsqlite3-dev sqlite3 \
 fonts-ipafont-gothic libqt6sql6-odbc unixodbc unixodbc-dev odbcinst libsqliteodbc \
 libbenchmark-dev clang-format libpcre2-dev libxcb1-dev xvfb openbox xdotool xclip x11-utils \
-qt6-svg-dev file desktop-file-utils appstream man-db"
+qt6-svg-dev file desktop-file-utils appstream man-db clang-14 libclang-rt-14-dev"
 
 missing=""
 for p in $PACKAGES; do

@@ -1,0 +1,1 @@
+SELECT name, SUM(amount) OVER (PARTITION BY parent ORDER BY id) FROM T1

@@ -1,0 +1,1 @@
+UPDATE T1 SET name = 'x'  WHERE id = 2

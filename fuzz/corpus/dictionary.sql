@@ -1,0 +1,1 @@
+SELECT table_name FROM user_tables WHERE table_name LIKE 'T%'

@@ -1,0 +1,1 @@
+DELETE T2 WHERE note = q'[it's]'

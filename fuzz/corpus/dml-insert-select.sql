@@ -1,0 +1,1 @@
+INSERT INTO T2 (id, t1_id, note) SELECT id + 100, id, name FROM T1 WHERE id < 5

@@ -1,0 +1,1 @@
+UPDATE T1 t SET t.amount = t.amount * 1.1 WHERE t.id IN (SELECT t1_id FROM T2)

@@ -1,0 +1,1 @@
+SELECT DECODE(id, 1, 'one', 'many'), NVL(name, '-') || '|' || NVL2(parent, 'c', 'r'), TO_CHAR(created, 'YYYY-MM-DD HH24:MI'), TO_DATE('07-DEC-2026', 'DD-MON-YYYY') FROM T1

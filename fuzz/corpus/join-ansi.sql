@@ -1,0 +1,1 @@
+SELECT c.name, COUNT(*) FROM T1 c JOIN T2 o ON o.t1_id = c.id WHERE c.created > SYSDATE - 30 GROUP BY c.name HAVING COUNT(*) > 1

@@ -1,0 +1,1 @@
+SELECT t1.name, t2.note FROM T1 t1, T2 t2 WHERE t1.id = t2.t1_id(+) AND t1.amount > 10 ORDER BY 1

@@ -1,0 +1,1 @@
+SELECT RPAD('x', 2000000000, 'ab'), LPAD(name, 1e300) FROM T1

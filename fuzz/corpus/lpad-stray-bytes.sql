@@ -1,0 +1,1 @@
+SELECT LPAD('x', 1000000, 'a' || RPAD(CHR(128), 10000, CHR(128))) FROM dual

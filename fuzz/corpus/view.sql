@@ -1,0 +1,1 @@
+SELECT * FROM V1 WHERE id = :1
