@@ -249,6 +249,10 @@ private slots:
                                        << "ORA-03095" << QStringList{} << count << ten;
         QTest::newRow("subqueries 2,000 deep")
             << nestedSubqueries(2000) << "ORA-03095" << QStringList{} << count << ten;
+        QTest::newRow("parentheses as deep as the engine takes")
+            << nestedParentheses(255) << "*" << QStringList{"1"} << count << ten;
+        QTest::newRow("subqueries as deep as the engine takes")
+            << nestedSubqueries(250) << "*" << QStringList{"1"} << count << ten;
         QTest::newRow("subqueries 15 deep")
             << nestedSubqueries(15) << QString() << QStringList{"1"} << count << ten;
         QTest::newRow("EXPLAIN PLAN of EXPLAIN PLAN, 20,000 times")
