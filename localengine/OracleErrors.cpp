@@ -225,6 +225,21 @@ EngineError oracleError(sqlite3* db, const EngineError& error, const std::string
             return ora(918, "column ambiguously defined", error);
         if (after(message, "wrong number of arguments to function "))
             return ora(909, "invalid number of arguments", error);
+        // SQLite's own limits on the shape of a statement (sqlite3_limit and
+        // the depth of its parser), met by a translation the front end took.
+        if (after(message, "parser stack overflow") ||
+            after(message, "Expression tree is too large"))
+            return ora(3095, "expression level is too deep (the local engine: " + message + ")",
+                       error);
+        if (after(message, "too many arguments on function "))
+            return ora(939, "too many arguments for function (the local engine: " + message + ")",
+                       error);
+        if (after(message, "too many columns in result set"))
+            return ora(1792, "maximum number of columns in a table or view is 1000", error);
+        if (after(message, "too many terms in compound SELECT") ||
+            after(message, "too many FROM clause terms") ||
+            (after(message, "at most ") && message.find(" tables in a join") != std::string::npos))
+            return ora(3001, "unimplemented feature: " + message + " in the local engine", error);
         if (after(message, "misuse of aggregate"))
             return ora(934, "group function is not allowed here", error);
         if (after(message, "misuse of window function"))

@@ -478,6 +478,16 @@ ExprPtr Parser::intervalLiteral(std::uint32_t first) {
     return finish(std::move(node), first, 0);
 }
 
+// Oracle counts the operand, each WHEN and each THEN, and ELSE as arguments
+// of CASE. SQLite's time to prepare a CASE grows with the square of its
+// branches, so this bound is also what keeps a long one from running away.
+void Parser::checkCaseArguments(const Case& c) {
+    const std::size_t arguments = (c.operand ? 1 : 0) + 2 * c.whens.size() + (c.otherwise ? 1 : 0);
+    if (arguments > kMaxCaseArguments)
+        fail(ora::kTooManyArguments, "too many arguments for function: CASE takes at most " +
+                                         std::to_string(kMaxCaseArguments) + near());
+}
+
 ExprPtr Parser::caseExpression() {
     const std::uint32_t first = position();
     advance();
@@ -494,9 +504,11 @@ ExprPtr Parser::caseExpression() {
         w.result = expression();
         h = tallest({h, heightOf(w.condition), heightOf(w.result)});
         node->whens.push_back(std::move(w));
+        checkCaseArguments(*node);
     }
     if (accept("ELSE"))
         node->otherwise = expression();
+    checkCaseArguments(*node);
     expect("END");
     h = std::max(h, heightOf(node->otherwise));
     return finish(std::move(node), first, h);

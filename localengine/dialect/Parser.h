@@ -18,6 +18,8 @@
 namespace localengine::dialect {
 
 constexpr int kMaxNesting = 200;
+// Oracle's bound on the arguments of one CASE expression.
+constexpr std::size_t kMaxCaseArguments = 65535;
 
 // Parses the one statement that `tokens` hold (an optional trailing ";"
 // included). `sql` is the text they were read from.
@@ -134,6 +136,7 @@ private:
     ExprPtr literalWithKeyword();
     ExprPtr intervalLiteral(std::uint32_t first);
     ExprPtr caseExpression();
+    void checkCaseArguments(const Case& c);
     ExprPtr functionCall(QualifiedName name, std::uint32_t first);
     void functionArguments(FunctionCall& call);
     void analyticClauses(FunctionCall& call);

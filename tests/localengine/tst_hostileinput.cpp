@@ -41,6 +41,14 @@ QByteArray repeated(const QByteArray& piece, int times) {
     return out;
 }
 
+// prefix1 separator prefix2 separator ... prefixN: "1, 2, 3" by default.
+QByteArray listOf(const QByteArray& prefix, int count, const QByteArray& separator = ", ") {
+    QByteArray out;
+    for (int i = 1; i <= count; ++i)
+        out += (i > 1 ? separator : QByteArray()) + prefix + QByteArray::number(i);
+    return out;
+}
+
 QByteArray nestedParentheses(int depth) {
     return "SELECT " + repeated("(", depth) + "1" + repeated(")", depth) + " FROM dual";
 }
@@ -128,7 +136,8 @@ private slots:
         QTest::addColumn<QByteArray>("statement");
         // A part of the error message expected (its ORA code where Oracle has
         // one); empty when the statement must succeed; "*" when it may end
-        // either way, as long as it ends (with the rows given, or an error).
+        // either way, as long as it ends (with the rows given, or an Oracle
+        // error: SQLite's own limits too are told in Oracle's terms).
         QTest::addColumn<QString>("error");
         // The first column of the result when it succeeds.
         QTest::addColumn<QStringList>("rows");
@@ -253,6 +262,11 @@ private slots:
             << nestedParentheses(255) << "*" << QStringList{"1"} << count << ten;
         QTest::newRow("subqueries as deep as the engine takes")
             << nestedSubqueries(250) << "*" << QStringList{"1"} << count << ten;
+        QTest::newRow("subqueries 60 deep")
+            << nestedSubqueries(60) << "*" << QStringList{"1"} << count << ten;
+        QTest::newRow("NOT 150 times")
+            << "SELECT 1 FROM dual WHERE " + repeated("NOT ", 150) + "1 = 2"
+            << "*" << QStringList{"1"} << count << ten;
         QTest::newRow("subqueries 15 deep")
             << nestedSubqueries(15) << QString() << QStringList{"1"} << count << ten;
         QTest::newRow("EXPLAIN PLAN of EXPLAIN PLAN, 20,000 times")
@@ -270,6 +284,43 @@ private slots:
             << "SELECT COUNT(*) FROM scott.HOSTILE_T WHERE scott.HOSTILE_T.id IN (" +
                    repeated("scott.HOSTILE_T.id, ", 80000) + "0)"
             << QString() << QStringList{"10"} << count << ten;
+
+        // Long lists: Oracle's bounds, or SQLite's told in Oracle's terms,
+        // before the work grows out of proportion.
+        QTest::newRow("IN list of 100,000 values")
+            << "SELECT COUNT(*) FROM HOSTILE_T WHERE id IN (" + listOf("", 100000) + ")"
+            << QString() << QStringList{"10"} << count << ten;
+        QTest::newRow("AND of 2,000 conditions")
+            << "SELECT COUNT(*) FROM HOSTILE_T WHERE " + listOf("id <> -", 2000, " AND ") << "*"
+            << QStringList{"10"} << count << ten;
+        QTest::newRow("OR of 1,100 conditions")
+            << "SELECT COUNT(*) FROM HOSTILE_T WHERE " + listOf("id = ", 1100, " OR ") << "*"
+            << QStringList{"10"} << count << ten;
+        QTest::newRow("+ of 1,199 terms, the tallest tree the parser builds")
+            << "SELECT " + listOf("", 1199, " + ") + " FROM dual"
+            << "*" << QStringList{"719400"} << count << ten;
+        QTest::newRow("|| of 1,199 terms")
+            << "SELECT LENGTH(" + listOf("", 1199, " || ") + ") FROM dual"
+            << "*" << QStringList{"3689"} << count << ten;
+        QTest::newRow("UNION ALL of 1,000 branches")
+            << "SELECT COUNT(*) FROM (SELECT 0 FROM dual" +
+                   repeated(" UNION ALL SELECT 1 FROM dual", 999) + ")"
+            << "*" << QStringList{"1000"} << count << ten;
+        QTest::newRow("CASE of 32,768 branches")
+            << "SELECT CASE " + listOf("WHEN id = ", 32768, " THEN 1 ") + " THEN 1 END FROM dual"
+            << "ORA-00939" << QStringList{} << count << ten;
+        QTest::newRow("DECODE of 201 arguments")
+            << "SELECT DECODE(1, " + listOf("", 200) + ") FROM dual"
+            << "*" << QStringList{"2"} << count << ten;
+        QTest::newRow("2,001 columns") << "SELECT " + listOf("", 2001) + " FROM dual"
+                                       << "*" << QStringList{"1"} << count << ten;
+        QTest::newRow("65 tables in a join")
+            << "SELECT COUNT(*) FROM HOSTILE_T t0" + listOf(" JOIN HOSTILE_T t", 64, " ON 1 = 0") +
+                   " ON 1 = 0"
+            << "*" << QStringList{"0"} << count << ten;
+        QTest::newRow("a text literal of 4 MB")
+            << "SELECT LENGTH('" + QByteArray(4 << 20, 'x') + "') FROM dual" << QString()
+            << QStringList{QString::number(4 << 20)} << count << ten;
 
         // Hierarchies: linear in their depth, loops found by comparing keys.
         QTest::newRow("chain 100,000 deep")
@@ -308,6 +359,7 @@ private slots:
             try {
                 QCOMPARE(firstColumn(sql), rows);
             } catch (const EngineError& e) {
+                QVERIFY2(QString::fromUtf8(e.what()).startsWith("ORA-"), e.what());
                 QVERIFY(e.code() != 0);
             }
         } else if (error.isEmpty()) {
