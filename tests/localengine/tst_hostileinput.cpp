@@ -160,6 +160,9 @@ private slots:
         QTest::newRow("NUL in a comment")
             << QByteArray("DELETE FROM HOSTILE_T /*\0*/ WHERE id = 1", 40) << "ORA-00911"
             << QStringList{} << count << ten;
+        QTest::newRow("NUL in an anonymous block")
+            << QByteArray("BEGIN\n  DELETE FROM HOSTILE_T \0 WHERE id = 1;\nEND;", 50)
+            << "ORA-00911" << QStringList{} << count << ten;
         QTest::newRow("control character between tokens")
             << QByteArray("DELETE FROM HOSTILE_T \x01 WHERE id = 1") << "ORA-00911" << QStringList{}
             << count << ten;
