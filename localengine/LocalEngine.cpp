@@ -1,6 +1,7 @@
 #include "LocalEngine.h"
 
 #include "OracleErrors.h"
+#include "DdlRunner.h"
 #include "PlsqlBlock.h"
 #include "SampleDatabase.h"
 #include "UserFile.h"
@@ -13,6 +14,7 @@
 #include "functions/EngineFunctions.h"
 #include "schema/Dictionary.h"
 #include "schema/ForeignKeys.h"
+#include "schema/Sequences.h"
 #include "schema/SqliteCatalog.h"
 #include "sqlite/Statement.h"
 #include "sqlite/StatementCache.h"
@@ -59,7 +61,19 @@ Translation translateOracle(const std::string& oracleSql, const dialect::Catalog
     }
 }
 
-// Gives a handle what the Oracle dialect needs: its functions, the
+// The functions the schema may name (a CHECK with IS JSON, an identity
+// column's DEFAULT): registered before anything reads the schema. Returns
+// the session settings (NLS formats) they read.
+std::shared_ptr<functions::SessionSettings> registerFunctions(sqlite3* db) {
+    functions::registerOracleFunctions(db);
+    auto settings = std::make_shared<functions::SessionSettings>();
+    if (!functions::registerEngineFunctions(db, settings))
+        throw EngineError("could not register Oracle's functions on the database", SQLITE_ERROR);
+    schema::registerSequenceFunctions(db);
+    return settings;
+}
+
+// Gives a handle what the Oracle dialect needs besides its functions: the
 // dictionary tables and DUAL. A name in double quotes is always a name:
 // SQLite would otherwise read an unknown one as a text literal.
 void prepareHandle(sqlite3* db) {
@@ -70,9 +84,6 @@ void prepareHandle(sqlite3* db) {
     // Oracle's LIKE tells upper from lower case; SQLite's does not unless
     // asked (and then uses the column's ordinary index for a prefix).
     sqlite::exec(db, "PRAGMA case_sensitive_like = ON");
-    functions::registerOracleFunctions(db);
-    if (!functions::registerEngineFunctions(db))
-        throw EngineError("could not register Oracle's functions on the database", SQLITE_ERROR);
     schema::installDictionary(db);
     if (!explain::registerPlanDisplay(db))
         throw EngineError("could not register DBMS_XPLAN on the database", SQLITE_ERROR);
@@ -83,7 +94,14 @@ void prepareHandle(sqlite3* db) {
 // it (PLAN_TABLE and its rows) is there for the next.
 class SampleHandle {
 public:
-    static sqlite3* get() {
+    static sqlite3* get() { return instance().m_db; }
+    static std::shared_ptr<functions::SessionSettings> settings() {
+        instance();
+        return s_settings;
+    }
+
+private:
+    static SampleHandle& instance() {
         static SampleHandle instance;
         std::call_once(instance.m_once, [] {
             configureSqliteOnce();
@@ -96,6 +114,7 @@ public:
                 throw e;
             }
             try {
+                s_settings = registerFunctions(db);
                 buildSampleDatabase(db);
                 prepareHandle(db);
             } catch (...) {
@@ -104,11 +123,11 @@ public:
             }
             instance.m_db = db;
         });
-        return instance.m_db;
+        return instance;
     }
 
-private:
     SampleHandle() = default;
+    static inline std::shared_ptr<functions::SessionSettings> s_settings;
     // Never closed: the database lives as long as the process, and closing
     // it during static destruction would run callbacks of other parts whose
     // statics may already be gone.
@@ -129,10 +148,12 @@ bool fileExists(const std::string& path) {
 
 class SqliteConnection final : public Connection {
 public:
-    SqliteConnection(sqlite3* db, bool ownsHandle, std::string owner)
+    SqliteConnection(sqlite3* db, bool ownsHandle, std::string owner,
+                     std::shared_ptr<functions::SessionSettings> settings)
         : m_db(db),
           m_owns(ownsHandle),
           m_owner(std::move(owner)),
+          m_settings(std::move(settings)),
           m_statements(std::make_unique<StatementCache>(db)),
           m_catalog(std::make_unique<schema::SqliteCatalog>(db)) {}
     ~SqliteConnection() override { close(); }
@@ -149,6 +170,9 @@ public:
                 if (sqlite3_get_autocommit(m_db))
                     return 0;  // Oracle ends an empty transaction silently
                 return run(t, nullptr);
+            case Translation::Kind::Ddl:
+                runDdl({m_db, m_owner, m_settings.get()}, t);
+                return 0;
             case Translation::Kind::Sql:
                 break;
         }
@@ -169,6 +193,10 @@ public:
         }
         if (t.kind == Translation::Kind::Commit && sqlite3_get_autocommit(m_db))
             return table;
+        if (t.kind == Translation::Kind::Ddl) {
+            runDdl({m_db, m_owner, m_settings.get()}, t);
+            return table;
+        }
         run(t, &table);
         return table;
     }
@@ -363,6 +391,7 @@ private:
     sqlite3* m_db;
     bool m_owns;
     std::string m_owner;
+    std::shared_ptr<functions::SessionSettings> m_settings;
     std::unique_ptr<StatementCache> m_statements;
     std::unique_ptr<schema::SqliteCatalog> m_catalog;
     std::unordered_map<std::string, std::shared_ptr<const Translation>> m_translations;
@@ -381,7 +410,8 @@ bool Connection::handles(const std::string& host) {
 std::unique_ptr<Connection> Connection::open(const std::string& host, const std::string& user) {
     const std::string owner = upperAscii(user);
     if (host.empty())
-        return std::make_unique<SqliteConnection>(SampleHandle::get(), false, owner);
+        return std::make_unique<SqliteConnection>(SampleHandle::get(), false, owner,
+                                                  SampleHandle::settings());
     bool prefixed = false;
     const std::string path = stripPrefix(host, prefixed);
     if (!prefixed && !fileExists(path))
@@ -413,9 +443,11 @@ std::unique_ptr<Connection> Connection::open(const std::string& host, const std:
         sqlite3_close(db);
         throw e;
     }
+    std::shared_ptr<functions::SessionSettings> settings;
     try {
         sqlite3_extended_result_codes(db, 1);
         sqlite3_busy_timeout(db, 2000);  // another program may hold the file a moment
+        settings = registerFunctions(db);
         configureUserFileHandle(db);
         // Reading the schema proves that the file is a database.
         sqlite::exec(db, "SELECT count(*) FROM main.sqlite_schema");
@@ -427,7 +459,8 @@ std::unique_ptr<Connection> Connection::open(const std::string& host, const std:
         sqlite3_close(db);
         throw;
     }
-    return describingFileErrors(std::make_unique<SqliteConnection>(db, true, owner), db, path);
+    return describingFileErrors(std::make_unique<SqliteConnection>(db, true, owner, settings), db,
+                                path);
 }
 
 std::string translateToSqlite(const std::string& oracleSql) {

@@ -538,7 +538,13 @@ enum class StatementKind {
     CreateIndex,
     CreateView,
     Drop,
-    PassThrough
+    PassThrough,
+    AlterTable,
+    Sequence,
+    Comment,
+    Truncate,
+    AlterSession,
+    Synonym
 };
 
 struct Statement {
@@ -639,11 +645,26 @@ struct ConstraintDefinition {
     bool deferrable = false;
 };
 
+// A sequence's options, as CREATE SEQUENCE, ALTER SEQUENCE and an identity
+// column write them; each is absent unless written.
+struct SequenceOptions {
+    std::optional<std::string> startWith, incrementBy, minValue, maxValue, cache;
+    bool noMinValue = false, noMaxValue = false, noCache = false;
+    std::optional<bool> cycle, order;
+    bool restart = false;
+};
+
 struct ColumnDefinition {
     Identifier name;
     std::optional<TypeName> type;  // SQLite allows a column without one
     ExprPtr defaultValue;
+    bool defaultOnNull = false;  // DEFAULT ON NULL
     std::vector<ConstraintDefinition> constraints;
+    // GENERATED ALWAYS | BY DEFAULT [ON NULL] AS IDENTITY [(options)]
+    enum class Identity { None, Always, ByDefault, ByDefaultOnNull };
+    Identity identity = Identity::None;
+    SequenceOptions identityOptions;
+    bool dropIdentity = false;  // MODIFY column DROP IDENTITY
 };
 
 struct CreateTableStatement : Statement {
@@ -671,6 +692,8 @@ struct CreateIndexStatement : Statement {
 
 struct CreateViewStatement : Statement {
     CreateViewStatement() : Statement(StatementKind::CreateView) {}
+    enum class Option { None, ReadOnly, CheckOption };
+    Option option = Option::None;
     bool orReplace = false;
     bool ifNotExists = false;
     QualifiedName name;
@@ -686,6 +709,73 @@ struct DropStatement : Statement {
     bool cascadeConstraints = false;
     bool purge = false;
     bool ifExists = false;
+};
+
+// One change of ALTER TABLE.
+struct TableAlteration {
+    enum class Kind {
+        AddConstraint,      // ADD [CONSTRAINT n] PRIMARY KEY | UNIQUE | FOREIGN KEY | CHECK
+        AddColumn,          // ADD (column ...)
+        ModifyColumn,       // MODIFY (column [type] [DEFAULT] [NOT NULL | NULL] ...)
+        DropConstraint,     // DROP CONSTRAINT n [CASCADE]
+        DropPrimaryKey,     // DROP PRIMARY KEY [CASCADE]
+        DropUnique,         // DROP UNIQUE (columns)
+        DropColumn,         // DROP COLUMN c | DROP (c, ...)
+        EnableConstraint,   // ENABLE [VALIDATE | NOVALIDATE] CONSTRAINT n
+        DisableConstraint,  // DISABLE [VALIDATE | NOVALIDATE] CONSTRAINT n [CASCADE]
+        RenameColumn,       // RENAME COLUMN a TO b
+        RenameConstraint,   // RENAME CONSTRAINT a TO b
+        RenameTable         // RENAME TO b
+    };
+    Kind kind = Kind::AddConstraint;
+    ConstraintDefinition constraint;  // AddConstraint
+    ColumnDefinition column;          // AddColumn, ModifyColumn
+    Identifier name;                  // the constraint or column changed
+    Identifier newName;               // Rename*
+    std::vector<Identifier> columns;  // DropUnique, DropColumn
+    bool cascade = false;
+    bool validate = true;  // ENABLE NOVALIDATE: false
+};
+
+struct AlterTableStatement : Statement {
+    AlterTableStatement() : Statement(StatementKind::AlterTable) {}
+    QualifiedName table;
+    std::vector<TableAlteration> alterations;
+};
+
+// CREATE SEQUENCE and ALTER SEQUENCE (DROP SEQUENCE is a DropStatement).
+struct SequenceStatement : Statement {
+    SequenceStatement() : Statement(StatementKind::Sequence) {}
+    bool create = true;
+    QualifiedName name;
+    SequenceOptions options;
+};
+
+// COMMENT ON TABLE t | COLUMN t.c | MATERIALIZED VIEW ... IS 'text'
+struct CommentStatement : Statement {
+    CommentStatement() : Statement(StatementKind::Comment) {}
+    QualifiedName table;
+    std::optional<Identifier> column;
+    std::string text;
+};
+
+struct TruncateStatement : Statement {
+    TruncateStatement() : Statement(StatementKind::Truncate) {}
+    QualifiedName table;
+};
+
+// ALTER SESSION SET name = value ...
+struct AlterSessionStatement : Statement {
+    AlterSessionStatement() : Statement(StatementKind::AlterSession) {}
+    std::vector<std::pair<std::string, std::string>> settings;  // upper-case name, value text
+};
+
+// CREATE [OR REPLACE] [PUBLIC] SYNONYM name FOR object
+struct SynonymStatement : Statement {
+    SynonymStatement() : Statement(StatementKind::Synonym) {}
+    bool orReplace = false;
+    QualifiedName name;
+    QualifiedName target;
 };
 
 // A statement the parser does not model: SQLite's own statements that

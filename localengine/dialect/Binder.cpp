@@ -38,6 +38,14 @@ void Binder::bind(Statement& statement) {
         case StatementKind::Transaction:
         case StatementKind::PassThrough:
             break;
+        case StatementKind::AlterTable:
+        case StatementKind::Sequence:
+        case StatementKind::Comment:
+        case StatementKind::Truncate:
+        case StatementKind::AlterSession:
+        case StatementKind::Synonym:
+            moreDdl(statement);
+            break;
     }
 }
 
@@ -113,19 +121,10 @@ void Binder::ddl(Statement& statement) {
         case StatementKind::CreateTable: {
             auto& s = statement.as<CreateTableStatement>();
             stripOwner(s.name, 1);
-            auto constraint = [&](ConstraintDefinition& c) {
-                stripOwner(c.referencedTable, 1);
-                if (c.check)
-                    expr(c.check, none, nullptr);
-            };
-            for (ColumnDefinition& c : s.columns) {
-                if (c.defaultValue)
-                    expr(c.defaultValue, none, nullptr);
-                for (ConstraintDefinition& k : c.constraints)
-                    constraint(k);
-            }
+            for (ColumnDefinition& c : s.columns)
+                columnDefinition(c);
             for (ConstraintDefinition& k : s.constraints)
-                constraint(k);
+                constraintDefinition(k);
             if (s.asQuery)
                 query(*s.asQuery, Context{});
             break;

@@ -83,6 +83,9 @@ private:
     // Statements (Binder.cpp)
     void dml(Statement& statement);
     void ddl(Statement& statement);
+    void moreDdl(Statement& statement);
+    void columnDefinition(ColumnDefinition& c);
+    void constraintDefinition(ConstraintDefinition& c);
     void explain(ExplainPlanStatement& statement);
     void target(NamedTable& table, Scope& scope);
     void stripOwner(QualifiedName& name, std::size_t minimumParts) const;

@@ -5,6 +5,8 @@
 
 #include "Error.h"
 
+#include <stdexcept>
+
 namespace localengine::dialect {
 
 void Emitter::createTable(const CreateTableStatement& s) {
@@ -32,11 +34,34 @@ void Emitter::createTable(const CreateTableStatement& s) {
         query(*s.asQuery);
         return;
     }
+    for (const ConstraintDefinition& k : s.constraints)
+        if (k.disabled)
+            unsupported("disabled constraints in CREATE TABLE (add them with ALTER TABLE)");
+    for (const ColumnDefinition& c : s.columns)
+        for (const ConstraintDefinition& k : c.constraints)
+            if (k.disabled)
+                unsupported("disabled constraints in CREATE TABLE (add them with ALTER TABLE)");
+    m_keyColumns.clear();
+    for (const ConstraintDefinition& k : s.constraints)
+        if (k.kind == ConstraintDefinition::Kind::PrimaryKey)
+            for (const Identifier& column : k.columns)
+                m_keyColumns.insert(column.name);
     m_out += " (";
+    const std::string table = s.name.back().name;
     for (std::size_t i = 0; i < s.columns.size(); ++i) {
         if (i)
             m_out += ", ";
-        columnDefinition(s.columns[i]);
+        const ColumnDefinition& c = s.columns[i];
+        if (c.identity != ColumnDefinition::Identity::None) {
+            if (s.globalTemporary)
+                unsupported("identity columns in a temporary table");
+            m_result.kind = Translation::Kind::Ddl;
+            m_result.ddl.kind = DdlWork::Kind::CreateTable;
+            m_result.ddl.table = table;
+            m_out += identityColumn(table, c);
+            continue;
+        }
+        columnDefinition(c);
     }
     for (const ConstraintDefinition& c : s.constraints) {
         m_out += ", ";
@@ -59,10 +84,26 @@ void Emitter::columnDefinition(const ColumnDefinition& c) {
         m_out += " DEFAULT ";
         defaultValue(*c.defaultValue);
     }
+    bool notNull = c.defaultOnNull;
+    bool primaryKey = false;
     for (const ConstraintDefinition& k : c.constraints) {
+        // DEFAULT ON NULL makes the column NOT NULL itself.
+        if (c.defaultOnNull && k.kind == ConstraintDefinition::Kind::NotNull && !k.name)
+            continue;
+        notNull = notNull || k.kind == ConstraintDefinition::Kind::NotNull;
+        primaryKey = primaryKey || k.kind == ConstraintDefinition::Kind::PrimaryKey;
         m_out += ' ';
         constraint(k, true);
     }
+    // Oracle's primary key columns take no NULL; SQLite's (but an INTEGER
+    // PRIMARY KEY's) would. The spelled-out ON CONFLICT ABORT tells the
+    // dictionary that no NOT NULL constraint of its own was declared.
+    if ((primaryKey || m_keyColumns.count(c.name.name)) && !notNull)
+        m_out += " NOT NULL ON CONFLICT ABORT";
+    // SQLite's NOT NULL ON CONFLICT REPLACE puts the column's DEFAULT in
+    // place of a NULL, which is what DEFAULT ON NULL asks for.
+    if (c.defaultOnNull)
+        m_out += " NOT NULL ON CONFLICT REPLACE";
 }
 
 // The type as written, which the dictionary reads back; LONG and LONG RAW
@@ -108,8 +149,6 @@ void Emitter::defaultValue(const Expr& e) {
 }
 
 void Emitter::constraint(const ConstraintDefinition& c, bool inlineConstraint) {
-    if (c.disabled)
-        unsupported("disabled constraints");
     if (c.name) {
         m_out += "CONSTRAINT ";
         name(*c.name);
@@ -182,9 +221,19 @@ void Emitter::createIndex(const CreateIndexStatement& s) {
     m_out += ')';
 }
 
+// SQLite's views take no DML at all, which WITH READ ONLY asks for; WITH
+// CHECK OPTION only limits DML, of which there is none. OR REPLACE: the
+// engine drops the old view first, in the same transaction.
 void Emitter::createView(const CreateViewStatement& s) {
-    if (s.orReplace)
-        unsupported("CREATE OR REPLACE VIEW");
+    if (!s.ifNotExists) {
+        if (s.name.size() > 1)
+            unsupported("CREATE OR REPLACE VIEW in another schema");
+        m_result.kind = Translation::Kind::Ddl;
+        m_result.ddl.kind = DdlWork::Kind::CreateView;
+        m_result.ddl.name = s.name.back().name;
+        m_result.ddl.replace = s.orReplace;
+        m_result.ddl.readOnly = s.option == CreateViewStatement::Option::ReadOnly;
+    }
     m_out += "CREATE VIEW ";
     if (s.ifNotExists)
         m_out += "IF NOT EXISTS ";
@@ -206,6 +255,14 @@ void Emitter::createView(const CreateViewStatement& s) {
 void Emitter::drop(const DropStatement& s) {
     switch (s.object) {
         case DropStatement::Object::Table:
+            // The engine also forgets what it keeps beside the table.
+            m_result.kind = Translation::Kind::Ddl;
+            m_result.ddl.kind = DdlWork::Kind::DropTable;
+            m_result.ddl.table = s.name.back().name;
+            m_result.ddl.cascade = s.cascadeConstraints;
+            m_result.ddl.ifExists = s.ifExists;
+            if (s.name.size() > 1)
+                unsupported("DROP TABLE of another schema's table");
             m_out += "DROP TABLE ";
             break;
         case DropStatement::Object::View:
@@ -218,13 +275,309 @@ void Emitter::drop(const DropStatement& s) {
             m_out += "DROP TRIGGER ";
             break;
         case DropStatement::Object::Sequence:
-            fail(ora::kSequenceMissing, "sequence does not exist");
         case DropStatement::Object::Synonym:
-            unsupported("DROP SYNONYM");
+            if (s.name.size() > 1)
+                unsupported("DROP of another schema's object");
+            m_result.kind = Translation::Kind::Ddl;
+            m_result.ddl.kind = s.object == DropStatement::Object::Sequence
+                                    ? DdlWork::Kind::DropSequence
+                                    : DdlWork::Kind::DropSynonym;
+            m_result.ddl.sequence.name = s.name.back().name;
+            m_result.ddl.name = s.name.back().name;
+            m_result.ddl.ifExists = s.ifExists;
+            return;
     }
     if (s.ifExists)
         m_out += "IF EXISTS ";
     qualifiedName(s.name);
+}
+
+std::string identitySequenceName(const std::string& table, const std::string& column) {
+    return "ISEQ$$_" + table + "_" + column;
+}
+
+namespace {
+
+std::int64_t sequenceNumber(const std::string& text) {
+    std::size_t used = 0;
+    long long value = 0;
+    try {
+        value = std::stoll(text, &used);
+    } catch (const std::exception&) {
+        used = 0;
+    }
+    if (used != text.size() || text.empty())
+        unsupported("sequence values other than integers of up to 18 digits (" + text + ")");
+    return value;
+}
+
+SequenceWork sequenceWork(const std::string& name, const SequenceOptions& o) {
+    SequenceWork w;
+    w.name = name;
+    auto number = [](const std::optional<std::string>& text) -> std::optional<std::int64_t> {
+        if (!text)
+            return std::nullopt;
+        return sequenceNumber(*text);
+    };
+    w.startWith = number(o.startWith);
+    w.incrementBy = number(o.incrementBy);
+    w.minValue = number(o.minValue);
+    w.maxValue = number(o.maxValue);
+    w.cache = number(o.cache);
+    w.noMinValue = o.noMinValue;
+    w.noMaxValue = o.noMaxValue;
+    w.noCache = o.noCache;
+    w.restart = o.restart;
+    w.cycle = o.cycle;
+    w.order = o.order;
+    return w;
+}
+
+std::vector<std::string> names(const std::vector<Identifier>& list) {
+    std::vector<std::string> out;
+    for (const Identifier& i : list)
+        out.push_back(i.name);
+    return out;
+}
+
+char constraintType(ConstraintDefinition::Kind kind) {
+    switch (kind) {
+        case ConstraintDefinition::Kind::PrimaryKey:
+            return 'P';
+        case ConstraintDefinition::Kind::Unique:
+            return 'U';
+        case ConstraintDefinition::Kind::ForeignKey:
+            return 'R';
+        default:
+            return 'C';
+    }
+}
+
+}  // namespace
+
+// An identity column: its values come from a sequence of its own, through
+// the column's DEFAULT; Oracle makes the column NOT NULL.
+std::string Emitter::identityColumn(const std::string& table, const ColumnDefinition& c) {
+    if (c.defaultValue)
+        fail(30614, "cannot specify DEFAULT and identity clause for the same column");
+    SequenceWork sequence =
+        sequenceWork(identitySequenceName(table, c.name.name), c.identityOptions);
+    m_result.ddl.identities.emplace_back(c.name.name, sequence);
+    return capture([&] {
+        name(c.name);
+        if (c.type) {
+            m_out += ' ';
+            // SQLite's INTEGER PRIMARY KEY is the rowid, which takes no
+            // DEFAULT: an identity column is a NUMBER(38, 0) instead, as
+            // Oracle's INTEGER is.
+            const std::string spelled = c.type->spelled();
+            if ((spelled == "INTEGER" || spelled == "INT") && c.type->arguments.empty())
+                m_out += "NUMBER(38, 0)";
+            else
+                typeName(*c.type);
+        }
+        m_out += " DEFAULT (ORA_SEQUENCE_NEXTVAL(" + quoteText(sequence.name) + "))";
+        const bool onNull = c.identity == ColumnDefinition::Identity::ByDefaultOnNull;
+        bool notNull = false;
+        for (const ConstraintDefinition& k : c.constraints) {
+            if (k.kind == ConstraintDefinition::Kind::NotNull && onNull)
+                continue;
+            notNull = notNull || k.kind == ConstraintDefinition::Kind::NotNull;
+            m_out += ' ';
+            constraint(k, true);
+        }
+        if (onNull)
+            m_out += " NOT NULL ON CONFLICT REPLACE";
+        else if (!notNull)
+            m_out += " NOT NULL";
+    });
+}
+
+void Emitter::ddlWork(const Statement& s) {
+    m_result.kind = Translation::Kind::Ddl;
+    DdlWork& work = m_result.ddl;
+    switch (s.kind) {
+        case StatementKind::AlterTable:
+            alterTable(s.as<AlterTableStatement>());
+            break;
+        case StatementKind::Sequence: {
+            const auto& q = s.as<SequenceStatement>();
+            if (q.name.size() > 1)
+                unsupported("sequences of another schema");
+            work.kind = q.create ? DdlWork::Kind::CreateSequence : DdlWork::Kind::AlterSequence;
+            work.sequence = sequenceWork(q.name.back().name, q.options);
+            break;
+        }
+        case StatementKind::Comment: {
+            const auto& c = s.as<CommentStatement>();
+            if (c.table.size() > 1)
+                unsupported("comments on another schema's objects");
+            work.kind = DdlWork::Kind::Comment;
+            work.table = c.table.back().name;
+            if (c.column)
+                work.column = c.column->name;
+            work.text = c.text;
+            break;
+        }
+        case StatementKind::Truncate: {
+            const auto& t = s.as<TruncateStatement>();
+            if (t.table.size() > 1)
+                unsupported("TRUNCATE of another schema's table");
+            work.kind = DdlWork::Kind::Truncate;
+            work.table = t.table.back().name;
+            break;
+        }
+        case StatementKind::AlterSession:
+            work.kind = DdlWork::Kind::AlterSession;
+            work.settings = s.as<AlterSessionStatement>().settings;
+            break;
+        case StatementKind::Synonym: {
+            const auto& y = s.as<SynonymStatement>();
+            if (y.name.size() > 1 || y.target.size() > 1)
+                unsupported("synonyms of another schema");
+            work.kind = DdlWork::Kind::CreateSynonym;
+            work.name = y.name.back().name;
+            work.table = y.target.back().name;
+            work.replace = y.orReplace;
+            // A synonym is the name of its object: a view that selects every
+            // column of it answers the same queries.
+            m_out += "CREATE VIEW ";
+            name(y.name.back());
+            m_out += " AS SELECT * FROM ";
+            name(y.target.back());
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+void Emitter::alterTable(const AlterTableStatement& s) {
+    DdlWork& work = m_result.ddl;
+    work.kind = DdlWork::Kind::AlterTable;
+    if (s.table.size() > 1)
+        unsupported("ALTER TABLE of another schema's table");
+    work.table = s.table.back().name;
+    using A = TableAlteration::Kind;
+    using C = TableChange::Kind;
+    for (const TableAlteration& a : s.alterations) {
+        TableChange change;
+        change.name = a.name.name;
+        change.newName = a.newName.name;
+        change.columns = names(a.columns);
+        change.cascade = a.cascade;
+        change.validate = a.validate;
+        switch (a.kind) {
+            case A::AddConstraint: {
+                const ConstraintDefinition& c = a.constraint;
+                change.kind = C::AddConstraint;
+                change.constraintType = constraintType(c.kind);
+                if (c.name)
+                    change.name = c.name->name;
+                change.columns = names(c.columns);
+                if (!c.referencedTable.empty()) {
+                    if (c.referencedTable.size() > 1)
+                        unsupported("foreign keys to another schema's table");
+                    change.referencedTable = c.referencedTable.back().name;
+                }
+                change.referencedColumns = names(c.referencedColumns);
+                if (c.kind == ConstraintDefinition::Kind::Check) {
+                    // Oracle's check names no column of its own; the
+                    // dictionary lists the ones its condition reads.
+                }
+                // A constraint added DISABLE is written enabled and then
+                // disabled by the engine.
+                change.text = capture([&] { constraint(c, false); });
+                work.changes.push_back(change);
+                if (c.disabled) {
+                    if (!c.name)
+                        unsupported("an unnamed constraint added disabled");
+                    TableChange disable;
+                    disable.kind = C::DisableConstraint;
+                    disable.name = c.name->name;
+                    work.changes.push_back(std::move(disable));
+                }
+                continue;
+            }
+            case A::AddColumn:
+                change.kind = C::AddColumn;
+                change.name = a.column.name.name;
+                if (a.column.identity != ColumnDefinition::Identity::None) {
+                    change.text = identityColumn(work.table, a.column);
+                    change.identity = work.identities.back().second;
+                    work.identities.pop_back();
+                } else {
+                    change.text = capture([&] { columnDefinition(a.column); });
+                }
+                break;
+            case A::ModifyColumn:
+                change = modifyColumn(a.column);
+                break;
+            case A::DropConstraint:
+                change.kind = C::DropConstraint;
+                break;
+            case A::DropPrimaryKey:
+                change.kind = C::DropPrimaryKey;
+                break;
+            case A::DropUnique:
+                change.kind = C::DropUnique;
+                break;
+            case A::DropColumn:
+                change.kind = C::DropColumn;
+                break;
+            case A::EnableConstraint:
+                change.kind = C::EnableConstraint;
+                break;
+            case A::DisableConstraint:
+                change.kind = C::DisableConstraint;
+                break;
+            case A::RenameColumn:
+                change.kind = C::RenameColumn;
+                break;
+            case A::RenameTable:
+                change.kind = C::RenameTable;
+                break;
+            case A::RenameConstraint:
+                unsupported("RENAME CONSTRAINT");
+        }
+        work.changes.push_back(std::move(change));
+    }
+}
+
+// MODIFY column [type] [DEFAULT expr] [NOT NULL | NULL] [constraints]
+// [GENERATED ... AS IDENTITY | DROP IDENTITY]: only what is written changes.
+TableChange Emitter::modifyColumn(const ColumnDefinition& c) {
+    TableChange change;
+    change.kind = TableChange::Kind::ModifyColumn;
+    change.name = c.name.name;
+    change.identityOnNull =
+        c.defaultOnNull || c.identity == ColumnDefinition::Identity::ByDefaultOnNull;
+    if (c.type)
+        change.type = capture([&] { typeName(*c.type); });
+    if (c.defaultValue)
+        change.defaultText = capture([&] { defaultValue(*c.defaultValue); });
+    for (const ConstraintDefinition& k : c.constraints) {
+        if (k.kind == ConstraintDefinition::Kind::NotNull) {
+            change.notNull = true;
+            if (k.name)
+                change.notNullName = k.name->name;
+        } else if (k.kind == ConstraintDefinition::Kind::Null) {
+            change.notNull = false;
+        } else {
+            change.clauses.push_back(capture([&] { constraint(k, true); }));
+        }
+    }
+    if (c.identity != ColumnDefinition::Identity::None) {
+        if (c.defaultValue)
+            fail(30614, "cannot specify DEFAULT and identity clause for the same column");
+        change.identity =
+            sequenceWork(identitySequenceName(m_result.ddl.table, c.name.name), c.identityOptions);
+        change.defaultText = "(ORA_SEQUENCE_NEXTVAL(" + quoteText(change.identity->name) + "))";
+        if (!change.notNull)
+            change.notNull = true;
+    }
+    change.dropIdentity = c.dropIdentity;
+    return change;
 }
 
 }  // namespace localengine::dialect

@@ -197,8 +197,21 @@ void Emitter::expr(const Expr& e, int minPrecedence) {
             exprList(e.as<Tuple>().items);
             m_out += ')';
             break;
-        case ExprKind::SequenceValue:
-            fail(ora::kSequenceMissing, "sequence does not exist");
+        case ExprKind::SequenceValue: {
+            // The engine's sequence functions (schema/Sequences.h).
+            const auto& v = e.as<SequenceValue>();
+            if (v.sequence.size() > 1)
+                unsupported("sequences of another schema");
+            auto& uses = m_sequenceUses[v.sequence.back().name];
+            (v.next ? uses.first : uses.second) += 1;
+            if (uses.first > 0 && uses.first + uses.second > 1)
+                unsupported("NEXTVAL with a second NEXTVAL or CURRVAL of sequence " +
+                            v.sequence.back().name + " in one statement");
+            m_out += v.next ? "ORA_SEQUENCE_NEXTVAL(" : "ORA_SEQUENCE_CURRVAL(";
+            m_out += quoteText(v.sequence.back().name);
+            m_out += ')';
+            break;
+        }
         case ExprKind::Star:
             m_out += '*';
             break;

@@ -74,6 +74,14 @@ std::string Emitter::statement(const Statement& s) {
         case StatementKind::ExplainPlan:
             statement(*s.as<ExplainPlanStatement>().explained);
             break;
+        case StatementKind::AlterTable:
+        case StatementKind::Sequence:
+        case StatementKind::Comment:
+        case StatementKind::Truncate:
+        case StatementKind::AlterSession:
+        case StatementKind::Synonym:
+            ddlWork(s);
+            break;
     }
     return std::move(m_out);
 }

@@ -16,6 +16,8 @@
 
 #include <functional>
 #include <initializer_list>
+#include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -112,6 +114,10 @@ private:
     void createIndex(const CreateIndexStatement& s);
     void createView(const CreateViewStatement& s);
     void drop(const DropStatement& s);
+    void ddlWork(const Statement& s);  // EmitDdl.cpp: statements the engine carries out
+    void alterTable(const AlterTableStatement& s);
+    TableChange modifyColumn(const ColumnDefinition& c);
+    std::string identityColumn(const std::string& table, const ColumnDefinition& c);
 
     // Queries (EmitQuery.cpp)
     void withClause(const Query& q);
@@ -199,6 +205,10 @@ private:
     // SETS), and the context in force while its select list and HAVING are.
     const GroupingContext* m_groupingSet = nullptr;
     const GroupingContext* m_grouping = nullptr;
+    std::set<std::string> m_keyColumns;  // CREATE TABLE: the out-of-line primary key's columns
+    // NEXTVAL and CURRVAL references by sequence: Oracle gives every
+    // reference in a row the one value NEXTVAL took.
+    std::map<std::string, std::pair<int, int>> m_sequenceUses;
 
     friend class ConditionScope;
     friend class HierarchicalQuery;

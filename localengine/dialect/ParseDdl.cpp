@@ -39,6 +39,18 @@ StatementPtr Parser::createStatement() {
         accept("FORCE");
     if (accept("VIEW"))
         return createView(orReplace);
+    if (accept("SEQUENCE"))
+        return sequenceStatement(true);
+    if (at("SYNONYM") || (at("PUBLIC") && at("SYNONYM", 1))) {
+        accept("PUBLIC");
+        advance();
+        return synonymStatement(orReplace);
+    }
+    static constexpr std::string_view kAdministrative[] = {
+        "USER", "ROLE", "TABLESPACE", "DIRECTORY", "PROFILE", "DATABASE", "PUBLIC"};
+    for (std::string_view word : kAdministrative)
+        if (at(word))
+            meaningless("CREATE " + std::string(word));
     if (at("GLOBAL") && at("TEMPORARY", 1) && at("TABLE", 2)) {
         m_pos += 3;
         return createTable(true);
@@ -105,12 +117,16 @@ ColumnDefinition Parser::columnDefinition() {
     if (at("SORT") || at("VISIBLE") || at("INVISIBLE"))
         advance();
     if (accept("DEFAULT")) {
-        if (at("ON") && at("NULL", 1))
-            unsupported("DEFAULT ON NULL");
+        if (at("ON") && at("NULL", 1)) {
+            m_pos += 2;
+            c.defaultOnNull = true;
+        }
         c.defaultValue = expression();
     }
-    if (at("GENERATED") || (at("AS") && atOperator("(", 1)))
-        unsupported(at("GENERATED") ? "identity and generated columns" : "virtual columns");
+    if (at("GENERATED"))
+        identityClause(c);
+    else if (at("AS") && atOperator("(", 1))
+        unsupported("virtual columns");
     while (inlineConstraint(c)) {
     }
     return c;
@@ -282,8 +298,20 @@ void Parser::tableProperties(CreateTableStatement& table) {
                 expect("PRESERVE");
             expect("ROWS");
         } else if (accept("ORGANIZATION")) {
-            if (!accept("HEAP"))
+            // An index-organized table keeps its rows in the primary key's
+            // B-tree: SQLite's WITHOUT ROWID table.
+            if (accept("INDEX"))
+                table.withoutRowid = true;
+            else if (!accept("HEAP"))
                 table.unsupportedClauses.push_back("ORGANIZATION " + upperAscii(advance().text));
+        } else if (table.withoutRowid && (at("OVERFLOW") || at("NOMAPPING"))) {
+            advance();
+        } else if (table.withoutRowid && at("MAPPING") && at("TABLE", 1)) {
+            m_pos += 2;
+        } else if (table.withoutRowid && at("PCTTHRESHOLD") && peek(1).kind == TokenKind::Number) {
+            m_pos += 2;
+        } else if (table.withoutRowid && accept("INCLUDING")) {
+            identifier("a column name");
         } else if (at("WITHOUT") && at("ROWID", 1)) {
             m_pos += 2;
             table.withoutRowid = true;
@@ -391,13 +419,393 @@ StatementPtr Parser::createView(bool orReplace) {
     if (accept("WITH")) {
         if (accept("READ")) {
             expect("ONLY");
+            s->option = CreateViewStatement::Option::ReadOnly;
         } else {
             expect("CHECK");
             expect("OPTION");
+            s->option = CreateViewStatement::Option::CheckOption;
         }
         if (accept("CONSTRAINT"))
             identifier("a constraint name");
     }
+    return s;
+}
+
+// Statements that have a meaning only on a server with many users and
+// files: refused, saying why, so that a script goes on past them.
+void Parser::meaningless(const std::string& what) const {
+    fail(ora::kUnimplemented,
+         "unimplemented feature: " + what +
+             " has no meaning on the local engine's one-user database file; nothing was run");
+}
+
+StatementPtr Parser::alterStatement() {
+    advance();
+    if (accept("TABLE"))
+        return alterTable();
+    if (accept("SEQUENCE"))
+        return sequenceStatement(false);
+    if (accept("SESSION"))
+        return alterSession();
+    static constexpr std::string_view kAdministrative[] = {
+        "SYSTEM", "USER", "ROLE", "TABLESPACE", "DATABASE", "PROFILE", "DIRECTORY"};
+    for (std::string_view word : kAdministrative)
+        if (at(word))
+            meaningless("ALTER " + std::string(word));
+    if (peek().kind == TokenKind::Name)
+        unsupported("ALTER " + upperAscii(peek().text));
+    fail(ora::kInvalidSqlStatement, "invalid ALTER command" + near());
+}
+
+// ALTER TABLE t clause [clause ...]: ADD, MODIFY, DROP, ENABLE, DISABLE,
+// RENAME; physical clauses are read and dropped.
+StatementPtr Parser::alterTable() {
+    auto s = std::make_unique<AlterTableStatement>();
+    s->table = tableName();
+    while (true) {
+        if (accept("ADD")) {
+            if (acceptOperator("(")) {
+                do {
+                    if (atConstraintStart()) {
+                        TableAlteration a;
+                        a.constraint = outOfLineConstraint();
+                        s->alterations.push_back(std::move(a));
+                    } else {
+                        TableAlteration a;
+                        a.kind = TableAlteration::Kind::AddColumn;
+                        a.column = columnDefinition();
+                        s->alterations.push_back(std::move(a));
+                    }
+                } while (acceptOperator(","));
+                expectOperator(")");
+            } else {
+                s->alterations.push_back(addClause());
+            }
+        } else if (accept("MODIFY")) {
+            modifyClauses(*s);
+        } else if (accept("DROP")) {
+            dropClause(*s);
+        } else if (at("ENABLE") || at("DISABLE")) {
+            if (at("ROW", 1) && at("MOVEMENT", 2)) {
+                m_pos += 3;
+                continue;
+            }
+            if (at("TABLE", 1) && at("LOCK", 2)) {
+                m_pos += 3;
+                continue;
+            }
+            TableAlteration a;
+            a.kind = advance().is("ENABLE") ? TableAlteration::Kind::EnableConstraint
+                                            : TableAlteration::Kind::DisableConstraint;
+            if (accept("NOVALIDATE"))
+                a.validate = false;  // for ENABLE: rows are not checked
+            else
+                accept("VALIDATE");
+            if (accept("CONSTRAINT")) {
+                a.name = identifier("a constraint name");
+            } else if (at("PRIMARY") && at("KEY", 1)) {
+                m_pos += 2;
+                a.name = Identifier{"PRIMARY KEY", false};
+            } else if (at("ALL") && at("TRIGGERS", 1)) {
+                unsupported(std::string(a.kind == TableAlteration::Kind::EnableConstraint
+                                            ? "ENABLE"
+                                            : "DISABLE") +
+                            " ALL TRIGGERS");
+            } else {
+                fail(ora::kMissingKeyword, "missing keyword CONSTRAINT" + near());
+            }
+            while (true) {
+                if (at("USING") && at("INDEX", 1)) {
+                    m_pos += 2;
+                    if (peek().isName() && !physicalProperty() && !at("ENABLE") && !at("DISABLE") &&
+                        !at("CASCADE") && !at("KEEP") && !at("DROP"))
+                        qualifiedName("an index name");
+                } else if (accept("CASCADE")) {
+                    a.cascade = true;
+                } else if ((at("KEEP") || at("DROP")) && at("INDEX", 1)) {
+                    m_pos += 2;
+                } else if (!physicalProperty()) {
+                    break;
+                }
+            }
+            s->alterations.push_back(std::move(a));
+        } else if (accept("RENAME")) {
+            TableAlteration a;
+            if (accept("COLUMN")) {
+                a.kind = TableAlteration::Kind::RenameColumn;
+                a.name = identifier("a column name");
+            } else if (accept("CONSTRAINT")) {
+                a.kind = TableAlteration::Kind::RenameConstraint;
+                a.name = identifier("a constraint name");
+            } else {
+                a.kind = TableAlteration::Kind::RenameTable;
+            }
+            expect("TO");
+            a.newName = identifier("a name");
+            s->alterations.push_back(std::move(a));
+        } else if (!physicalProperty() && !accept("MOVE")) {
+            break;
+        }
+    }
+    if (s->alterations.empty() && peek().kind == TokenKind::End)
+        return s;  // physical attributes only
+    if (s->alterations.empty())
+        fail(ora::kInvalidSqlStatement, "invalid ALTER TABLE option" + near());
+    return s;
+}
+
+// ADD [CONSTRAINT n] constraint | ADD [COLUMN] column definition
+TableAlteration Parser::addClause() {
+    TableAlteration a;
+    if (atConstraintStart()) {
+        a.constraint = outOfLineConstraint();
+        return a;
+    }
+    accept("COLUMN");
+    a.kind = TableAlteration::Kind::AddColumn;
+    a.column = columnDefinition();
+    return a;
+}
+
+// MODIFY (column ..., column ...) | MODIFY column ... |
+// MODIFY CONSTRAINT n ENABLE | DISABLE | MODIFY PRIMARY KEY ENABLE ...
+void Parser::modifyClauses(AlterTableStatement& s) {
+    if (accept("CONSTRAINT") || (at("PRIMARY") && at("KEY", 1))) {
+        TableAlteration a;
+        if (at("PRIMARY")) {
+            m_pos += 2;
+            a.name = Identifier{"PRIMARY KEY", false};
+        } else {
+            a.name = identifier("a constraint name");
+        }
+        ConstraintDefinition state;
+        constraintState(state);
+        a.kind = state.disabled ? TableAlteration::Kind::DisableConstraint
+                                : TableAlteration::Kind::EnableConstraint;
+        s.alterations.push_back(std::move(a));
+        return;
+    }
+    const bool list = acceptOperator("(");
+    do {
+        TableAlteration a;
+        a.kind = TableAlteration::Kind::ModifyColumn;
+        a.column = columnDefinition();
+        if (at("DROP") && at("IDENTITY", 1)) {
+            m_pos += 2;
+            a.column.dropIdentity = true;
+        }
+        s.alterations.push_back(std::move(a));
+    } while (list && acceptOperator(","));
+    if (list)
+        expectOperator(")");
+}
+
+// DROP CONSTRAINT n | PRIMARY KEY | UNIQUE (cols) [CASCADE] [KEEP|DROP INDEX],
+// DROP COLUMN c | DROP (c, ...) [CASCADE CONSTRAINTS]
+void Parser::dropClause(AlterTableStatement& s) {
+    TableAlteration a;
+    if (accept("CONSTRAINT")) {
+        a.kind = TableAlteration::Kind::DropConstraint;
+        a.name = identifier("a constraint name");
+    } else if (at("PRIMARY") && at("KEY", 1)) {
+        m_pos += 2;
+        a.kind = TableAlteration::Kind::DropPrimaryKey;
+    } else if (accept("UNIQUE")) {
+        a.kind = TableAlteration::Kind::DropUnique;
+        expectOperator("(");
+        a.columns = identifierList();
+        expectOperator(")");
+    } else if (accept("COLUMN")) {
+        a.kind = TableAlteration::Kind::DropColumn;
+        a.columns.push_back(identifier("a column name"));
+    } else if (acceptOperator("(")) {
+        a.kind = TableAlteration::Kind::DropColumn;
+        a.columns = identifierList();
+        expectOperator(")");
+    } else {
+        fail(ora::kMissingKeyword, "missing keyword: CONSTRAINT or COLUMN expected" + near());
+    }
+    while (true) {
+        if (accept("CASCADE")) {
+            a.cascade = true;
+            accept("CONSTRAINTS");
+        } else if ((at("KEEP") || at("DROP")) && at("INDEX", 1)) {
+            m_pos += 2;
+        } else if (accept("CHECKPOINT")) {
+            if (peek().kind == TokenKind::Number)
+                advance();
+        } else if (!accept("ONLINE")) {
+            break;
+        }
+    }
+    s.alterations.push_back(std::move(a));
+}
+
+// GENERATED ALWAYS | BY DEFAULT [ON NULL] AS IDENTITY [(options)]
+void Parser::identityClause(ColumnDefinition& c) {
+    expect("GENERATED");
+    if (accept("ALWAYS")) {
+        c.identity = ColumnDefinition::Identity::Always;
+    } else {
+        expect("BY");
+        expect("DEFAULT");
+        c.identity = ColumnDefinition::Identity::ByDefault;
+        if (at("ON") && at("NULL", 1)) {
+            m_pos += 2;
+            c.identity = ColumnDefinition::Identity::ByDefaultOnNull;
+        }
+    }
+    expect("AS");
+    if (atOperator("("))
+        unsupported("virtual columns");
+    expect("IDENTITY");
+    if (acceptOperator("(")) {
+        c.identityOptions = sequenceOptions(true);
+        expectOperator(")");
+    }
+}
+
+// START WITH n, INCREMENT BY n, [NO]MINVALUE, [NO]MAXVALUE, [NO]CACHE,
+// [NO]CYCLE, [NO]ORDER, RESTART, and options with no effect here.
+SequenceOptions Parser::sequenceOptions(bool identity) {
+    SequenceOptions o;
+    auto number = [&]() -> std::string {
+        std::string sign;
+        if (atOperator("-") || atOperator("+"))
+            sign = advance().text == "-" ? "-" : "";
+        if (peek().kind != TokenKind::Number)
+            fail(ora::kMissingExpression, "missing expression: a number is expected" + near());
+        return sign + advance().text;
+    };
+    while (true) {
+        if (accept("START")) {
+            expect("WITH");
+            if (identity && at("LIMIT"))
+                unsupported("START WITH LIMIT VALUE");
+            o.startWith = number();
+        } else if (accept("INCREMENT")) {
+            expect("BY");
+            o.incrementBy = number();
+        } else if (accept("MINVALUE")) {
+            o.minValue = number();
+        } else if (accept("MAXVALUE")) {
+            o.maxValue = number();
+        } else if (accept("CACHE")) {
+            o.cache = number();
+        } else if (accept("NOMINVALUE")) {
+            o.noMinValue = true;
+        } else if (accept("NOMAXVALUE")) {
+            o.noMaxValue = true;
+        } else if (accept("NOCACHE")) {
+            o.noCache = true;
+        } else if (accept("CYCLE") || accept("NOCYCLE")) {
+            o.cycle = m_tokens[m_pos - 1].is("CYCLE");
+        } else if (accept("ORDER") || accept("NOORDER")) {
+            o.order = m_tokens[m_pos - 1].is("ORDER");
+        } else if (!identity && accept("RESTART")) {
+            o.restart = true;
+        } else if (accept("KEEP") || accept("NOKEEP") || accept("NOSCALE") || accept("SESSION") ||
+                   accept("GLOBAL") || accept("NOSHARD")) {
+        } else if (accept("SCALE") || accept("SHARD")) {
+            accept("EXTEND");
+            accept("NOEXTEND");
+        } else if (!acceptOperator(",")) {
+            return o;
+        }
+    }
+}
+
+StatementPtr Parser::sequenceStatement(bool create) {
+    auto s = std::make_unique<SequenceStatement>();
+    s->create = create;
+    if (create)
+        atIfNotExists();
+    s->name = qualifiedName("a sequence name");
+    s->options = sequenceOptions(false);
+    return s;
+}
+
+// COMMENT ON TABLE t | COLUMN t.c IS 'text'
+StatementPtr Parser::commentStatement() {
+    m_pos += 2;
+    auto s = std::make_unique<CommentStatement>();
+    if (accept("TABLE")) {
+        s->table = tableName();
+    } else if (accept("COLUMN")) {
+        QualifiedName name = qualifiedName("a column name");
+        if (name.size() < 2)
+            fail(ora::kInvalidTableName, "invalid table name: COLUMN takes table.column" + near());
+        s->column = name.back();
+        name.pop_back();
+        s->table = std::move(name);
+    } else if (at("MATERIALIZED") || at("OPERATOR") || at("INDEXTYPE") || at("MINING") ||
+               at("EDITION")) {
+        unsupported("COMMENT ON " + upperAscii(peek().text));
+    } else {
+        fail(ora::kMissingKeyword, "missing keyword TABLE or COLUMN" + near());
+    }
+    expect("IS");
+    if (peek().kind != TokenKind::Text)
+        fail(ora::kMissingExpression, "missing expression: a text literal is expected" + near());
+    s->text = advance().text;
+    return s;
+}
+
+// TRUNCATE TABLE t [DROP | REUSE STORAGE] [CASCADE]
+StatementPtr Parser::truncateStatement() {
+    advance();
+    if (at("CLUSTER"))
+        unsupported("TRUNCATE CLUSTER");
+    expect("TABLE");
+    auto s = std::make_unique<TruncateStatement>();
+    s->table = tableName();
+    while (true) {
+        if ((at("DROP") || at("REUSE")) && at("STORAGE", 1)) {
+            m_pos += 2;
+        } else if (at("DROP") && at("ALL", 1) && at("STORAGE", 2)) {
+            m_pos += 3;
+        } else if ((at("PRESERVE") || at("PURGE")) && at("MATERIALIZED", 1)) {
+            m_pos += 4;  // ... MATERIALIZED VIEW LOG
+        } else if (at("CASCADE")) {
+            unsupported("TRUNCATE ... CASCADE");
+        } else {
+            return s;
+        }
+    }
+}
+
+// ALTER SESSION SET name = value [name = value ...]
+StatementPtr Parser::alterSession() {
+    auto s = std::make_unique<AlterSessionStatement>();
+    if (!accept("SET")) {
+        if (peek().kind == TokenKind::Name)
+            unsupported("ALTER SESSION " + upperAscii(peek().text));
+        fail(ora::kMissingKeyword, "missing keyword SET" + near());
+    }
+    do {
+        const std::string name = upperAscii(identifier("a parameter name").name);
+        expectOperator("=");
+        const Token& value = peek();
+        if (value.kind == TokenKind::End)
+            fail(ora::kMissingExpression, "missing expression" + near());
+        std::string text = value.kind == TokenKind::Name ? upperAscii(value.text) : value.text;
+        if (value.kind == TokenKind::QuotedName)
+            text = value.text;
+        advance();
+        s->settings.emplace_back(name, text);
+    } while (peek().kind == TokenKind::Name);
+    return s;
+}
+
+// CREATE [OR REPLACE] [PUBLIC] SYNONYM name FOR [owner.]object
+StatementPtr Parser::synonymStatement(bool orReplace) {
+    auto s = std::make_unique<SynonymStatement>();
+    s->orReplace = orReplace;
+    s->name = qualifiedName("a synonym name");
+    expect("FOR");
+    s->target = tableName();
+    if (peek().kind == TokenKind::BindParameter && peek().text[0] == '@')
+        unsupported("a synonym over a database link");
     return s;
 }
 

@@ -236,8 +236,14 @@ StatementPtr Parser::statementBody() {
         return dropStatement();
     if (at("PRAGMA") || at("ANALYZE") || at("VACUUM") || at("REINDEX"))
         return passThrough(upperAscii(peek().text));
-    if (at("ALTER") && at("TABLE", 1))
-        return passThrough("ALTER TABLE");
+    if (at("ALTER"))
+        return alterStatement();
+    if (at("COMMENT") && at("ON", 1))
+        return commentStatement();
+    if (at("TRUNCATE"))
+        return truncateStatement();
+    if (at("GRANT") || at("REVOKE") || at("AUDIT") || at("NOAUDIT"))
+        meaningless(upperAscii(peek().text));
     if (at("BEGIN") || at("DECLARE"))
         unsupported("PL/SQL block");
     static constexpr std::string_view kOracleVerbs[] = {

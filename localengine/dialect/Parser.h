@@ -88,6 +88,19 @@ private:
     void skipParenthesized();
     TypeName typeName();
     bool atIfNotExists();
+    StatementPtr alterStatement();
+    StatementPtr alterTable();
+    TableAlteration addClause();
+    void modifyClauses(AlterTableStatement& s);
+    void dropClause(AlterTableStatement& s);
+    StatementPtr sequenceStatement(bool create);
+    SequenceOptions sequenceOptions(bool identity);
+    void identityClause(ColumnDefinition& c);
+    StatementPtr commentStatement();
+    StatementPtr truncateStatement();
+    StatementPtr alterSession();
+    StatementPtr synonymStatement(bool orReplace);
+    [[noreturn]] void meaningless(const std::string& what) const;
 
     // ------------------------------------------------ queries (ParseQuery.cpp)
     QueryPtr query();

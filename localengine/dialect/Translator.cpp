@@ -142,10 +142,12 @@ void explainPlan(const ExplainPlanStatement& s, const std::string& oracleSql, Tr
 }  // namespace
 
 bool isDictionaryView(const std::string& upperName) {
-    static constexpr std::array<std::string_view, 9> kNames = {
-        "USER_TABLES",      "USER_TAB_COLUMNS", "USER_INDEXES",
-        "USER_IND_COLUMNS", "USER_CONSTRAINTS", "USER_CONS_COLUMNS",
-        "USER_VIEWS",       "USER_OBJECTS",     "TABS"};
+    static constexpr std::array<std::string_view, 13> kNames = {
+        "USER_TABLES",      "USER_TAB_COLUMNS",  "USER_INDEXES",
+        "USER_IND_COLUMNS", "USER_CONSTRAINTS",  "USER_CONS_COLUMNS",
+        "USER_VIEWS",       "USER_OBJECTS",      "TABS",
+        "USER_SEQUENCES",   "USER_TAB_COMMENTS", "USER_COL_COMMENTS",
+        "USER_SYNONYMS"};
     for (std::string_view n : kNames)
         if (upperName == n)
             return true;

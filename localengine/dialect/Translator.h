@@ -4,6 +4,7 @@
 // names and types (Binder) -> SQLite text (Emitter and its rewrites).
 
 #include "Catalog.h"
+#include "DdlWork.h"
 #include "PlanFacts.h"
 
 #include <set>
@@ -15,7 +16,8 @@ struct Translation {
     enum class Kind {
         Sql,          // run `sql`
         ExplainPlan,  // explain `sql` (the translated inner statement) into `planTable`
-        Commit        // COMMIT / ROLLBACK: run `sql` only inside an open transaction
+        Commit,       // COMMIT / ROLLBACK: run `sql` only inside an open transaction
+        Ddl           // carry out `ddl` (which may hold SQLite text of its own)
     };
     Kind kind = Kind::Sql;
     std::string sql;
@@ -31,6 +33,9 @@ struct Translation {
 
     // True when the statement reads a data dictionary view.
     bool usesDictionary = false;
+
+    // Kind::Ddl only.
+    DdlWork ddl;
 
     // What the plan mapper needs to know of the Oracle statement (for
     // EXPLAIN PLAN: of the explained statement).

@@ -128,7 +128,12 @@ private:
             else if (t.isWord("CHECK"))
                 k = readCheck(k, c);
             else if (t.isWord("NOT") && k + 1 < defEnd && m_toks[k + 1].isWord("NULL") &&
-                     !m_tableLevel)
+                     !m_tableLevel && impliedByKey(k)) {
+                k += 4;
+                pending.clear();
+                continue;
+            } else if (t.isWord("NOT") && k + 1 < defEnd && m_toks[k + 1].isWord("NULL") &&
+                       !m_tableLevel)
                 k = readNotNull(k, c);
             else {
                 if (t.isPunct('('))
@@ -188,6 +193,14 @@ private:
         if (!m_tableLevel)
             c.columns = {m_column};
         return k;
+    }
+
+    // NOT NULL ON CONFLICT ABORT (SQLite's default resolution spelled out)
+    // is the engine's mark of the NOT NULL that a primary key implies: Oracle
+    // lists no constraint of its own for it.
+    bool impliedByKey(std::size_t k) const {
+        return k + 4 < m_defEnd && m_toks[k + 2].isWord("ON") && m_toks[k + 3].isWord("CONFLICT") &&
+               m_toks[k + 4].isWord("ABORT");
     }
 
     // A column's NOT NULL: Oracle lists it as a check constraint.

@@ -15,6 +15,7 @@ struct DeclaredConstraint {
     char type = 'C';   // P, U, R or C
     std::vector<std::string> columns;
     std::string condition;  // C: the condition text; R: the referenced table
+    bool disabled = false;  // kept aside while disabled (SideTables.h)
 };
 
 // Reads the constraints out of a CREATE TABLE statement, in the order they

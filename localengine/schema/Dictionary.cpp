@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <limits>
 #include <map>
 #include <optional>
 #include <sstream>
 
 #include "schema/Constraints.h"
 #include "schema/SchemaReader.h"
+#include "schema/SideTables.h"
 #include "schema/Statistics.h"
 #include "sqlite/SqliteText.h"
 #include "sqlite/Statement.h"
@@ -44,7 +46,17 @@ const char* const kTables =
     "CREATE TEMP TABLE IF NOT EXISTS USER_CONS_COLUMNS (OWNER TEXT, CONSTRAINT_NAME TEXT, "
     "TABLE_NAME TEXT,"
     " COLUMN_NAME TEXT, POSITION INTEGER);"
-    "CREATE TEMP TABLE IF NOT EXISTS USER_VIEWS (VIEW_NAME TEXT, TEXT_LENGTH INTEGER, TEXT TEXT);"
+    "CREATE TEMP TABLE IF NOT EXISTS USER_VIEWS (VIEW_NAME TEXT, TEXT_LENGTH INTEGER, TEXT TEXT,"
+    " READ_ONLY TEXT);"
+    "CREATE TEMP TABLE IF NOT EXISTS USER_SEQUENCES (SEQUENCE_NAME TEXT, MIN_VALUE NUMBER,"
+    " MAX_VALUE NUMBER, INCREMENT_BY NUMBER, CYCLE_FLAG TEXT, ORDER_FLAG TEXT, CACHE_SIZE NUMBER,"
+    " LAST_NUMBER NUMBER);"
+    "CREATE TEMP TABLE IF NOT EXISTS USER_TAB_COMMENTS (TABLE_NAME TEXT, TABLE_TYPE TEXT,"
+    " COMMENTS TEXT);"
+    "CREATE TEMP TABLE IF NOT EXISTS USER_COL_COMMENTS (TABLE_NAME TEXT, COLUMN_NAME TEXT,"
+    " COMMENTS TEXT);"
+    "CREATE TEMP TABLE IF NOT EXISTS USER_SYNONYMS (SYNONYM_NAME TEXT, TABLE_OWNER TEXT,"
+    " TABLE_NAME TEXT, DB_LINK TEXT);"
     "CREATE TEMP TABLE IF NOT EXISTS USER_OBJECTS (OBJECT_NAME TEXT, OBJECT_TYPE TEXT, STATUS "
     "TEXT);"
     "CREATE TEMP VIEW IF NOT EXISTS TABS AS SELECT * FROM USER_TABLES;"
@@ -63,6 +75,7 @@ struct DictIndex {
 
 struct DictTable {
     std::string sqliteName, name, type, sql;
+    std::string kind;  // a view's: "READ ONLY VIEW", "SYNONYM" or empty
     std::optional<std::int64_t> rows;
     std::vector<ColumnDef> columns;
     std::vector<std::string> primaryKey;  // in key order
@@ -75,7 +88,7 @@ std::vector<DictTable> readTables(SchemaReader& reader) {
     std::vector<DictTable> tables;
     for (SchemaObject& o : reader.objects()) {
         if ((o.type != "table" && o.type != "view") ||
-            sqlite::sameName(o.name.substr(0, 7), "sqlite_"))
+            sqlite::sameName(o.name.substr(0, 7), "sqlite_") || isEngineTable(o.name))
             continue;
         DictTable t;
         t.name = upperName(o.name);
@@ -166,18 +179,41 @@ void readIndexes(SchemaReader& reader, DictTable& t, const std::string& primaryK
     }
 }
 
+// The constraints kept aside while disabled, read back as the clauses they
+// were: a table constraint, or a clause of one column.
+void readDisabled(DictTable& t, const std::vector<DisabledConstraint>& disabled) {
+    for (const DisabledConstraint& d : disabled) {
+        if (d.table != t.name)
+            continue;
+        const std::string text =
+            "CREATE TABLE x (" +
+            (d.column.empty() ? "x, " + d.text : sqlite::quoteName(d.column) + " " + d.text) + ")";
+        for (DeclaredConstraint& c : declaredConstraints(text)) {
+            c.name = d.name;
+            c.disabled = true;
+            if (!d.column.empty())
+                c.columns = {upperName(d.column)};
+            t.constraints.push_back(std::move(c));
+        }
+    }
+}
+
 std::vector<DictTable> readSchema(sqlite3* db, const Statistics& stats,
                                   std::map<std::string, std::string>& primaryKeyNames) {
     SchemaReader reader(db);
     std::vector<DictTable> tables = readTables(reader);
+    const std::vector<DisabledConstraint> disabled = disabledConstraints(db);
     for (DictTable& t : tables) {
         readColumns(reader, t);
-        if (t.type != "table")
+        if (t.type != "table") {
+            t.kind = objectKind(db, t.sqliteName);
             continue;
+        }
         if (auto rows = stats.tableRows(t.name))
             t.rows = static_cast<std::int64_t>(*rows);
         readConstraints(t, primaryKeyNames);
         readIndexes(reader, t, primaryKeyNames[t.name]);
+        readDisabled(t, disabled);
     }
     return tables;
 }
@@ -246,13 +282,17 @@ public:
           m_indexColumn(db, "INSERT INTO temp.USER_IND_COLUMNS VALUES (?1, ?2, ?3, ?4, ?5)"),
           m_constraint(db,
                        "INSERT INTO temp.USER_CONSTRAINTS VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, "
-                       "'ENABLED', ?8)"),
+                       "?9, ?8)"),
           m_constraintColumn(db, "INSERT INTO temp.USER_CONS_COLUMNS VALUES (?1, ?2, ?3, ?4, ?5)"),
-          m_view(db, "INSERT INTO temp.USER_VIEWS VALUES (?1, ?2, ?3)"),
+          m_view(db, "INSERT INTO temp.USER_VIEWS VALUES (?1, ?2, ?3, ?4)"),
           m_object(db, "INSERT INTO temp.USER_OBJECTS VALUES (?1, ?2, 'VALID')") {}
 
     void write(const DictTable& t) {
-        m_object.bind(1, t.name).bind(2, t.type == "table" ? "TABLE" : "VIEW").run();
+        m_object.bind(1, t.name)
+            .bind(2, t.type == "table"     ? "TABLE"
+                     : t.kind == "SYNONYM" ? "SYNONYM"
+                                           : "VIEW")
+            .run();
         if (t.type == "view")
             writeView(t);
         else
@@ -268,7 +308,11 @@ private:
     void writeView(const DictTable& t) {
         const std::size_t as = upperName(t.sql).find(" AS ");
         const std::string text = as == std::string::npos ? t.sql : t.sql.substr(as + 4);
-        m_view.bind(1, t.name).bind(2, static_cast<std::int64_t>(text.size())).bind(3, text).run();
+        m_view.bind(1, t.name)
+            .bind(2, static_cast<std::int64_t>(text.size()))
+            .bind(3, text)
+            .bind(4, t.kind == "READ ONLY VIEW" ? "Y" : "N")
+            .run();
     }
 
     void writeTable(const DictTable& t) {
@@ -345,6 +389,7 @@ private:
             .bindTextOrNull(6, rOwner)
             .bindTextOrNull(7, rName)
             .bindTextOrNull(8, indexName)
+            .bind(9, c.disabled ? "DISABLED" : "ENABLED")
             .run();
         for (std::size_t k = 0; k < c.columns.size(); ++k) {
             std::optional<std::int64_t> position;
@@ -366,6 +411,65 @@ private:
         m_object;
 };
 
+// USER_SEQUENCES, USER_TAB_COMMENTS, USER_COL_COMMENTS and USER_SYNONYMS
+// from the engine's own tables.
+void writeSideViews(sqlite3* db, const std::string& owner, const std::vector<DictTable>& tables) {
+    sqlite::exec(db,
+                 "DELETE FROM temp.USER_SEQUENCES; DELETE FROM temp.USER_TAB_COMMENTS;"
+                 "DELETE FROM temp.USER_COL_COMMENTS; DELETE FROM temp.USER_SYNONYMS;");
+    Statement sequence(db,
+                       "INSERT INTO temp.USER_SEQUENCES VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)");
+    for (const SequenceRow& r : sequences(db)) {
+        sequence.bind(1, r.name);
+        // Oracle's limits beyond 64 bits: 28 nines up, 27 down.
+        if (r.minValue == std::numeric_limits<std::int64_t>::min())
+            sequence.bind(2, -999999999999999999999999999.0);
+        else
+            sequence.bind(2, r.minValue);
+        if (r.maxValue)
+            sequence.bind(3, *r.maxValue);
+        else
+            sequence.bind(3, 9999999999999999999999999999.0);
+        sequence.bind(4, r.incrementBy)
+            .bind(5, r.cycle ? "Y" : "N")
+            .bind(6, r.order ? "Y" : "N")
+            .bind(7, r.cacheSize)
+            .bind(8, r.nextValue)
+            .run();
+    }
+    std::map<std::pair<std::string, std::string>, std::string> notes;
+    for (const Comment& c : comments(db))
+        notes[{c.table, c.column}] = c.text;
+    auto note = [&](const std::string& table, const std::string& column) {
+        auto found = notes.find({table, column});
+        return found == notes.end() ? std::string() : found->second;
+    };
+    Statement tableComment(db, "INSERT INTO temp.USER_TAB_COMMENTS VALUES (?1, ?2, ?3)");
+    Statement columnComment(db, "INSERT INTO temp.USER_COL_COMMENTS VALUES (?1, ?2, ?3)");
+    Statement synonym(db, "INSERT INTO temp.USER_SYNONYMS VALUES (?1, ?2, ?3, NULL)");
+    for (const DictTable& t : tables) {
+        if (t.kind == "SYNONYM") {
+            const std::size_t from = upperName(t.sql).rfind(" FROM ");
+            std::string target = from == std::string::npos ? std::string() : t.sql.substr(from + 6);
+            while (!target.empty() && (target.back() == ' ' || target.back() == ';'))
+                target.pop_back();
+            if (target.size() > 1 && target.front() == '"' && target.back() == '"')
+                target = target.substr(1, target.size() - 2);
+            synonym.bind(1, t.name).bind(2, owner).bind(3, upperName(target)).run();
+            continue;
+        }
+        tableComment.bind(1, t.name)
+            .bind(2, t.type == "table" ? "TABLE" : "VIEW")
+            .bindTextOrNull(3, note(t.name, ""))
+            .run();
+        for (const ColumnDef& c : t.columns)
+            columnComment.bind(1, t.name)
+                .bind(2, c.name)
+                .bindTextOrNull(3, note(t.name, c.name))
+                .run();
+    }
+}
+
 }  // namespace
 
 void installDictionary(sqlite3* db) {
@@ -385,6 +489,7 @@ void refreshDictionary(sqlite3* db, const std::string& owner) {
     DictionaryWriter writer(db, owner, stats, primaryKeyNames);
     for (const DictTable& t : tables)
         writer.write(t);
+    writeSideViews(db, owner, tables);
 }
 
 }  // namespace localengine::schema

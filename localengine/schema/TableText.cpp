@@ -109,7 +109,7 @@ std::size_t constraintEnd(const std::vector<SqlToken>& toks, std::size_t from) {
 // Removes from a column definition the clause that `match` picks (given the
 // clause's first keyword and its CONSTRAINT name, if any). False when none.
 template <typename Match>
-bool removeColumnClause(std::string& text, Match match) {
+bool removeColumnClause(std::string& text, Match match, std::string* cut = nullptr) {
     Tokens tokens(text);
     const std::vector<SqlToken>& toks = tokens.list;
     for (std::size_t k = 1; k < toks.size() && toks[k].kind != Tok::End; ++k) {
@@ -130,6 +130,11 @@ bool removeColumnClause(std::string& text, Match match) {
         const std::size_t cutFrom = toks[start].begin;
         const std::size_t cutTo =
             end < toks.size() && toks[end].kind != Tok::End ? toks[end].begin : text.size();
+        if (cut) {
+            *cut = text.substr(cutFrom, cutTo - cutFrom);
+            while (!cut->empty() && (cut->back() == ' ' || cut->back() == '\n'))
+                cut->pop_back();
+        }
         text.erase(cutFrom, cutTo - cutFrom);
         while (!text.empty() && (text.back() == ' ' || text.back() == '\n'))
             text.pop_back();
@@ -301,6 +306,75 @@ bool TableText::removePrimaryKey() {
             return true;
     }
     return false;
+}
+
+std::optional<TakenConstraint> TableText::takeConstraint(const std::string& name) {
+    for (auto it = m_definitions.begin(); it != m_definitions.end(); ++it) {
+        if (it->kind == TableDefinition::Kind::Constraint && it->name == name) {
+            TakenConstraint taken{{}, it->text};
+            m_definitions.erase(it);
+            return taken;
+        }
+        std::string cut;
+        if (it->kind == TableDefinition::Kind::Column &&
+            removeColumnClause(
+                it->text,
+                [&](const SqlToken&, const std::string& clauseName) { return clauseName == name; },
+                &cut))
+            return TakenConstraint{it->name, cut};
+    }
+    return std::nullopt;
+}
+
+void TableText::addColumnClause(int index, const std::string& clause) {
+    std::string& text = m_definitions.at(static_cast<std::size_t>(index)).text;
+    text += ' ' + clause;
+}
+
+bool TableText::columnIsNotNull(int index) const {
+    std::string text = m_definitions.at(static_cast<std::size_t>(index)).text;
+    return removeColumnClause(
+        text, [](const SqlToken& first, const std::string&) { return first.isWord("NOT"); });
+}
+
+bool TableText::removeNotNull(int index) {
+    return removeColumnClause(
+        m_definitions.at(static_cast<std::size_t>(index)).text,
+        [](const SqlToken& first, const std::string&) { return first.isWord("NOT"); });
+}
+
+void TableText::setDefault(int index, const std::string& defaultText) {
+    std::string& text = m_definitions.at(static_cast<std::size_t>(index)).text;
+    removeColumnClause(
+        text, [](const SqlToken& first, const std::string&) { return first.isWord("DEFAULT"); });
+    if (defaultText != "NULL")
+        text += " DEFAULT " + defaultText;
+}
+
+// The type stands between the column's name and its first clause.
+void TableText::setType(int index, const std::string& type) {
+    std::string& text = m_definitions.at(static_cast<std::size_t>(index)).text;
+    Tokens tokens(text);
+    const std::vector<SqlToken>& toks = tokens.list;
+    static constexpr std::string_view kClauseStart[] = {
+        "CONSTRAINT", "DEFAULT", "NOT",        "NULL",      "PRIMARY", "UNIQUE",
+        "CHECK",      "COLLATE", "REFERENCES", "GENERATED", "AS"};
+    std::size_t k = 1;
+    while (k < toks.size() && toks[k].kind != Tok::End) {
+        bool clause = false;
+        for (std::string_view w : kClauseStart)
+            clause = clause || toks[k].isWord(w);
+        if (clause)
+            break;
+        if (toks[k].isPunct('('))
+            k = closingOf(toks, k);
+        ++k;
+    }
+    const std::size_t nameEnd = toks[0].end;
+    const std::size_t restFrom =
+        k < toks.size() && toks[k].kind != Tok::End ? toks[k].begin : text.size();
+    std::string rest = text.substr(restFrom);
+    text = text.substr(0, nameEnd) + ' ' + type + (rest.empty() ? "" : " " + rest);
 }
 
 }  // namespace localengine::schema

@@ -5,6 +5,7 @@
 // definition and writes the statement again. Every other definition keeps the
 // text it was written with, so nothing the table declared is lost on the way.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,13 @@ struct TableDefinition {
     std::string name;  // the column's name, or the constraint's (empty when unnamed), as the
                        // dictionary shows it: unquoted names upper case
     std::string text;  // the definition as written
+};
+
+// A constraint taken out of a table's definition: its text, and the column
+// it was a clause of (empty for a table constraint).
+struct TakenConstraint {
+    std::string column;
+    std::string text;
 };
 
 class TableText {
@@ -51,6 +59,18 @@ public:
     // Removes the table's PRIMARY KEY (table constraint or column clause),
     // whatever its name. False when there is none.
     bool removePrimaryKey();
+
+    // Removes the named constraint and returns what it was; none when the
+    // table has no constraint of that name.
+    std::optional<TakenConstraint> takeConstraint(const std::string& name);
+    // Appends a clause (NOT NULL, CONSTRAINT n CHECK (...) ...) to column `index`.
+    void addColumnClause(int index, const std::string& clause);
+    // The column's NOT NULL clause: whether it has one; removing it.
+    bool columnIsNotNull(int index) const;
+    bool removeNotNull(int index);
+    // Replaces the column's DEFAULT ("NULL": takes it away) or its type.
+    void setDefault(int index, const std::string& defaultText);
+    void setType(int index, const std::string& type);
 
     // What followed the closing parenthesis (WITHOUT ROWID, STRICT).
     const std::string& options() const { return m_options; }

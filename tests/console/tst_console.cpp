@@ -97,6 +97,7 @@ private slots:
     void scriptFiles();
     void unreadableScriptIsACommandLineError();
     void publishedStyleSchemaLoads();
+    void newerStyleSchemaLoads();
     void helpAndVersion();
     void passwordAskedOnTheTerminal_data();
     void passwordAskedOnTheTerminal();
@@ -372,6 +373,93 @@ void TestConsole::publishedStyleSchemaLoads() {
                               "violated - child record found"),
              qPrintable(run.err));
     QCOMPARE(run.exitCode, 1);
+}
+
+void TestConsole::newerStyleSchemaLoads() {
+    // Lower-case DDL of a newer schema: identity columns (also made identity
+    // by ALTER TABLE ... MODIFY), VARCHAR2(n CHAR), DEFAULT ON NULL, keys and
+    // JSON checks added out of line, a constraint added DISABLE and enabled
+    // once the rows are right, a sequence, comments, a read-only view, and
+    // sample queries headed by comments.
+    const QString data = qEnvironmentVariable("QUORVEL_TEST_DATA") + "/venueschema/";
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath("venue.db");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    const QString logon = "venue/x@" + path;
+    Run run = runConsole({logon, "@" + data + "venue_install.sql"}, QString());
+    QCOMPARE(run.err, QStringLiteral("quorvel-sql: 33 statements run, 0 failed.\n"));
+    QCOMPARE(run.exitCode, 0);
+
+    // SQLite itself: the rows, the identity values and the enforced keys.
+    sqlite3* db = nullptr;
+    QCOMPARE(sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr),
+             SQLITE_OK);
+    auto values = [db](const char* sql) {
+        sqlite3_stmt* statement = nullptr;
+        QStringList out;
+        if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) != SQLITE_OK)
+            return QStringList{QString::fromUtf8(sqlite3_errmsg(db))};
+        while (sqlite3_step(statement) == SQLITE_ROW)
+            out << QString::fromUtf8(
+                reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)));
+        sqlite3_finalize(statement);
+        return out;
+    };
+    QCOMPARE(values("SELECT group_concat(venue_id) FROM (SELECT venue_id FROM venues ORDER BY 1)"),
+             QStringList{"1,2,3"});
+    QCOMPARE(values("SELECT group_concat(customer_id) FROM (SELECT customer_id FROM customers "
+                    "ORDER BY 1)"),
+             QStringList{"1000,1001,1002"});
+    QCOMPARE(values("SELECT group_concat(booking_id || ':' || invoice_no) FROM "
+                    "(SELECT * FROM bookings ORDER BY 1)"),
+             QStringList{"1:INV-5003,2:INV-5004,3:INV-5001,4:INV-5002"});
+    QCOMPARE(values("SELECT base_price FROM events WHERE title = 'Fado Night'"), QStringList{"0"});
+    QCOMPARE(values("SELECT \"table\" FROM pragma_foreign_key_list('BOOKINGS') ORDER BY 1"),
+             (QStringList{"CUSTOMERS", "EVENTS"}));
+    QCOMPARE(values("SELECT count(*) FROM pragma_foreign_key_check"), QStringList{"0"});
+    sqlite3_close(db);
+
+    // Through the component: the dictionary and the sample queries.
+    run = runConsole({logon},
+                     "SELECT constraint_name || ' ' || constraint_type || ' ' || status\n"
+                     "  FROM user_constraints WHERE table_name = 'BOOKINGS'\n"
+                     "   AND constraint_name NOT LIKE 'SYS%' ORDER BY 1;\n"
+                     "SELECT sequence_name || ' ' || last_number FROM user_sequences\n"
+                     " WHERE sequence_name NOT LIKE 'ISEQ%';\n"
+                     "SELECT column_name || ': ' || comments FROM user_col_comments\n"
+                     " WHERE comments IS NOT NULL ORDER BY 1;\n"
+                     "SELECT view_name || ' ' || read_only FROM user_views;\n"
+                     "INSERT INTO customers (email_address, full_name, preferences)\n"
+                     "  VALUES ('x@example.com', 'X', 'not json');\n"
+                     "INSERT INTO bookings (customer_id, event_id, booked_at, seats)\n"
+                     "  VALUES (999, 1, SYSDATE, 1);\n");
+    QCOMPARE(run.out, QStringLiteral("BOOKINGS_CUSTOMER_FK R ENABLED\n"
+                                     "BOOKINGS_DETAILS_JSON C ENABLED\n"
+                                     "BOOKINGS_EVENT_FK R ENABLED\n"
+                                     "BOOKINGS_INVOICE_C C ENABLED\n"
+                                     "BOOKINGS_PK P ENABLED\n"
+                                     "BOOKINGS_SEATS_C C ENABLED\n"
+                                     "INVOICE_SEQ 5005\n"
+                                     "CAPACITY: Seats available for one event\n"
+                                     "DETAILS: JSON: seat numbers and ticket kinds\n"
+                                     "EVENT_SALES Y\n"));
+    QVERIFY2(run.err.contains("ERROR at line 9:") && run.err.contains("CUSTOMERS_PREFS_JSON"),
+             qPrintable(run.err));
+    QVERIFY2(run.err.contains("ERROR at line 11: ORA-02291: integrity constraint "
+                              "(VENUE.BOOKINGS_CUSTOMER_FK) violated - parent key not found"),
+             qPrintable(run.err));
+
+    run = runConsole({logon, "@" + data + "venue_queries.sql"}, QString());
+    QCOMPARE(run.out, QStringLiteral("Summer Open Air\tPark Stage\t6\n"
+                                     "Folk Session\tThe Old Mill\t4\n"
+                                     "Spring Quartet\tHarbour Hall\t2\n"
+                                     "Fado Night\tHarbour Hall\t1\n"
+                                     "Ana Sousa\nMei Lin\n"
+                                     "INV-5003\nINV-5004\nINV-5001\nINV-5002\n"));
+    QCOMPARE(run.exitCode, 0);
 }
 
 void TestConsole::hostMayBeAFilePath() {
