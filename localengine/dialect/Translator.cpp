@@ -32,20 +32,26 @@
 //    UPDATE (also SET (a, b) = (subquery)), DELETE with or without FROM;
 //    the user's own schema name is dropped from every name.
 //  - DDL: CREATE [GLOBAL TEMPORARY] TABLE with Oracle's column types,
-//    DEFAULT, inline and out-of-line constraints, storage clauses (dropped),
-//    AS SELECT; CREATE [UNIQUE | BITMAP] INDEX; CREATE [[NO] FORCE] VIEW
-//    [WITH READ ONLY | CHECK OPTION]; DROP TABLE | VIEW | INDEX | TRIGGER
-//    [CASCADE CONSTRAINTS] [PURGE]; IF [NOT] EXISTS.
+//    DEFAULT [ON NULL], identity columns, inline and out-of-line
+//    constraints, storage clauses (dropped), ORGANIZATION INDEX (WITHOUT
+//    ROWID), AS SELECT; CREATE [UNIQUE | BITMAP] INDEX; CREATE [OR REPLACE]
+//    [[NO] FORCE] VIEW [WITH READ ONLY | CHECK OPTION]; DROP TABLE | VIEW |
+//    INDEX | TRIGGER | SEQUENCE | SYNONYM [CASCADE CONSTRAINTS] [PURGE];
+//    IF [NOT] EXISTS. Handed to the engine as data (DdlWork.h): ALTER TABLE
+//    (ADD/DROP/ENABLE/DISABLE constraints, ADD/MODIFY/DROP/RENAME columns,
+//    RENAME TO), CREATE/ALTER/DROP SEQUENCE, COMMENT ON, TRUNCATE, CREATE
+//    SYNONYM, ALTER SESSION SET; seq.NEXTVAL and seq.CURRVAL are the
+//    engine's sequence functions. GRANT, REVOKE, CREATE USER, ALTER SYSTEM,
+//    CREATE TABLESPACE ... are refused as meaningless on a one-user file.
 //  - EXPLAIN PLAN [SET STATEMENT_ID] [INTO] FOR, COMMIT / ROLLBACK [WORK],
 //    SAVEPOINT, ROLLBACK TO [SAVEPOINT].
 //  - SQLite's own statements, passed through token by token: PRAGMA,
-//    ANALYZE, VACUUM, REINDEX, ALTER TABLE, CREATE [TEMP] TRIGGER,
-//    CREATE VIRTUAL TABLE.
+//    ANALYZE, VACUUM, REINDEX, CREATE [TEMP] TRIGGER, CREATE VIRTUAL TABLE.
 //
 // Refused with Oracle's errors (ORA-00900 ... ORA-00936 for syntax,
 // ORA-00911 for control characters, ORA-01788, ORA-017xx for (+)), or with
 // ORA-03001 "unimplemented feature: <construct>" for what is parsed but not
-// translated yet: MERGE, multitable INSERT, RETURNING, sequences, INTERVAL
+// translated yet: MERGE, multitable INSERT, RETURNING, INTERVAL
 // literals, comparisons with ANY/ALL other than = ANY and <> ALL, WITHIN
 // GROUP other than LISTAGG's, analytic functions beside ROLLUP, CUBE or
 // GROUPING SETS, TABLE(...), LATERAL, PIVOT XML, UNPIVOT, MATCH_RECOGNIZE,
@@ -53,9 +59,8 @@
 // with precision, ROWNUM in other conditions (or compared with a bind
 // parameter other than by <= and <), ROWNUM limits over joins that
 // group or sort, FETCH ... PERCENT | WITH TIES, INTERSECT ALL, MINUS ALL,
-// CREATE OR REPLACE VIEW, identity and virtual columns, disabled
-// constraints, ORGANIZATION INDEX, PL/SQL blocks, and the other Oracle
-// statements (ALTER SESSION, TRUNCATE, COMMENT, GRANT ...).
+// virtual columns, constraints declared DISABLE in CREATE TABLE,
+// PL/SQL blocks, and the other Oracle statements (LOCK, RENAME, CALL ...).
 
 #include "Translator.h"
 
@@ -185,6 +190,12 @@ Translation translateStatement(const std::string& oracleSql, const Catalog* cata
     }
     Emitter emitter(owner, result, oracleSql.size());
     result.sql = emitter.statement(*emitted);
+    // EXPLAIN PLAN explains and never runs: what DDL the explained statement
+    // would carry out is dropped.
+    if (statement->kind == StatementKind::ExplainPlan && result.kind == Translation::Kind::Ddl) {
+        result.kind = Translation::Kind::ExplainPlan;
+        result.ddl = DdlWork{};
+    }
     return result;
 }
 

@@ -365,6 +365,29 @@ private slots:
         QCOMPARE(b->cmbTableList->currentText(), name);
     }
 
+    void keyAddedByAlterTable() {
+        // A schema script's usual order: the table first, its key afterwards,
+        // through the component as the script would run it.
+        const QString path = m_dir.filePath(QStringLiteral("altered.db"));
+        QVERIFY(runSqlite(path, "PRAGMA user_version = 1;"));
+        {
+            auto db = openDatabase(path);
+            db->DbExecuteSQL(
+                QStringLiteral("CREATE TABLE loans (loan_id NUMBER(10), "
+                               "book_id NUMBER(8), due DATE)"));
+            db->DbExecuteSQL(QStringLiteral("INSERT INTO loans VALUES (1, 7, NULL)"));
+            db->DbExecuteSQL(QStringLiteral(
+                "ALTER TABLE loans ADD CONSTRAINT loans_pk PRIMARY KEY (book_id, loan_id)"));
+        }
+        MsgBoxRecorder rec;
+        basEXPLAIN::OraDB = openDatabase(path);
+        auto b = makeBrowser();
+        b->cmbTableList->setEditText(QStringLiteral("LOANS"));
+        b->cmdMainkey->click();
+        QCOMPARE(b->Text2->Text(), QStringLiteral("BOOK_ID\r\nLOAN_ID\r\n"));
+        QCOMPARE(rec.count(), 0);
+    }
+
     void compositeKeyInTheServersOrder() {
         // Whatever order the server gives, the list keeps it line for line.
         basEXPLAIN::OraDB = openDatabase(m_schema);

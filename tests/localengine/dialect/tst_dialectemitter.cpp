@@ -286,7 +286,8 @@ private slots:
         QTest::newRow("MERGE") << "merge into emp e using dept d on (e.deptno = d.deptno) when "
                                   "matched then update set e.sal = 1"
                                << 3001 << "MERGE";
-        QTest::newRow("sequence") << "select s.nextval from dual" << 2289 << "sequence";
+        QTest::newRow("NEXTVAL twice in a row")
+            << "select s.nextval, s.currval from dual" << 3001 << "NEXTVAL";
         QTest::newRow("ROLLUP with analytic functions")
             << "select deptno, rank() over (order by count(*)) from emp group by rollup (deptno)"
             << 3001 << "ROLLUP";
@@ -328,9 +329,8 @@ private slots:
             << "select ename from emp fetch first 10 percent rows only" << 3001 << "PERCENT";
         QTest::newRow("DEFAULT in VALUES")
             << "insert into dept values (50, default, 'X')" << 3001 << "DEFAULT";
-        QTest::newRow("CREATE OR REPLACE VIEW") << "create or replace view v as select 1 x from "
-                                                   "dual"
-                                                << 3001 << "OR REPLACE";
+        QTest::newRow("RENAME CONSTRAINT")
+            << "alter table emp rename constraint a to b" << 3001 << "RENAME CONSTRAINT";
     }
     void refusals() {
         QFETCH(QString, sql);
