@@ -1,7 +1,7 @@
 #include "LocalEngine.h"
 
-#include "OracleErrors.h"
 #include "DdlRunner.h"
+#include "OracleErrors.h"
 #include "PlsqlBlock.h"
 #include "SampleDatabase.h"
 #include "UserFile.h"
