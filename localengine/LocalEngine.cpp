@@ -1,6 +1,7 @@
 #include "LocalEngine.h"
 
 #include "DdlRunner.h"
+#include "LikeFunction.h"
 #include "OracleErrors.h"
 #include "PlsqlBlock.h"
 #include "SampleDatabase.h"
@@ -70,6 +71,7 @@ std::shared_ptr<functions::SessionSettings> registerFunctions(sqlite3* db) {
     if (!functions::registerEngineFunctions(db, settings))
         throw EngineError("could not register Oracle's functions on the database", SQLITE_ERROR);
     schema::registerSequenceFunctions(db);
+    registerLikeFunction(db);
     return settings;
 }
 
@@ -81,9 +83,6 @@ void prepareHandle(sqlite3* db) {
     sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     // Oracle enforces foreign keys; SQLite does once asked, per connection.
     sqlite::exec(db, "PRAGMA foreign_keys = ON");
-    // Oracle's LIKE tells upper from lower case; SQLite's does not unless
-    // asked (and then uses the column's ordinary index for a prefix).
-    sqlite::exec(db, "PRAGMA case_sensitive_like = ON");
     schema::installDictionary(db);
     if (!explain::registerPlanDisplay(db))
         throw EngineError("could not register DBMS_XPLAN on the database", SQLITE_ERROR);

@@ -6,6 +6,7 @@
 #include "Emitter.h"
 #include "Error.h"
 #include "HierarchicalQuery.h"
+#include "LikePattern.h"
 #include "RownumLimit.h"
 #include "WorkingNames.h"
 
@@ -501,6 +502,23 @@ void Emitter::quantified(const QuantifiedComparison& q) {
     }
 }
 
+// The GLOB form of a LIKE whose pattern (and escape) are text literals;
+// empty for any other pattern, and for one Oracle refuses, so that ORA_LIKE
+// raises its error when the statement runs.
+std::optional<std::string> Emitter::literalGlob(const Like& p) {
+    auto literalText = [](const Expr* e) -> const std::string* {
+        if (!e || e->kind != ExprKind::Literal || e->as<Literal>().form != Literal::Form::Text ||
+            e->as<Literal>().text.empty())
+            return nullptr;
+        return &e->as<Literal>().text;
+    };
+    const std::string* pattern = literalText(p.pattern.get());
+    const std::string* escape = literalText(p.escape.get());
+    if (!pattern || (p.escape && !escape))
+        return std::nullopt;
+    return likeToGlob(*pattern, escape ? std::optional<std::string_view>(*escape) : std::nullopt);
+}
+
 // IS NULL, LIKE, BETWEEN and IN.
 void Emitter::predicate(const Expr& e) {
     switch (e.kind) {
@@ -511,17 +529,28 @@ void Emitter::predicate(const Expr& e) {
             break;
         }
         case ExprKind::Like: {
+            // Oracle's LIKE tells case: a pattern written in the statement
+            // becomes SQLite's GLOB (an index still serves a fixed prefix),
+            // any other goes to ORA_LIKE when the statement runs. A date
+            // matched against a pattern is its text in NLS_DATE_FORMAT.
             const auto& p = e.as<Like>();
-            // A date matched against a pattern is its text in NLS_DATE_FORMAT.
-            converted(*p.operand,
-                      isDatetime(p.operand->type) ? OracleType::Varchar2 : OracleType::Unknown,
-                      kCompareOperand);
-            m_out += p.negated ? " NOT LIKE " : " LIKE ";
-            expr(*p.pattern, kCompareOperand);
-            if (p.escape) {
-                m_out += " ESCAPE ";
-                expr(*p.escape, kCompareOperand);
+            const OracleType asText =
+                isDatetime(p.operand->type) ? OracleType::Varchar2 : OracleType::Unknown;
+            if (const std::optional<std::string> glob = literalGlob(p)) {
+                converted(*p.operand, asText, kCompareOperand);
+                m_out += p.negated ? " NOT GLOB " : " GLOB ";
+                m_out += quoteText(*glob);
+                break;
             }
+            m_out += p.negated ? "(NOT ORA_LIKE(" : "ORA_LIKE(";
+            converted(*p.operand, asText, kLowest);
+            m_out += ", ";
+            expr(*p.pattern, kLowest);
+            if (p.escape) {
+                m_out += ", ";
+                expr(*p.escape, kLowest);
+            }
+            m_out += p.negated ? "))" : ")";
             break;
         }
         case ExprKind::Between: {

@@ -17,6 +17,7 @@
 #include <functional>
 #include <initializer_list>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -151,6 +152,7 @@ private:
     void comparison(const Comparison& c);
     void quantified(const QuantifiedComparison& q);
     void predicate(const Expr& e);
+    static std::optional<std::string> literalGlob(const Like& p);
     void caseExpression(const Case& c);
     void functionCall(const FunctionCall& f);
     // EmitAggregates.cpp

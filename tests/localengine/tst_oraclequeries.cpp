@@ -9,6 +9,8 @@
 #include "LocalEngine.h"
 #include "OracleErrors.h"
 
+#include <sqlite3.h>
+
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -443,6 +445,67 @@ private slots:
         QFETCH(QString, sql);
         QFETCH(QStringList, expected);
         QCOMPARE(rows(sql), expected);
+    }
+
+    // LIKE tells upper from lower case; % stands for any run of characters
+    // and _ for one; after the ESCAPE character they stand for themselves,
+    // and anything else after it is ORA-01424.
+    void like_data() {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QStringList>("expected");
+        addRows("case is told apart", "select count(*) from emp where ename like 'k%'", {"0"});
+        addRows("% and _", "select ename from emp where ename like '_L%' order by 1",
+                {"ALLEN", "BLAKE", "CLARK"});
+        addRows("NOT LIKE", "select count(*) from emp where ename not like '%A%'", {"4"});
+        addRows("GLOB's own characters are plain",
+                "select count(*) from dual where 'a*c' like 'a*%'", {"1"});
+        addRows("... and match only themselves", "select count(*) from dual where 'abc' like 'a*%'",
+                {"0"});
+        addRows("a bracket", "select count(*) from dual where 'a[b]' like 'a[b%'", {"1"});
+        addRows("ESCAPE", "select count(*) from dual where '50%' like '50\\%' escape '\\'", {"1"});
+        addRows("ESCAPE: the % is no wildcard",
+                "select count(*) from dual where '500' like '50\\%' escape '\\'", {"0"});
+        addRows("a pattern from a column",
+                "select e.ename from emp e, dept d where d.deptno = 10 and e.ename like "
+                "substr(d.dname, 1, 1) || '%'",
+                {"ALLEN"});
+        addRows("a pattern from a column, in lower case",
+                "select count(*) from emp e where e.ename like lower(substr(e.ename, 1, 1)) || '%'",
+                {"0"});
+        addRows("a pattern from a column, NOT LIKE",
+                "select count(*) from emp e where e.ename not like substr(e.ename, 1, 2) || '%'",
+                {"0"});
+        addRows("a NULL pattern",
+                "select count(*) from emp where ename like (select null from dual)", {"0"});
+        addRows("escape followed by a plain letter",
+                "select count(*) from dual where 'ab' like 'a\\b' escape '\\'",
+                {"ORA-01424: missing or illegal character following the escape character"});
+        addRows("escape of two characters",
+                "select count(*) from emp where ename like ename escape 'ab'",
+                {"ORA-01425: escape character must be character string of length 1"});
+    }
+    void like() {
+        QFETCH(QString, sql);
+        QFETCH(QStringList, expected);
+        QCOMPARE(rows(sql), expected);
+    }
+
+    // A file's own CHECK constraints and views may call SQLite's LIKE: it
+    // stays the built-in function, which the file is allowed to use.
+    void likeInTheFilesOwnSchema() {
+        const QString path = m_dir.filePath("ownlike.db");
+        sqlite3* raw = nullptr;
+        QCOMPARE(sqlite3_open(path.toUtf8().constData(), &raw), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(raw,
+                              "CREATE TABLE codes (code TEXT CHECK (code LIKE 'C%'));"
+                              "CREATE VIEW c_codes AS SELECT code FROM codes WHERE code LIKE 'C%';",
+                              nullptr, nullptr, nullptr),
+                 SQLITE_OK);
+        sqlite3_close(raw);
+        auto db = Connection::open(path.toStdString(), "scott");
+        db->execute("insert into codes values ('C1')");
+        const ResultTable t = db->query("select count(*) from c_codes");
+        QCOMPARE(enginetest::cellText(t.rows.at(0).at(0)), QString("1"));
     }
 
     // A failure Oracle has no counterpart for keeps SQLite's words after
