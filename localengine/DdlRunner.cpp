@@ -85,8 +85,6 @@ std::string qualified(const std::string& owner, const std::string& name) {
 
 // ------------------------------------------------------------ sequences
 
-constexpr std::int64_t kNoLimit = std::numeric_limits<std::int64_t>::max();
-
 // A new sequence from its options, with Oracle's defaults and checks.
 schema::SequenceRow newSequence(const SequenceWork& w) {
     schema::SequenceRow r;

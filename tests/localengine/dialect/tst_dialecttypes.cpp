@@ -24,8 +24,8 @@ using namespace localengine::dialect;
 namespace {
 
 const char* const kSchema[] = {
-    "create table emp (empno number(4) primary key, ename varchar2(10), hiredate date, sal "
-    "number(7,2), code char(5))",
+    ("create table emp (empno number(4) primary key, ename varchar2(10), hiredate date, sal "
+     "number(7,2), code char(5))"),
     "create index emp_hiredate_ix on emp (hiredate)",
     "insert into emp values (7839, 'KING', date '1981-11-17', 5000, 'K')",
     "insert into emp values (7566, 'JONES', date '1981-04-02', 2975, 'J')",
