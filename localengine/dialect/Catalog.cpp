@@ -18,12 +18,12 @@ MemoryCatalog& MemoryCatalog::table(const std::string& tableName,
     info.name = tableName;
     info.kind = kind;
     info.hasRowid = kind == TableInfo::Kind::Table && hasRowid;
-    for (const std::string& spec : columns) {
+    for (const std::string& columnText : columns) {
         ColumnInfo c;
-        const std::size_t blank = spec.find(' ');
-        c.name = spec.substr(0, blank);
+        const std::size_t blank = columnText.find(' ');
+        c.name = columnText.substr(0, blank);
         if (blank != std::string::npos)
-            c.declaredType = spec.substr(blank + 1);
+            c.declaredType = columnText.substr(blank + 1);
         c.type = typeOfDeclared(c.declaredType);
         if (info.hasRowid && upperAscii(c.declaredType) == "INTEGER PRIMARY KEY") {
             c.declaredType = "INTEGER";

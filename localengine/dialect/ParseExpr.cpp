@@ -606,14 +606,14 @@ std::unique_ptr<WindowSpec> Parser::windowSpec() {
     if (!atOperator("("))
         unsupported("a named window after OVER");
     advance();
-    auto spec = std::make_unique<WindowSpec>();
+    auto window = std::make_unique<WindowSpec>();
     if (accept("PARTITION")) {
         expect("BY");
-        spec->partitionBy = expressionList();
+        window->partitionBy = expressionList();
     }
     if (accept("ORDER")) {
         expect("BY");
-        orderByClause(spec->orderBy);
+        orderByClause(window->orderBy);
     }
     if (at("ROWS") || at("RANGE")) {
         WindowFrame frame;
@@ -625,10 +625,10 @@ std::unique_ptr<WindowSpec> Parser::windowSpec() {
         } else {
             frame.start = frameBound();
         }
-        spec->frame = std::move(frame);
+        window->frame = std::move(frame);
     }
     expectOperator(")");
-    return spec;
+    return window;
 }
 
 FrameBound Parser::frameBound() {

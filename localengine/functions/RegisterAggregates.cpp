@@ -346,9 +346,9 @@ struct KeyOrder {
     bool descending = false, nullsFirst = false;
 };
 
-std::vector<KeyOrder> parseOrder(const std::string& spec, std::size_t keys) {
+std::vector<KeyOrder> parseOrder(const std::string& orderText, std::size_t keys) {
     std::vector<KeyOrder> out;
-    std::stringstream in(spec);
+    std::stringstream in(orderText);
     std::string item;
     while (std::getline(in, item, ',')) {
         for (char& c : item)
