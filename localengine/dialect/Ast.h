@@ -311,7 +311,10 @@ struct FunctionCall : Expr {
 struct TypeName {
     std::vector<std::string> words;      // upper case: {"TIMESTAMP", "WITH", "TIME", "ZONE"}
     std::vector<std::string> arguments;  // as written: {"8", "2"}, {"*", "2"}
-    std::string lengthSemantics;         // CHAR or BYTE after the length; else empty
+    // For each argument, the index of the word it follows: DAY(3) TO
+    // SECOND(2) gives {1, 3}, DAY TO SECOND(2) {3}.
+    std::vector<std::size_t> argumentWords;
+    std::string lengthSemantics;  // CHAR or BYTE after the length; else empty
 
     std::string spelled() const;  // words joined by blanks, upper case
 };
@@ -320,6 +323,10 @@ struct Cast : Expr {
     Cast() : Expr(ExprKind::Cast) {}
     ExprPtr operand;
     TypeName target;
+    // Oracle's interval expression (a - b) DAY [(p)] TO SECOND [(f)] or
+    // YEAR [(p)] TO MONTH, read as a CAST of the difference (`target` is
+    // the interval type; `operand` the subtraction).
+    bool intervalExpression = false;
 };
 
 struct Extract : Expr {

@@ -121,6 +121,8 @@ void Binder::selectBlock(SelectBlock& b, Query* owner, const Context& context,
         info.fetchFirst = std::strtoll(fetch->as<Literal>().text.c_str(), nullptr, 10);
     for (OrderItem& o : owner->orderBy)
         expr(o.expr, scope, with);
+    if (owner->singleBlock() == &b)
+        checkGroupedOrderBy(b, owner->orderBy);
     for (ExprPtr* e : {&owner->limit.offset, &owner->limit.fetch})
         if (*e)
             expr(*e, scope, with);

@@ -118,7 +118,13 @@ void Emitter::typeName(const TypeName& type) {
         m_out += "BLOB";
         return;
     }
-    m_out += spelled;
+    // TO is one of SQLite's keywords, which its type names cannot hold
+    // bare: INTERVAL DAY "TO" SECOND (the dictionary drops the quotes).
+    for (std::size_t i = 0; i < type.words.size(); ++i) {
+        if (i)
+            m_out += ' ';
+        m_out += type.words[i] == "TO" ? std::string("\"TO\"") : type.words[i];
+    }
     if (type.arguments.empty())
         return;
     m_out += '(';

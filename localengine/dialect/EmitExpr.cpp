@@ -390,11 +390,16 @@ void Emitter::unary(const Unary& u) {
             break;
         case UnaryOp::Negate:
             if (u.operand->type == OracleType::Interval) {
-                // Only a literal interval is negated (in the translation).
-                if (u.operand->kind != ExprKind::Literal)
-                    unsupported("negating an interval that is not a literal");
-                m_out +=
-                    quoteText(negatedIntervalText(intervalLiteralText(u.operand->as<Literal>())));
+                // A literal is negated in the translation, any other
+                // interval when it is computed.
+                if (u.operand->kind == ExprKind::Literal) {
+                    m_out += quoteText(
+                        negatedIntervalText(intervalLiteralText(u.operand->as<Literal>())));
+                } else {
+                    m_out += "ORA_INTERVAL_MUL(";
+                    expr(*u.operand);
+                    m_out += ", -1)";
+                }
                 break;
             }
             m_out += '-';
@@ -477,6 +482,12 @@ void Emitter::concatenation(const Binary& b) {
 }
 
 void Emitter::comparison(const Comparison& c) {
+    if (intervalOrder({c.left.get(), c.right.get()})) {
+        collated(*c.left);
+        m_out += compareOperator(c.op);
+        expr(*c.right, kCompareOperand);
+        return;
+    }
     const OracleType type = comparisonType({c.left->type, c.right->type});
     const bool padded = blankPadded({c.left.get(), c.right.get()});
     comparand(*c.left, type, padded);
@@ -484,22 +495,95 @@ void Emitter::comparison(const Comparison& c) {
     comparand(*c.right, type, padded);
 }
 
-// = ANY is IN and <> ALL is NOT IN; other quantified comparisons are not
-// translated yet.
+// = ANY is IN and <> ALL is NOT IN. Over a list the other operators are
+// ORs (ANY) or ANDs (ALL) of comparisons, which give Oracle's answer
+// (NULL where no comparison decides); over a subquery they are not
+// translated yet. Values are brought to one type as in a comparison.
 void Emitter::quantified(const QuantifiedComparison& q) {
     const bool in = q.op == CompareOp::Equal && !q.all;
     const bool notIn = q.op == CompareOp::NotEqual && q.all;
-    if (!in && !notIn)
-        unsupported(std::string("comparison with ") + (q.all ? "ALL" : "ANY"));
-    expr(*q.left, kCompareOperand);
-    m_out += in ? " IN " : " NOT IN ";
     if (q.subquery) {
-        subquery(*q.subquery);
-    } else {
-        m_out += '(';
-        exprList(q.list);
-        m_out += ')';
+        if (!in && !notIn)
+            unsupported(std::string("comparison with ") + (q.all ? "ALL" : "ANY") +
+                        " of a subquery");
+        inSubquery(*q.left, notIn, *q.subquery);
+        return;
     }
+    if (!in && !notIn) {
+        quantifiedList(q);
+        return;
+    }
+    std::vector<OracleType> types{q.left->type};
+    std::vector<const Expr*> operands{q.left.get()};
+    for (const ExprPtr& item : q.list) {
+        types.push_back(item->type);
+        operands.push_back(item.get());
+    }
+    const OracleType type = comparisonType(types);
+    bool interval = false;
+    for (const Expr* e : operands)
+        interval = interval || e->type == OracleType::Interval;
+    if (interval)
+        collated(*q.left);
+    else
+        converted(*q.left, type, kCompareOperand);
+    m_out += in ? " IN (" : " NOT IN (";
+    for (std::size_t i = 0; i < q.list.size(); ++i) {
+        if (i)
+            m_out += ", ";
+        converted(*q.list[i], type);
+    }
+    m_out += ')';
+}
+
+void Emitter::quantifiedList(const QuantifiedComparison& q) {
+    m_out += '(';
+    for (std::size_t i = 0; i < q.list.size(); ++i) {
+        if (i)
+            m_out += q.all ? " AND " : " OR ";
+        const Expr& item = *q.list[i];
+        if (intervalOrder({q.left.get(), &item})) {
+            collated(*q.left);
+            m_out += compareOperator(q.op);
+            expr(item, kCompareOperand);
+            continue;
+        }
+        const OracleType type = comparisonType({q.left->type, item.type});
+        const bool padded = blankPadded({q.left.get(), &item});
+        comparand(*q.left, type, padded);
+        m_out += compareOperator(q.op);
+        comparand(item, type, padded);
+    }
+    m_out += ')';
+}
+
+// left [NOT] IN (query): the two sides brought to one type as in a
+// comparison; the query's column is converted in a query around it.
+void Emitter::inSubquery(const Expr& left, bool negated, const Query& q) {
+    const bool single = left.kind != ExprKind::Tuple && q.columnsKnown && q.columns.size() == 1 &&
+                        q.columnTypes.size() == 1;
+    const OracleType column = single ? q.columnTypes.front() : OracleType::Unknown;
+    const OracleType type = comparisonType({left.type, column});
+    if (single && (left.type == OracleType::Interval || column == OracleType::Interval))
+        collated(left);
+    else
+        converted(left, type, kCompareOperand);
+    m_out += negated ? " NOT IN " : " IN ";
+    if (type == OracleType::Unknown || column == type || column == OracleType::Unknown) {
+        subquery(q);
+        return;
+    }
+    m_out += "(SELECT ";
+    convertedValue(column, type, [&](int) {
+        m_out += working::kConverted;
+        m_out += '.';
+        m_out += quoteName(q.columns.front().name);
+    });
+    m_out += " FROM ";
+    subquery(q);
+    m_out += " AS ";
+    m_out += working::kConverted;
+    m_out += ')';
 }
 
 // The GLOB form of a LIKE whose pattern (and escape) are text literals;
@@ -557,7 +641,10 @@ void Emitter::predicate(const Expr& e) {
             const auto& p = e.as<Between>();
             const OracleType type = comparisonType({p.operand->type, p.low->type, p.high->type});
             const bool padded = blankPadded({p.operand.get(), p.low.get(), p.high.get()});
-            comparand(*p.operand, type, padded);
+            if (intervalOrder({p.operand.get(), p.low.get(), p.high.get()}))
+                collated(*p.operand);
+            else
+                comparand(*p.operand, type, padded);
             m_out += p.negated ? " NOT BETWEEN " : " BETWEEN ";
             comparand(*p.low, type, padded);
             m_out += " AND ";
@@ -570,7 +657,13 @@ void Emitter::predicate(const Expr& e) {
             for (const ExprPtr& item : p.items)
                 types.push_back(item->type);
             const OracleType type = comparisonType(types);
-            converted(*p.operand, type, kCompareOperand);
+            bool interval = p.operand->type == OracleType::Interval;
+            for (const ExprPtr& item : p.items)
+                interval = interval || item->type == OracleType::Interval;
+            if (interval && p.operand->kind != ExprKind::Tuple)
+                collated(*p.operand);
+            else
+                converted(*p.operand, type, kCompareOperand);
             m_out += p.negated ? " NOT IN (" : " IN (";
             if (p.operand->kind == ExprKind::Tuple) {
                 m_out += "VALUES ";
@@ -587,9 +680,7 @@ void Emitter::predicate(const Expr& e) {
         }
         case ExprKind::InSubquery: {
             const auto& p = e.as<InSubquery>();
-            expr(*p.operand, kCompareOperand);
-            m_out += p.negated ? " NOT IN " : " IN ";
-            subquery(*p.query);
+            inSubquery(*p.operand, p.negated, *p.query);
             break;
         }
         default:

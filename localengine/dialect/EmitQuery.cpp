@@ -42,7 +42,7 @@ void Emitter::query(const Query& q) {
         if (single && groupingSets(*single).size() > 1)
             orderByPositions(q.orderBy, *single);
         else
-            orderBy(q.orderBy);
+            orderBy(q.orderBy, &q);
     }
     rowLimit(q.limit);
 }
@@ -434,14 +434,45 @@ void Emitter::groupBy(const SelectBlock& b) {
     }
 }
 
-void Emitter::orderBy(const std::vector<OrderItem>& items) {
+namespace {
+
+// The type of an ORDER BY item: its own, or that of the select-list item
+// it names by position or heading.
+OracleType sortKeyType(const Expr& e, const Query* owner) {
+    const bool position =
+        e.kind == ExprKind::Literal && e.as<Literal>().form == Literal::Form::Number;
+    if ((e.type != OracleType::Unknown && !position) || !owner || !owner->columnsKnown)
+        return position ? OracleType::Unknown : e.type;
+    const auto& types = owner->columnTypes;
+    if (position) {
+        const long long position = std::atoll(e.as<Literal>().text.c_str());
+        return position >= 1 && static_cast<std::size_t>(position) <= types.size()
+                   ? types[static_cast<std::size_t>(position - 1)]
+                   : OracleType::Unknown;
+    }
+    if (e.kind == ExprKind::ColumnRef && e.as<ColumnRef>().parts.size() == 1 &&
+        !e.as<ColumnRef>().binding.source) {
+        const Identifier& name = e.as<ColumnRef>().column();
+        for (std::size_t i = 0; i < owner->columns.size() && i < types.size(); ++i)
+            if (owner->columns[i].name == name.name)
+                return types[i];
+    }
+    return OracleType::Unknown;
+}
+
+}  // namespace
+
+void Emitter::orderBy(const std::vector<OrderItem>& items, const Query* owner) {
     m_out += "ORDER BY ";
     const ConditionScope plain(*this, false);
     for (std::size_t i = 0; i < items.size(); ++i) {
         const OrderItem& o = items[i];
         if (i)
             m_out += ", ";
-        expr(*o.expr);
+        if (sortKeyType(*o.expr, owner) == OracleType::Interval)
+            collated(*o.expr);
+        else
+            expr(*o.expr);
         m_out += sortDirection(o);
     }
 }

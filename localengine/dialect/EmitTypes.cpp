@@ -17,6 +17,7 @@
 #include "Emitter.h"
 #include "Error.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <optional>
@@ -233,22 +234,6 @@ std::string negatedIntervalText(std::string text) {
 
 namespace {
 
-// An interval literal, or the negation of one, as its stored text.
-std::optional<std::string> constantInterval(const Expr& e) {
-    if (e.kind == ExprKind::Literal && e.as<Literal>().form == Literal::Form::Interval)
-        return intervalLiteralText(e.as<Literal>());
-    if (e.kind == ExprKind::Unary) {
-        const Unary& u = e.as<Unary>();
-        if (u.op == UnaryOp::Plus || u.op == UnaryOp::Negate) {
-            std::optional<std::string> inner = constantInterval(*u.operand);
-            if (inner && u.op == UnaryOp::Negate)
-                return negatedIntervalText(*inner);
-            return inner;
-        }
-    }
-    return std::nullopt;
-}
-
 bool isTextLiteral(const Expr& e) {
     return e.kind == ExprKind::Literal && e.as<Literal>().form == Literal::Form::Text;
 }
@@ -256,10 +241,11 @@ bool isTextLiteral(const Expr& e) {
 // Oracle's character functions: a DATE or TIMESTAMP argument is first
 // converted to text in the session's format. Sorted.
 constexpr std::string_view kTextFunctions[] = {
-    "ASCII",       "CONCAT",         "INITCAP",       "INSTR",     "INSTRB",       "LENGTH",
-    "LENGTHB",     "LOWER",          "LPAD",          "LTRIM",     "REGEXP_COUNT", "REGEXP_INSTR",
-    "REGEXP_LIKE", "REGEXP_REPLACE", "REGEXP_SUBSTR", "REPLACE",   "RPAD",         "RTRIM",
-    "SOUNDEX",     "SUBSTR",         "SUBSTRB",       "TRANSLATE", "UPPER"};
+    "ASCII",        "CONCAT",       "INITCAP",      "INSTR",          "INSTRB",
+    "LENGTH",       "LENGTHB",      "LOWER",        "LPAD",           "LTRIM",
+    "REGEXP_COUNT", "REGEXP_INSTR", "REGEXP_LIKE",  "REGEXP_REPLACE", "REGEXP_SUBSTR",
+    "REPLACE",      "RPAD",         "RTRIM",        "SOUNDEX",        "SUBSTR",
+    "SUBSTRB",      "TO_DATE",      "TO_TIMESTAMP", "TRANSLATE",      "UPPER"};
 
 bool isTextFunction(const FunctionCall& f) {
     if (f.name.size() != 1 || f.name.front().quoted)
@@ -304,16 +290,23 @@ void Emitter::intervalLiteral(const Literal& l) {
 // `e` as a value of type `target`, converted as Oracle converts implicitly.
 // What has no conversion is ORA-00932; an unknown type is left as it is.
 void Emitter::converted(const Expr& e, OracleType target, int minPrecedence) {
-    const OracleType from = e.type;
+    convertedValue(
+        e.type, target, [&](int precedence) { expr(e, precedence); }, minPrecedence);
+}
+
+// The same for a value written by `operand` (given the precedence it must
+// keep), of type `from`.
+void Emitter::convertedValue(OracleType from, OracleType target,
+                             const std::function<void(int)>& operand, int minPrecedence) {
     auto call = [&](const char* function, const char* extra = "") {
         m_out += function;
         m_out += '(';
-        expr(e);
+        operand(kLowest);
         m_out += extra;
         m_out += ')';
     };
     if (from == target || from == OracleType::Unknown || target == OracleType::Unknown) {
-        expr(e, minPrecedence);
+        operand(minPrecedence);
         return;
     }
     switch (target) {
@@ -321,13 +314,13 @@ void Emitter::converted(const Expr& e, OracleType target, int minPrecedence) {
             if (from == OracleType::Timestamp)
                 return call("ORA_CAST_DATE");
             if (isCharacter(from))
-                return call("TO_DATE");
+                return call("ORA_TEXT_TO_DATE");
             inconsistent(target, from);
         case OracleType::Timestamp:
             if (from == OracleType::Date)
                 return call("ORA_CAST_TIMESTAMP", ", 9");
             if (isCharacter(from))
-                return call("TO_TIMESTAMP");
+                return call("ORA_TEXT_TO_TIMESTAMP");
             inconsistent(target, from);
         case OracleType::Number:
             if (isCharacter(from))
@@ -346,7 +339,7 @@ void Emitter::converted(const Expr& e, OracleType target, int minPrecedence) {
         default:
             break;
     }
-    expr(e, minPrecedence);
+    operand(minPrecedence);
 }
 
 // The type compared values are brought to: a datetime when one is (a
@@ -397,6 +390,20 @@ bool Emitter::blankPadded(std::initializer_list<const Expr*> operands) {
     return true;
 }
 
+// Intervals compare by value, not as their stored text ('-' sorts after
+// '+'): through the engine's collation ORA_INTERVAL.
+bool Emitter::intervalOrder(std::initializer_list<const Expr*> operands) {
+    for (const Expr* e : operands)
+        if (e->type == OracleType::Interval)
+            return true;
+    return false;
+}
+
+void Emitter::collated(const Expr& e) {
+    expr(e, kPrimary);
+    m_out += " COLLATE ORA_INTERVAL";
+}
+
 // DATE and TIMESTAMP arithmetic as the engine's functions; false when
 // neither operand is a datetime or an interval (numbers, written by the
 // caller). Oracle's rules: DATE + n adds days (a TIMESTAMP becomes a
@@ -418,10 +425,24 @@ bool Emitter::datetimeArithmetic(const Binary& b) {
         case BinaryOp::Divide:
             if (leftTime || rightTime)
                 inconsistent(OracleType::Number, leftTime ? l : r);
-            unsupported("multiplying or dividing an interval");
+            intervalProduct(b);
+            return true;
         default:
             return false;
     }
+}
+
+// interval * n, n * interval and interval / n (an interval's value scaled);
+// n / interval and interval * interval have no meaning (ORA-30081).
+void Emitter::intervalProduct(const Binary& b) {
+    const bool leftInterval = b.left->type == OracleType::Interval;
+    const bool rightInterval = b.right->type == OracleType::Interval;
+    if ((leftInterval && rightInterval) || (b.op == BinaryOp::Divide && !leftInterval))
+        badArithmetic();
+    const Expr& interval = leftInterval ? *b.left : *b.right;
+    const Expr& factor = leftInterval ? *b.right : *b.left;
+    datetimeCall(b.op == BinaryOp::Divide ? "ORA_INTERVAL_DIV" : "ORA_INTERVAL_MUL", interval,
+                 factor, OracleType::Number);
 }
 
 // function(first, second as `secondType`)
@@ -479,12 +500,7 @@ void Emitter::datetimeDifference(const Binary& b) {
         return;
     }
     if (l == OracleType::Interval && r == OracleType::Interval) {
-        const std::optional<std::string> constant = constantInterval(*b.right);
-        if (!constant)
-            unsupported("subtracting an interval that is not a literal from an interval");
-        m_out += "ORA_INTERVAL_ADD(";
-        expr(*b.left);
-        m_out += ", " + quoteText(negatedIntervalText(*constant)) + ')';
+        datetimeCall("ORA_INTERVAL_SUB", *b.left, *b.right, OracleType::Interval);
         return;
     }
     if (isDatetime(r) && l == OracleType::Number)
@@ -532,6 +548,13 @@ bool Emitter::typedFunction(const FunctionCall& f) {
 // The arguments of a call, a datetime converted to text where the
 // function takes text.
 void Emitter::arguments(const FunctionCall& f) {
+    // MIN and MAX of intervals: SQLite's take the collation of their argument.
+    const bool extreme = f.name.size() == 1 && !f.name.front().quoted &&
+                         (f.functionName() == "MIN" || f.functionName() == "MAX");
+    if (extreme && f.args.size() == 1 && f.args.front()->type == OracleType::Interval) {
+        collated(*f.args.front());
+        return;
+    }
     if (!isTextFunction(f)) {
         exprList(f.args);
         return;
@@ -568,11 +591,66 @@ void Emitter::assignedTo(const Expr& value, const NamedTable& table, int column)
     expr(value);
 }
 
+namespace {
+
+// INTERVAL DAY [(p)] TO SECOND [(f)] or YEAR [(p)] TO MONTH as written in
+// a type name: Oracle's defaults are 2 leading digits and 6 of fraction.
+struct IntervalType {
+    bool daySecond = true;
+    std::string leading = "2";
+    std::string fraction = "6";
+};
+
+IntervalType intervalType(const TypeName& t) {
+    IntervalType type;
+    type.daySecond = std::find(t.words.begin(), t.words.end(), "MONTH") == t.words.end() &&
+                     std::find(t.words.begin(), t.words.end(), "YEAR") == t.words.end();
+    for (std::size_t i = 0; i < t.arguments.size() && i < t.argumentWords.size(); ++i) {
+        const std::string& word = t.words[t.argumentWords[i]];
+        (word == "SECOND" ? type.fraction : type.leading) = t.arguments[i];
+    }
+    return type;
+}
+
+}  // namespace
+
+// CAST to an interval type, and Oracle's interval expression (a - b) DAY
+// TO SECOND: the value kept to the type's precisions (ORA-01873 for more
+// leading digits than it has). The difference of two datetimes is an
+// exact DAY TO SECOND interval; as YEAR TO MONTH it is not translated.
+void Emitter::intervalCast(const Cast& c) {
+    const IntervalType type = intervalType(c.target);
+    const OracleType from = c.operand->type;
+    m_out += "ORA_CAST_INTERVAL(";
+    if (c.intervalExpression) {
+        const Binary& b = c.operand->as<Binary>();
+        const OracleType l = b.left->type, r = b.right->type;
+        const bool datetimes = (isDatetime(l) || isDatetime(r)) &&
+                               (isDatetime(l) || l == OracleType::Unknown) &&
+                               (isDatetime(r) || r == OracleType::Unknown);
+        if (!datetimes)
+            badArithmetic();
+        if (!type.daySecond)
+            unsupported("(datetime - datetime) YEAR TO MONTH");
+        datetimeCall("ORA_TIMESTAMP_DIFF", *b.left, *b.right, isDatetime(r) ? r : l);
+    } else {
+        if (from == OracleType::Number || isDatetime(from))
+            inconsistent(OracleType::Interval, from);
+        expr(*c.operand);
+    }
+    m_out += type.daySecond ? ", 'DS', " : ", 'YM', ";
+    m_out += type.leading + ", " + type.fraction + ')';
+}
+
 // CAST to DATE and TIMESTAMP through the engine's functions; to text and
 // numbers with Oracle's conversions. False: the plain CAST is right.
 bool Emitter::typedCast(const Cast& c) {
     const OracleType target = typeOfDeclared(c.target.spelled());
     const OracleType from = c.operand->type;
+    if (target == OracleType::Interval) {
+        intervalCast(c);
+        return true;
+    }
     if (target == OracleType::Date) {
         if (from == OracleType::Number || from == OracleType::Interval)
             inconsistent(target, from);

@@ -74,7 +74,9 @@ public:
     void query(const Query& q);
     void selectItems(const SelectBlock& b);
     void tableReference(const TableRef& ref);
-    void orderBy(const std::vector<OrderItem>& items);
+    // `owner`: the query whose select list positions and headings the
+    // items may name (their types decide how they sort).
+    void orderBy(const std::vector<OrderItem>& items, const Query* owner = nullptr);
     void groupBy(const SelectBlock& b);
     // Runs `write` with an empty output and returns what it wrote.
     std::string capture(const std::function<void()>& write);
@@ -151,6 +153,8 @@ private:
     void concatenation(const Binary& b);
     void comparison(const Comparison& c);
     void quantified(const QuantifiedComparison& q);
+    void quantifiedList(const QuantifiedComparison& q);
+    void inSubquery(const Expr& left, bool negated, const Query& q);
     void predicate(const Expr& e);
     static std::optional<std::string> literalGlob(const Like& p);
     void caseExpression(const Case& c);
@@ -173,18 +177,24 @@ private:
     void datetimeLiteral(const Literal& l);
     void intervalLiteral(const Literal& l);
     void converted(const Expr& e, OracleType target, int minPrecedence = kLowest);
+    void convertedValue(OracleType from, OracleType target, const std::function<void(int)>& operand,
+                        int minPrecedence = kLowest);
     static OracleType comparisonType(const std::vector<OracleType>& types);
     void comparand(const Expr& e, OracleType target, bool padded);
     static bool blankPadded(std::initializer_list<const Expr*> operands);
+    static bool intervalOrder(std::initializer_list<const Expr*> operands);
+    void collated(const Expr& e);
     bool datetimeArithmetic(const Binary& b);
     void datetimeSum(const Binary& b);
     void datetimeDifference(const Binary& b);
+    void intervalProduct(const Binary& b);
     void datetimeCall(const char* function, const Expr& first, const Expr& second,
                       OracleType secondType);
     bool typedFunction(const FunctionCall& f);
     void arguments(const FunctionCall& f);
     void assignedTo(const Expr& value, const NamedTable& table, int column);
     bool typedCast(const Cast& c);
+    void intervalCast(const Cast& c);
 
     // SQL/JSON (EmitJson.cpp)
     bool jsonFunction(const FunctionCall& f);

@@ -228,6 +228,35 @@ void checkGrouping(const SelectBlock& b) {
         fail(979, "not a GROUP BY expression");
 }
 
+void checkGroupedOrderBy(const SelectBlock& b, const std::vector<OrderItem>& orderBy) {
+    if (b.groupBy.empty() && !b.aggregates)
+        return;
+    std::vector<const Expr*> groups;
+    groupingExpressions(b.groupBy, groups);
+    for (const Expr* g : groups)
+        if (hasUnresolvedColumn(*g))
+            return;
+    auto namesItem = [&](const Expr& e) {
+        if (e.kind == ExprKind::Literal && e.as<Literal>().form == Literal::Form::Number)
+            return true;  // a position
+        for (const SelectItem& item : b.items) {
+            if (sameExpression(e, *item.expr))
+                return true;
+            if (e.kind == ExprKind::ColumnRef && e.as<ColumnRef>().parts.size() == 1 &&
+                equalsIgnoringCase(e.as<ColumnRef>().column().name, item.heading))
+                return true;
+        }
+        return false;
+    };
+    for (const OrderItem& o : orderBy) {
+        if (namesItem(*o.expr) || hasUnresolvedColumn(*o.expr) || !hasLooseColumn(*o.expr, groups))
+            continue;
+        if (b.groupBy.empty())
+            fail(937, "not a single-group group function");
+        fail(979, "not a GROUP BY expression");
+    }
+}
+
 void checkSetOperationTypes(const std::vector<OracleType>& left,
                             const std::vector<OracleType>& right) {
     for (std::size_t i = 0; i < left.size() && i < right.size(); ++i) {

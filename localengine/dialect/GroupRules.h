@@ -25,6 +25,11 @@ void groupingExpressions(const std::vector<GroupingElement>& groupBy,
 // ORA-00937 / ORA-00979 for the select list and HAVING of `b`.
 void checkGrouping(const SelectBlock& b);
 
+// The same for the ORDER BY of a grouped block: an item may name a
+// select-list item (position, heading, or the same expression), a grouped
+// expression, or aggregates.
+void checkGroupedOrderBy(const SelectBlock& b, const std::vector<OrderItem>& orderBy);
+
 // ORA-01790 when a column of `left` and the same column of `right` are of
 // different type families (numbers, character data, dates).
 void checkSetOperationTypes(const std::vector<OracleType>& left,

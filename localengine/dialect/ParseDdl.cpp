@@ -141,6 +141,7 @@ TypeName Parser::typeName() {
         expectOperator("(");
         do {
             const Token& t = peek();
+            type.argumentWords.push_back(type.words.size() - 1);
             if (t.kind == TokenKind::Number || t.isOperator("*")) {
                 type.arguments.push_back(advance().text);
             } else if ((t.isOperator("-") || t.isOperator("+")) &&

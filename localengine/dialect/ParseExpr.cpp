@@ -344,7 +344,48 @@ ExprPtr Parser::parenthesized() {
         return finish(std::move(tuple), first, h);
     }
     expectOperator(")");
+    if (inner->kind == ExprKind::Binary && inner->as<Binary>().op == BinaryOp::Subtract &&
+        atIntervalQualifier())
+        return intervalExpression(std::move(inner), first);
     return inner;
+}
+
+// DAY [(p)] TO SECOND or YEAR [(p)] TO MONTH after a parenthesised
+// difference; anything else (DAY alone is a column alias) is not one.
+bool Parser::atIntervalQualifier() const {
+    const bool day = at("DAY");
+    if (!day && !at("YEAR"))
+        return false;
+    std::size_t ahead = 1;
+    if (atOperator("(", ahead) && peek(ahead + 1).kind == TokenKind::Number &&
+        atOperator(")", ahead + 2))
+        ahead += 3;
+    return at("TO", ahead) && at(day ? "SECOND" : "MONTH", ahead + 1);
+}
+
+// (a - b) DAY [(p)] TO SECOND [(f)] | YEAR [(p)] TO MONTH: a CAST of the
+// difference to the interval type.
+ExprPtr Parser::intervalExpression(ExprPtr difference, std::uint32_t first) {
+    auto node = make<Cast>();
+    node->intervalExpression = true;
+    node->operand = std::move(difference);
+    TypeName& type = node->target;
+    type.words.push_back("INTERVAL");
+    auto word = [&] {
+        type.words.push_back(upperAscii(advance().text));
+        if (acceptOperator("(")) {
+            if (peek().kind != TokenKind::Number)
+                fail(ora::kMissingRightParen, "missing right parenthesis" + near());
+            type.argumentWords.push_back(type.words.size() - 1);
+            type.arguments.push_back(advance().text);
+            expectOperator(")");
+        }
+    };
+    word();                                            // DAY or YEAR
+    type.words.push_back(upperAscii(advance().text));  // TO
+    word();                                            // SECOND or MONTH
+    const std::uint32_t h = heightOf(node->operand);
+    return finish(std::move(node), first, h);
 }
 
 ExprPtr Parser::nameExpression() {

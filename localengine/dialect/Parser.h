@@ -144,6 +144,8 @@ private:
     ExprPtr unary(ExprPtr seed);
     ExprPtr primary();
     ExprPtr parenthesized();
+    bool atIntervalQualifier() const;
+    ExprPtr intervalExpression(ExprPtr difference, std::uint32_t first);
     ExprPtr nameExpression();
     ExprPtr pseudoColumn();
     ExprPtr literalWithKeyword();

@@ -39,5 +39,7 @@ inline std::string pathColumn(std::size_t n) {
 
 // Scalar subqueries (Emitter::scalarSubquery): the query read for its one row
 constexpr const char* kScalar = "__S";
+// IN (subquery) whose column is converted to the compared type: the query read
+constexpr const char* kConverted = "__V";
 
 }  // namespace localengine::dialect::working

@@ -4,6 +4,7 @@
 
 #include "DateFormat.h"
 #include "DateFunctions.h"
+#include "Intervals.h"
 #include "NumberFormat.h"
 #include "SqliteGlue.h"
 
@@ -70,22 +71,38 @@ void toCharNumber(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     result(ctx, argc > 1 ? Text(formatNumber(n, text(argv[1]))) : Text(numberText(n)));
 }
 
-DateTime parsed(sqlite3_context* ctx, int argc, sqlite3_value** argv, bool timestamp) {
-    if (argc == 1) {
+// TO_DATE and TO_TIMESTAMP read text with the format given, else the
+// session's (NLS_DATE_FORMAT, NLS_TIMESTAMP_FORMAT), as Oracle's rules for
+// string-to-date conversion allow. `stored`: a value already in the stored
+// form is taken as it is (the front end's implicit conversions, whose
+// operand may be a datetime the front end could not type).
+DateTime parsed(sqlite3_context* ctx, int argc, sqlite3_value** argv, bool timestamp, bool stored) {
+    if (stored) {
         if (std::optional<DateTime> d = storedDatetime(argv[0]))
-            return *d;  // already in the stored form
+            return *d;
     }
     return parseDateTime(text(argv[0]), formatOf(ctx, argc, argv, timestamp), now(ctx), timestamp);
 }
 
-void toDate(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-    DateTime d = parsed(ctx, argc, argv, false);
+void dateResult(sqlite3_context* ctx, DateTime d) {
     d.nanos = 0;
     resultDate(ctx, d);
 }
 
+void toDate(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    dateResult(ctx, parsed(ctx, argc, argv, false, false));
+}
+
 void toTimestamp(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-    resultTimestamp(ctx, parsed(ctx, argc, argv, true));
+    resultTimestamp(ctx, parsed(ctx, argc, argv, true, false));
+}
+
+void textToDate(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    dateResult(ctx, parsed(ctx, argc, argv, false, true));
+}
+
+void textToTimestamp(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    resultTimestamp(ctx, parsed(ctx, argc, argv, true, true));
 }
 
 // DATE 'YYYY-MM-DD' and TIMESTAMP 'YYYY-MM-DD HH24:MI:SS[.FF]' literals.
@@ -217,14 +234,72 @@ void timestampSubInterval(sqlite3_context* ctx, int, sqlite3_value** argv) {
     resultTimestamp(ctx, shifted(ctx, argv[0], argv[1], -1));
 }
 
-void intervalAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    const std::string a = text(argv[0]), b = text(argv[1]);
+// interval + interval (sign +1) and interval - interval (-1), of one kind.
+void combined(sqlite3_context* ctx, sqlite3_value** argv, int sign) {
+    const std::string a = text(argv[0]);
     if (auto x = parseIntervalDS(a)) {
-        result(ctx, Text(intervalText(IntervalDS{x->nanos + dsInterval(argv[1]).nanos})));
+        const IntervalDS sum{x->nanos + sign * dsInterval(argv[1]).nanos};
+        result(ctx, Text(intervalText(checkedInterval(sum))));
         return;
     }
     const IntervalYM x = ymInterval(argv[0]);
-    result(ctx, Text(intervalText(IntervalYM{x.months + ymInterval(argv[1]).months})));
+    const IntervalYM sum{x.months + sign * ymInterval(argv[1]).months};
+    result(ctx, Text(intervalText(checkedInterval(sum))));
+}
+
+void intervalAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    combined(ctx, argv, 1);
+}
+
+void intervalSub(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    combined(ctx, argv, -1);
+}
+
+// interval * n (divide false) and interval / n.
+void scaled(sqlite3_context* ctx, sqlite3_value** argv, bool divide) {
+    const std::string t = text(argv[0]);
+    const double n = number(argv[1]).asDouble();
+    if (auto ds = parseIntervalDS(t)) {
+        result(ctx, Text(intervalText(scaleInterval(*ds, n, divide))));
+        return;
+    }
+    result(ctx, Text(intervalText(scaleInterval(ymInterval(argv[0]), n, divide))));
+}
+
+void intervalMul(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    scaled(ctx, argv, false);
+}
+
+void intervalDiv(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    scaled(ctx, argv, true);
+}
+
+// ORA_CAST_INTERVAL(value, 'DS'|'YM', leading, fraction): the value as
+// INTERVAL DAY(leading) TO SECOND(fraction) or YEAR(leading) TO MONTH. Text
+// is read in the interval's own form ('1 02:03:04.5', '1-2'); a number or a
+// datetime is ORA-00932.
+void castInterval(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    const bool daySecond = text(argv[1]) == "DS";
+    const char* target = daySecond ? "INTERVAL DAY TO SECOND" : "INTERVAL YEAR TO MONTH";
+    const int type = sqlite3_value_type(argv[0]);
+    if (type == SQLITE_INTEGER || type == SQLITE_FLOAT)
+        raise(932, target, "NUMBER");
+    if (storedDatetime(argv[0]))
+        raise(932, target, hasFraction(argv[0]) ? "TIMESTAMP" : "DATE");
+    const auto leading = static_cast<int>(integer(argv[2]));
+    if (daySecond) {
+        const auto fraction = static_cast<int>(integer(argv[3]));
+        result(ctx, Text(intervalText(fitInterval(dsInterval(argv[0]), leading, fraction))));
+        return;
+    }
+    result(ctx, Text(intervalText(fitInterval(ymInterval(argv[0]), leading))));
+}
+
+// Intervals compared and sorted by value (COLLATE ORA_INTERVAL).
+int intervalCollation(void*, int n1, const void* a, int n2, const void* b) noexcept {
+    return compareIntervalTexts(
+        std::string_view(static_cast<const char*>(a), static_cast<std::size_t>(n1)),
+        std::string_view(static_cast<const char*>(b), static_cast<std::size_t>(n2)));
 }
 
 void numToDS(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -299,6 +374,8 @@ bool registerDateFunctions(sqlite3* db, const std::shared_ptr<SessionSettings>& 
         {"TO_DATE", 2, nullIn<toDate>, kDeterministic},
         {"TO_TIMESTAMP", 1, nullIn<toTimestamp>, kVolatile},
         {"TO_TIMESTAMP", 2, nullIn<toTimestamp>, kDeterministic},
+        {"ORA_TEXT_TO_DATE", 1, nullIn<textToDate>, kVolatile},
+        {"ORA_TEXT_TO_TIMESTAMP", 1, nullIn<textToTimestamp>, kVolatile},
         {"ORA_DATE", 1, nullIn<dateLiteral>, kDeterministic},
         {"ORA_TIMESTAMP", 1, nullIn<timestampLiteral>, kDeterministic},
         {"ORA_CAST_TIMESTAMP", 1, nullIn<castTimestamp>, kDeterministic},
@@ -323,13 +400,18 @@ bool registerDateFunctions(sqlite3* db, const std::shared_ptr<SessionSettings>& 
         {"ORA_TIMESTAMP_ADD_INTERVAL", 2, nullIn<timestampAddInterval>, kDeterministic},
         {"ORA_TIMESTAMP_SUB_INTERVAL", 2, nullIn<timestampSubInterval>, kDeterministic},
         {"ORA_INTERVAL_ADD", 2, nullIn<intervalAdd>, kDeterministic},
+        {"ORA_INTERVAL_SUB", 2, nullIn<intervalSub>, kDeterministic},
+        {"ORA_INTERVAL_MUL", 2, nullIn<intervalMul>, kDeterministic},
+        {"ORA_INTERVAL_DIV", 2, nullIn<intervalDiv>, kDeterministic},
+        {"ORA_CAST_INTERVAL", 4, nullIn<castInterval>, kDeterministic},
         {"NUMTODSINTERVAL", 2, nullIn<numToDS>, kDeterministic},
         {"NUMTOYMINTERVAL", 2, nullIn<numToYM>, kDeterministic},
     };
     for (const Entry& e : entries)
         if (!addScalar(db, s, e.name, e.args, e.fn, e.flags))
             return false;
-    return true;
+    return sqlite3_create_collation_v2(db, "ORA_INTERVAL", SQLITE_UTF8, nullptr, intervalCollation,
+                                       nullptr) == SQLITE_OK;
 }
 
 }  // namespace localengine::functions::glue

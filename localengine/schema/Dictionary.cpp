@@ -227,6 +227,7 @@ struct OracleType {
 OracleType splitType(const std::string& declared) {
     OracleType out;
     std::string t = upperName(declared);
+    t.erase(std::remove(t.begin(), t.end(), '"'), t.end());  // INTERVAL DAY "TO" SECOND
     std::vector<std::int64_t> args;
     const std::size_t paren = t.find('(');
     if (paren != std::string::npos) {

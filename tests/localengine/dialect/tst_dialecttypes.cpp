@@ -33,6 +33,13 @@ const char* const kSchema[] = {
     "insert into emp values (7499, 'ALLEN', date '1981-02-20', 1600, 'A')",
     "insert into emp values (7521, 'WARD', date '1981-02-22', 1250, 'W')",
     "create table typed (d date, ts timestamp(3), n number, v varchar2(30))",
+    "create table spans (id number, span interval day(3) to second(2), term interval year to "
+    "month)",
+    "insert into spans values (1, interval '-2' day, interval '-1-6' year to month)",
+    "insert into spans values (2, interval '1 12:00:00' day to second, interval '2' year)",
+    "insert into spans values (3, interval '-10' minute, interval '-3' month)",
+    "insert into spans values (4, interval '100' day(3), interval '0-11' year to month)",
+    "insert into spans values (5, numtodsinterval(-36, 'HOUR'), numtoyminterval(-1, 'YEAR'))",
 };
 
 }  // namespace
@@ -110,7 +117,7 @@ class TestDialectTypes : public QObject {
                      qPrintable(got.join(" / ")));
             return;
         }
-        QCOMPARE(got, rows);
+        QVERIFY2(got == rows, qPrintable(got.join(" / ")));
     }
 
 private slots:
@@ -265,6 +272,8 @@ private slots:
             << "select 1 from emp where hiredate = 5" << QStringList{"ORA-00932"};
         QTest::newRow("interval + number")
             << "select interval '1' day + 1 from dual" << QStringList{"ORA-30081"};
+        QTest::newRow("number / interval")
+            << "select 1 / interval '1' day from dual" << QStringList{"ORA-30081"};
         QTest::newRow("CAST of a number to DATE")
             << "select cast(1 as date) from dual" << QStringList{"ORA-00932"};
     }
@@ -274,6 +283,270 @@ private slots:
         const QStringList got = run(sql.toStdString());
         QVERIFY2(got.size() == 1 && got.front().startsWith("refused: " + rows.front()),
                  qPrintable(got.join(" / ")));
+    }
+
+    // Intervals compare and sort by their value (negative ones included),
+    // wherever they come from: literals, NUMTO*INTERVAL, differences of
+    // timestamps, columns of interval types.
+    void intervalOrder_data() {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QStringList>("rows");
+        QTest::newRow("negative literal below a positive one")
+            << "select count(*) from dual where interval '-2' day < interval '1' day and "
+               "interval '1' day > interval '-2' day and interval '-2' day < interval '-1' day"
+            << QStringList{"1"};
+        QTest::newRow("NUMTODSINTERVAL results")
+            << "select count(*) from dual where numtodsinterval(-5, 'HOUR') < "
+               "numtodsinterval(3, 'HOUR') and numtodsinterval(-5, 'HOUR') < "
+               "numtodsinterval(-4, 'HOUR') and numtodsinterval(90, 'MINUTE') = interval "
+               "'1:30' hour to minute"
+            << QStringList{"1"};
+        QTest::newRow("NUMTOYMINTERVAL results")
+            << "select count(*) from dual where numtoyminterval(-2, 'YEAR') < "
+               "numtoyminterval(-1, 'MONTH') and interval '1-1' year to month > interval '11' "
+               "month"
+            << QStringList{"1"};
+        QTest::newRow("timestamp differences")
+            << "select count(*) from dual where timestamp '2020-01-01 00:00:00' - timestamp "
+               "'2020-01-03 00:00:00' < timestamp '2020-01-01 00:00:00' - timestamp '2020-01-02 "
+               "00:00:00'"
+            << QStringList{"1"};
+        QTest::newRow("BETWEEN and IN")
+            << "select count(*) from dual where numtodsinterval(-1, 'DAY') between interval '-2' "
+               "day and interval '0' day and interval '-1' day in (interval '-3' day, "
+               "numtodsinterval(-24, 'HOUR'))"
+            << QStringList{"1"};
+        QTest::newRow("column against a literal")
+            << "select id from spans where span < interval '-1' day order by id"
+            << QStringList{"1", "5"};
+        QTest::newRow("ORDER BY a column")
+            << "select id from spans order by span" << QStringList{"1", "5", "3", "2", "4"};
+        QTest::newRow("ORDER BY DESC, a position and a heading")
+            << "select id, term t from spans order by 2 desc, id"
+            << QStringList{"2|+000000002-00", "4|+000000000-11", "3|-000000000-03",
+                           "5|-000000001-00", "1|-000000001-06"};
+        QTest::newRow("ORDER BY a heading over a compound query")
+            << "select span s from spans where id < 3 union all select span from spans where id "
+               "> 3 order by s desc"
+            << QStringList{"+000000100 00:00:00.000000000", "+000000001 12:00:00.000000000",
+                           "-000000001 12:00:00.000000000", "-000000002 00:00:00.000000000"};
+        QTest::newRow("MIN and MAX")
+            << "select min(span), max(span), min(term), max(term) from spans"
+            << QStringList{
+                   "-000000002 00:00:00.000000000|+000000100 00:00:00.000000000|-000000001-06|"
+                   "+000000002-00"};
+        QTest::newRow("analytic ORDER BY")
+            << "select id, row_number() over (order by span desc) from spans order by id"
+            << QStringList{"1|5", "2|2", "3|3", "4|1", "5|4"};
+        QTest::newRow("DISTINCT and GROUP BY keep equal values together")
+            << "select count(distinct x), count(*) from (select numtodsinterval(24, 'HOUR') x "
+               "from dual union all select interval '1' day from dual union all select "
+               "interval '-1' day from dual)"
+            << QStringList{"2|3"};
+    }
+    void intervalOrder() {
+        QFETCH(QString, sql);
+        QFETCH(QStringList, rows);
+        checkRows(sql, rows);
+    }
+
+    // interval * number, number * interval, interval / number (Oracle's
+    // matrix of datetime arithmetic); other products and quotients of
+    // intervals are not defined.
+    void intervalArithmetic_data() {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QStringList>("rows");
+        QTest::newRow("DAY TO SECOND times a fraction")
+            << "select interval '1' day * 1.5, 2 * interval '3 4' day to hour from dual"
+            << QStringList{"+000000001 12:00:00.000000000|+000000006 08:00:00.000000000"};
+        QTest::newRow("DAY TO SECOND divided")
+            << "select interval '3 4' day to hour / 2, interval '1' day / 3, interval '-1' "
+               "second / 4 from dual"
+            << QStringList{
+                   "+000000001 14:00:00.000000000|+000000000 08:00:00.000000000|-000000000 "
+                   "00:00:00.250000000"};
+        QTest::newRow("YEAR TO MONTH scaled")
+            << "select interval '1' year * 1.5, interval '2-7' year to month * 2, interval '2' "
+               "year / -4 from dual"
+            << QStringList{"+000000001-06|+000000005-02|-000000000-06"};
+        QTest::newRow("a column scaled and negated")
+            << "select span * 2, -span, span - interval '1' day from spans where id = 2"
+            << QStringList{
+                   "+000000003 00:00:00.000000000|-000000001 12:00:00.000000000|+000000000 "
+                   "12:00:00.000000000"};
+        QTest::newRow("interval - interval of columns")
+            << "select a.span - b.span from spans a, spans b where a.id = 2 and b.id = 1"
+            << QStringList{"+000000003 12:00:00.000000000"};
+        QTest::newRow("a datetime moved by a scaled interval")
+            << "select to_char(date '2020-01-01' + interval '1' hour * 30, 'YYYY-MM-DD HH24:MI') "
+               "from dual"
+            << QStringList{"2020-01-02 06:00"};
+        QTest::newRow("NULL factor") << "select nvl(to_char(interval '1' day * null), 'null') "
+                                        "from dual"
+                                     << QStringList{"null"};
+        QTest::newRow("divided by zero")
+            << "select interval '1' day / 0 from dual" << QStringList{"ORA-01476"};
+        QTest::newRow("beyond nine digits of days")
+            << "select interval '999999999' day(9) * 2 from dual" << QStringList{"ORA-01873"};
+        QTest::newRow("number / interval")
+            << "select 2 / interval '1' day from dual" << QStringList{"ORA-30081"};
+        QTest::newRow("interval * interval")
+            << "select interval '1' day * interval '1' day from dual" << QStringList{"ORA-30081"};
+    }
+    void intervalArithmetic() {
+        QFETCH(QString, sql);
+        QFETCH(QStringList, rows);
+        checkRows(sql, rows);
+    }
+
+    // (expr1 - expr2) DAY [(p)] TO SECOND [(f)]: leading precision 2 and
+    // fraction 6 unless written, an error for a value with more leading
+    // digits (SQL Language Reference, "Interval Expressions"); CAST to the
+    // interval types.
+    void intervalExpression_data() {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QStringList>("rows");
+        QTest::newRow("DATE - DATE DAY TO SECOND")
+            << "select (to_date('2020-01-02 12:30', 'YYYY-MM-DD HH24:MI') - date '2020-01-01') "
+               "day to second from dual"
+            << QStringList{"+000000001 12:30:00.000000000"};
+        QTest::newRow("negative difference")
+            << "select (date '2020-01-01' - date '2020-01-03') day to second from dual"
+            << QStringList{"-000000002 00:00:00.000000000"};
+        QTest::newRow("fractional seconds rounded to the precision")
+            << "select (timestamp '2020-01-01 00:00:01.1256' - timestamp '2020-01-01 "
+               "00:00:00') day to second(2) from dual"
+            << QStringList{"+000000000 00:00:01.130000000"};
+        QTest::newRow("a column over 99 days needs DAY(3)")
+            << "select (date '1982-01-01' - hiredate) day(3) to second from emp where empno = "
+               "7499"
+            << QStringList{"+000000315 00:00:00.000000000"};
+        QTest::newRow("more days than the default precision")
+            << "select (date '1982-01-01' - hiredate) day to second from emp where empno = 7499"
+            << QStringList{"ORA-01873"};
+        QTest::newRow("compared and ordered as an interval")
+            << "select ename from emp where (hiredate - date '1981-04-02') day(4) to second > "
+               "interval '-1' day order by (hiredate - date '1981-04-02') day(4) to second desc"
+            << QStringList{"SCOTT", "KING", "JONES"};
+        QTest::newRow("DAY alone is a column alias")
+            << "select (date '2020-01-02' - date '2020-01-01') day from dual" << QStringList{"1"};
+        QTest::newRow("YEAR TO MONTH of a difference is not translated")
+            << "select (date '2020-03-01' - date '2020-01-01') year to month from dual"
+            << QStringList{"ORA-03001"};
+        QTest::newRow("CAST text to intervals")
+            << "select cast('1 02:03:04.5' as interval day to second), cast('-1-2' as interval "
+               "year to month) from dual"
+            << QStringList{"+000000001 02:03:04.500000000|-000000001-02"};
+        QTest::newRow("CAST to an interval with too small a precision")
+            << "select cast('100 00:00:00' as interval day(2) to second) from dual"
+            << QStringList{"ORA-01873"};
+        QTest::newRow("CAST of a number to an interval")
+            << "select cast(1 as interval day to second) from dual" << QStringList{"ORA-00932"};
+    }
+    void intervalExpression() {
+        QFETCH(QString, sql);
+        QFETCH(QStringList, rows);
+        checkRows(sql, rows);
+    }
+
+    // IN lists, = ANY / SOME / ALL and IN subqueries bring the values to
+    // one type as a comparison does: text compared with a number is
+    // converted to a number.
+    void quantifiedConversions_data() {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QStringList>("rows");
+        QTest::newRow("= ANY of a list with text")
+            << "select count(*) from dual where 3 = any (1, 2, '3') and 3 = some ('3') and 3 in "
+               "(1, '3')"
+            << QStringList{"1"};
+        QTest::newRow("<> ALL of a list with text")
+            << "select count(*) from dual where 3 <> all (1, '3')" << QStringList{"0"};
+        QTest::newRow("> ANY, < ALL")
+            << "select count(*) from dual where 3 > any (5, '2') and 3 < all ('4', 10) and not 3 "
+               "> all ('2', 4)"
+            << QStringList{"1"};
+        QTest::newRow("NULL in the list leaves ALL undecided")
+            << "select count(*) from dual where 3 > all (1, null) or not 3 > all (1, null)"
+            << QStringList{"0"};
+        QTest::newRow("a number column against texts")
+            << "select ename from emp where empno = any ('7839', '7788') order by empno"
+            << QStringList{"SCOTT", "KING"};
+        QTest::newRow("IN a subquery of texts")
+            << "select ename from emp where empno in (select '7839' from dual) and sal not in "
+               "(select '3000' from dual)"
+            << QStringList{"KING"};
+        QTest::newRow("a date column = ANY of texts")
+            << "select ename from emp where hiredate = any ('17-NOV-81', '19-APR-87') order by "
+               "empno"
+            << QStringList{"SCOTT", "KING"};
+        QTest::newRow("text that is no number")
+            << "select count(*) from emp where empno = any ('x')" << QStringList{"ORA-01722"};
+        QTest::newRow("> ANY of a subquery is not translated")
+            << "select count(*) from emp where sal > any (select sal from emp)"
+            << QStringList{"ORA-03001"};
+    }
+    void quantifiedConversions() {
+        QFETCH(QString, sql);
+        QFETCH(QStringList, rows);
+        checkRows(sql, rows);
+    }
+
+    // ORDER BY of a grouped query names grouped expressions, aggregates or
+    // select-list items (ORA-00979 otherwise, ORA-00937 without GROUP BY).
+    void groupedOrderBy_data() {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QStringList>("rows");
+        QTest::newRow("a column not grouped")
+            << "select code from emp group by code order by ename" << QStringList{"ORA-00979"};
+        QTest::newRow("an expression over a column not grouped")
+            << "select count(*) from emp group by code order by sal + 1"
+            << QStringList{"ORA-00979"};
+        QTest::newRow("aggregate query without GROUP BY")
+            << "select count(*) from emp order by ename" << QStringList{"ORA-00937"};
+        QTest::newRow("grouped expression, aggregate, position, heading")
+            << "select substr(ename, 1, 1) ini, count(*) n from emp group by substr(ename, 1, "
+               "1) order by count(*) desc, max(sal), 1, ini"
+            << QStringList{"W|1", "A|1", "J|1", "S|1", "K|1"};
+        QTest::newRow("a heading that is also a column")
+            << "select upper(ename) ename from emp group by upper(ename) order by ename"
+            << QStringList{"ALLEN", "JONES", "KING", "SCOTT", "WARD"};
+    }
+    void groupedOrderBy() {
+        QFETCH(QString, sql);
+        QFETCH(QStringList, rows);
+        checkRows(sql, rows);
+    }
+
+    // TO_DATE and TO_TIMESTAMP without a format read the text with the
+    // session's format (here DD-MON-RR) under Oracle's string-to-date
+    // rules: punctuation may differ or be left out when numbers have all
+    // their digits, MON matches a month's full name, RR a four-digit year.
+    // A date given to them is first text in the session's format.
+    void defaultDateFormat_data() {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QStringList>("rows");
+        QTest::newRow("the session's format")
+            << "select to_char(to_date('10-AUG-16'), 'YYYY-MM-DD') from dual"
+            << QStringList{"2016-08-10"};
+        QTest::newRow("other punctuation, a full month name, four-digit year")
+            << "select to_char(to_date('15/JAN/1998'), 'YYYY-MM-DD'), "
+               "to_char(to_date('10AUGUST2016'), 'YYYY-MM-DD') from dual"
+            << QStringList{"1998-01-15|2016-08-10"};
+        QTest::newRow("ISO text: DD takes 20, MON meets digits")
+            << "select to_date('2020-01-05') from dual" << QStringList{"ORA-01843"};
+        QTest::newRow("TO_TIMESTAMP too")
+            << "select to_timestamp('2020-01-05 10:00:00') from dual" << QStringList{"ORA-018"};
+        QTest::newRow("a date passes through the session's format")
+            << "select to_char(to_date(to_date('2020-01-05 10:11', 'YYYY-MM-DD HH24:MI')), "
+               "'YYYY-MM-DD HH24:MI') from dual"
+            << QStringList{"2020-01-05 00:00"};
+        QTest::newRow("implicit conversion of a column's text")
+            << "select ename from emp where hiredate = '17-NOV-81'" << QStringList{"KING"};
+    }
+    void defaultDateFormat() {
+        QFETCH(QString, sql);
+        QFETCH(QStringList, rows);
+        checkRows(sql, rows);
     }
 
     // Comparisons bring both sides to one type as Oracle does: text to a
@@ -479,6 +752,12 @@ private slots:
         QTest::newRow("text in the session's format")
             << "select ename from emp where hiredate = '17-NOV-81'"
             << "USING INDEX EMP_HIREDATE_IX (HIREDATE=?)";
+        QTest::newRow("a number column = ANY of texts")
+            << "select ename from emp where empno = any ('7839', '7788')"
+            << "(EMPNO=?)";
+        QTest::newRow("a number column IN a subquery of texts")
+            << "select ename from emp where empno in (select '7839' from dual)"
+            << "(EMPNO=?)";
         QTest::newRow("against a TIMESTAMP the column is converted")
             << "select ename from emp where hiredate = systimestamp"
             << "SCAN EMP";
