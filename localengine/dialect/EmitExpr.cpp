@@ -689,6 +689,7 @@ void Emitter::predicate(const Expr& e) {
 }
 
 void Emitter::caseExpression(const Case& c) {
+    checkCaseTypes(c);
     m_out += "CASE";
     if (c.operand) {
         m_out += ' ';
@@ -716,7 +717,7 @@ void Emitter::functionCall(const FunctionCall& f) {
         unsupported(f.functionName() + " ... WITHIN GROUP");
     if (f.keep)
         unsupported(f.functionName() + " ... KEEP");
-    if (typedFunction(f) || jsonFunction(f))
+    if (typedFunction(f) || typedChoice(f) || jsonFunction(f))
         return;
     // CONCAT keeps Oracle's null rule, as || does.
     const Identifier& function = f.name.front();

@@ -335,6 +335,8 @@ void Emitter::convertedValue(OracleType from, OracleType target,
                 return call("ORA_TO_CHAR_DATE");
             if (from == OracleType::Timestamp)
                 return call("ORA_TO_CHAR_TIMESTAMP");
+            if (from == OracleType::Number)
+                return call("ORA_TO_CHAR_NUMBER");
             break;
         default:
             break;
@@ -681,6 +683,189 @@ bool Emitter::typedCast(const Cast& c) {
         return true;
     }
     return false;
+}
+
+}  // namespace localengine::dialect
+
+namespace localengine::dialect {
+
+namespace {
+
+// Families of types for Oracle's rules on choosing among values: 1
+// numbers, 2 character data, 3 datetimes, 4 intervals; 0 unknown (NULL, a
+// bind parameter) or other.
+int family(OracleType t) {
+    if (t == OracleType::Number)
+        return 1;
+    if (isCharacter(t))
+        return 2;
+    if (isDatetime(t))
+        return 3;
+    return t == OracleType::Interval ? 4 : 0;
+}
+
+// The name ORA-00932 gives a type: character data is CHAR.
+std::string messageName(OracleType t) {
+    return isCharacter(t) ? "CHAR" : typeName(t);
+}
+
+[[noreturn]] void inconsistentChoice(OracleType expected, OracleType got) {
+    fail(code::kInconsistentDatatypes,
+         "inconsistent datatypes: expected " + messageName(expected) + " got " + messageName(got));
+}
+
+// ORA-00932 unless the values of known type are of one family.
+void requireOneFamily(const std::vector<const Expr*>& values) {
+    const Expr* first = nullptr;
+    for (const Expr* e : values) {
+        if (family(e->type) == 0)
+            continue;
+        if (!first)
+            first = e;
+        else if (family(e->type) != family(first->type))
+            inconsistentChoice(first->type, e->type);
+    }
+}
+
+// The type a value is converted to where `decides` gives the type (NVL's
+// first argument, NVL2's second, DECODE's first result): character data
+// as VARCHAR2, numbers as NUMBER, datetimes as themselves.
+OracleType decidingType(OracleType t) {
+    if (isCharacter(t))
+        return OracleType::Varchar2;
+    if (t == OracleType::Number || isDatetime(t))
+        return t;
+    return OracleType::Unknown;
+}
+
+bool needsConversion(OracleType from, OracleType target) {
+    return target != OracleType::Unknown && from != OracleType::Unknown &&
+           family(from) != family(target);
+}
+
+}  // namespace
+
+// CASE: the results (and a simple CASE's operand and compared values) are
+// all numbers or all of one type (SQL Language Reference, "CASE
+// Expressions"); anything else is ORA-00932.
+void Emitter::checkCaseTypes(const Case& c) {
+    std::vector<const Expr*> results;
+    std::vector<const Expr*> compared;
+    if (c.operand)
+        compared.push_back(c.operand.get());
+    for (const WhenClause& w : c.whens) {
+        results.push_back(w.result.get());
+        if (c.operand)
+            compared.push_back(w.condition.get());
+    }
+    if (c.otherwise)
+        results.push_back(c.otherwise.get());
+    requireOneFamily(compared);
+    requireOneFamily(results);
+}
+
+// NVL, NVL2, COALESCE, NULLIF and DECODE with arguments of different
+// types, converted by Oracle's rule for each (SQL Language Reference):
+//   NVL(e1, e2)       e2 to e1's type (character data as VARCHAR2)
+//   NVL2(e1, e2, e3)  e3 to e2's type
+//   COALESCE(...)     all to NUMBER when numbers meet character data;
+//                     other mixtures ORA-00932
+//   NULLIF(e1, e2)    of one type, or ORA-00932
+//   DECODE(e, s1, r1, ..., d)  e and each s to s1's type, each r and d to
+//                     r1's (VARCHAR2 for CHAR or NULL); written as a CASE
+//                     so that only the value returned is converted
+// False when nothing needs converting (the plain call is right).
+bool Emitter::typedChoice(const FunctionCall& f) {
+    if (f.name.size() != 1 || f.name.front().quoted || f.over || f.distinct || f.star)
+        return false;
+    const std::string& name = f.functionName();
+    const auto& a = f.args;
+    if (name == "NVL" && a.size() == 2) {
+        const OracleType target = decidingType(a[0]->type);
+        if (!needsConversion(a[1]->type, target))
+            return false;
+        m_out += "NVL(";
+        expr(*a[0]);
+        m_out += ", ";
+        converted(*a[1], target);
+        m_out += ')';
+        return true;
+    }
+    if (name == "NVL2" && a.size() == 3) {
+        OracleType target = decidingType(a[1]->type);
+        if (a[1]->type == OracleType::Unknown)
+            return false;
+        if (!needsConversion(a[2]->type, target))
+            return false;
+        m_out += "NVL2(";
+        expr(*a[0]);
+        m_out += ", ";
+        expr(*a[1]);
+        m_out += ", ";
+        converted(*a[2], target);
+        m_out += ')';
+        return true;
+    }
+    if (name == "COALESCE" && a.size() >= 2) {
+        bool number = false, numeric = true;
+        std::vector<const Expr*> values;
+        for (const ExprPtr& e : a) {
+            values.push_back(e.get());
+            number = number || e->type == OracleType::Number;
+            numeric = numeric && (family(e->type) <= 2);
+        }
+        if (!(number && numeric)) {
+            requireOneFamily(values);
+            return false;
+        }
+        m_out += "COALESCE(";
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            if (i)
+                m_out += ", ";
+            converted(*a[i], OracleType::Number);
+        }
+        m_out += ')';
+        return true;
+    }
+    if (name == "NULLIF" && a.size() == 2) {
+        requireOneFamily({a[0].get(), a[1].get()});
+        return false;
+    }
+    if (name == "DECODE" && a.size() >= 3)
+        return decode(f);
+    return false;
+}
+
+bool Emitter::decode(const FunctionCall& f) {
+    const auto& a = f.args;
+    const OracleType searched = decidingType(a[1]->type);
+    OracleType result = decidingType(a[2]->type);
+    if (a[2]->type == OracleType::Unknown)
+        result = OracleType::Varchar2;
+    bool convert = needsConversion(a[0]->type, searched);
+    for (std::size_t i = 1; i < a.size(); ++i) {
+        const bool isResult = i % 2 == 0 || i + 1 == a.size();
+        convert = convert || needsConversion(a[i]->type, isResult ? result : searched);
+    }
+    if (!convert)
+        return false;
+    m_out += "CASE";
+    std::size_t i = 1;
+    for (; i + 1 < a.size(); i += 2) {
+        m_out += " WHEN ";
+        converted(*a[0], searched, kCompareOperand);
+        m_out += " IS ";
+        converted(*a[i], searched, kCompareOperand);
+        m_out += " THEN ";
+        converted(*a[i + 1], result);
+    }
+    if (i < a.size()) {
+        m_out += " ELSE ";
+        converted(*a[i], result);
+    }
+    m_out += " END";
+    checkLength(m_out.size());
+    return true;
 }
 
 }  // namespace localengine::dialect

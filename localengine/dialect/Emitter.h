@@ -194,6 +194,9 @@ private:
     void arguments(const FunctionCall& f);
     void assignedTo(const Expr& value, const NamedTable& table, int column);
     bool typedCast(const Cast& c);
+    bool typedChoice(const FunctionCall& f);
+    bool decode(const FunctionCall& f);
+    void checkCaseTypes(const Case& c);
     void intervalCast(const Cast& c);
 
     // SQL/JSON (EmitJson.cpp)

@@ -162,6 +162,20 @@ OracleType functionType(const FunctionCall& f) {
     }
     if (name == "NVL2")
         return f.args.size() >= 2 ? f.args[1]->type : OracleType::Unknown;
+    // COALESCE of numbers and character data is a number; otherwise the
+    // type of the first argument whose type is known.
+    if (name == "COALESCE") {
+        bool number = false, numeric = true;
+        OracleType first = OracleType::Unknown;
+        for (const ExprPtr& a : f.args) {
+            number = number || a->type == OracleType::Number;
+            numeric = numeric && (a->type == OracleType::Number || a->type == OracleType::Unknown ||
+                                  isCharacter(a->type));
+            if (first == OracleType::Unknown)
+                first = a->type;
+        }
+        return number && numeric ? OracleType::Number : first;
+    }
     for (const FunctionType& known : kFunctions) {
         if (known.name != name)
             continue;

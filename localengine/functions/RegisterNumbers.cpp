@@ -2,6 +2,7 @@
 // built-ins of the same names (ROUND, ABS, ...) on the handle.
 
 #include "DateFunctions.h"
+#include "Intervals.h"
 #include "NumberFormat.h"
 #include "SqliteGlue.h"
 
@@ -82,7 +83,7 @@ void toNumberFn(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 }
 
 // GREATEST / LEAST: the first argument decides how all compare: as
-// numbers, as datetimes, or as text; the result has its type.
+// numbers, as datetimes, as intervals or as text; the result has its type.
 void extreme(sqlite3_context* ctx, int argc, sqlite3_value** argv, bool greatest) {
     if (argc < 1) {
         sqlite3_result_null(ctx);
@@ -113,10 +114,13 @@ void extreme(sqlite3_context* ctx, int argc, sqlite3_value** argv, bool greatest
         ts ? resultTimestamp(ctx, best) : resultDate(ctx, best);
         return;
     }
+    // Intervals by value ('-' sorts after '+' as text), other text as text.
     std::string best = text(argv[0]);
+    const bool interval = parseIntervalDS(best) || parseIntervalYM(best);
     for (int i = 1; i < argc; ++i) {
         std::string t = text(argv[i]);
-        if (greatest ? t > best : t < best)
+        const int order = interval ? compareIntervalTexts(t, best) : t.compare(best);
+        if (greatest ? order > 0 : order < 0)
             best = std::move(t);
     }
     result(ctx, Text(best));

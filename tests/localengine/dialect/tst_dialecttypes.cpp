@@ -517,6 +517,73 @@ private slots:
         checkRows(sql, rows);
     }
 
+    // Functions choosing among values of different types convert them by
+    // Oracle's rule for each: NVL to the first argument's type, NVL2 to the
+    // second's, COALESCE to NUMBER when numbers meet text, DECODE the
+    // compared values to the first search value's type and the results to
+    // the first result's; GREATEST and LEAST by the first argument. CASE
+    // and NULLIF take values of one type only (ORA-00932).
+    void choiceConversions_data() {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QStringList>("rows");
+        QTest::newRow("NVL of text and a number gives text")
+            << "select count(*) from dual where nvl(cast(null as varchar2(3)), 10) = '10'"
+            << QStringList{"1"};
+        QTest::newRow("NVL of a number and text gives a number")
+            << "select nvl(cast(null as number), '5') + 1, nvl(sal, '0') from emp where empno = "
+               "7839"
+            << QStringList{"6|5000"};
+        QTest::newRow("NVL of a number and text that is no number")
+            << "select nvl(1, 'x') from dual" << QStringList{"ORA-01722"};
+        QTest::newRow("NVL of a date and text in the session's format")
+            << "select count(*) from dual where nvl(cast(null as date), '01-JAN-81') = date "
+               "'1981-01-01'"
+            << QStringList{"1"};
+        QTest::newRow("NVL of a date and a number")
+            << "select nvl(hiredate, 1) from emp" << QStringList{"ORA-00932"};
+        QTest::newRow("NVL2 converts the third to the second's type")
+            << "select count(*) from dual where nvl2(null, 'a', 10) = '10' and nvl2(1, 5, '7') "
+               "+ 1 = 6"
+            << QStringList{"1"};
+        QTest::newRow("COALESCE of numbers and text")
+            << "select coalesce(null, '5', 3) + 1 from dual" << QStringList{"6"};
+        QTest::newRow("COALESCE of a date and text")
+            << "select coalesce(hiredate, 'none') from emp" << QStringList{"ORA-00932"};
+        QTest::newRow("DECODE compares as the first search value")
+            << "select decode(1, '1', 'one', 'other'), decode('2', 2, 'two', 'other') from dual"
+            << QStringList{"one|two"};
+        QTest::newRow("DECODE returns the first result's type")
+            << "select count(*) from dual where decode(2, 1, 'a', 20) = '20' and decode(1, 1, "
+               "10, '7') + 1 = 11"
+            << QStringList{"1"};
+        QTest::newRow("DECODE converts only the value it returns")
+            << "select decode(2, 1, 10, 'x') from dual" << QStringList{"ORA-01722"};
+        QTest::newRow("GREATEST and LEAST by the first argument")
+            << "select greatest('10', 9), greatest(10, '9'), to_char(least(hiredate, "
+               "'01-JAN-81'), 'YYYY-MM-DD') from emp where empno = 7839"
+            << QStringList{"9|10|1981-01-01"};
+        QTest::newRow("GREATEST and LEAST of intervals")
+            << "select greatest(interval '-2' day, interval '1' day), "
+               "least(numtodsinterval(-5, 'HOUR'), numtodsinterval(-4, 'HOUR')) from dual"
+            << QStringList{"+000000001 00:00:00.000000000|-000000000 05:00:00.000000000"};
+        QTest::newRow("CASE results of two types")
+            << "select case when sal > 1 then 'high' else 0 end from emp"
+            << QStringList{"ORA-00932"};
+        QTest::newRow("simple CASE comparing a number with text")
+            << "select case empno when '7839' then 1 end from emp" << QStringList{"ORA-00932"};
+        QTest::newRow("CASE of numbers, and of dates")
+            << "select case when 1 = 1 then 1 else 2.5 end, to_char(case when 1 = 0 then date "
+               "'2020-01-01' else sysdate end, 'YYYY') - to_char(sysdate, 'YYYY') from dual"
+            << QStringList{"1|0"};
+        QTest::newRow("NULLIF of a number and text")
+            << "select nullif(1, '1') from dual" << QStringList{"ORA-00932"};
+    }
+    void choiceConversions() {
+        QFETCH(QString, sql);
+        QFETCH(QStringList, rows);
+        checkRows(sql, rows);
+    }
+
     // TO_DATE and TO_TIMESTAMP without a format read the text with the
     // session's format (here DD-MON-RR) under Oracle's string-to-date
     // rules: punctuation may differ or be left out when numbers have all
