@@ -1,5 +1,6 @@
 #include "DateFormat.h"
 
+#include "ModelCache.h"
 #include "OraError.h"
 
 #include <array>
@@ -512,8 +513,19 @@ std::string_view dayName(int dayOfWeek) {
     return kDayNames[static_cast<std::size_t>(dayOfWeek - 1)];
 }
 
+namespace {
+
+// The tokens of a model, read once per thread for the models in use.
+std::shared_ptr<const std::vector<Token>> modelTokens(std::string_view format) {
+    thread_local ModelCache<std::vector<Token>> cache;
+    return cache.get(format, [](std::string_view f) { return tokenize(f); });
+}
+
+}  // namespace
+
 std::string formatDateTime(const DateTime& d, std::string_view format, bool timestamp) {
-    const std::vector<Token> tokens = tokenize(format);
+    const std::shared_ptr<const std::vector<Token>> model = modelTokens(format);
+    const std::vector<Token>& tokens = *model;
     std::string out;
     bool fm = false;
     for (const Token& t : tokens) {
@@ -1149,9 +1161,9 @@ DateTime DateReader::read(const std::vector<Token>& tokens) {
 
 DateTime parseDateTime(std::string_view text, std::string_view format, const DateTime& now,
                        bool timestamp) {
-    const std::vector<Token> tokens = tokenize(format);
+    const std::shared_ptr<const std::vector<Token>> tokens = modelTokens(format);
     DateReader reader(text, now, timestamp);
-    return reader.read(tokens);
+    return reader.read(*tokens);
 }
 
 }  // namespace localengine::functions

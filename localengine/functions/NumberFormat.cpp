@@ -1,5 +1,6 @@
 #include "NumberFormat.h"
 
+#include "ModelCache.h"
 #include "OraError.h"
 
 #include <cctype>
@@ -504,17 +505,25 @@ std::string integerDigitsOf(std::string_view intText, const Model& m) {
     return digits;
 }
 
+// The compiled model, read once per thread for the models in use.
+std::shared_ptr<const Model> compiled(std::string_view format) {
+    thread_local ModelCache<Model> cache;
+    return cache.get(format, [](std::string_view f) { return compile(f); });
+}
+
 }  // namespace
 
 std::string formatNumber(const Number& value, std::string_view format) {
-    const Model m = compile(format);
+    const std::shared_ptr<const Model> model = compiled(format);
+    const Model& m = *model;
     if (m.tm || m.roman || m.hexDigits)
         return formatSpecial(m, value);
     return formatFixed(m, value);
 }
 
 Number parseNumberFormatted(std::string_view text, std::string_view format) {
-    const Model m = compile(format);
+    const std::shared_ptr<const Model> model = compiled(format);
+    const Model& m = *model;
     if (m.tm)
         return parseNumber(text);
     std::string_view t = text;
