@@ -433,14 +433,11 @@ void Emitter::binary(const Binary& b) {
         case BinaryOp::Concatenate:
             concatenation(b);
             return;
+        case BinaryOp::Add:
+        case BinaryOp::Subtract:
+        case BinaryOp::Multiply:
         case BinaryOp::Divide:
-            // Oracle divides exactly (7/2 is 3.5, where SQLite's integers
-            // give 3) and refuses to divide by zero (ORA-01476).
-            m_out += "ORA_DIV(";
-            converted(*b.left, operands);
-            m_out += ", ";
-            converted(*b.right, operands);
-            m_out += ')';
+            arithmetic(b);
             return;
         default:
             break;
@@ -449,6 +446,73 @@ void Emitter::binary(const Binary& b) {
     converted(*b.left, operands, p);
     m_out += kOperators[static_cast<int>(b.op)];
     converted(*b.right, operands, p + 1);
+}
+
+// Arithmetic on numbers as one call ORA_ARITH(program, operand, ...): the
+// program writes the tree in postfix, 'v' for the next operand and + - * /
+// for the operators (id + 1 + x * 0 is ORA_ARITH('vv+vv*+', id, 1, x, 0)).
+// The function computes as Oracle's decimal NUMBER does (0.1 + 0.2 is 0.3,
+// 1300 * 1.1 is 1430, 7 / 2 is 3.5, ORA-01476 for a zero divisor), where
+// SQLite's operators give binary doubles and whole-number division. One call
+// for a whole tree keeps the nesting within what SQLite's parser takes; a
+// tree of more than kArithmeticOperands operands puts its lower part in a
+// call of its own.
+namespace {
+
+constexpr int kArithmeticOperands = 100;
+
+bool isNumericArithmetic(const Expr& e) {
+    if (e.kind != ExprKind::Binary)
+        return false;
+    const Binary& b = e.as<Binary>();
+    if (b.op == BinaryOp::Concatenate || b.op == BinaryOp::And || b.op == BinaryOp::Or)
+        return false;
+    const auto plain = [](OracleType t) { return !isDatetime(t) && t != OracleType::Interval; };
+    return plain(b.left->type) && plain(b.right->type);
+}
+
+int operandCount(const Expr& e) {
+    if (!isNumericArithmetic(e))
+        return 1;
+    const Binary& b = e.as<Binary>();
+    return operandCount(*b.left) + operandCount(*b.right);
+}
+
+struct ArithmeticPlan {
+    std::string program;
+    std::vector<std::pair<const Expr*, bool>> operands;  // operand, a call of its own
+
+    // Lays out `e` with at most `budget` operands.
+    void add(const Expr& e, int budget, bool top) {
+        if (!isNumericArithmetic(e) || (!top && budget <= 1)) {
+            operands.emplace_back(&e, isNumericArithmetic(e));
+            program += 'v';
+            return;
+        }
+        const Binary& b = e.as<Binary>();
+        const int right = operandCount(*b.right);
+        const int rightBudget = right < budget ? right : 1;
+        add(*b.left, budget - rightBudget, false);
+        add(*b.right, rightBudget, false);
+        program += "+-*/"[static_cast<int>(b.op)];
+    }
+};
+
+}  // namespace
+
+void Emitter::arithmetic(const Binary& b) {
+    ArithmeticPlan plan;
+    plan.add(b, kArithmeticOperands, true);
+    m_out += "ORA_ARITH(";
+    m_out += quoteText(plan.program);
+    for (const auto& [operand, ownCall] : plan.operands) {
+        m_out += ", ";
+        if (ownCall)
+            arithmetic(operand->as<Binary>());
+        else
+            converted(*operand, OracleType::Number);
+    }
+    m_out += ')';
 }
 
 // a || b || c as one call ORA_CONCAT(a, b, c): a null operand counts as

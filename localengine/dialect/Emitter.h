@@ -151,6 +151,7 @@ private:
     void unary(const Unary& u);
     void binary(const Binary& b);
     void concatenation(const Binary& b);
+    void arithmetic(const Binary& b);
     void comparison(const Comparison& c);
     void quantified(const QuantifiedComparison& q);
     void quantifiedList(const QuantifiedComparison& q);

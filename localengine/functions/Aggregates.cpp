@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace localengine::functions {
 
@@ -92,6 +93,54 @@ std::optional<double> Spread::variancePopulation() const {
     if (m_n == 0)
         return std::nullopt;
     return m_m2 / static_cast<double>(m_n);
+}
+
+void DecimalSum::change(const Number& x, int sign) {
+    m_count += sign;
+    if (x.isInteger) {
+        m_whole += sign * static_cast<__int128>(x.i);
+        return;
+    }
+    m_fractions += sign;
+    if (m_fractions == 0) {
+        m_sum = m_compensation = 0;
+        return;
+    }
+    const double v = sign * x.d;
+    const double t = m_sum + v;
+    m_compensation += std::fabs(m_sum) >= std::fabs(v) ? (m_sum - t) + v : (v - t) + m_sum;
+    m_sum = t;
+}
+
+namespace {
+
+Number finiteNumber(long double v) {
+    const double d = static_cast<double>(v);
+    if (!std::isfinite(d))
+        raise(1426);
+    return Number::of(snapDecimal(d));
+}
+
+}  // namespace
+
+std::optional<Number> DecimalSum::sum() const {
+    if (m_count == 0)
+        return std::nullopt;
+    constexpr __int128 kMax = std::numeric_limits<std::int64_t>::max();
+    if (m_fractions == 0 && m_whole <= kMax && m_whole >= -kMax - 1)
+        return Number::of(static_cast<std::int64_t>(m_whole));
+    return finiteNumber(static_cast<long double>(m_whole) + m_sum + m_compensation);
+}
+
+std::optional<Number> DecimalSum::average() const {
+    if (m_count == 0)
+        return std::nullopt;
+    if (m_fractions == 0 && m_whole % m_count == 0) {
+        const __int128 quotient = m_whole / m_count;
+        return Number::of(static_cast<std::int64_t>(quotient));
+    }
+    return finiteNumber((static_cast<long double>(m_whole) + m_sum + m_compensation) /
+                        static_cast<long double>(m_count));
 }
 
 std::optional<double> median(std::vector<double> values) {

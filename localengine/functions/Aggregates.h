@@ -54,6 +54,24 @@ private:
     double m_mean = 0, m_m2 = 0;
 };
 
+// SUM and AVG as Oracle's decimal NUMBER gives them: whole numbers exactly,
+// fractions by a compensated (Neumaier) sum snapped to their decimal value,
+// so that a column of NUMBER(10,2) amounts sums to whole cents.
+class DecimalSum {
+public:
+    void add(const Number& x) { change(x, 1); }
+    void remove(const Number& x) { change(x, -1); }
+    std::int64_t count() const { return m_count; }
+    std::optional<Number> sum() const;      // NULL for no rows
+    std::optional<Number> average() const;  // NULL for no rows
+
+private:
+    void change(const Number& x, int sign);
+    __int128 m_whole = 0;
+    double m_sum = 0, m_compensation = 0;
+    std::int64_t m_count = 0, m_fractions = 0;
+};
+
 // MEDIAN: the middle value, or the mean of the two middle ones.
 std::optional<double> median(std::vector<double> values);
 

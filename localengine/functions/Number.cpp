@@ -2,6 +2,7 @@
 
 #include "OraError.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -42,7 +43,7 @@ double tidy(double v) {
 Number fromDouble(double v) {
     if (!std::isfinite(v))
         raise(1426);
-    return Number::of(v);
+    return Number::of(snapDecimal(v));
 }
 
 std::string argText(const Number& n) {
@@ -241,6 +242,30 @@ Number parseNumber(std::string_view text) {
     return d->toNumber();
 }
 
+double snapDecimal(double v) {
+    if (!std::isfinite(v) || v == 0 || (std::fabs(v) < 9e15 && v == std::trunc(v)))
+        return v;
+    const double decimal = tidy(v);
+    const double ulp = std::nextafter(std::fabs(v), HUGE_VAL) - std::fabs(v);
+    return std::fabs(decimal - v) <= 2 * ulp ? decimal : v;
+}
+
+Number add(const Number& a, const Number& b) {
+    std::int64_t sum = 0;
+    if (a.isInteger && b.isInteger && !__builtin_add_overflow(a.i, b.i, &sum))
+        return Number::of(sum);
+    return fromDouble(static_cast<double>(static_cast<long double>(a.isInteger ? a.i : a.d) +
+                                          static_cast<long double>(b.isInteger ? b.i : b.d)));
+}
+
+Number multiply(const Number& a, const Number& b) {
+    std::int64_t product = 0;
+    if (a.isInteger && b.isInteger && !__builtin_mul_overflow(a.i, b.i, &product))
+        return Number::of(product);
+    return fromDouble(static_cast<double>(static_cast<long double>(a.isInteger ? a.i : a.d) *
+                                          static_cast<long double>(b.isInteger ? b.i : b.d)));
+}
+
 Number divide(const Number& a, const Number& b) {
     if (b.isInteger ? b.i == 0 : b.d == 0)
         raise(1476);
@@ -251,6 +276,71 @@ Number divide(const Number& a, const Number& b) {
     }
     return fromDouble(a.asDouble() / b.asDouble());
 }
+
+namespace {
+
+// x - y * N, N the integer nearest x / y (the even one at a tie).
+__int128 nearestRemainder(__int128 x, __int128 y) {
+    __int128 q = x / y;
+    const __int128 r = x - q * y;
+    const __int128 twice = 2 * (r < 0 ? -r : r);
+    const __int128 ay = y < 0 ? -y : y;
+    const bool positiveQuotient = (x < 0) == (y < 0);
+    if (twice > ay || (twice == ay && q % 2 != 0))
+        q += positiveQuotient ? 1 : -1;
+    return x - q * y;
+}
+
+// Two numbers as whole multiples of one power of ten, so that MOD and
+// REMAINDER work on their decimal values (MOD(0.3, 0.1) is 0, where the
+// doubles leave 0.1). Empty when either does not fit 36 digits.
+struct ScaledPair {
+    __int128 x = 0, y = 0;
+    int places = 0;  // both are multiples of 10^-places
+
+    static std::optional<ScaledPair> of(const Number& a, const Number& b) {
+        const Decimal da = Decimal::of(a), db = Decimal::of(b);
+        auto fraction = [](const Decimal& d) {
+            return std::max(0, static_cast<int>(d.digits.size()) - d.exponent);
+        };
+        ScaledPair p;
+        p.places = std::max(fraction(da), fraction(db));
+        const auto x = whole(da, p.places), y = whole(db, p.places);
+        if (!x || !y || *y == 0)
+            return std::nullopt;
+        p.x = *x;
+        p.y = *y;
+        return p;
+    }
+
+    static std::optional<__int128> whole(const Decimal& d, int places) {
+        const int length = d.exponent + places;  // digits left of the point once scaled
+        if (d.isZero())
+            return __int128{0};
+        if (length > 36)
+            return std::nullopt;
+        __int128 v = 0;
+        for (int k = 0; k < length; ++k)
+            v = v * 10 + (k < static_cast<int>(d.digits.size())
+                              ? d.digits[static_cast<std::size_t>(k)] - '0'
+                              : 0);
+        return d.negative ? -v : v;
+    }
+
+    Number number(__int128 v) const {
+        const bool negative = v < 0;
+        std::string digits;
+        for (__int128 u = negative ? -v : v; u > 0; u /= 10)
+            digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(u % 10)));
+        if (digits.empty())
+            return Number::of(std::int64_t{0});
+        const std::string text =
+            std::string(negative ? "-" : "") + digits + "e-" + std::to_string(places);
+        return Decimal::parse(text)->toNumber();
+    }
+};
+
+}  // namespace
 
 Number mod(const Number& a, const Number& b) {
     if (a.isInteger && b.isInteger) {
@@ -263,23 +353,18 @@ Number mod(const Number& a, const Number& b) {
     const double y = b.asDouble();
     if (y == 0)
         return a;
+    if (const auto scaled = ScaledPair::of(a, b))
+        return scaled->number(scaled->x % scaled->y);
     return Number::of(tidy(std::fmod(a.asDouble(), y)));
 }
 
 Number remainder(const Number& a, const Number& b) {
     if (b.isInteger ? b.i == 0 : b.d == 0)
         raise(1476);
-    if (a.isInteger && b.isInteger) {
-        const __int128 x = a.i, y = b.i;
-        __int128 q = x / y;
-        const __int128 r = x - q * y;
-        const __int128 twice = 2 * (r < 0 ? -r : r);
-        const __int128 ay = y < 0 ? -y : y;
-        const bool positiveQuotient = (x < 0) == (y < 0);
-        if (twice > ay || (twice == ay && q % 2 != 0))
-            q += positiveQuotient ? 1 : -1;
-        return Number::of(static_cast<std::int64_t>(x - q * y));
-    }
+    if (a.isInteger && b.isInteger)
+        return Number::of(static_cast<std::int64_t>(nearestRemainder(a.i, b.i)));
+    if (const auto scaled = ScaledPair::of(a, b))
+        return scaled->number(nearestRemainder(scaled->x, scaled->y));
     return Number::of(tidy(std::remainder(a.asDouble(), b.asDouble())));
 }
 

@@ -55,6 +55,8 @@ Number parseNumber(std::string_view text);
 
 // Arithmetic as Oracle does it. Errors: ORA-01476 (division by zero),
 // ORA-01428 (argument out of range), ORA-01426 (overflow).
+Number add(const Number& a, const Number& b);
+Number multiply(const Number& a, const Number& b);
 Number divide(const Number& a, const Number& b);
 Number mod(const Number& a, const Number& b);
 Number remainder(const Number& a, const Number& b);
@@ -68,6 +70,10 @@ Number sign(const Number& a);
 Number absolute(const Number& a);
 Number negate(const Number& a);
 Number bitAnd(const Number& a, const Number& b);
+// A double within a few units in the last place of a value of at most 15
+// significant digits becomes that value: 0.1 + 0.2 is 0.3, as Oracle's
+// decimal NUMBER gives it. Other doubles (1/3) are kept as they are.
+double snapDecimal(double v);
 // -1, 0, 1.
 int compare(const Number& a, const Number& b);
 // A whole number of the argument (positions, counts): truncated toward zero

@@ -9,6 +9,7 @@ namespace {
 
 // The texts as Oracle's Error Messages reference gives them.
 constexpr std::pair<int, const char*> kMessages[] = {
+    {909, "invalid number of arguments"},
     {932, "inconsistent datatypes: expected %s got %s"},
     {1426, "numeric overflow"},
     {1427, "single-row subquery returns more than one row"},

@@ -7,6 +7,7 @@
 //   ORA_SCALAR(x)
 //     the value of a scalar subquery's one row: NULL for none, ORA-01427 for
 //     a second row.
+//   SUM(x), AVG(x) (replacing SQLite's: decimal results, see DecimalSum)
 //   MEDIAN(x), STATS_MODE(x)
 //   VARIANCE, VAR_SAMP, VAR_POP, STDDEV, STDDEV_SAMP, STDDEV_POP (x)
 //   ORA_KEEP(function, 'FIRST'|'LAST', order, value, key1[, key2 ...])
@@ -185,6 +186,41 @@ template <SpreadKind K>
 void spreadFinal(sqlite3_context* ctx) {
     spreadValue<K>(ctx);
     release<Spread>(ctx);
+}
+
+// -------------------------------------------------------------- SUM / AVG
+
+void decimalSumStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    guard(ctx, [&] {
+        DecimalSum* s = stateOf<DecimalSum>(ctx, true);
+        if (!isNull(argv[0]))
+            s->add(number(argv[0]));
+    });
+}
+
+void decimalSumInverse(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    guard(ctx, [&] {
+        if (!isNull(argv[0]))
+            stateOf<DecimalSum>(ctx, true)->remove(number(argv[0]));
+    });
+}
+
+template <bool Average>
+void decimalSumValue(sqlite3_context* ctx) {
+    guard(ctx, [&] {
+        const DecimalSum* s = stateOf<DecimalSum>(ctx, false);
+        const std::optional<Number> v = !s ? std::nullopt : Average ? s->average() : s->sum();
+        if (v)
+            result(ctx, *v);
+        else
+            sqlite3_result_null(ctx);
+    });
+}
+
+template <bool Average>
+void decimalSumFinal(sqlite3_context* ctx) {
+    decimalSumValue<Average>(ctx);
+    release<DecimalSum>(ctx);
 }
 
 // ----------------------------------------------------------------- MEDIAN
@@ -581,6 +617,11 @@ bool registerAggregates(sqlite3* db, const std::shared_ptr<SessionSettings>& s) 
                                     nullptr, scalarStep, scalarFinal, nullptr) == SQLITE_OK;
     ok = ok && window("ORA_LISTAGG_SORTED", -1, sortedListaggStep, sortedListaggFinal,
                       sortedListaggValue, sortedListaggInverse);
+    // SQLite's own SUM and AVG add doubles as they come; these replace them.
+    ok = ok && window("SUM", 1, decimalSumStep, decimalSumFinal<false>, decimalSumValue<false>,
+                      decimalSumInverse);
+    ok = ok && window("AVG", 1, decimalSumStep, decimalSumFinal<true>, decimalSumValue<true>,
+                      decimalSumInverse);
     ok = ok && window("MEDIAN", 1, medianStep, medianFinal, medianValue, medianInverse);
     ok = ok && window("STATS_MODE", 1, modeStep, modeFinal, modeValue, modeInverse);
     ok = ok && window("VARIANCE", 1, spreadStep, spreadFinal<SpreadKind::Variance>,

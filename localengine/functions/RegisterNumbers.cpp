@@ -15,6 +15,58 @@ bool isNumeric(sqlite3_value* v) {
     return t == SQLITE_INTEGER || t == SQLITE_FLOAT;
 }
 
+// ORA_ARITH(program, operand, ...): the front end's arithmetic on numbers.
+// The program is the expression in postfix: 'v' takes the next operand,
+// + - * / combine the two values on top. NULL on either side of an operator
+// gives NULL; a zero divisor of a value raises ORA-01476.
+void arithmeticFn(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    constexpr int kDepth = 128;
+    std::optional<Number> stack[kDepth];
+    int top = 0, next = 1;
+    const unsigned char* program = argc > 0 ? sqlite3_value_text(argv[0]) : nullptr;
+    if (!program)
+        raise(909);
+    for (; *program; ++program) {
+        const char op = static_cast<char>(*program);
+        if (op == 'v') {
+            if (next >= argc || top == kDepth)
+                raise(909);
+            stack[top++] = isNull(argv[next]) ? std::nullopt : std::optional(number(argv[next]));
+            ++next;
+            continue;
+        }
+        if (top < 2)
+            raise(909);
+        const std::optional<Number> right = stack[--top];
+        std::optional<Number>& left = stack[top - 1];
+        if (!left || !right) {
+            left.reset();
+            continue;
+        }
+        switch (op) {
+            case '+':
+                left = add(*left, *right);
+                break;
+            case '-':
+                left = add(*left, negate(*right));
+                break;
+            case '*':
+                left = multiply(*left, *right);
+                break;
+            case '/':
+                left = divide(*left, *right);
+                break;
+            default:
+                raise(909);
+        }
+    }
+    if (top != 1 || next != argc)
+        raise(909);
+    if (stack[0])
+        result(ctx, *stack[0]);
+    else
+        sqlite3_result_null(ctx);
+}
 void divideFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
     result(ctx, divide(number(argv[0]), number(argv[1])));
 }
@@ -141,6 +193,7 @@ bool registerNumberFunctions(sqlite3* db, const std::shared_ptr<SessionSettings>
         ScalarFn fn;
     };
     const Entry entries[] = {
+        {"ORA_ARITH", -1, guarded<arithmeticFn>},
         {"ORA_DIV", 2, nullIn<divideFn>},
         {"ORA_NEG", 1, nullIn<negateFn>},
         {"MOD", 2, nullIn<modFn>},

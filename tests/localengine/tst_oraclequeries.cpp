@@ -266,6 +266,69 @@ private slots:
         QCOMPARE(rows(sql), expected);
     }
 
+    // NUMBER is decimal (SQL Language Reference, Data Types: NUMBER holds
+    // fixed-point values of up to 38 decimal digits), so sums, products and
+    // differences of decimal values are exact, and compare equal to the
+    // literal that writes them. MOD keeps the sign of n2 (n2 - n1 *
+    // TRUNC(n2/n1)) and REMAINDER is n2 - n1 * ROUND(n2/n1) (their
+    // reference pages), on those decimals.
+    // Equality is asked in the statement: the display alone rounds to 15
+    // digits and would hide a binary remainder.
+    void decimalArithmetic_data() {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QStringList>("expected");
+        addRows("a sum of decimals equals its literal",
+                "select case when 0.1 + 0.2 = 0.3 then 'equal' else 'different' end from dual",
+                {"equal"});
+        addRows("a salary raise found by its value", "select ename from emp where sal * 1.1 = 2695",
+                {"CLARK"});
+        addRows("products and differences that come out whole",
+                "select 0.7 * 3 * 10 - 21, 0.1 * 3 - 0.3, 3.3 / 1.1 from dual", {"0|0|3"});
+        addRows("a chain of fifty terms",
+                qPrintable("select case when " + QStringList(50, "0.1").join(" + ") +
+                           " = 5 then 'five' end, " + QStringList(40, "2").join(" * ") +
+                           " / 1e12 - " + QStringList(45, "1").join(" - ") + " from dual"),
+                {"five|-43.900488372224"});
+        addRows("NULL in any place of a chain",
+                "select 1 + null + 2, 2 * 3 * null, 5 - comm from emp where ename = 'KING'",
+                {"<null>|<null>|<null>"});
+        addRows("whole numbers stay exact past 2^53",
+                "select 9007199254740993 + 2 - 1, 3037000499 * 3037000499 from dual",
+                {"9007199254740994|9223372030926249001"});
+        addRows("MOD and REMAINDER of decimals",
+                "select mod(0.3, 0.1), remainder(0.3, 0.1), mod(11.6, 2.1), mod(-11.6, 2.1), "
+                "remainder(11.6, 2.1) from dual",
+                {"0|0|1.1|-1.1|-1"});
+        addRows("SUM of amounts in cents, and a HAVING on it",
+                "select sum(x), count(*) from (select 0.1 x from dual connect by level <= 10) "
+                "having sum(x) = 1",
+                {"1|10"});
+        addRows("SUM of many amounts keeps its cents",
+                "select case when sum(19.99 + level / 100) = 104985 then 'exact' end "
+                "from dual connect by level <= 3000",
+                {"exact"});
+        addRows("AVG of decimals",
+                "select case when avg(x) = 0.15 then 'exact' end from "
+                "(select 0.1 x from dual union all select 0.2 from dual)",
+                {"exact"});
+        addRows("SUM and AVG of whole numbers are whole, NULL without rows",
+                "select sum(sal), avg(sal), sum(comm) from emp where ename in ('KING', 'SCOTT')",
+                {"8000|4000|<null>"});
+        addRows(
+            "a moving window takes rows away again",
+            "select k, to_char(sum(x) over (order by k rows between 1 preceding and current row)) "
+            "from "
+            "(select level k, level / 10 x from dual connect by level <= 4) order by k",
+            {"1|.1", "2|.3", "3|.5", "4|.7"});
+        addRows("SUM of text that is not a number", "select sum(ename) from emp",
+                {"ORA-01722: invalid number"});
+    }
+    void decimalArithmetic() {
+        QFETCH(QString, sql);
+        QFETCH(QStringList, expected);
+        QCOMPARE(rows(sql), expected);
+    }
+
     // ROLLUP, CUBE and GROUPING SETS: one group per grouping set, the
     // expressions a set leaves out NULL, GROUPING and GROUPING_ID telling
     // them apart.
