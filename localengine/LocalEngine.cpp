@@ -306,6 +306,10 @@ private:
         if (st.tail().find_first_not_of(" \t\n\r") != std::string::npos)
             throw EngineError("only one statement may be run at a time; nothing was run",
                               SQLITE_ERROR);
+        // Anything but a query may change what the plans read of the
+        // statistics: ANALYZE, or a ROLLBACK of one.
+        if (!st.readOnly() || st.columnCount() == 0)
+            noteWrite(m_db);
         const int columns = st.columnCount();
         if (table) {
             for (int c = 0; c < columns; ++c) {

@@ -4,17 +4,17 @@ namespace localengine::dialect {
 
 namespace {
 
-void visitOrder(std::vector<OrderItem>& items, const std::function<void(ExprPtr&)>& visit) {
+void visitOrder(std::vector<OrderItem>& items, FunctionRef<void(ExprPtr&)> visit) {
     for (OrderItem& o : items)
         visit(o.expr);
 }
 
-void visitAll(std::vector<ExprPtr>& list, const std::function<void(ExprPtr&)>& visit) {
+void visitAll(std::vector<ExprPtr>& list, FunctionRef<void(ExprPtr&)> visit) {
     for (ExprPtr& e : list)
         visit(e);
 }
 
-void visitFunction(FunctionCall& f, const std::function<void(ExprPtr&)>& visit) {
+void visitFunction(FunctionCall& f, FunctionRef<void(ExprPtr&)> visit) {
     visitAll(f.args, visit);
     visitOrder(f.withinGroup, visit);
     if (f.keep)
@@ -33,7 +33,7 @@ void visitFunction(FunctionCall& f, const std::function<void(ExprPtr&)>& visit) 
 
 }  // namespace
 
-void forEachChildSlot(Expr& e, const std::function<void(ExprPtr&)>& visit) {
+void forEachChildSlot(Expr& e, FunctionRef<void(ExprPtr&)> visit) {
     auto one = [&](ExprPtr& child) {
         if (child)
             visit(child);
@@ -103,12 +103,12 @@ void forEachChildSlot(Expr& e, const std::function<void(ExprPtr&)>& visit) {
     }
 }
 
-void forEachChild(const Expr& e, const std::function<void(const Expr&)>& visit) {
+void forEachChild(const Expr& e, FunctionRef<void(const Expr&)> visit) {
     // The walk changes nothing: it only lends the children out, read-only.
     forEachChildSlot(const_cast<Expr&>(e), [&](ExprPtr& child) { visit(*child); });
 }
 
-void forEachSubquery(Expr& e, const std::function<void(Query&)>& visit) {
+void forEachSubquery(Expr& e, FunctionRef<void(Query&)> visit) {
     switch (e.kind) {
         case ExprKind::QuantifiedComparison:
             if (e.as<QuantifiedComparison>().subquery)

@@ -19,9 +19,9 @@ using Predicate = QueryBlockFacts::Predicate;
 
 // Every query block of a query, its WITH queries, inline views and
 // subqueries included, in no particular order.
-void forEachBlockOf(const Query& q, const std::function<void(const SelectBlock&)>& visit);
+void forEachBlockOf(const Query& q, FunctionRef<void(const SelectBlock&)> visit);
 
-void forEachSubqueryOf(const Expr& e, const std::function<void(const Query&)>& visit) {
+void forEachSubqueryOf(const Expr& e, FunctionRef<void(const Query&)> visit) {
     switch (e.kind) {
         case ExprKind::InSubquery:
             visit(*e.as<InSubquery>().query);
@@ -43,15 +43,15 @@ void forEachSubqueryOf(const Expr& e, const std::function<void(const Query&)>& v
 }
 
 // The expressions written directly in a block (not in its subqueries).
-void forEachExprOf(const SelectBlock& b, const std::function<void(const Expr&)>& visit) {
+void forEachExprOf(const SelectBlock& b, FunctionRef<void(const Expr&)> visit) {
     for (const SelectItem& item : b.items)
         if (item.expr)
             visit(*item.expr);
-    std::function<void(const TableRef&)> from = [&](const TableRef& ref) {
+    auto from = [&](const TableRef& ref, auto& self) -> void {
         if (ref.kind == TableRefKind::Join) {
             const auto& join = ref.as<Join>();
-            from(*join.left);
-            from(*join.right);
+            self(*join.left, self);
+            self(*join.right, self);
             if (join.on)
                 visit(*join.on);
         } else if (ref.kind == TableRefKind::Collection && ref.as<CollectionTable>().collection) {
@@ -59,7 +59,7 @@ void forEachExprOf(const SelectBlock& b, const std::function<void(const Expr&)>&
         }
     };
     for (const TableRefPtr& ref : b.from)
-        from(*ref);
+        from(*ref, from);
     if (b.where)
         visit(*b.where);
     if (b.hierarchy) {
@@ -68,34 +68,34 @@ void forEachExprOf(const SelectBlock& b, const std::function<void(const Expr&)>&
         if (b.hierarchy->connectBy)
             visit(*b.hierarchy->connectBy);
     }
-    std::function<void(const GroupingElement&)> group = [&](const GroupingElement& g) {
+    auto group = [&](const GroupingElement& g, auto& self) -> void {
         if (g.expr)
             visit(*g.expr);
         for (const GroupingElement& c : g.children)
-            group(c);
+            self(c, self);
     };
     for (const GroupingElement& g : b.groupBy)
-        group(g);
+        group(g, group);
     if (b.having)
         visit(*b.having);
 }
 
-void forEachBlockOfTerm(const QueryTerm& t, const std::function<void(const SelectBlock&)>& visit) {
+void forEachBlockOfTerm(const QueryTerm& t, FunctionRef<void(const SelectBlock&)> visit) {
     switch (t.kind) {
         case QueryTermKind::Select: {
             const SelectBlock& b = *t.select;
             visit(b);
-            std::function<void(const TableRef&)> from = [&](const TableRef& ref) {
+            auto from = [&](const TableRef& ref, auto& self) -> void {
                 if (ref.kind == TableRefKind::Join) {
-                    from(*ref.as<Join>().left);
-                    from(*ref.as<Join>().right);
+                    self(*ref.as<Join>().left, self);
+                    self(*ref.as<Join>().right, self);
                 } else if (ref.kind == TableRefKind::Derived) {
                     forEachBlockOf(*ref.as<DerivedTable>().query, visit);
                 }
             };
             for (const TableRefPtr& ref : b.from)
-                from(*ref);
-            std::function<void(const Expr&)> inExpr = [&](const Expr& e) {
+                from(*ref, from);
+            auto inExpr = [&](const Expr& e) {
                 forEachSubqueryOf(e, [&](const Query& q) { forEachBlockOf(q, visit); });
             };
             forEachExprOf(b, inExpr);
@@ -111,7 +111,7 @@ void forEachBlockOfTerm(const QueryTerm& t, const std::function<void(const Selec
     }
 }
 
-void forEachBlockOf(const Query& q, const std::function<void(const SelectBlock&)>& visit) {
+void forEachBlockOf(const Query& q, FunctionRef<void(const SelectBlock&)> visit) {
     for (const CommonTable& c : q.with)
         if (c.query)
             forEachBlockOf(*c.query, visit);
@@ -627,12 +627,14 @@ private:
 
 // ------------------------------------------------------------- describing
 
-// The column references of an expression, its subqueries' included.
+// The column references of an expression, its subqueries' included (each
+// subquery entered where it is held, so that a deep expression is walked
+// once).
 void columnRefs(const Expr& e, std::vector<const ColumnRef*>& out) {
     if (e.kind == ExprKind::ColumnRef)
         out.push_back(&e.as<ColumnRef>());
     forEachChild(e, [&](const Expr& child) { columnRefs(child, out); });
-    forEachSubqueryOf(e, [&](const Query& q) {
+    forEachSubquery(const_cast<Expr&>(e), [&](const Query& q) {
         forEachBlockOf(q, [&](const SelectBlock& b) {
             forEachExprOf(b, [&](const Expr& inner) { columnRefs(inner, out); });
         });

@@ -97,10 +97,15 @@ void checkOneStatement(const std::vector<Token>& tokens) {
 }
 
 bool readsDictionary(const std::vector<Token>& tokens) {
-    for (const Token& t : tokens)
-        if (t.kind == TokenKind::Name && t.text.size() <= 17 &&
-            isDictionaryView(upperAscii(t.text)))
+    for (const Token& t : tokens) {
+        // Every view's name starts with USER_ or is TABS: most names are
+        // told apart by their first letter, without a copy.
+        if (t.kind != TokenKind::Name || t.text.size() < 4 || t.text.size() > 17)
+            continue;
+        const char first = static_cast<char>(t.text[0] & ~0x20);
+        if ((first == 'U' || first == 'T') && isDictionaryView(upperAscii(t.text)))
             return true;
+    }
     return false;
 }
 

@@ -367,26 +367,33 @@ PlanStep PlanMapper::statementStep(PlanStep body) {
     return root;
 }
 
-std::vector<PlanRow> PlanMapper::flatten(const PlanStep& root) const {
+std::vector<PlanRow> PlanMapper::flatten(PlanStep root) const {
     std::vector<PlanRow> out;
-    auto emit = [&](const PlanStep& s, std::optional<int> parent, int depth,
+    auto count = [](const PlanStep& s, auto& self) -> std::size_t {
+        std::size_t n = 1;
+        for (const auto& c : s.children)
+            n += self(c, self);
+        return n;
+    };
+    out.reserve(count(root, count));
+    auto emit = [&](PlanStep& s, std::optional<int> parent, int depth,
                     std::optional<long long> position, auto& self) -> void {
         PlanRow r;
         r.id = static_cast<int>(out.size());
         r.parentId = parent;
         r.depth = depth;
-        r.operation = s.operation;
-        r.options = s.options;
-        r.objectName = s.objectName;
-        r.objectType = s.objectType;
+        r.operation = std::move(s.operation);
+        r.options = std::move(s.options);
+        r.objectName = std::move(s.objectName);
+        r.objectType = std::move(s.objectType);
         if (s.owned)
             r.objectOwner = m_owner;
-        r.optimizer = s.optimizer;
-        r.other = s.other;
-        r.objectAlias = s.alias;
-        r.queryBlock = s.queryBlock;
-        r.accessPredicates = s.accessPredicates;
-        r.filterPredicates = s.filterPredicates;
+        r.optimizer = std::move(s.optimizer);
+        r.other = std::move(s.other);
+        r.objectAlias = std::move(s.alias);
+        r.queryBlock = std::move(s.queryBlock);
+        r.accessPredicates = std::move(s.accessPredicates);
+        r.filterPredicates = std::move(s.filterPredicates);
         r.objectInstance = s.objectInstance;
         r.searchColumns = s.searchColumns;
         // Rounded as Oracle shows them: the whole cost and its I/O part to
@@ -403,7 +410,7 @@ std::vector<PlanRow> PlanMapper::flatten(const PlanStep& root) const {
         out.push_back(std::move(r));
         const int id = out.back().id;
         long long pos = 0;
-        for (const auto& c : s.children)
+        for (auto& c : s.children)
             self(c, id, depth + 1, ++pos, self);
     };
     emit(root, std::nullopt, 0, std::nullopt, emit);

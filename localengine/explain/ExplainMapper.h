@@ -175,7 +175,8 @@ public:
 
     // The rows for PLAN_TABLE: ids depth first from 0, parent ids,
     // positions (the root's is the cost), owner filled in.
-    std::vector<PlanRow> flatten(const PlanStep& root) const;
+    // The steps' texts are moved into the rows.
+    std::vector<PlanRow> flatten(PlanStep root) const;
 
     // map + flatten.
     std::vector<PlanRow> rows(const std::vector<EqpRow>& rows) { return flatten(map(rows)); }

@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cctype>
 #include <ctime>
 #include <memory>
@@ -118,25 +119,26 @@ std::shared_ptr<const MappedPlan> mapPlan(sqlite3* db, const std::string& sqlite
                                           const std::string& oracleSql, std::vector<EqpRow> eqp,
                                           const ExplainTarget& target, StatementCache* statements) {
     const std::string& owner = target.owner;
-    std::string statistics = schema::Statistics::readSource(db, statements);
     const long long generation = SqliteSchema::synchronise(db, statements);
+    const std::shared_ptr<const SqliteSchema::StatisticsRead> statistics =
+        SqliteSchema::statistics(db, statements);
     std::string memoKey;
     if (statements && generation >= 0) {
         memoKey = "explain\x1f" + owner + "\x1f" + sqliteSql + "\x1f" +
                   (target.facts ? oracleSql : std::string());
         auto kept = std::static_pointer_cast<const MappedPlan>(statements->memo(memoKey));
-        if (kept && kept->generation == generation && kept->statistics == statistics &&
+        if (kept && kept->generation == generation && kept->statistics == statistics->source &&
             sameQueryPlan(kept->eqp, eqp))
             return kept;
     }
     auto mapped = std::make_shared<MappedPlan>();
-    SqliteSchema lookup(db, schema::Statistics::parse(statistics));
+    SqliteSchema lookup(db, statistics->parsed);
     PlanMapper mapper(lookup, sqliteSql, owner, target.facts);
     mapped->rows = mapper.rows(eqp);
     if (!memoKey.empty()) {
         mapped->generation = generation;
         mapped->eqp = std::move(eqp);
-        mapped->statistics = std::move(statistics);
+        mapped->statistics = statistics->source;
         statements->setMemo(memoKey, mapped);
     }
     return mapped;
@@ -211,12 +213,27 @@ constexpr ColumnName kColumns[] = {
     {Column::OtherXml, "OTHER_XML", false},
 };
 
-// Which of those columns a plan table has, and the insert that fills them.
+// Which of those columns a plan table has, and the inserts that fill them:
+// one row at a time, and `batchRows` rows in one statement (the plan's rows
+// in batches cost SQLite one statement run per batch rather than per row).
 struct PlanTableLayout {
     std::vector<Column> columns;  // in the order of the insert's parameters
     std::string insert;
+    std::string insertBatch;  // empty when batchRows < 2
+    std::size_t batchRows = 0;
     std::string nextPlanId;  // the query for a new PLAN_ID; empty without the column
 };
+
+// Rows per batched insert: as many as SQLite takes parameters for, up to a
+// batch that most plans fill once or twice.
+constexpr std::size_t kBatchRows = 16;
+
+std::size_t batchRowsFor(sqlite3* db, std::size_t columns) {
+    const int limit = sqlite3_limit(db, SQLITE_LIMIT_VARIABLE_NUMBER, -1);
+    if (columns == 0 || limit <= 0)
+        return 0;
+    return std::min(kBatchRows, static_cast<std::size_t>(limit) / columns);
+}
 
 std::shared_ptr<const PlanTableLayout> planTableLayout(sqlite3* db, const std::string& table,
                                                        StatementCache* statements) {
@@ -246,6 +263,17 @@ std::shared_ptr<const PlanTableLayout> planTableLayout(sqlite3* db, const std::s
         values += (values.empty() ? "?" : ", ?") + std::to_string(layout->columns.size());
     }
     layout->insert = "INSERT INTO " + table + " (" + list + ") VALUES (" + values + ")";
+    layout->batchRows = batchRowsFor(db, layout->columns.size());
+    if (layout->batchRows >= 2) {
+        layout->insertBatch = "INSERT INTO " + table + " (" + list + ") VALUES ";
+        int parameter = 0;
+        for (std::size_t r = 0; r < layout->batchRows; ++r) {
+            layout->insertBatch += r ? ", (" : "(";
+            for (std::size_t c = 0; c < layout->columns.size(); ++c)
+                layout->insertBatch += (c ? ", ?" : "?") + std::to_string(++parameter);
+            layout->insertBatch += ")";
+        }
+    }
     if (statements)
         statements->setMemo(memoKey, layout);
     return layout;
@@ -326,7 +354,12 @@ void writeRows(sqlite3* db, const std::vector<PlanRow>& rows, const ExplainTarge
                StatementCache* statements) {
     const std::string table = planTableName(target.planTable, target.owner);
     const std::shared_ptr<const PlanTableLayout> layout = planTableLayout(db, table, statements);
+    const std::size_t columns = layout->columns.size();
+    const std::size_t batch = layout->batchRows >= 2 ? layout->batchRows : 0;
     Statement s = sqlite::statementFor(db, statements, layout->insert);
+    Statement many;
+    if (batch && rows.size() >= batch)
+        many = sqlite::statementFor(db, statements, layout->insertBatch);
     sqlite::statementFor(db, statements, "SAVEPOINT quorvel_explain_plan").run();
     const std::string timestamp = localTimestamp();
     try {
@@ -335,14 +368,25 @@ void writeRows(sqlite3* db, const std::vector<PlanRow>& rows, const ExplainTarge
             Statement next = sqlite::statementFor(db, statements, layout->nextPlanId);
             planId = next.step() ? next.integer(0) : 1;
         }
-        for (const PlanRow& r : rows) {
-            for (std::size_t c = 0; c < layout->columns.size(); ++c)
-                bindColumn(s, static_cast<int>(c + 1), layout->columns[c], r, target, timestamp,
-                           planId);
-            s.run();
+        std::size_t done = 0;
+        // Every parameter is bound again before each run: none is cleared.
+        for (; many && rows.size() - done >= batch; done += batch) {
+            for (std::size_t r = 0; r < batch; ++r)
+                for (std::size_t c = 0; c < columns; ++c)
+                    bindColumn(many, static_cast<int>(r * columns + c + 1), layout->columns[c],
+                               rows[done + r], target, timestamp, planId);
+            many.runKeepingBindings();
+        }
+        for (; done < rows.size(); ++done) {
+            for (std::size_t c = 0; c < columns; ++c)
+                bindColumn(s, static_cast<int>(c + 1), layout->columns[c], rows[done], target,
+                           timestamp, planId);
+            s.runKeepingBindings();
         }
     } catch (const EngineError&) {
         s.reset();
+        if (many)
+            many.reset();
         sqlite::execQuietly(db, "ROLLBACK TO quorvel_explain_plan");
         sqlite::execQuietly(db, "RELEASE quorvel_explain_plan");
         throw;
@@ -351,6 +395,10 @@ void writeRows(sqlite3* db, const std::vector<PlanRow>& rows, const ExplainTarge
 }
 
 }  // namespace
+
+void noteWrite(sqlite3* db) {
+    SqliteSchema::noteWrite(db);
+}
 
 std::vector<explain::EqpRow> readQueryPlan(sqlite3* db, const std::string& sqliteSql,
                                            StatementCache* statements) {

@@ -38,6 +38,10 @@ struct ExplainTarget {
 std::int64_t explainPlan(sqlite3* db, const std::string& sqliteSql, const std::string& oracleSql,
                          const ExplainTarget& target, sqlite::StatementCache* statements = nullptr);
 
+// Tells the explains on `db` that a statement that may write is about to
+// run on it (what they keep of the statistics is then read again).
+void noteWrite(sqlite3* db);
+
 // The rows of SQLite's EXPLAIN QUERY PLAN for one statement (prepared and
 // stepped as EXPLAIN only; the statement itself never runs). Throws
 // EngineError with SQLite's message when the statement is invalid.

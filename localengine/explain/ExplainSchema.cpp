@@ -142,8 +142,12 @@ int schemaVersion(sqlite3* db, sqlite::StatementCache* statements) {
 
 }  // namespace
 
-SqliteSchema::SqliteSchema(sqlite3* db, schema::Statistics statistics)
-    : m_statistics(std::move(statistics)), m_db(db), m_reader(db), m_cache(connectionCache(db)) {
+SqliteSchema::SqliteSchema(sqlite3* db, std::shared_ptr<const schema::Statistics> statistics)
+    : m_statistics(statistics ? std::move(statistics)
+                              : std::make_shared<const schema::Statistics>()),
+      m_db(db),
+      m_reader(db),
+      m_cache(connectionCache(db)) {
     if (!m_cache)
         m_cache = &m_own;
 }
@@ -198,6 +202,37 @@ long long SqliteSchema::synchronise(sqlite3* db, sqlite::StatementCache* stateme
     if (dropChangedEstimates(db, statements, *cache))
         ++cache->generation;
     return version < 0 ? -1 : cache->generation;
+}
+
+std::shared_ptr<const SqliteSchema::StatisticsRead> SqliteSchema::statistics(
+    sqlite3* db, sqlite::StatementCache* statements) {
+    auto read = [&] {
+        auto r = std::make_shared<StatisticsRead>();
+        r->source = schema::Statistics::readSource(db, statements);
+        r->parsed =
+            std::make_shared<const schema::Statistics>(schema::Statistics::parse(r->source));
+        return r;
+    };
+    // Only a connection's explains (with its statements) keep them: its
+    // writes are told through noteWrite, others' are not.
+    Cache* cache = statements ? connectionCache(db) : nullptr;
+    if (!cache)
+        return read();
+    const long long dataVersion = cache->watch.dataVersion;
+    if (!cache->statistics || dataVersion < 0 || cache->statisticsWrites != cache->writes ||
+        cache->statisticsDataVersion != dataVersion) {
+        cache->statistics = read();
+        cache->statisticsWrites = cache->writes;
+        cache->statisticsDataVersion = dataVersion;
+    }
+    return cache->statistics;
+}
+
+void SqliteSchema::noteWrite(sqlite3* db) {
+    std::lock_guard<std::mutex> lock(cacheMutex());
+    auto it = caches().find(db);
+    if (it != caches().end())
+        ++it->second->writes;
 }
 
 const schema::TableEstimate* SqliteSchema::estimate(const std::string& table) const {

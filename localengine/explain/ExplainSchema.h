@@ -9,6 +9,7 @@
 // or the connection closes.
 
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 
@@ -26,7 +27,7 @@ class SqliteSchema : public SchemaLookup {
 public:
     // `statistics` as read for this explain. What the connection keeps is
     // used as it is: call synchronise() first.
-    SqliteSchema(sqlite3* db, schema::Statistics statistics);
+    SqliteSchema(sqlite3* db, std::shared_ptr<const schema::Statistics> statistics);
 
     // Drops what the connection keeps of tables whose definition or rows
     // changed since the last call. Returns a number that changes whenever
@@ -42,15 +43,33 @@ public:
     std::string primaryKeyName(const std::string& table,
                                const std::vector<std::string>& columns) const override;
     std::string rowidAlias(const std::string& table) const override;
-    bool hasStatistics() const override { return !m_statistics.empty(); }
+    bool hasStatistics() const override { return !m_statistics->empty(); }
     std::optional<double> tableRows(const std::string& table) const override {
-        return m_statistics.tableRows(table);
+        return m_statistics->tableRows(table);
     }
     std::optional<double> rowsPerKey(const std::string& index, int columns) const override {
-        return m_statistics.rowsPerKey(index, columns);
+        return m_statistics->rowsPerKey(index, columns);
     }
     // Estimated once per table and kept until the table's rows change.
     const schema::TableEstimate* estimate(const std::string& table) const override;
+
+    // sqlite_stat1 as one text (schema::Statistics::readSource) and parsed.
+    struct StatisticsRead {
+        std::string source;
+        std::shared_ptr<const schema::Statistics> parsed;
+    };
+    // The statistics of `db`, read again only when they may have changed:
+    // after a statement that may write ran on the handle (noteWrite: ANALYZE
+    // writes sqlite_stat1 without counting changes or calling the update
+    // hook), another connection wrote (data_version) or the schema changed.
+    // Kept only for a caller with `statements`: a connection, which tells
+    // noteWrite of every statement it runs that may write. Call
+    // synchronise() first.
+    static std::shared_ptr<const StatisticsRead> statistics(sqlite3* db,
+                                                            sqlite::StatementCache* statements);
+    // Tells the explains on `db` that a statement that may write is about
+    // to run on it.
+    static void noteWrite(sqlite3* db);
 
     // Which tables' rows changed since the last explain on a connection:
     // SQLite's update hook names each table a row of which is written; the
@@ -79,6 +98,10 @@ public:
         std::map<std::string, std::optional<schema::TableEstimate>> estimates;
         DataWatch watch;           // kept when the schema changes
         long long generation = 0;  // counts the times something kept was dropped
+        long long writes = 0;      // statements that may have written (noteWrite)
+        std::shared_ptr<const StatisticsRead> statistics;  // as last read
+        long long statisticsWrites = -1;                   // `writes` when read
+        long long statisticsDataVersion = -1;              // data_version when read
     };
 
 private:
@@ -86,7 +109,7 @@ private:
     const std::vector<schema::IndexDef>& indexesOf(const std::string& table) const;
     std::optional<IndexInfo> indexInfo(const std::string& table, const schema::IndexDef& def) const;
 
-    schema::Statistics m_statistics;
+    std::shared_ptr<const schema::Statistics> m_statistics;  // never null
     sqlite3* m_db;
     mutable schema::SchemaReader m_reader;
     Cache* m_cache;  // the connection's, or m_own when it has none

@@ -1,5 +1,7 @@
 #include "schema/Statistics.h"
 
+#include <sqlite3.h>
+
 #include <algorithm>
 #include <charconv>
 
@@ -44,10 +46,11 @@ std::string Statistics::readSource(sqlite3* db, sqlite::StatementCache* cache) {
     sqlite::Statement lines;
     if (cache) {
         // Asked first, so that a database never analysed costs no failed
-        // prepare each time.
-        sqlite::Statement exists = cache->statement(
-            "SELECT 1 FROM main.sqlite_schema WHERE type = 'table' AND name = 'sqlite_stat1'");
-        if (!exists.step())
+        // prepare each time. The handle's own copy of the schema answers:
+        // a connection with a cache has it brought up to date whenever the
+        // schema changed (StatementCache::schemaChanged).
+        if (sqlite3_table_column_metadata(db, "main", "sqlite_stat1", nullptr, nullptr, nullptr,
+                                          nullptr, nullptr, nullptr) != SQLITE_OK)
             return source;
         lines = cache->statement(read);
     } else {

@@ -130,6 +130,12 @@ void Statement::run() {
     reset();
 }
 
+void Statement::runKeepingBindings() {
+    while (step()) {
+    }
+    sqlite3_reset(m_stmt);
+}
+
 void Statement::reset() {
     sqlite3_reset(m_stmt);
     sqlite3_clear_bindings(m_stmt);

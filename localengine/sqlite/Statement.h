@@ -67,6 +67,9 @@ public:
     // Steps to the end (rows are skipped), then resets and clears the
     // parameters for the next run.
     void run();
+    // The same, but the parameters stay bound: for a statement whose every
+    // parameter is bound again before its next run.
+    void runKeepingBindings();
     void reset();
 
     int columnCount() const;

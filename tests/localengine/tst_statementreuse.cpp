@@ -119,6 +119,54 @@ private slots:
         QCOMPARE(firstColumn(*m_a, rows), QStringList({"6"}));
     }
 
+    // ANALYZE on the explaining connection's own handle (the same
+    // connection, or another one on the shared sample database) changes
+    // neither the schema nor the data version: the next plan must still
+    // read the new statistics.
+    void explainFollowsStatisticsOfItsHandle_data() {
+        QTest::addColumn<bool>("sample");
+        QTest::newRow("same connection") << false;
+        QTest::newRow("two connections on the sample database") << true;
+    }
+
+    void explainFollowsStatisticsOfItsHandle() {
+        QFETCH(bool, sample);
+        std::unique_ptr<Connection> ownA, ownB;
+        Connection* a = m_a.get();
+        Connection* b = m_a.get();
+        std::string table = "items";
+        if (sample) {
+            ownA = Connection::open("", "scott");
+            ownB = Connection::open("", "scott");
+            a = ownA.get();
+            b = ownB.get();
+            table = "reuse_stat";
+            b->execute("CREATE TABLE reuse_stat (id number, label varchar2(10))");
+            b->execute(
+                "INSERT INTO reuse_stat SELECT id, label FROM (SELECT 1 id, 'x' label "
+                "FROM dual UNION ALL SELECT 2, 'y' FROM dual UNION ALL SELECT 3, 'z' FROM "
+                "dual)");
+        }
+        a->execute(std::string(kPlanTable).replace(13, 10, "reuse_plan"));
+        const std::string explain =
+            "EXPLAIN PLAN SET STATEMENT_ID='h' INTO reuse_plan FOR SELECT label FROM " + table;
+        const std::string rows =
+            "SELECT cardinality FROM reuse_plan WHERE statement_id = 'h' AND operation = 'TABLE "
+            "ACCESS'";
+        b->execute("ANALYZE " + table);
+        a->execute(explain);
+        QCOMPARE(firstColumn(*a, rows), QStringList({"3"}));
+        b->execute("INSERT INTO " + table + " (id, label) SELECT id + 10, label FROM " + table);
+        a->execute(explain);  // the rows changed, the statistics not yet
+        b->execute("ANALYZE " + table);
+        a->execute("DELETE reuse_plan WHERE statement_id = 'h'");
+        a->execute(explain);
+        QCOMPARE(firstColumn(*a, rows), QStringList({"6"}));
+        a->execute("DROP TABLE reuse_plan");
+        if (sample)
+            b->execute("DROP TABLE reuse_stat");
+    }
+
     // A statement that failed because a table was missing runs once the
     // table is there; a second statement in one call is refused every time.
     void failuresAreNotKept() {
