@@ -263,7 +263,8 @@ std::shared_ptr<const PlanTableLayout> planTableLayout(sqlite3* db, const std::s
         values += (values.empty() ? "?" : ", ?") + std::to_string(layout->columns.size());
     }
     layout->insert = "INSERT INTO " + table + " (" + list + ") VALUES (" + values + ")";
-    layout->batchRows = batchRowsFor(db, layout->columns.size());
+    // Batched inserts only where the statement is kept for the next explain.
+    layout->batchRows = statements ? batchRowsFor(db, layout->columns.size()) : 0;
     if (layout->batchRows >= 2) {
         layout->insertBatch = "INSERT INTO " + table + " (" + list + ") VALUES ";
         int parameter = 0;
@@ -357,9 +358,9 @@ void writeRows(sqlite3* db, const std::vector<PlanRow>& rows, const ExplainTarge
     const std::size_t columns = layout->columns.size();
     const std::size_t batch = layout->batchRows >= 2 ? layout->batchRows : 0;
     Statement s = sqlite::statementFor(db, statements, layout->insert);
-    Statement many;
-    if (batch && rows.size() >= batch)
-        many = sqlite::statementFor(db, statements, layout->insertBatch);
+    Statement many;  // prepared once per connection: not worth it for one use
+    if (statements && batch && rows.size() >= batch)
+        many = statements->statement(layout->insertBatch);
     sqlite::statementFor(db, statements, "SAVEPOINT quorvel_explain_plan").run();
     const std::string timestamp = localTimestamp();
     try {
