@@ -226,13 +226,44 @@ double PlanMapper::selectivity(const Predicate& p, int block) const {
     return kOtherSelectivity;
 }
 
+namespace {
+
+// The columns SQLite looks a loop's rows up by through its index (the
+// "(c=? AND d>?)" of its SEARCH line), the rowid as the table's INTEGER
+// PRIMARY KEY column.
+std::vector<std::string> lookupColumns(const Detail& d, const SchemaLookup& schema,
+                                       const std::string& table) {
+    std::vector<std::string> keys;
+    for (const auto& c : d.keys.equal)
+        keys.push_back(c);
+    for (const auto& c : d.keys.ranged)
+        keys.push_back(c);
+    for (auto& k : keys)
+        if (sameName(k, "rowid"))
+            k = schema.rowidAlias(table);
+    return keys;
+}
+
+// A condition is applied at the first loop that reads one of its tables
+// once every table it reads is there.
+bool appliesAt(const Predicate& p, int tableFact, const std::vector<int>& available) {
+    bool here = false;
+    for (int t : p.tables) {
+        here = here || t == tableFact;
+        if (std::find(available.begin(), available.end(), t) == available.end())
+            return false;
+    }
+    return here;
+}
+
+}  // namespace
+
 // Puts each condition of the loops' blocks on its step; returns those that
 // stay for the block's FILTER step (conditions with subqueries).
 std::vector<const PlanMapper::Predicate*> PlanMapper::attachPredicates(std::vector<Loop>& loops,
                                                                        int block) {
-    std::vector<const Predicate*> rest;
     if (!m_facts)
-        return rest;
+        return {};
     const Predicate::Clause clause = clauseOf(blockAt(block));
     std::vector<int> blocks;
     for (const Loop& l : loops)
@@ -246,71 +277,74 @@ std::vector<const PlanMapper::Predicate*> PlanMapper::attachPredicates(std::vect
             if (loop.factBlock != fb || loop.tableFact < 0)
                 continue;
             available.push_back(loop.tableFact);
-            // the columns SQLite looks up through the loop's index
-            std::vector<std::string> keys;
-            if (loop.node) {
-                for (const auto& c : loop.node->detail.keys.equal)
-                    keys.push_back(c);
-                for (const auto& c : loop.node->detail.keys.ranged)
-                    keys.push_back(c);
-            }
-            for (auto& k : keys)
-                if (sameName(k, "rowid"))
-                    k = m_schema.rowidAlias(loop.table);
-            PlanStep* ix = indexStep(loop.step);
-            PlanStep* read = tableStep(loop.step);
+            const std::vector<std::string> keys =
+                loop.node ? lookupColumns(loop.node->detail, m_schema, loop.table)
+                          : std::vector<std::string>{};
             for (const Predicate& p : f.predicates) {
-                if (p.clause != clause || p.subquery || p.tables.empty() || m_attached.count(&p))
-                    continue;
-                bool here = false, all = true;
-                for (int t : p.tables) {
-                    here = here || t == loop.tableFact;
-                    all =
-                        all && std::find(available.begin(), available.end(), t) != available.end();
-                }
-                if (!here || !all)
+                if (p.clause != clause || p.subquery || p.tables.empty() || m_attached.count(&p) ||
+                    !appliesAt(p, loop.tableFact, available))
                     continue;
                 m_attached.insert(&p);
-                auto isKey = [&](const std::string& column) {
-                    return std::any_of(keys.begin(), keys.end(),
-                                       [&](const std::string& k) { return sameColumn(k, column); });
-                };
-                // the loop's column on either side of the comparison
-                const bool keyColumn = (p.table == loop.tableFact && isKey(p.column)) ||
-                                       (p.otherTable == loop.tableFact && isKey(p.otherColumn));
-                using Form = Predicate::Form;
-                const bool comparable = p.form == Form::Equal || p.form == Form::Range ||
-                                        p.form == Form::Between || p.form == Form::InList;
-                if (ix && keyColumn && comparable && !loop.hash) {
-                    appendPredicateText(ix->accessPredicates, p.text);
-                    if (p.form == Form::Equal && p.otherTable >= 0 &&
-                        ix->options == ora::RangeScan) {
-                        // A join through the index: Oracle's join selectivity,
-                        // one in the larger number of distinct values of the
-                        // two columns (the rows one probe finds overstate it
-                        // for keys that are not all matched, and a chain of
-                        // joins would multiply the error out of all measure).
-                        const double mine = columnDistinct(fb, p.table, p.column);
-                        const double other = columnDistinct(fb, p.otherTable, p.otherColumn);
-                        if (mine > 0 && other > 0) {
-                            const double rows =
-                                tableFigures(loop.table).rows / std::max(mine, other);
-                            if (rows < ix->rows)
-                                scaleRows(loop.step, ix, rows / ix->rows);
-                        }
-                    }
-                } else if (loop.hash && keyColumn && p.form == Form::Equal && p.otherTable >= 0) {
-                    appendPredicateText(loop.joinAccess, p.text);
-                } else {
-                    appendPredicateText(read->filterPredicates, p.text);
-                    const double share = selectivity(p, fb);
-                    scaleRows(loop.step, read, share);
-                    if (loop.hash)
-                        loop.perProbe = std::max(1.0, loop.perProbe * share);
-                }
+                placePredicate(p, loop, fb, keys);
             }
         }
     }
+    return subqueryConditions(block, clause);
+}
+
+// One condition on the loop that applies it: an access predicate of its
+// index when SQLite looks the compared column up through it, the key of
+// the hash join it builds, else a filter of the table (or index) step
+// that keeps only the condition's share of the rows.
+void PlanMapper::placePredicate(const Predicate& p, Loop& loop, int factBlock,
+                                const std::vector<std::string>& keys) const {
+    auto isKey = [&](const std::string& column) {
+        return std::any_of(keys.begin(), keys.end(),
+                           [&](const std::string& k) { return sameColumn(k, column); });
+    };
+    // the loop's column on either side of the comparison
+    const bool keyColumn = (p.table == loop.tableFact && isKey(p.column)) ||
+                           (p.otherTable == loop.tableFact && isKey(p.otherColumn));
+    using Form = Predicate::Form;
+    const bool comparable = p.form == Form::Equal || p.form == Form::Range ||
+                            p.form == Form::Between || p.form == Form::InList;
+    PlanStep* ix = indexStep(loop.step);
+    if (ix && keyColumn && comparable && !loop.hash) {
+        appendPredicateText(ix->accessPredicates, p.text);
+        if (p.form == Form::Equal && p.otherTable >= 0 && ix->options == ora::RangeScan)
+            scaleIndexJoin(p, loop, factBlock, *ix);
+    } else if (loop.hash && keyColumn && p.form == Form::Equal && p.otherTable >= 0) {
+        appendPredicateText(loop.joinAccess, p.text);
+    } else {
+        PlanStep* read = tableStep(loop.step);
+        appendPredicateText(read->filterPredicates, p.text);
+        const double share = selectivity(p, factBlock);
+        scaleRows(loop.step, read, share);
+        if (loop.hash)
+            loop.perProbe = std::max(1.0, loop.perProbe * share);
+    }
+}
+
+// A join through an index: Oracle's join selectivity, one in the larger
+// number of distinct values of the two columns (the rows one probe finds
+// overstate it for keys that are not all matched, and a chain of joins
+// would multiply the error out of all measure).
+void PlanMapper::scaleIndexJoin(const Predicate& p, Loop& loop, int factBlock,
+                                const PlanStep& index) const {
+    const double mine = columnDistinct(factBlock, p.table, p.column);
+    const double other = columnDistinct(factBlock, p.otherTable, p.otherColumn);
+    if (mine <= 0 || other <= 0)
+        return;
+    const double rows = tableFigures(loop.table).rows / std::max(mine, other);
+    if (rows < index.rows)
+        scaleRows(loop.step, &index, rows / index.rows);
+}
+
+// The block's conditions with subqueries, not yet placed: they stay for
+// its FILTER step.
+std::vector<const PlanMapper::Predicate*> PlanMapper::subqueryConditions(int block,
+                                                                         Predicate::Clause clause) {
+    std::vector<const Predicate*> rest;
     if (const BlockFacts* f = factsOf(block))
         for (const Predicate& p : f->predicates)
             if (p.clause == clause && p.subquery && !m_attached.count(&p)) {

@@ -280,6 +280,11 @@ private:
     // Puts the block's conditions of `clause` on the loops' steps; returns
     // the conditions with subqueries, which stay for the FILTER step.
     std::vector<const Predicate*> attachPredicates(std::vector<Loop>& loops, int block);
+    void placePredicate(const Predicate& p, Loop& loop, int factBlock,
+                        const std::vector<std::string>& keys) const;
+    void scaleIndexJoin(const Predicate& p, Loop& loop, int factBlock, const PlanStep& index) const;
+    std::vector<const Predicate*> subqueryConditions(
+        int block, dialect::QueryBlockFacts::Predicate::Clause clause);
     // The conditions of a block's WHERE not put on any step yet.
     std::vector<const Predicate*> unattached(int block);
 
