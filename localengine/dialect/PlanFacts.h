@@ -71,8 +71,10 @@ struct QueryBlockFacts {
     // table's alias when the block reads more than one table).
     struct Predicate {
         // Rownum: a ROWNUM limit taken out of WHERE; Fetch: FETCH FIRST as
-        // Oracle evaluates it, ROW_NUMBER() OVER (ORDER BY ...) <= n.
-        enum class Clause { Where, StartWith, ConnectBy, Rownum, Fetch };
+        // Oracle evaluates it, ROW_NUMBER() OVER (ORDER BY ...) <= n;
+        // FetchView: the condition of the view over that window on the row
+        // number ("from$_subquery$_002"."rowlimit_$$_rownumber"<=n).
+        enum class Clause { Where, StartWith, ConnectBy, Rownum, Fetch, FetchView };
         Clause clause = Clause::Where;
         std::string text;
         std::vector<int> tables;  // indexes into `tables` of the block's own tables it reads

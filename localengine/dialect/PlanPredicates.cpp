@@ -5,6 +5,8 @@
 #include "RownumLimit.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <set>
@@ -319,16 +321,21 @@ private:
         return out;
     }
 
+    // Sort keys as Oracle prints them inside OVER (...): a descending key
+    // as INTERNAL_FUNCTION(key) DESC, followed by a blank ("DESC ,next",
+    // "DESC )").
     std::string orderItems(const std::vector<OrderItem>& items) {
         std::string out;
         for (std::size_t i = 0; i < items.size(); ++i) {
-            out += (i ? "," : "") + expr(*items[i].expr, 0);
-            if (items[i].descending)
-                out += " DESC";
+            const std::string key = expr(*items[i].expr, 0);
+            out += i ? "," : "";
+            out += items[i].descending ? "INTERNAL_FUNCTION(" + key + ") DESC" : key;
             if (items[i].nulls == NullsOrder::First)
                 out += " NULLS FIRST";
             else if (items[i].nulls == NullsOrder::Last)
                 out += " NULLS LAST";
+            if (items[i].descending)
+                out += " ";
         }
         return out;
     }
@@ -657,6 +664,16 @@ std::optional<double> numberOf(const Expr& e) {
     return std::nullopt;
 }
 
+// A number computed from literals, as Oracle prints it: whole numbers
+// without a fraction.
+std::string formatted(double value) {
+    if (value == std::floor(value) && std::fabs(value) < 1e15)
+        return std::to_string(static_cast<long long>(value));
+    char text[32];
+    std::snprintf(text, sizeof text, "%.15g", value);
+    return text;
+}
+
 // The column references written directly in an expression (not in its
 // subqueries).
 void directColumnRefs(const Expr& e, std::vector<const ColumnRef*>& out) {
@@ -748,20 +765,39 @@ public:
 
 private:
     // FETCH FIRST n ROWS as Oracle runs it: ROW_NUMBER() over the query's
-    // order, kept while it is at most n.
+    // order, kept while it is at most n (the window's condition), in a
+    // view that keeps the rows numbered past the offset and up to
+    // offset + n (the view's condition, on the row number it names
+    // rowlimit_$$_rownumber).
     void fetch() {
         if (!m_owner || !m_owner->limit.fetch || m_owner->limit.percent)
             return;
         Printer printer(m_sources.size() > 1);
         const std::string order =
             m_owner->orderBy.empty() ? std::string("NULL") : printer.orderBy(m_owner->orderBy);
-        Predicate p;
-        p.clause = Predicate::Clause::Fetch;
-        p.text = "ROW_NUMBER() OVER ( ORDER BY " + order + ")<=";
-        if (m_owner->limit.offset)
-            p.text += printer.value(*m_owner->limit.offset) + "+";
-        p.text += printer.value(*m_owner->limit.fetch);
-        m_facts.predicates.push_back(std::move(p));
+        const Expr* offset = m_owner->limit.offset.get();
+        const Expr& rows = *m_owner->limit.fetch;
+        std::string last = printer.value(rows);
+        if (offset) {
+            const auto skipped = numberOf(*offset);
+            const auto kept = numberOf(rows);
+            last = skipped && kept ? formatted(*skipped + *kept)
+                                   : printer.value(*offset) + "+" + printer.value(rows);
+        }
+        Predicate window;
+        window.clause = Predicate::Clause::Fetch;
+        window.text = "ROW_NUMBER() OVER ( ORDER BY " + order + ")<=" + last;
+        m_facts.predicates.push_back(std::move(window));
+
+        std::string number = std::to_string(m_facts.number + 1);
+        number.insert(0, number.size() < 3 ? 3 - number.size() : 0, '0');
+        const std::string column = "\"from$_subquery$_" + number + "\".\"rowlimit_$$_rownumber\"";
+        Predicate view;
+        view.clause = Predicate::Clause::FetchView;
+        view.text = column + "<=" + last;
+        if (offset)
+            view.text += " AND " + column + ">" + printer.value(*offset);
+        m_facts.predicates.push_back(std::move(view));
     }
 
     void rankings() {

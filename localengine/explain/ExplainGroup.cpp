@@ -460,6 +460,22 @@ PlanStep PlanMapper::applySorts(PlanStep j, const GroupLines& lines, int block, 
     return j;
 }
 
+// SQLite computes a block's analytic functions over a subquery of the
+// block's own rows, which it names itself: the lines that read that
+// subquery belong to the window's block, whatever other block their
+// unnamed subquery could be taken for.
+int PlanMapper::windowReaderBlock(const GroupLines& lines, int block, bool claimed) {
+    if (lines.loops.size() != 1)
+        return block;
+    auto it = m_windowViews.find(upperName(lines.loops.front()->detail.name));
+    if (it == m_windowViews.end() || it->second < 0 || it->second == block)
+        return block;
+    if (claimed && block >= 0)
+        m_blockUsed[static_cast<std::size_t>(block)] = false;  // left for its own lines
+    m_blockUsed[static_cast<std::size_t>(it->second)] = true;
+    return it->second;
+}
+
 PlanStep PlanMapper::mapGroup(const std::vector<const Node*>& nodes, const Scope& scope,
                               int* matched) {
     if (matched)
@@ -468,10 +484,12 @@ PlanStep PlanMapper::mapGroup(const std::vector<const Node*>& nodes, const Scope
         if (n->detail.kind == DetailKind::Setup || n->detail.kind == DetailKind::RecursiveStep)
             return mapRecursive(nodes, scope);
 
-    const int block = matchBlock(nodes, scope);
+    bool claimed = false;
+    int block = matchBlock(nodes, scope, &claimed);
+    GroupLines lines = classifyLines(nodes, scope);
+    block = windowReaderBlock(lines, block, claimed);
     if (matched)
         *matched = block;
-    GroupLines lines = classifyLines(nodes, scope);
     std::vector<Loop> loops = mapLoops(lines, scope, block);
     markRightJoins(lines, loops);
     describeLoops(loops, block);

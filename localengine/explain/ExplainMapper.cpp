@@ -206,7 +206,8 @@ std::string PlanMapper::resolveTable(const std::string& printed, int block, int*
     return bare;
 }
 
-int PlanMapper::matchBlock(const std::vector<const Node*>& nodes, const Scope& scope) {
+int PlanMapper::matchBlock(const std::vector<const Node*>& nodes, const Scope& scope,
+                           bool* claimed) {
     std::vector<std::string> names;
     for (const Node* n : nodes) {
         if (n->detail.kind == DetailKind::TableAccess || n->detail.kind == DetailKind::BloomFilter)
@@ -242,6 +243,8 @@ int PlanMapper::matchBlock(const std::vector<const Node*>& nodes, const Scope& s
     }
     if (best >= 0 && names.empty() && (m_blockUsed[static_cast<std::size_t>(best)] || !scope.root))
         best = -1;  // a group without tables is only tied to the statement's own block
+    if (claimed)
+        *claimed = best >= 0 && !m_blockUsed[static_cast<std::size_t>(best)];
     if (best >= 0)
         m_blockUsed[static_cast<std::size_t>(best)] = true;
     return best;
@@ -252,6 +255,7 @@ PlanStep PlanMapper::map(const std::vector<EqpRow>& rows) {
     m_nodes.reserve(rows.size());
     m_leading.clear();
     m_viewNames.clear();
+    m_windowViews.clear();
     m_bloomFilters = 0;
     std::fill(m_blockUsed.begin(), m_blockUsed.end(), false);
     std::map<int, std::size_t> byId;

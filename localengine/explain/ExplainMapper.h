@@ -244,7 +244,11 @@ private:
     PlanStep statementStep(PlanStep body);
     PlanStep dmlStep(std::string operation, PlanStep child) const;
 
-    int matchBlock(const std::vector<const Node*>& nodes, const Scope& scope);
+    // `claimed`, when given, is set when this call took the block for the
+    // first time.
+    int matchBlock(const std::vector<const Node*>& nodes, const Scope& scope,
+                   bool* claimed = nullptr);
+    int windowReaderBlock(const GroupLines& lines, int block, bool claimed);
     const SelectBlock* blockAt(int block) const {
         return block >= 0 ? &m_shape.blocks[static_cast<std::size_t>(block)] : nullptr;
     }
@@ -297,6 +301,7 @@ private:
     PlanStep connectByStep(PlanStep start, PlanStep child, const std::string& connect,
                            const std::string& startWith) const;
     PlanStep windowStep(PlanStep body, int block) const;
+    std::string pushedRank(const BlockFacts* f) const;
     PlanStep fetchStep(PlanStep j, int block) const;
     PlanStep wrapFlattened(PlanStep j, int block);
     PlanStep subqueryJoins(PlanStep filter, const std::vector<const Predicate*>& conditions,
@@ -315,6 +320,8 @@ private:
     std::vector<bool> m_blockUsed;
     std::map<std::string, std::string> m_viewNames;  // upper name -> name of CO-ROUTINE/MATERIALIZE
     std::map<std::string, std::pair<double, double>> m_viewFigures;  // upper name -> rows, width
+    std::map<std::string, int>
+        m_windowViews;                // upper name -> block whose analytic functions it computes
     std::vector<PlanStep> m_leading;  // uncorrelated scalar subqueries of the top level
     mutable std::map<std::string, StatementShape> m_viewShapes;
     int m_bloomFilters = 0;

@@ -295,21 +295,11 @@ PlanStep PlanMapper::windowStep(PlanStep body, int block) const {
             body.operation == ora::Sort && body.options == ora::OrderBy && !body.children.empty();
         PlanStep rows = sorted ? std::move(body.children.front()) : std::move(body);
         std::string options = sorted ? ora::WindowSort : ora::WindowBuffer;
-        std::string pushed;
         // A condition of the enclosing query on a rank column of this one
         // (an inline view): Oracle sorts only as far as it needs to.
-        if (f && f->role == BlockFacts::Role::InlineView && !f->rankColumns.empty())
-            if (const BlockFacts* parent = m_facts->block(f->parent))
-                for (const Predicate& p : parent->predicates)
-                    if (p.clause == Predicate::Clause::Where && p.upperBound && p.table >= 0 &&
-                        !p.numbers.empty())
-                        for (const auto& r : f->rankColumns)
-                            if (sameName(r.column, p.column)) {
-                                options = ora::SortPushedRank;
-                                pushed = r.expression +
-                                         (p.text.find("<=") != std::string::npos ? "<=" : "<") +
-                                         formatNumber(p.numbers.front());
-                            }
+        const std::string pushed = pushedRank(f);
+        if (!pushed.empty())
+            options = ora::SortPushedRank;
         w = step(ora::Window, options);
         w.rows = rows.rows;
         w.width = rows.width;
@@ -327,15 +317,45 @@ PlanStep PlanMapper::windowStep(PlanStep body, int block) const {
     return w;
 }
 
+// The condition of the enclosing query that keeps the first ranks of an
+// inline view's RANK, DENSE_RANK or ROW_NUMBER column (r <= n, r < n,
+// r = 1), as the window sort applies it: the analytic function compared
+// with the bound ("= n" keeps no rank past n either). The enclosing
+// query's VIEW step keeps its own condition. Empty when there is none.
+std::string PlanMapper::pushedRank(const BlockFacts* f) const {
+    if (!f || f->role != BlockFacts::Role::InlineView || f->rankColumns.empty())
+        return {};
+    const BlockFacts* parent = m_facts->block(f->parent);
+    if (!parent)
+        return {};
+    for (const Predicate& p : parent->predicates) {
+        if (p.clause != Predicate::Clause::Where || p.table < 0 || p.otherTable >= 0 ||
+            p.numbers.size() != 1)
+            continue;
+        const bool equal = p.form == Predicate::Form::Equal;
+        if (!equal && !(p.form == Predicate::Form::Range && p.upperBound))
+            continue;
+        for (const auto& r : f->rankColumns)
+            if (sameName(r.column, p.column))
+                return r.expression +
+                       (equal || p.text.find("<=") != std::string::npos ? "<=" : "<") +
+                       formatNumber(p.numbers.front());
+    }
+    return {};
+}
+
 // FETCH FIRST n ROWS ONLY, which SQLite runs as LIMIT n: Oracle numbers
 // the rows in the query's order and keeps the first n, in a view.
 PlanStep PlanMapper::fetchStep(PlanStep j, int block) const {
     const BlockFacts* f = factsOf(block);
-    std::string condition;
+    std::string condition, kept;
     if (f)
-        for (const Predicate& p : f->predicates)
+        for (const Predicate& p : f->predicates) {
             if (p.clause == Predicate::Clause::Fetch)
                 condition = p.text;
+            else if (p.clause == Predicate::Clause::FetchView)
+                kept = p.text;
+        }
     const bool sorted = j.operation == ora::Sort &&
                         (j.options == ora::OrderBy || j.options == ora::OrderByStopKey) &&
                         !j.children.empty();
@@ -346,9 +366,11 @@ PlanStep PlanMapper::fetchStep(PlanStep j, int block) const {
     w.width = rows.width;
     w.cost = rows.cost + (sorted ? costs::sort(rows.rows) : costs::pass(rows.rows));
     w.children.push_back(std::move(rows));
-    if (f && f->fetchFirst)
-        w.rows = std::min(w.rows, static_cast<double>(std::max<std::int64_t>(1, *f->fetchFirst)));
+    // the window numbers every row; the view keeps the first n
     PlanStep v = over(std::move(w), ora::View);
+    v.filterPredicates = kept;
+    if (f && f->fetchFirst)
+        v.rows = std::min(v.rows, static_cast<double>(std::max<std::int64_t>(1, *f->fetchFirst)));
     return v;
 }
 
@@ -479,9 +501,15 @@ PlanStep PlanMapper::viewStep(const Detail& d, PlanStep body, int bodyBlock) {
     const BlockFacts* f = factsOf(bodyBlock);
     if (b && (b->part == "ROWNUM" || b->part == "HIERARCHY"))
         return body;  // the engine's own wrapper around the block's rows
+    // the subquery SQLite computes the functions over (once per block: a
+    // view that reads it is the block's own, an inline view)
+    const bool windowed = std::any_of(m_windowViews.begin(), m_windowViews.end(),
+                                      [&](const auto& w) { return w.second == bodyBlock; });
     if (f && b && b->part.empty() && (!f->analyticFunctions.empty() || f->rownumInSelectList) &&
-        isUnnamedSubquery(d.name))
+        isUnnamedSubquery(d.name) && !windowed) {
+        m_windowViews[upperName(d.name)] = bodyBlock;
         return windowStep(std::move(body), bodyBlock);
+    }
     if (f && f->role == BlockFacts::Role::InlineView && f->parent > 0)
         if (const BlockFacts* parent = m_facts->block(f->parent))
             if (parent->rownumLimit || parent->rownumLimitParameter)
