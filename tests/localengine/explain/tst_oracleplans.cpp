@@ -59,6 +59,8 @@ private slots:
     void oracleShapes_data();
     void oracleShapes();
     void planTableColumns();
+    void topNPredicates_data();
+    void topNPredicates();
     void planDisplayLayout();
     void planDisplayQuantities();
     void planDisplayFromSql();
@@ -238,6 +240,55 @@ void TestOraclePlans::planTableColumns() {
     m_db->execute("EXPLAIN PLAN SET STATEMENT_ID = 'q2' FOR SELECT * FROM dept");
     QCOMPARE(firstColumn(*m_db, "SELECT count(DISTINCT plan_id) FROM plan_table"),
              QStringList{QString::number(ids.size() + 1)});
+}
+
+// The conditions of a top-N as Oracle prints them: the enclosing query's
+// VIEW keeps its own condition, the window sort stops at the analytic
+// function's bound (a descending key as INTERNAL_FUNCTION(key) DESC).
+void TestOraclePlans::topNPredicates_data() {
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<QStringList>("filters");  // "id: filter" of the rows that have one
+    QTest::newRow("rank")
+        << "SELECT * FROM (SELECT e.*, RANK() OVER (ORDER BY sal DESC) r FROM emp e) WHERE r <= 3"
+        << QStringList{"1: \"R\"<=3",
+                       "2: RANK() OVER ( ORDER BY INTERNAL_FUNCTION(\"SAL\") DESC )<=3"};
+    QTest::newRow("row_number = 1 per partition")
+        << "SELECT * FROM (SELECT ename, ROW_NUMBER() OVER (PARTITION BY deptno ORDER BY sal DESC,"
+           " hiredate) rn FROM emp) WHERE rn = 1"
+        << QStringList{"1: \"RN\"=1",
+                       "2: ROW_NUMBER() OVER ( PARTITION BY \"DEPTNO\" ORDER BY "
+                       "INTERNAL_FUNCTION(\"SAL\") DESC ,\"HIREDATE\")<=1"};
+    QTest::newRow("dense_rank below a bound")
+        << "SELECT * FROM (SELECT ename, DENSE_RANK() OVER (ORDER BY sal) d FROM emp) WHERE d < 4"
+        << QStringList{"1: \"D\"<4", "2: DENSE_RANK() OVER ( ORDER BY \"SAL\")<4"};
+    QTest::newRow("fetch first")
+        << "SELECT ename FROM emp ORDER BY sal DESC FETCH FIRST 5 ROWS ONLY"
+        << QStringList{"1: \"from$_subquery$_002\".\"rowlimit_$$_rownumber\"<=5",
+                       "2: ROW_NUMBER() OVER ( ORDER BY INTERNAL_FUNCTION(\"SAL\") DESC )<=5"};
+    QTest::newRow("offset and fetch")
+        << "SELECT ename FROM emp ORDER BY empno OFFSET 10 ROWS FETCH NEXT 5 ROWS ONLY"
+        << QStringList{
+               "1: \"from$_subquery$_002\".\"rowlimit_$$_rownumber\"<=15 AND "
+               "\"from$_subquery$_002\".\"rowlimit_$$_rownumber\">10",
+               "2: ROW_NUMBER() OVER ( ORDER BY \"EMPNO\")<=15"};
+}
+
+void TestOraclePlans::topNPredicates() {
+    QFETCH(QString, sql);
+    QFETCH(QStringList, filters);
+    explain(sql);
+    const ResultTable t = m_db->query(
+        "SELECT id, filter_predicates, operation, cardinality FROM plan_table"
+        " WHERE statement_id = 'q' AND filter_predicates IS NOT NULL ORDER BY id");
+    QStringList got;
+    for (const auto& row : t.rows)
+        got << cellText(row[0]) + ": " + cellText(row[1]);
+    QCOMPARE(got.join('\n'), filters.join('\n'));
+    // the window numbers every row; only the view keeps fewer
+    const QStringList rows = firstColumn(
+        *m_db, "SELECT cardinality FROM plan_table WHERE statement_id = 'q' ORDER BY id");
+    QVERIFY2(rows.size() >= 4 && rows[1].toInt() < rows[2].toInt() && rows[2] == rows[3],
+             qPrintable(rows.join(' ')));
 }
 
 // Oracle's layout, from the example in DBMS_XPLAN's documentation: the
