@@ -143,10 +143,12 @@ PlanStep PlanMapper::mapViewAccess(const Detail& d, const Scope& scope, int bloc
     } else if (!viewKey.empty()) {
         v = std::move(views[viewKey]);
         views.erase(viewKey);
+    } else if (const std::string name = item && !item->name.empty() ? item->name : d.name;
+               materialised(name)) {
+        v = temporaryRead(name);  // the WITH query's rows, loaded once
     } else {
         // a view coded once elsewhere in the plan and read again here
         v = step(ora::View);
-        std::string name = item && !item->name.empty() ? item->name : d.name;
         if (!isUnnamedSubquery(name))
             v.objectName = upperName(name);
         v.objectType = ora::ViewType;

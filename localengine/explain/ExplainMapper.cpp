@@ -256,6 +256,8 @@ PlanStep PlanMapper::map(const std::vector<EqpRow>& rows) {
     m_leading.clear();
     m_viewNames.clear();
     m_windowViews.clear();
+    m_temporary.clear();
+    m_loads.clear();
     m_bloomFilters = 0;
     std::fill(m_blockUsed.begin(), m_blockUsed.end(), false);
     std::map<int, std::size_t> byId;
@@ -390,7 +392,9 @@ std::vector<PlanRow> PlanMapper::flatten(PlanStep root) const {
         r.options = std::move(s.options);
         r.objectName = std::move(s.objectName);
         r.objectType = std::move(s.objectType);
-        if (s.owned)
+        if (!s.owner.empty())
+            r.objectOwner = std::move(s.owner);
+        else if (s.owned)
             r.objectOwner = m_owner;
         r.optimizer = std::move(s.optimizer);
         r.other = std::move(s.other);

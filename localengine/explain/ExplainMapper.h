@@ -127,6 +127,7 @@ struct PlanStep {
     std::string objectName;  // upper case
     std::string objectType;  // TABLE, INDEX, INDEX (UNIQUE), VIEW
     bool owned = false;      // a schema object: OBJECT_OWNER is the user
+    std::string owner;       // OBJECT_OWNER of an object that is not the user's (SYS)
     std::optional<int> objectInstance;
     std::optional<int> searchColumns;
     std::string optimizer;
@@ -309,6 +310,20 @@ private:
     PlanStep viewStep(const Detail& d, PlanStep body, int bodyBlock);
     PlanStep temporaryTables(PlanStep body);
     int withQueryReads(const std::string& name) const;
+    bool materialised(const std::string& name) const;
+    // A materialised WITH query's temporary table: loaded once (LOAD AS
+    // SELECT, kept for TEMP TABLE TRANSFORMATION), read as a VIEW over a
+    // full scan of it at every place that reads the query.
+    struct TemporaryTable {
+        std::string object;  // SYS_TEMP_...
+        std::string queryBlock;
+        double rows = 1;
+        double width = 0;
+        bool loaded = false;
+    };
+    TemporaryTable& temporaryTable(const std::string& name);
+    void loadTemporary(const std::string& name, PlanStep body);
+    PlanStep temporaryRead(const std::string& name);
     double selectivity(const Predicate& p, int block) const;
     double columnDistinct(int block, int table, const std::string& column) const;
 
@@ -328,6 +343,7 @@ private:
     mutable bool m_sampled = false;         // a table's rows were estimated by sampling it
     std::set<const Predicate*> m_attached;  // conditions already put on a step
     std::vector<PlanStep> m_loads;          // WITH queries written once, read several times
+    std::map<std::string, TemporaryTable> m_temporary;  // upper WITH query name -> its table
 };
 
 }  // namespace localengine::explain

@@ -74,12 +74,18 @@ inline constexpr char BreadthFirst[] = "BREADTH FIRST";
 inline constexpr char PicklerFetch[] = "PICKLER FETCH";
 inline constexpr char CreateIndex[] = "CREATE INDEX";
 inline constexpr char NonUnique[] = "NON UNIQUE";
+inline constexpr char CursorDurationMemory[] = "(CURSOR DURATION MEMORY)";
 
 // OBJECT_TYPE
 inline constexpr char TableType[] = "TABLE";
 inline constexpr char IndexType[] = "INDEX";
 inline constexpr char UniqueIndexType[] = "INDEX (UNIQUE)";
 inline constexpr char ViewType[] = "VIEW";
+inline constexpr char TemporaryTableType[] = "TABLE (TEMP)";
+
+// OBJECT_OWNER of the objects Oracle makes for a statement (its
+// cursor-duration temporary tables)
+inline constexpr char SystemOwner[] = "SYS";
 
 // OPTIMIZER of the statement row
 inline constexpr char AllRows[] = "ALL_ROWS";

@@ -22,6 +22,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
 #include <functional>
 
 #include "explain/PlanBuilding.h"
@@ -520,21 +522,12 @@ PlanStep PlanMapper::viewStep(const Detail& d, PlanStep body, int bodyBlock) {
                             if (p.clause == Predicate::Clause::Rownum)
                                 appendPredicateText(sort->filterPredicates, p.text);
                     }
-    const bool withQuery =
-        m_facts && std::any_of(m_facts->withQueries.begin(), m_facts->withQueries.end(),
-                               [&](const std::string& w) { return sameName(w, d.name); });
-    PlanStep v;
-    if (withQuery && withQueryReads(d.name) > 1) {
+    if (materialised(d.name)) {
         // written once into a temporary table, read through a view
-        PlanStep load = over(std::move(body), ora::LoadAsSelect);
-        v = step(ora::View);
-        v.rows = load.rows;
-        v.width = load.width;
-        v.cost = costs::pass(v.rows);
-        m_loads.push_back(std::move(load));
-    } else {
-        v = body.operation.empty() ? step(ora::View) : over(std::move(body), ora::View);
+        loadTemporary(d.name, std::move(body));
+        return temporaryRead(d.name);
     }
+    PlanStep v = body.operation.empty() ? step(ora::View) : over(std::move(body), ora::View);
     auto info = m_schema.table(d.name);
     if (info && info->kind == TableInfo::Kind::View) {
         v.objectName = upperName(info->name);
@@ -544,6 +537,97 @@ PlanStep PlanMapper::viewStep(const Detail& d, PlanStep body, int bodyBlock) {
         v.objectName = upperName(d.name);  // without facts: SQLite's name, as before
         v.objectType = ora::ViewType;
     }
+    return v;
+}
+
+// Oracle materialises a WITH query that the statement reads more than
+// once; one read once is merged into the query that reads it, or is a VIEW
+// over its own plan.
+bool PlanMapper::materialised(const std::string& name) const {
+    return m_facts &&
+           std::any_of(m_facts->withQueries.begin(), m_facts->withQueries.end(),
+                       [&](const std::string& w) { return sameName(w, name); }) &&
+           withQueryReads(name) > 1;
+}
+
+namespace {
+
+// Oracle's name for the n-th cursor-duration temporary table, as it names
+// them: SYS_TEMP_, the object number (0FD9D66.. and up), and a number of
+// the instance; here one that stays the same for the same user, so that
+// the plan (and its hash value) does not change between EXPLAINs.
+std::string temporaryTableName(std::size_t n, const std::string& owner) {
+    std::uint32_t hash = 2166136261u;  // FNV-1a
+    for (unsigned char c : owner) {
+        hash ^= c;
+        hash *= 16777619u;
+    }
+    char text[48];
+    std::snprintf(text, sizeof text, "SYS_TEMP_%09llX_%X",
+                  0x0FD9D6600ULL + static_cast<unsigned long long>(n) + 1,
+                  static_cast<unsigned>((hash & 0xFFFFFFu) | 0x100000u));
+    return text;
+}
+
+// The blocks a temporary table of `rows` rows of `width` bytes fills.
+double temporaryBlocks(double rows, double width) {
+    return std::max(
+        1.0, std::ceil(rows * (width + schema::kRowHeaderBytes) / schema::kBlockUsableBytes));
+}
+
+}  // namespace
+
+PlanMapper::TemporaryTable& PlanMapper::temporaryTable(const std::string& name) {
+    const std::string key = upperName(name);
+    auto it = m_temporary.find(key);
+    if (it == m_temporary.end()) {
+        TemporaryTable t;
+        t.object = temporaryTableName(m_temporary.size(), m_owner);
+        if (m_facts)
+            for (const BlockFacts& b : m_facts->blocks)
+                if (b.role == BlockFacts::Role::WithQuery && sameName(b.name, name))
+                    t.queryBlock = "SEL$" + std::to_string(b.number);
+        it = m_temporary.emplace(key, std::move(t)).first;
+    }
+    return it->second;
+}
+
+// The query's rows written once into its temporary table (SQLite may code
+// the query at each place that reads it: only the first is kept).
+void PlanMapper::loadTemporary(const std::string& name, PlanStep body) {
+    TemporaryTable& t = temporaryTable(name);
+    if (t.loaded)
+        return;
+    t.loaded = true;
+    t.rows = body.rows;
+    t.width = body.width;
+    PlanStep load = step(ora::LoadAsSelect, ora::CursorDurationMemory);
+    load.objectName = t.object;
+    load.objectType = ora::TemporaryTableType;
+    load.owner = ora::SystemOwner;
+    load.queryBlock = body.queryBlock.empty() ? t.queryBlock : body.queryBlock;
+    load.rows = body.rows;
+    load.width = body.width;
+    // each block written once, each row passed on
+    load.cost =
+        body.cost + costs::Cost{temporaryBlocks(body.rows, body.width), costs::pass(body.rows).cpu};
+    if (!body.operation.empty())
+        load.children.push_back(std::move(body));
+    m_loads.push_back(std::move(load));
+}
+
+PlanStep PlanMapper::temporaryRead(const std::string& name) {
+    const TemporaryTable& t = temporaryTable(name);
+    PlanStep scan = step(ora::TableAccess, ora::Full);
+    scan.objectName = t.object;
+    scan.objectType = ora::TemporaryTableType;
+    scan.owner = ora::SystemOwner;
+    scan.queryBlock = t.queryBlock;
+    scan.rows = t.rows;
+    scan.width = t.width;
+    scan.cost = costs::fullScan(t.rows, temporaryBlocks(t.rows, t.width));
+    PlanStep v = over(std::move(scan), ora::View);
+    v.queryBlock.clear();  // the block that reads it names it
     return v;
 }
 
