@@ -277,6 +277,7 @@ std::vector<const PlanMapper::Predicate*> PlanMapper::attachPredicates(std::vect
             if (loop.factBlock != fb || loop.tableFact < 0)
                 continue;
             available.push_back(loop.tableFact);
+            readNullsWhole(loop, f, clause);
             const std::vector<std::string> keys =
                 loop.node ? lookupColumns(loop.node->detail, m_schema, loop.table)
                           : std::vector<std::string>{};
@@ -290,6 +291,32 @@ std::vector<const PlanMapper::Predicate*> PlanMapper::attachPredicates(std::vect
         }
     }
     return subqueryConditions(block, clause);
+}
+
+// An Oracle B-tree index keeps no entry whose key columns are all null:
+// `c IS NULL`, which SQLite looks up through an index of c alone, is a
+// full scan of the table in Oracle, the condition its filter.
+void PlanMapper::readNullsWhole(Loop& loop, const BlockFacts& f, Predicate::Clause clause) {
+    if (!loop.node || loop.hash || loop.node->detail.index.empty() ||
+        tableStep(loop.step) != &loop.step || !indexStep(loop.step))
+        return;
+    const std::optional<IndexInfo> index = m_schema.index(loop.node->detail.index);
+    if (!index || index->columns.size() != 1)
+        return;
+    const bool isNull =
+        std::any_of(f.predicates.begin(), f.predicates.end(), [&](const Predicate& p) {
+            return p.clause == clause && p.form == Predicate::Form::IsNull &&
+                   p.table == loop.tableFact && sameColumn(p.column, index->columns.front());
+        });
+    if (!isNull)
+        return;
+    const PlanStep& read = loop.step;
+    PlanStep full = tableFull(loop.table, read.objectInstance.value_or(0), read.other);
+    full.alias = read.alias;
+    full.queryBlock = read.queryBlock;
+    if (read.operation == ora::TableAccess)
+        full.width = read.width;
+    loop.step = std::move(full);
 }
 
 // One condition on the loop that applies it: an access predicate of its

@@ -340,6 +340,26 @@ PlanStep PlanMapper::mapSubquery(const Node& node, int block, PlanStep& driver) 
     return sub;
 }
 
+// SQLite probes the index of an IN subquery's column without a line of
+// the subquery's own: the probe is the subquery's block (the first IN
+// subquery of the block not named yet), reading its table.
+void PlanMapper::nameInSubquery(PlanStep& probe, int block,
+                                const std::vector<PlanStep>& named) const {
+    const BlockFacts* f = factsOf(block);
+    if (!f)
+        return;
+    for (const auto& join : f->subqueryJoins) {
+        const std::string name = "SEL$" + std::to_string(join.block);
+        if (join.exists || std::any_of(named.begin(), named.end(),
+                                       [&](const PlanStep& s) { return s.queryBlock == name; }))
+            continue;
+        probe.queryBlock = name;
+        if (const BlockFacts* sub = m_facts->block(join.block); sub && sub->tables.size() == 1)
+            probe.alias = sub->tables.front().alias + "@" + name;
+        return;
+    }
+}
+
 // Expression subqueries: an IN list that drives the index probe of the loop
 // before it joins that loop (Oracle's unnested IN); an uncorrelated scalar
 // subquery of the statement runs once, ahead of the main row source; the
@@ -352,6 +372,8 @@ std::vector<PlanStep> PlanMapper::placeSubqueries(const GroupLines& lines, std::
         const Detail& d = p.node->detail;
         PlanStep driver;
         PlanStep sub = mapSubquery(*p.node, block, driver);
+        if (d.kind == DetailKind::IndexInOperator)
+            nameInSubquery(sub, block, filters);
         bool drives = false;
         if (!d.correlated && d.kind != DetailKind::ScalarSubquery && p.afterLoop >= 0 && b) {
             const Loop& l = loops[static_cast<std::size_t>(p.afterLoop)];

@@ -356,6 +356,13 @@ PlanStep PlanMapper::statementStep(PlanStep body) {
         body = std::move(build);
     }
 
+    if (!m_loads.empty()) {
+        // the subqueries that run ahead of the query read what is loaded
+        // before them: they run under the transformation too
+        for (auto& s : m_leading)
+            m_loads.push_back(std::move(s));
+        m_leading.clear();
+    }
     body = temporaryTables(std::move(body));
     PlanStep root = step(verb + ora::StatementSuffix);
     root.optimizer = ora::AllRows;

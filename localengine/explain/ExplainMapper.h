@@ -211,6 +211,7 @@ private:
     std::vector<PlanStep> placeSubqueries(const GroupLines& lines, std::vector<Loop>& loops,
                                           const Scope& scope, int block, bool& correlated);
     PlanStep mapSubquery(const Node& node, int block, PlanStep& driver);
+    void nameInSubquery(PlanStep& probe, int block, const std::vector<PlanStep>& named) const;
     PlanStep rowSource(std::vector<Loop>& loops, std::vector<PlanStep>& filters,
                        GroupLines& lines) const;
     PlanStep applySorts(PlanStep j, const GroupLines& lines, int block, const Scope& scope,
@@ -285,6 +286,8 @@ private:
     // Puts the block's conditions of `clause` on the loops' steps; returns
     // the conditions with subqueries, which stay for the FILTER step.
     std::vector<const Predicate*> attachPredicates(std::vector<Loop>& loops, int block);
+    void readNullsWhole(Loop& loop, const BlockFacts& f,
+                        dialect::QueryBlockFacts::Predicate::Clause clause);
     void placePredicate(const Predicate& p, Loop& loop, int factBlock,
                         const std::vector<std::string>& keys) const;
     void scaleIndexJoin(const Predicate& p, Loop& loop, int factBlock, const PlanStep& index) const;
