@@ -300,15 +300,18 @@ void PlanMapper::readNullsWhole(Loop& loop, const BlockFacts& f, Predicate::Clau
     if (!loop.node || loop.hash || loop.node->detail.index.empty() ||
         tableStep(loop.step) != &loop.step || !indexStep(loop.step))
         return;
-    const std::optional<IndexInfo> index = m_schema.index(loop.node->detail.index);
-    if (!index || index->columns.size() != 1)
-        return;
-    const bool isNull =
-        std::any_of(f.predicates.begin(), f.predicates.end(), [&](const Predicate& p) {
+    const auto& looked = loop.node->detail.keys.equal;
+    const auto isNull =
+        std::find_if(f.predicates.begin(), f.predicates.end(), [&](const Predicate& p) {
             return p.clause == clause && p.form == Predicate::Form::IsNull &&
-                   p.table == loop.tableFact && sameColumn(p.column, index->columns.front());
+                   p.table == loop.tableFact &&
+                   std::any_of(looked.begin(), looked.end(),
+                               [&](const std::string& k) { return sameColumn(k, p.column); });
         });
-    if (!isNull)
+    if (isNull == f.predicates.end())
+        return;
+    const std::optional<IndexInfo> index = m_schema.index(loop.node->detail.index);
+    if (!index || index->columns.size() != 1 || !sameColumn(index->columns.front(), isNull->column))
         return;
     const PlanStep& read = loop.step;
     PlanStep full = tableFull(loop.table, read.objectInstance.value_or(0), read.other);

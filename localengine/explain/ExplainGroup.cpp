@@ -482,6 +482,32 @@ PlanStep PlanMapper::applySorts(PlanStep j, const GroupLines& lines, int block, 
     return j;
 }
 
+// SQLite hands a rowid table's rows on in the order of its INTEGER PRIMARY
+// KEY and sorts nothing for an ORDER BY of that key; an Oracle full scan
+// keeps no order: Oracle reads the rows in key order through the key's
+// index (INDEX FULL SCAN, then each row by its rowid).
+void PlanMapper::readInKeyOrder(const GroupLines& lines, std::vector<Loop>& loops, int block) {
+    const SelectBlock* b = blockAt(block);
+    if (!b || !b->orderBy || !b->part.empty() || lines.sorts.order || lines.sorts.partialOrder ||
+        loops.empty())
+        return;
+    Loop& first = loops.front();
+    if (!first.node || first.hash || first.node->detail.kind != DetailKind::TableAccess ||
+        first.node->detail.search || first.node->detail.access != AccessPath::Table ||
+        first.step.operation != ora::TableAccess || first.step.options != ora::Full)
+        return;
+    const std::optional<IndexInfo> key = m_schema.rowidKeyIndex(first.table);
+    if (!key)
+        return;
+    Detail byKey = first.node->detail;
+    byKey.access = AccessPath::Index;
+    byKey.index = key->name;
+    const std::string other = first.step.other;
+    first.step =
+        indexRowidAccess(byKey, first.table, first.step.objectInstance.value_or(0), block, key);
+    appendOther(first.step, other);
+}
+
 // SQLite computes a block's analytic functions over a subquery of the
 // block's own rows, which it names itself: the lines that read that
 // subquery belong to the window's block, whatever other block their
@@ -513,6 +539,7 @@ PlanStep PlanMapper::mapGroup(const std::vector<const Node*>& nodes, const Scope
     if (matched)
         *matched = block;
     std::vector<Loop> loops = mapLoops(lines, scope, block);
+    readInKeyOrder(lines, loops, block);
     markRightJoins(lines, loops);
     describeLoops(loops, block);
     const std::vector<const Predicate*> conditions = attachPredicates(loops, block);

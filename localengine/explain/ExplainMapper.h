@@ -208,6 +208,7 @@ private:
     PlanStep mapMultiIndexOr(const Node& node, const Scope& scope, int block, ViewMap& views,
                              Loop& loop);
     void markRightJoins(GroupLines& lines, std::vector<Loop>& loops) const;
+    void readInKeyOrder(const GroupLines& lines, std::vector<Loop>& loops, int block);
     std::vector<PlanStep> placeSubqueries(const GroupLines& lines, std::vector<Loop>& loops,
                                           const Scope& scope, int block, bool& correlated);
     PlanStep mapSubquery(const Node& node, int block, PlanStep& driver);

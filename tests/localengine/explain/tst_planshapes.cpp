@@ -154,6 +154,18 @@ void TestPlanShapes::sampleShapes_data() {
         << "SELECT last_name FROM employees WHERE department_id = 50"
         << Plan{root, "  TABLE ACCESS BY INDEX ROWID EMPLOYEES",
                 "    INDEX RANGE SCAN EMP_DEPARTMENT_IX"};
+    // A B-tree index keeps no entry whose key is null: IS NULL on the
+    // column of a one-column index reads the table.
+    QTest::newRow("is null is a full scan")
+        << "SELECT last_name FROM employees WHERE manager_id IS NULL"
+        << Plan{root, "  TABLE ACCESS FULL EMPLOYEES"};
+    // A full scan keeps no order; the first rows in key order come from
+    // the key's index (12c's row limiting clause without a sort).
+    QTest::newRow("fetch first in key order")
+        << "SELECT last_name FROM employees ORDER BY employee_id FETCH FIRST 5 ROWS ONLY"
+        << Plan{root, "  VIEW", "    WINDOW NOSORT STOPKEY",
+                "      TABLE ACCESS BY INDEX ROWID EMPLOYEES",
+                "        INDEX FULL SCAN <PK EMPLOYEES>"};
     QTest::newRow("full scan") << "SELECT * FROM sales_history WHERE channel = 'WEB'"
                                << Plan{root, "  TABLE ACCESS FULL SALES_HISTORY"};
 
@@ -317,6 +329,10 @@ void TestPlanShapes::ownSchemaShapes_data() {
                                                    "      CONNECT BY PUMP",
                                                    "      TABLE ACCESS BY INDEX ROWID ITEM",
                                                    "        INDEX RANGE SCAN ITEM_PARENT_IX"};
+    QTest::newRow("rownum top-n in key order")
+        << "SELECT * FROM (SELECT name FROM item ORDER BY item_id) WHERE ROWNUM <= 5"
+        << Plan{root, "  COUNT STOPKEY", "    VIEW", "      TABLE ACCESS BY INDEX ROWID ITEM",
+                "        INDEX FULL SCAN PK_ITEM"};
     QTest::newRow("rownum top-n of a table without an index")
         << "SELECT * FROM (SELECT who, logged FROM audit_log ORDER BY logged DESC)"
            " WHERE ROWNUM <= 5"
