@@ -17,6 +17,7 @@ struct ColumnInfo {
     std::string name;          // as stored ("id", "LAST_NAME")
     std::string declaredType;  // as declared ("VARCHAR2(30)"); empty when none
     OracleType type = OracleType::Unknown;
+    bool generatedAlways = false;  // a GENERATED ALWAYS identity column: no value of the user's
 };
 
 struct TableInfo {

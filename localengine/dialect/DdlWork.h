@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -98,5 +99,10 @@ struct DdlWork {
 
 // The name Oracle-like of the sequence behind an identity column.
 std::string identitySequenceName(const std::string& table, const std::string& column);
+// The DEFAULT of an identity column in SQLite's words; a GENERATED ALWAYS
+// one says so in it, which isGeneratedAlwaysDefault reads back from the
+// stored table.
+std::string identityDefault(const std::string& sequence, bool always);
+bool isGeneratedAlwaysDefault(std::string_view defaultText);
 
 }  // namespace localengine::dialect

@@ -132,6 +132,11 @@ void Emitter::typeName(const TypeName& type) {
         if (i)
             m_out += ", ";
         m_out += type.arguments[i] == "*" ? std::string("38") : type.arguments[i];
+        // VARCHAR2(30 CHAR) as VARCHAR2(30 /*CHAR*/), which SQLite's type
+        // names allow and keep for the writes that count the length (BYTE
+        // is the default and needs no mark).
+        if (i == 0 && type.lengthSemantics == "CHAR")
+            m_out += " /*CHAR*/";
     }
     m_out += ')';
 }
@@ -303,6 +308,28 @@ std::string identitySequenceName(const std::string& table, const std::string& co
 }
 
 namespace {
+constexpr std::string_view kNextval = "ORA_SEQUENCE_NEXTVAL(";
+constexpr std::string_view kAlwaysMark = ", 'ALWAYS')";
+}  // namespace
+
+std::string identityDefault(const std::string& sequence, bool always) {
+    return '(' + std::string(kNextval) + quoteText(sequence) +
+           (always ? std::string(kAlwaysMark) : std::string(")")) + ')';
+}
+
+// SQLite gives the DEFAULT back without its outer parentheses.
+bool isGeneratedAlwaysDefault(std::string_view text) {
+    while (!text.empty() && text.back() == ' ')
+        text.remove_suffix(1);
+    if (text.size() > 2 && text.front() == '(' && text.back() == ')') {
+        text.remove_prefix(1);
+        text.remove_suffix(1);
+    }
+    return text.rfind(kNextval, 0) == 0 && text.size() >= kNextval.size() + kAlwaysMark.size() &&
+           text.substr(text.size() - kAlwaysMark.size()) == kAlwaysMark;
+}
+
+namespace {
 
 std::int64_t sequenceNumber(const std::string& text) {
     std::size_t used = 0;
@@ -382,7 +409,8 @@ std::string Emitter::identityColumn(const std::string& table, const ColumnDefini
             else
                 typeName(*c.type);
         }
-        m_out += " DEFAULT (ORA_SEQUENCE_NEXTVAL(" + quoteText(sequence.name) + "))";
+        m_out += " DEFAULT " +
+                 identityDefault(sequence.name, c.identity == ColumnDefinition::Identity::Always);
         const bool onNull = c.identity == ColumnDefinition::Identity::ByDefaultOnNull;
         bool notNull = false;
         for (const ConstraintDefinition& k : c.constraints) {
@@ -578,7 +606,8 @@ TableChange Emitter::modifyColumn(const ColumnDefinition& c) {
             fail(30614, "cannot specify DEFAULT and identity clause for the same column");
         change.identity =
             sequenceWork(identitySequenceName(m_result.ddl.table, c.name.name), c.identityOptions);
-        change.defaultText = "(ORA_SEQUENCE_NEXTVAL(" + quoteText(change.identity->name) + "))";
+        change.defaultText = identityDefault(change.identity->name,
+                                             c.identity == ColumnDefinition::Identity::Always);
         if (!change.notNull)
             change.notNull = true;
     }

@@ -569,28 +569,102 @@ void Emitter::arguments(const FunctionCall& f) {
     }
 }
 
-// A value assigned to a column of `table` (INSERT, UPDATE): text into a
-// DATE, TIMESTAMP or NUMBER column is converted as Oracle does, and a
-// TIMESTAMP is rounded to the column's precision.
+// A value assigned to a column of `table` (INSERT, UPDATE).
 void Emitter::assignedTo(const Expr& value, const NamedTable& table, int column) {
+    const std::string* source = nullptr;
+    if (value.kind == ExprKind::ColumnRef) {
+        const ColumnBinding& b = value.as<ColumnRef>().binding;
+        source = declaredTypeOf(b.source, b.column);
+    }
+    const ValueWriter write = [&](int precedence) { expr(value, precedence); };
+    stored(value.type, write, table, column, source);
+}
+
+const std::string* declaredTypeOf(const TableRef* source, int column) {
+    if (!source || source->kind != TableRefKind::Named || source->pivot || column < 0)
+        return nullptr;
+    const NamedTable& named = source->as<NamedTable>();
+    if (!named.table || named.table->kind != TableInfo::Kind::Table ||
+        static_cast<std::size_t>(column) >= named.table->columns.size())
+        return nullptr;
+    return &named.table->columns[static_cast<std::size_t>(column)].declaredType;
+}
+
+// "OWNER"."TABLE"."COLUMN" as Oracle's ORA-12899 names a column.
+std::string Emitter::columnTitle(const NamedTable& table, int column) const {
+    const std::string& owner = table.name.size() > 1 ? table.name.front().name : m_owner;
+    std::string title;
+    if (!owner.empty())
+        title = '"' + owner + "\".";
+    title += '"' + table.table->name + "\".\"";
+    title += table.table->columns[static_cast<std::size_t>(column)].name + '"';
+    return title;
+}
+
+// A value of type `from` (written by `write`) as column `column` of
+// `table` keeps it: converted to the column's type as Oracle converts
+// implicitly (text into a DATE through NLS_DATE_FORMAT, into a NUMBER with
+// ORA-01722 ...), then through the ORA_STORE_ function of the declared
+// type (NUMBER(p,s) rounds, VARCHAR2(n) and CHAR(n) check the length, CHAR
+// pads); a TIMESTAMP is rounded to the column's precision.
+void Emitter::stored(OracleType from, const ValueWriter& write, const NamedTable& table, int column,
+                     const std::string* sourceType) {
     const auto index = static_cast<std::size_t>(column);
     const OracleType type =
         index < table.columnTypes.size() ? table.columnTypes[index] : OracleType::Unknown;
-    if (type == OracleType::Timestamp && value.type != OracleType::Unknown) {
-        const bool declared = table.table && index < table.table->columns.size();
-        m_out += "ORA_CAST_TIMESTAMP(";
-        converted(value, OracleType::Timestamp);
-        m_out += ", ";
-        m_out += std::to_string(
-            timestampPrecision(declared ? table.table->columns[index].declaredType : ""));
+    const bool declared = table.table && index < table.table->columns.size();
+    const std::string targetType = declared ? table.table->columns[index].declaredType : "";
+    const ColumnStorage storage = storageOfDeclared(targetType);
+    // A column copied into one of the same type and no narrower.
+    if (sourceType && from == type && from != OracleType::Unknown &&
+        (type == OracleType::Timestamp
+             ? timestampPrecision(*sourceType) <= timestampPrecision(targetType)
+             : storageCovers(storageOfDeclared(*sourceType), storage))) {
+        write(kLowest);
+        return;
+    }
+    auto wrapped = [&](const char* function, OracleType target, const std::string& arguments) {
+        m_out += function;
+        m_out += '(';
+        convertedValue(from, target, write);
+        m_out += arguments;
         m_out += ')';
-        return;
+    };
+    switch (type) {
+        case OracleType::Timestamp:
+            if (from == OracleType::Unknown)
+                break;
+            return wrapped("ORA_CAST_TIMESTAMP", type,
+                           ", " + std::to_string(timestampPrecision(targetType)));
+        case OracleType::Date:
+            // A value of unknown type (a bind value, NULL) is read as a
+            // date: the stored form, else text in NLS_DATE_FORMAT.
+            if (from == OracleType::Unknown)
+                return wrapped("ORA_CAST_DATE", type, "");
+            return convertedValue(from, type, write);
+        case OracleType::Number:
+            if (storage.kind == ColumnStorage::Kind::FixedNumber)
+                return wrapped("ORA_STORE_NUMBER", type,
+                               ", " + std::to_string(storage.precision) + ", " +
+                                   std::to_string(storage.scale));
+            if (storage.kind == ColumnStorage::Kind::FloatNumber)
+                return wrapped("ORA_STORE_FLOAT", type, ", " + std::to_string(storage.precision));
+            return convertedValue(from, type, write);
+        case OracleType::Varchar2:
+        case OracleType::Char:
+        case OracleType::Clob:
+            // A datetime becomes text in the session's format in any of them.
+            if (storage.kind != ColumnStorage::Kind::Text)
+                return convertedValue(from, type, write);
+            return wrapped(
+                "ORA_STORE_TEXT", type,
+                ", " + std::to_string(storage.length) + ", " +
+                    std::to_string((storage.inCharacters ? 1 : 0) + (storage.padded ? 2 : 0)) +
+                    ", " + quoteText(columnTitle(table, column)));
+        default:
+            break;
     }
-    if (type == OracleType::Date || type == OracleType::Number) {
-        converted(value, type);
-        return;
-    }
-    expr(value);
+    write(kLowest);
 }
 
 namespace {

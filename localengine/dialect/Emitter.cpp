@@ -107,27 +107,13 @@ void Emitter::insert(const InsertStatement& s) {
         }
         m_out += ')';
     }
+    const NamedTable& table = *s.target.table;
+    const std::vector<int> targets = insertTargets(s);
     if (s.query) {
         m_out += ' ';
-        query(*s.query);
+        if (!storedQuery(*s.query, table, targets))
+            query(*s.query);
         return;
-    }
-    // The type of each target column, where the table is known.
-    const NamedTable& table = *s.target.table;
-    std::vector<int> targets;
-    if (table.columnsKnown) {
-        if (s.columns.empty()) {
-            for (std::size_t i = 0; i < table.columns.size(); ++i)
-                targets.push_back(static_cast<int>(i));
-        } else {
-            for (const Identifier& c : s.columns) {
-                int found = -1;
-                for (std::size_t i = 0; i < table.columns.size() && found < 0; ++i)
-                    if (equalsIgnoringCase(table.columns[i].name, c.name))
-                        found = static_cast<int>(i);
-                targets.push_back(found);
-            }
-        }
     }
     m_out += " VALUES ";
     for (std::size_t r = 0; r < s.rows.size(); ++r) {
@@ -153,12 +139,20 @@ void Emitter::update(const UpdateStatement& s) {
     m_out += "UPDATE ";
     dmlTarget(s.target);
     m_out += " SET ";
+    const NamedTable& table = *s.target.table;
     for (std::size_t i = 0; i < s.assignments.size(); ++i) {
         const Assignment& a = s.assignments[i];
         if (a.toDefault)
             unsupported("SET column = DEFAULT");
         if (i)
             m_out += ", ";
+        // The table's column each assigned name is, -1 when not known.
+        std::vector<int> targets;
+        for (const auto& c : a.columns) {
+            const ColumnBinding& b = c->binding;
+            targets.push_back(b.source == &table ? b.column : -1);
+            refuseIdentityUpdate(table, targets.back());
+        }
         if (a.columns.size() > 1)
             m_out += '(';
         for (std::size_t k = 0; k < a.columns.size(); ++k) {
@@ -169,11 +163,21 @@ void Emitter::update(const UpdateStatement& s) {
         if (a.columns.size() > 1)
             m_out += ')';
         m_out += " = ";
-        const ColumnBinding& target = a.columns.front()->binding;
-        if (a.columns.size() == 1 && target.source == s.target.table.get() && target.column >= 0)
-            assignedTo(*a.value, *s.target.table, target.column);
-        else
-            expr(*a.value);
+        if (a.columns.size() == 1 && targets.front() >= 0) {
+            assignedTo(*a.value, table, targets.front());
+            continue;
+        }
+        // (a, b) = (query): the query's row stored column by column.
+        if (a.columns.size() > 1 && a.value->kind == ExprKind::ScalarSubquery) {
+            const std::size_t start = m_out.size();
+            m_out += '(';
+            if (storedQuery(*a.value->as<ScalarSubquery>().query, table, targets)) {
+                m_out += ')';
+                continue;
+            }
+            m_out.resize(start);
+        }
+        expr(*a.value);
     }
     if (s.where) {
         const ConditionScope condition(*this, true);

@@ -180,6 +180,8 @@ private:
     void converted(const Expr& e, OracleType target, int minPrecedence = kLowest);
     void convertedValue(OracleType from, OracleType target, const std::function<void(int)>& operand,
                         int minPrecedence = kLowest);
+    // A value some other writer writes (given the precedence it must keep).
+    using ValueWriter = std::function<void(int minPrecedence)>;
     static OracleType comparisonType(const std::vector<OracleType>& types);
     void comparand(const Expr& e, OracleType target, bool padded);
     static bool blankPadded(std::initializer_list<const Expr*> operands);
@@ -194,6 +196,15 @@ private:
     bool typedFunction(const FunctionCall& f);
     void arguments(const FunctionCall& f);
     void assignedTo(const Expr& value, const NamedTable& table, int column);
+    // `sourceType`: the declared type of the table column the value is read
+    // from unchanged, when it is one (a copy that needs no storing).
+    void stored(OracleType from, const ValueWriter& write, const NamedTable& table, int column,
+                const std::string* sourceType = nullptr);
+    std::string columnTitle(const NamedTable& table, int column) const;
+    // EmitStore.cpp: INSERT ... SELECT and SET (a, b) = (subquery).
+    bool storedQuery(const Query& q, const NamedTable& table, const std::vector<int>& targets);
+    std::vector<int> insertTargets(const InsertStatement& s) const;
+    void refuseIdentityUpdate(const NamedTable& table, int column) const;
     bool typedCast(const Cast& c);
     bool typedChoice(const FunctionCall& f);
     bool decode(const FunctionCall& f);
@@ -261,6 +272,10 @@ std::string sortDirection(const OrderItem& o);
 std::string intervalLiteralText(const Literal& l);
 // A stored interval with the opposite sign.
 std::string negatedIntervalText(std::string storedInterval);
+
+// The declared type of column `column` of a table in FROM; null for
+// anything else (a view's or subquery's column, a pivot, ROWID).
+const std::string* declaredTypeOf(const TableRef* source, int column);
 
 // SQLite's keywords: a name equal to one of them is written quoted.
 bool isSqliteKeyword(std::string_view upperName);

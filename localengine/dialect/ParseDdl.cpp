@@ -146,7 +146,8 @@ TypeName Parser::typeName() {
                 type.arguments.push_back(advance().text);
             } else if ((t.isOperator("-") || t.isOperator("+")) &&
                        peek(1).kind == TokenKind::Number) {
-                type.arguments.push_back(advance().text + advance().text);
+                std::string sign = advance().text;  // two statements: the order counts
+                type.arguments.push_back(sign + advance().text);
             } else {
                 fail(ora::kInvalidIdentifier, "invalid identifier: a length is expected" + near());
             }
@@ -642,10 +643,11 @@ void Parser::dropClause(AlterTableStatement& s) {
     s.alterations.push_back(std::move(a));
 }
 
-// GENERATED ALWAYS | BY DEFAULT [ON NULL] AS IDENTITY [(options)]
+// GENERATED [ALWAYS | BY DEFAULT [ON NULL]] AS IDENTITY [(options)];
+// ALWAYS when neither is written.
 void Parser::identityClause(ColumnDefinition& c) {
     expect("GENERATED");
-    if (accept("ALWAYS")) {
+    if (accept("ALWAYS") || at("AS")) {
         c.identity = ColumnDefinition::Identity::Always;
     } else {
         expect("BY");

@@ -27,6 +27,32 @@ OracleType typeOfDeclared(std::string_view declared);
 
 const char* typeName(OracleType type);
 
+// What a column of a declared type does with a value written into it, as
+// Oracle's type rules say (ANSI names read as Oracle records them: INTEGER
+// is NUMBER(38), DECIMAL(p,s) NUMBER(p,s), REAL FLOAT(63) ...). Names that
+// are not Oracle's (SQLite's TEXT, BIGINT, ...) keep values as they come.
+struct ColumnStorage {
+    enum class Kind {
+        AsIs,         // no rule of its own (NUMBER, CLOB, TEXT, DATE, ...)
+        FixedNumber,  // NUMBER(p[,s]): `precision`, `scale`
+        FloatNumber,  // FLOAT(b): `precision` decimal significant digits
+        Text,         // VARCHAR2(n), CHAR(n) ...: `length`, `inCharacters`, `padded`
+    };
+    Kind kind = Kind::AsIs;
+    int precision = 0;
+    int scale = 0;
+    int length = 0;
+    bool inCharacters = false;  // CHAR length semantics, NCHAR, NVARCHAR2
+    bool padded = false;        // CHAR, NCHAR: blank-padded to `length`
+};
+
+ColumnStorage storageOfDeclared(std::string_view declared);
+
+// True when every value a column stored by `source` holds is one `target`
+// keeps unchanged (NUMBER(4) into NUMBER(6,2), VARCHAR2(10) into
+// VARCHAR2(20), CHAR(3) into CHAR(3)), so a copy needs no storing.
+bool storageCovers(const ColumnStorage& source, const ColumnStorage& target);
+
 bool isCharacter(OracleType type);  // VARCHAR2, CHAR or CLOB
 bool isDatetime(OracleType type);   // DATE or TIMESTAMP
 

@@ -42,4 +42,11 @@ constexpr const char* kScalar = "__S";
 // IN (subquery) whose column is converted to the compared type: the query read
 constexpr const char* kConverted = "__V";
 
+// Rows an INSERT ... SELECT or SET (a, b) = (query) stores (Emitter::storedQuery)
+constexpr const char* kStoredRows = "__V";
+// column: the n-th value of such a row
+inline std::string storedColumn(std::size_t n) {
+    return "__V" + std::to_string(n);
+}
+
 }  // namespace localengine::dialect::working

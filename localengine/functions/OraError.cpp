@@ -14,6 +14,7 @@ constexpr std::pair<int, const char*> kMessages[] = {
     {1426, "numeric overflow"},
     {1427, "single-row subquery returns more than one row"},
     {1428, "argument '%s' is out of range"},
+    {1438, "value larger than specified precision allowed for this column"},
     {1465, "invalid hex number"},
     {1476, "divisor is equal to zero"},
     {1481, "invalid number format model"},

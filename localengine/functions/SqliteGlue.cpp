@@ -29,7 +29,8 @@ bool registerEngineFunctions(sqlite3* db, std::shared_ptr<SessionSettings> setti
            glue::registerNumberFunctions(db, settings) &&
            glue::registerTextFunctions(db, settings) &&
            glue::registerRegexFunctions(db, settings) && glue::registerAggregates(db, settings) &&
-           glue::registerDocumentFunctions(db, settings);
+           glue::registerDocumentFunctions(db, settings) &&
+           glue::registerStorageFunctions(db, settings);
 }
 
 namespace glue {

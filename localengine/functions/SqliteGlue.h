@@ -99,5 +99,6 @@ bool registerTextFunctions(sqlite3* db, const std::shared_ptr<SessionSettings>& 
 bool registerRegexFunctions(sqlite3* db, const std::shared_ptr<SessionSettings>& s);
 bool registerAggregates(sqlite3* db, const std::shared_ptr<SessionSettings>& s);
 bool registerDocumentFunctions(sqlite3* db, const std::shared_ptr<SessionSettings>& s);
+bool registerStorageFunctions(sqlite3* db, const std::shared_ptr<SessionSettings>& s);
 
 }  // namespace localengine::functions::glue

@@ -118,6 +118,13 @@ void registerSequenceFunctions(sqlite3* db) {
     int rc = sqlite3_create_function_v2(db, "ORA_SEQUENCE_NEXTVAL", 1, flags, session,
                                         guardedFunction<nextvalFunction>, nullptr, nullptr,
                                         [](void* p) { delete static_cast<SessionValues*>(p); });
+    // ORA_SEQUENCE_NEXTVAL(name, 'ALWAYS'): a GENERATED ALWAYS identity
+    // column's DEFAULT, the same value; the second argument only tells the
+    // front end that the column takes no value of the user's.
+    if (rc == SQLITE_OK)
+        rc =
+            sqlite3_create_function_v2(db, "ORA_SEQUENCE_NEXTVAL", 2, flags, session,
+                                       guardedFunction<nextvalFunction>, nullptr, nullptr, nullptr);
     if (rc == SQLITE_OK)
         rc =
             sqlite3_create_function_v2(db, "ORA_SEQUENCE_CURRVAL", 1, flags, session,

@@ -11,8 +11,9 @@ struct sqlite3;
 namespace localengine::schema {
 
 // Registers ORA_SEQUENCE_NEXTVAL(name) and ORA_SEQUENCE_CURRVAL(name), which
-// the front end writes for name.NEXTVAL and name.CURRVAL. CURRVAL is kept
-// per database handle.
+// the front end writes for name.NEXTVAL and name.CURRVAL, and
+// ORA_SEQUENCE_NEXTVAL(name, 'ALWAYS') of GENERATED ALWAYS identity columns
+// (dialect::identityDefault). CURRVAL is kept per database handle.
 void registerSequenceFunctions(sqlite3* db);
 
 // The next value of the sequence `name` (moved on), with Oracle's errors:

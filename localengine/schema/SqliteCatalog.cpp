@@ -1,5 +1,6 @@
 #include "schema/SqliteCatalog.h"
 
+#include "dialect/DdlWork.h"
 #include "dialect/Lexer.h"
 #include "dialect/Types.h"
 
@@ -34,6 +35,7 @@ std::shared_ptr<const TableInfo> SqliteCatalog::read(const std::string& name) co
         c.name = def.name;
         c.declaredType = def.declaredType;
         c.type = dialect::typeOfDeclared(c.declaredType);
+        c.generatedAlways = dialect::isGeneratedAlwaysDefault(def.defaultValue);
         if (dialect::equalsIgnoringCase(c.name, "ROWID"))
             info->hasRowid = false;
         info->columns.push_back(std::move(c));

@@ -572,13 +572,13 @@ private slots:
     }
 
     // A failure Oracle has no counterpart for keeps SQLite's words after
-    // the engine's own code, SQLite's result code (SQLITE_MISMATCH, 20).
-    // (A text into a NUMBER column in VALUES is Oracle's ORA-01722; rows
-    // of a query are stored as SQLite converts them.)
+    // the engine's own code, SQLite's extended result code
+    // (SQLITE_CONSTRAINT_DATATYPE, 3091, of a STRICT table). (Text into a
+    // NUMBER column is Oracle's ORA-01722, from VALUES and queries alike.)
     void otherFailuresCarryOwnCode() {
-        m_db->execute("create table ids (id integer primary key)");
+        m_db->execute("create table ids (id blob) strict");
         QCOMPARE(rows("insert into ids select 'x' from dual"),
-                 QStringList{"QVL-00020: datatype mismatch"});
+                 QStringList{"QVL-03091: cannot store TEXT value in BLOB column IDS.ID"});
     }
 };
 

@@ -350,14 +350,16 @@ private slots:
                                              << "DELETE FROM PLAN_TABLE WHERE STATEMENT_ID = 'x'";
         QTest::newRow("UPDATE with an alias and a qualified target")
             << "update emp e set e.sal = e.sal * 2 where e.empno = :id"
-            << "UPDATE EMP AS E SET SAL = ORA_ARITH('vv*', E.SAL, 2) WHERE E.EMPNO = :id";
+            << "UPDATE EMP AS E SET SAL = ORA_STORE_NUMBER(ORA_ARITH('vv*', E.SAL, 2), 7, 2) WHERE "
+               "E.EMPNO = :id";
         QTest::newRow("names that are SQLite's keywords are quoted")
             << "select key, t.plan from t"
             << "SELECT \"KEY\" AS \"KEY\", T.\"PLAN\" AS \"PLAN\" FROM T";
         QTest::newRow("Oracle's column types")
             << "create global temporary table t (a number(*,2), b long, c long raw, d "
                "varchar2(10 char) default sysdate, e number default -1) on commit delete rows"
-            << "CREATE TEMP TABLE T (A NUMBER(38, 2), B LONG VARCHAR, C BLOB, D VARCHAR2(10) "
+            << "CREATE TEMP TABLE T (A NUMBER(38, 2), B LONG VARCHAR, C BLOB, D VARCHAR2(10 "
+               "/*CHAR*/) "
                "DEFAULT (DATETIME('now', 'localtime')), E NUMBER DEFAULT -1)";
         QTest::newRow("DROP ... CASCADE CONSTRAINTS PURGE")
             << "drop table scott.t cascade constraints purge"
