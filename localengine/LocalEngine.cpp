@@ -166,11 +166,10 @@ public:
             case Translation::Kind::ExplainPlan:
                 return explain(t);
             case Translation::Kind::Commit:
-                if (sqlite3_get_autocommit(m_db))
-                    return 0;  // Oracle ends an empty transaction silently
-                return run(t, nullptr);
+                return endTransaction(t);
             case Translation::Kind::Ddl:
                 runDdl({m_db, m_owner, m_settings.get()}, t);
+                m_keptChanges = false;  // Oracle commits around DDL
                 return 0;
             case Translation::Kind::Sql:
                 break;
@@ -190,10 +189,13 @@ public:
             explain(t);
             return table;
         }
-        if (t.kind == Translation::Kind::Commit && sqlite3_get_autocommit(m_db))
+        if (t.kind == Translation::Kind::Commit) {
+            endTransaction(t);
             return table;
+        }
         if (t.kind == Translation::Kind::Ddl) {
             runDdl({m_db, m_owner, m_settings.get()}, t);
+            m_keptChanges = false;
             return table;
         }
         run(t, &table);
@@ -216,6 +218,27 @@ private:
         if (!m_db)
             throw EngineError("not connected: the connection is closed", SQLITE_MISUSE);
         return m_db;
+    }
+
+    // COMMIT or ROLLBACK. The engine runs each statement outside a SAVEPOINT
+    // in a transaction of its own, which SQLite commits at once: a ROLLBACK
+    // cannot take such changes back, and says so instead of ending quietly
+    // as if it had (what a transaction opened by a SAVEPOINT holds is
+    // rolled back first).
+    std::int64_t endTransaction(const Translation& t) {
+        const bool rollback = t.sql == "ROLLBACK";
+        const bool kept = m_keptChanges;
+        m_keptChanges = false;
+        std::int64_t rows = 0;
+        if (!sqlite3_get_autocommit(m_db))
+            rows = run(t, nullptr);
+        if (rollback && kept)
+            throw EngineError(
+                "ORA-03001: unimplemented feature: ROLLBACK of changes the local engine has "
+                "already committed (it commits each INSERT, UPDATE, DELETE and PL/SQL block as "
+                "it runs, unless a SAVEPOINT opened a transaction before it); they were kept",
+                SQLITE_ERROR);
+        return rows;
     }
 
     // The translation of a statement, kept per text until the schema
@@ -253,6 +276,7 @@ private:
     // stays). A failure names the block's line, as Oracle's ORA-06512 does.
     std::int64_t runBlock(const PlsqlBlock& block) {
         sqlite3* db = handle();
+        const bool ownTransaction = sqlite3_get_autocommit(db) != 0;
         sqlite::exec(db, "SAVEPOINT quorvel_block");
         std::int64_t rows = 0;
         for (const BlockStatement& statement : block.statements) {
@@ -277,6 +301,10 @@ private:
         sqlite::exec(db, "RELEASE quorvel_block");
         if (block.commits && !sqlite3_get_autocommit(db))
             sqlite::exec(db, "COMMIT");
+        if (block.commits)
+            m_keptChanges = false;
+        else if (ownTransaction && rows > 0)
+            m_keptChanges = true;
         return rows;
     }
 
@@ -293,8 +321,43 @@ private:
         }
     }
 
+    // MERGE: its steps as one statement, within a savepoint that a failure
+    // rolls back to. A first step that is a query checks that no target row
+    // matches two source rows.
+    std::int64_t runMerge(const Translation& t) {
+        const bool ownTransaction = sqlite3_get_autocommit(m_db) != 0;
+        sqlite::exec(m_db, "SAVEPOINT quorvel_merge");
+        std::int64_t rows = 0;
+        try {
+            for (std::size_t i = 0; i < t.mergeSteps.size(); ++i) {
+                Translation step;
+                step.sql = t.mergeSteps[i];
+                if (i == 0 && step.sql.rfind("SELECT", 0) == 0) {
+                    ResultTable found;
+                    run(step, &found);
+                    if (!found.rows.empty())
+                        throw EngineError(
+                            "ORA-30926: unable to get a stable set of rows in the source tables",
+                            SQLITE_ERROR);
+                    continue;
+                }
+                rows += run(step, nullptr);
+            }
+        } catch (...) {
+            sqlite::execQuietly(m_db, "ROLLBACK TO quorvel_merge");
+            sqlite::execQuietly(m_db, "RELEASE quorvel_merge");
+            throw;
+        }
+        sqlite::exec(m_db, "RELEASE quorvel_merge");
+        if (ownTransaction && rows > 0)
+            m_keptChanges = true;
+        return rows;
+    }
+
     // Runs one translated statement; fills `table` when given, else counts.
     std::int64_t run(const Translation& t, ResultTable* table) {
+        if (!t.mergeSteps.empty())
+            return runMerge(t);
         Statement st;
         try {
             st = m_statements->statement(t.sql);
@@ -331,6 +394,12 @@ private:
             throw foreignKeyError(t.sql, error);
         }
         const bool readOnly = st.readOnly();
+        if (!readOnly && sqlite3_get_autocommit(m_db)) {
+            if (!isDml(t.sql))
+                m_keptChanges = false;  // DDL: Oracle commits around it
+            else if (sqlite3_changes64(m_db) > 0)
+                m_keptChanges = true;
+        }
         if (columns > 0)
             return rows;
         // DDL reports no rows; DML the rows it changed.
@@ -398,6 +467,9 @@ private:
     std::unique_ptr<StatementCache> m_statements;
     std::unique_ptr<schema::SqliteCatalog> m_catalog;
     std::unordered_map<std::string, std::shared_ptr<const Translation>> m_translations;
+    // Changes made permanent since the last COMMIT, ROLLBACK or DDL that
+    // Oracle would still hold in an open transaction.
+    bool m_keptChanges = false;
 };
 
 }  // namespace

@@ -53,7 +53,8 @@ std::string Emitter::statement(const Statement& s) {
             remove(s.as<DeleteStatement>());
             break;
         case StatementKind::Merge:
-            unsupported("MERGE");
+            merge(s.as<MergeStatement>());
+            break;
         case StatementKind::Transaction:
             transaction(s.as<TransactionStatement>());
             break;

@@ -107,6 +107,9 @@ private:
     void remove(const DeleteStatement& s);
     void transaction(const TransactionStatement& s);
     void dmlTarget(const DmlTarget& target);
+    void merge(const MergeStatement& s);  // EmitMerge.cpp
+    void mergeAssignments(const MergeStatement& s);
+    void mergeInsert(const MergeStatement& s);
 
     // DDL (EmitDdl.cpp)
     void createTable(const CreateTableStatement& s);

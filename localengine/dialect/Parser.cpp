@@ -435,7 +435,11 @@ StatementPtr Parser::mergeStatement() {
             expect("INSERT");
             s->hasInsert = true;
             if (acceptOperator("(")) {
-                s->insertColumns = identifierList();
+                // Oracle takes the columns qualified by the target too:
+                // INSERT (d.employee_id, d.bonus).
+                do
+                    s->insertColumns.push_back(qualifiedName("a column name").back());
+                while (acceptOperator(","));
                 expectOperator(")");
             }
             expect("VALUES");

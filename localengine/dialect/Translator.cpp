@@ -29,8 +29,9 @@
 //    SYSTIMESTAMP, CURRENT_DATE, CURRENT_TIMESTAMP, USER, ROWID; other
 //    functions by name (DECODE, NVL ... are the engine's SQLite functions).
 //  - DML: INSERT (VALUES, one or several rows, or a query; column lists),
-//    UPDATE (also SET (a, b) = (subquery)), DELETE with or without FROM;
-//    the user's own schema name is dropped from every name.
+//    UPDATE (also SET (a, b) = (subquery)), DELETE with or without FROM,
+//    MERGE (UPDATE and INSERT, as steps the engine runs as one statement,
+//    EmitMerge.cpp); the user's own schema name is dropped from every name.
 //  - DDL: CREATE [GLOBAL TEMPORARY] TABLE with Oracle's column types,
 //    DEFAULT [ON NULL], identity columns, inline and out-of-line
 //    constraints, storage clauses (dropped), ORGANIZATION INDEX (WITHOUT
@@ -51,7 +52,7 @@
 // Refused with Oracle's errors (ORA-00900 ... ORA-00936 for syntax,
 // ORA-00911 for control characters, ORA-01788, ORA-017xx for (+)), or with
 // ORA-03001 "unimplemented feature: <construct>" for what is parsed but not
-// translated yet: MERGE, multitable INSERT, RETURNING, INTERVAL
+// translated yet: MERGE ... DELETE WHERE, multitable INSERT, RETURNING, INTERVAL
 // literals, comparisons with ANY/ALL other than = ANY and <> ALL, WITHIN
 // GROUP other than LISTAGG's, analytic functions beside ROLLUP, CUBE or
 // GROUPING SETS, TABLE(...), LATERAL, PIVOT XML, UNPIVOT, MATCH_RECOGNIZE,
@@ -195,6 +196,8 @@ Translation translateStatement(const std::string& oracleSql, const Catalog* cata
     }
     Emitter emitter(owner, result, oracleSql.size());
     result.sql = emitter.statement(*emitted);
+    if (statement->kind == StatementKind::ExplainPlan && !result.mergeSteps.empty())
+        unsupported("EXPLAIN PLAN FOR MERGE");
     // EXPLAIN PLAN explains and never runs: what DDL the explained statement
     // would carry out is dropped.
     if (statement->kind == StatementKind::ExplainPlan && result.kind == Translation::Kind::Ddl) {

@@ -9,6 +9,7 @@
 
 #include <set>
 #include <string>
+#include <vector>
 
 namespace localengine::dialect {
 
@@ -36,6 +37,11 @@ struct Translation {
 
     // Kind::Ddl only.
     DdlWork ddl;
+
+    // MERGE: the SQLite statements that carry it out, run in order as one
+    // statement (`sql` is empty). A first statement that starts with SELECT
+    // is a check: a row from it is ORA-30926.
+    std::vector<std::string> mergeSteps;
 
     // What the plan mapper needs to know of the Oracle statement (for
     // EXPLAIN PLAN: of the explained statement).

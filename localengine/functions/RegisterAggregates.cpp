@@ -484,22 +484,16 @@ void keepFinal(sqlite3_context* ctx) {
             return;
         }
         Spread spread;
-        long double sum = 0;
-        bool integral = true;
-        std::int64_t intSum = 0;
+        DecimalSum sum;
         for (const Key& k : s->values) {
             const Number n = k.numeric() ? k.n : parseNumber(k.t);
             spread.add(n.asDouble());
-            sum += n.isInteger ? static_cast<long double>(n.i) : n.d;
-            integral = integral && n.isInteger && !__builtin_add_overflow(intSum, n.i, &intSum);
+            sum.add(n);
         }
         if (fn == "SUM") {
-            if (integral)
-                result(ctx, Number::of(intSum));
-            else
-                result(ctx, Number::of(static_cast<double>(sum)));
+            result(ctx, *sum.sum());
         } else if (fn == "AVG") {
-            result(ctx, Number::of(static_cast<double>(sum / s->values.size())));
+            result(ctx, *sum.average());
         } else if (fn == "VARIANCE" || fn == "STDDEV") {
             const double v = *spread.variance();
             result(ctx, Number::of(fn == "STDDEV" ? std::sqrt(v) : v));

@@ -320,6 +320,22 @@ private slots:
             "from "
             "(select level k, level / 10 x from dual connect by level <= 4) order by k",
             {"1|.1", "2|.3", "3|.5", "4|.7"});
+        addRows("SUM and AVG of DISTINCT values",
+                "select to_char(sum(distinct x)), to_char(avg(distinct x)), count(distinct x) from "
+                "(select 0.1 x "
+                "from dual union all select 0.1 from dual union all select 0.2 from dual)",
+                {".3|.15|2"});
+        addRows("SUM and AVG kept for the first rows",
+                "select case when sum(x) keep (dense_rank first order by k) = 0.3 then 'exact' "
+                "end, case when avg(x) keep (dense_rank first order by k) = 0.1 then 'exact' end "
+                "from (select 1 k, 0.1 x from dual connect by level <= 3 union all select 2, 5 "
+                "from dual)",
+                {"exact|exact"});
+        addRows(
+            "whole sums past 64 bits",
+            "select to_char(sum(x)), avg(x) from (select 9000000000000000000 x from dual union all "
+            "select 9000000000000000000 from dual)",
+            {"18000000000000000000|9000000000000000000"});
         addRows("SUM of text that is not a number", "select sum(ename) from emp",
                 {"ORA-01722: invalid number"});
     }
@@ -569,6 +585,126 @@ private slots:
         db->execute("insert into codes values ('C1')");
         const ResultTable t = db->query("select count(*) from c_codes");
         QCOMPARE(enginetest::cellText(t.rows.at(0).at(0)), QString("1"));
+    }
+
+    // MERGE as the SQL Language Reference describes it: matched rows are
+    // updated (those the update's WHERE accepts), the source rows without a
+    // match inserted (those the insert's WHERE accepts); a target row that
+    // two source rows match is ORA-30926, a column of the ON condition may
+    // not be updated (ORA-38104); a failure leaves the target as it was.
+    // The target starts as KING (comm 100) and SCOTT (no comm).
+    void merge_data() {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QString>("outcome");  // rows changed, or the error's start
+        QTest::addColumn<QStringList>("after");
+        const QString into = "merge into bonus b using ";
+        QTest::newRow("update and insert")
+            << into +
+                   "(select ename, sal from emp where deptno = 20) e on (b.ename = e.ename) "
+                   "when matched then update set b.comm = nvl(b.comm, 0) + e.sal * 0.1 "
+                   "when not matched then insert (b.ename, b.comm) values (e.ename, e.sal * 0.01)"
+            << "3" << QStringList{"JONES|29.75", "KING|100", "SCOTT|300", "SMITH|8"};
+        QTest::newRow("update with a WHERE, from a table")
+            << into +
+                   "emp e on (b.ename = e.ename) when matched then update set comm = 1 where "
+                   "e.sal > 4000"
+            << "1" << QStringList{"KING|1", "SCOTT|<null>"};
+        QTest::newRow("insert with a WHERE, all columns")
+            << into +
+                   "emp e on (e.ename = b.ename) when not matched then insert values "
+                   "(e.ename, 0) where e.job = 'SALESMAN'"
+            << "2" << QStringList{"ALLEN|0", "KING|100", "SCOTT|<null>", "WARD|0"};
+        QTest::newRow("two source rows for one target row")
+            << into +
+                   "(select 'KING' ename from dual union all select 'KING' from dual) e on "
+                   "(b.ename = e.ename) when matched then update set b.comm = 5"
+            << "ORA-30926: unable to get a stable set of rows in the source tables"
+            << QStringList{"KING|100", "SCOTT|<null>"};
+        QTest::newRow("a column of the ON condition updated")
+            << into + "emp e on (b.ename = e.ename) when matched then update set b.ename = 'X'"
+            << "ORA-38104: Columns referenced in the ON Clause cannot be updated: "
+               "\"BONUS\".\"ENAME\""
+            << QStringList{"KING|100", "SCOTT|<null>"};
+        QTest::newRow("a failing insert takes the update back")
+            << into +
+                   "(select 'KING' ename from dual union all select 'NEW' from dual union "
+                   "all select 'NEW' from dual) e on (b.ename = e.ename) when matched then "
+                   "update set b.comm = 7 when not matched then insert values (e.ename, 1)"
+            << "ORA-00001" << QStringList{"KING|100", "SCOTT|<null>"};
+        QTest::newRow("DELETE WHERE")
+            << into +
+                   "emp e on (b.ename = e.ename) when matched then update set b.comm = 2 "
+                   "delete where e.sal > 4000"
+            << "ORA-03001: unimplemented feature: MERGE ... DELETE WHERE"
+            << QStringList{"KING|100", "SCOTT|<null>"};
+    }
+    void merge() {
+        QFETCH(QString, sql);
+        QFETCH(QString, outcome);
+        QFETCH(QStringList, after);
+        m_db->execute("create table bonus (ename varchar2(10) primary key, comm number(7,2))");
+        m_db->execute("insert into bonus values ('KING', 100)");
+        m_db->execute("insert into bonus values ('SCOTT', null)");
+        QString result;
+        try {
+            result = QString::number(m_db->execute(sql.toStdString()));
+        } catch (const EngineError& e) {
+            result = QString::fromUtf8(e.what());
+        }
+        const QStringList rowsAfter = rows("select ename, comm from bonus order by ename");
+        m_db->execute("drop table bonus");
+        QVERIFY2(result.startsWith(outcome), qPrintable(result));
+        QCOMPARE(rowsAfter, after);
+    }
+
+    // Oracle's ROLLBACK undoes what the transaction changed since its last
+    // COMMIT; DDL commits (Concepts, Transactions). The engine commits each
+    // statement that runs outside a transaction opened by SAVEPOINT, so a
+    // ROLLBACK after such changes is refused rather than answered as if it
+    // had undone them; inside a SAVEPOINT's transaction it undoes them.
+    void rollback_data() {
+        QTest::addColumn<QStringList>("statements");
+        QTest::addColumn<QString>("outcome");  // of the last ROLLBACK; "" for none
+        const QString update = "update emp set comm = comm where deptno = 10";
+        const QString refused = "ORA-03001: unimplemented feature: ROLLBACK of changes";
+        QTest::newRow("after an UPDATE") << QStringList{update, "rollback"} << refused;
+        QTest::newRow("a second ROLLBACK") << QStringList{update, "rollback", "rollback"} << "";
+        QTest::newRow("after COMMIT") << QStringList{update, "commit", "rollback"} << "";
+        QTest::newRow("an UPDATE of no rows")
+            << QStringList{"update emp set comm = 1 where 1 = 0", "rollback"} << "";
+        QTest::newRow("after DDL, which commits")
+            << QStringList{update, "create table scratch (n number)", "drop table scratch",
+                           "rollback"}
+            << "";
+        QTest::newRow("after a block of inserts")
+            << QStringList{"begin insert into dept values (50, 'TEMP', 'X'); delete from dept "
+                           "where deptno = 50; end;",
+                           "rollback"}
+            << refused;
+        QTest::newRow("inside a SAVEPOINT's transaction")
+            << QStringList{"savepoint before_raise", update, "rollback"} << "";
+    }
+    void rollback() {
+        QFETCH(QStringList, statements);
+        QFETCH(QString, outcome);
+        QString last;
+        for (const QString& sql : statements) {
+            last.clear();
+            try {
+                m_db->execute(sql.toStdString());
+            } catch (const EngineError& e) {
+                last = QString::fromUtf8(e.what());
+            }
+        }
+        QVERIFY2(outcome.isEmpty() ? last.isEmpty() : last.startsWith(outcome), qPrintable(last));
+    }
+
+    void rollbackInsideASavepointUndoes() {
+        m_db->execute("savepoint before_raise");
+        m_db->execute("update emp set sal = sal * 2 where ename = 'SMITH'");
+        QCOMPARE(rows("select sal from emp where ename = 'SMITH'"), QStringList{"1600"});
+        m_db->execute("rollback");
+        QCOMPARE(rows("select sal from emp where ename = 'SMITH'"), QStringList{"800"});
     }
 
     // A failure Oracle has no counterpart for keeps SQLite's words after

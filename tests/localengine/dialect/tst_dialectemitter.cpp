@@ -283,9 +283,10 @@ private slots:
         QTest::addColumn<QString>("sql");
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("names");
-        QTest::newRow("MERGE") << "merge into emp e using dept d on (e.deptno = d.deptno) when "
-                                  "matched then update set e.sal = 1"
-                               << 3001 << "MERGE";
+        QTest::newRow("MERGE with DELETE WHERE")
+            << "merge into emp e using dept d on (e.deptno = d.deptno) when "
+               "matched then update set e.sal = 1 delete where d.loc = 'X'"
+            << 3001 << "DELETE WHERE";
         QTest::newRow("NEXTVAL twice in a row")
             << "select s.nextval, s.currval from dual" << 3001 << "NEXTVAL";
         QTest::newRow("ROLLUP with analytic functions")
