@@ -561,16 +561,16 @@ void Emitter::comparison(const Comparison& c) {
 
 // = ANY is IN and <> ALL is NOT IN. Over a list the other operators are
 // ORs (ANY) or ANDs (ALL) of comparisons, which give Oracle's answer
-// (NULL where no comparison decides); over a subquery they are not
-// translated yet. Values are brought to one type as in a comparison.
+// (NULL where no comparison decides); over a subquery see
+// quantifiedSubquery. Values are brought to one type as in a comparison.
 void Emitter::quantified(const QuantifiedComparison& q) {
     const bool in = q.op == CompareOp::Equal && !q.all;
     const bool notIn = q.op == CompareOp::NotEqual && q.all;
     if (q.subquery) {
-        if (!in && !notIn)
-            unsupported(std::string("comparison with ") + (q.all ? "ALL" : "ANY") +
-                        " of a subquery");
-        inSubquery(*q.left, notIn, *q.subquery);
+        if (in || notIn)
+            inSubquery(*q.left, notIn, *q.subquery);
+        else
+            quantifiedSubquery(q);
         return;
     }
     if (!in && !notIn) {
@@ -618,6 +618,55 @@ void Emitter::quantifiedList(const QuantifiedComparison& q) {
         m_out += compareOperator(q.op);
         comparand(item, type, padded);
     }
+    m_out += ')';
+}
+
+// x op ANY (query) and x op ALL (query) with Oracle's three answers, from
+// the comparison of x with each row: ANY is true when one comparison is,
+// else unknown when one is unknown (a NULL), else false (no rows too); ALL
+// is false when one comparison is, else unknown when one is, else true.
+// The query's column is read under the engine's name __X in a query of
+// its own (__W), so that the columns x names keep their meaning there:
+//   (SELECT CASE WHEN MAX((x op __X) IS 1) THEN 1
+//                WHEN MAX((x op __X) IS NULL) THEN NULL ELSE 0 END
+//    FROM (SELECT __V.col AS __X FROM (query) AS __V) AS __W)
+void Emitter::quantifiedSubquery(const QuantifiedComparison& q) {
+    const Query& s = *q.subquery;
+    if (q.left->kind != ExprKind::Tuple && s.columnsKnown && s.columns.size() > 1)
+        fail(ora::kTooManyValues, "too many values");
+    if (q.left->kind == ExprKind::Tuple || !s.columnsKnown || s.columns.size() != 1 ||
+        s.columnTypes.size() != 1)
+        unsupported(std::string("comparison with ") + (q.all ? "ALL" : "ANY") +
+                    " of a subquery of several columns");
+    const OracleType column = s.columnTypes.front();
+    const OracleType type = comparisonType({q.left->type, column});
+    const bool interval = q.left->type == OracleType::Interval || column == OracleType::Interval;
+    const std::string compared = std::string(working::kCompared);
+    auto comparison = [&] {
+        m_out += '(';
+        if (interval)
+            collated(*q.left);
+        else
+            converted(*q.left, type, kCompareOperand);
+        m_out += compareOperator(q.op);
+        convertedValue(column, type, [&](int) { m_out += compared; });
+        m_out += ')';
+    };
+    m_out += "(SELECT CASE WHEN MAX(";
+    comparison();
+    m_out += q.all ? " IS 0) THEN 0 WHEN MAX(" : " IS 1) THEN 1 WHEN MAX(";
+    comparison();
+    m_out += q.all ? " IS NULL) THEN NULL ELSE 1 END FROM (SELECT "
+                   : " IS NULL) THEN NULL ELSE 0 END FROM (SELECT ";
+    m_out += working::kConverted;
+    m_out += '.';
+    m_out += quoteName(s.columns.front().name);
+    m_out += " AS " + compared + " FROM ";
+    subquery(s);
+    m_out += " AS ";
+    m_out += working::kConverted;
+    m_out += ") AS ";
+    m_out += working::kComparedRows;
     m_out += ')';
 }
 

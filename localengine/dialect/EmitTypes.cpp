@@ -704,11 +704,15 @@ void Emitter::intervalCast(const Cast& c) {
         const bool datetimes = (isDatetime(l) || isDatetime(r)) &&
                                (isDatetime(l) || l == OracleType::Unknown) &&
                                (isDatetime(r) || r == OracleType::Unknown);
-        if (!datetimes)
-            badArithmetic();
-        if (!type.daySecond)
-            unsupported("(datetime - datetime) YEAR TO MONTH");
-        datetimeCall("ORA_TIMESTAMP_DIFF", *b.left, *b.right, isDatetime(r) ? r : l);
+        if (l == OracleType::Interval && r == OracleType::Interval) {
+            datetimeCall("ORA_INTERVAL_SUB", *b.left, *b.right, OracleType::Interval);
+        } else {
+            if (!datetimes)
+                badArithmetic();
+            if (!type.daySecond)
+                unsupported("(datetime - datetime) YEAR TO MONTH");
+            datetimeCall("ORA_TIMESTAMP_DIFF", *b.left, *b.right, isDatetime(r) ? r : l);
+        }
     } else {
         if (from == OracleType::Number || isDatetime(from))
             inconsistent(OracleType::Interval, from);

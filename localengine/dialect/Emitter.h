@@ -158,6 +158,7 @@ private:
     void comparison(const Comparison& c);
     void quantified(const QuantifiedComparison& q);
     void quantifiedList(const QuantifiedComparison& q);
+    void quantifiedSubquery(const QuantifiedComparison& q);
     void inSubquery(const Expr& left, bool negated, const Query& q);
     void predicate(const Expr& e);
     static std::optional<std::string> literalGlob(const Like& p);

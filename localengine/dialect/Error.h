@@ -30,6 +30,7 @@ constexpr int kMissingKeyword = 905;       // missing keyword
 constexpr int kMissingLeftParen = 906;     // missing left parenthesis
 constexpr int kMissingRightParen = 907;    // missing right parenthesis
 constexpr int kMissingComma = 917;         // missing comma
+constexpr int kTooManyValues = 913;        // too many values
 constexpr int kTooManyArguments = 939;     // too many arguments for function
 constexpr int kFromNotFound = 923;         // FROM keyword not found where expected
 constexpr int kNotProperlyEnded = 933;     // SQL command not properly ended

@@ -41,6 +41,9 @@ inline std::string pathColumn(std::size_t n) {
 constexpr const char* kScalar = "__S";
 // IN (subquery) whose column is converted to the compared type: the query read
 constexpr const char* kConverted = "__V";
+// x op ANY|ALL (subquery): the subquery's one column, and the query holding it
+constexpr const char* kCompared = "__X";
+constexpr const char* kComparedRows = "__W";
 
 // Rows an INSERT ... SELECT or SET (a, b) = (query) stores (Emitter::storedQuery)
 constexpr const char* kStoredRows = "__V";

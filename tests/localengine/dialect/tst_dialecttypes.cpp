@@ -430,6 +430,10 @@ private slots:
             << QStringList{"SCOTT", "KING", "JONES"};
         QTest::newRow("DAY alone is a column alias")
             << "select (date '2020-01-02' - date '2020-01-01') day from dual" << QStringList{"1"};
+        QTest::newRow("a difference of intervals")
+            << "select (interval '1' day - interval '30' hour) day to second, (interval '2-1' "
+               "year to month - interval '3' month) year to month from dual"
+            << QStringList{"-000000000 06:00:00.000000000|+000000001-10"};
         QTest::newRow("YEAR TO MONTH of a difference is not translated")
             << "select (date '2020-03-01' - date '2020-01-01') year to month from dual"
             << QStringList{"ORA-03001"};
@@ -481,9 +485,26 @@ private slots:
             << QStringList{"SCOTT", "KING"};
         QTest::newRow("text that is no number")
             << "select count(*) from emp where empno = any ('x')" << QStringList{"ORA-01722"};
-        QTest::newRow("> ANY of a subquery is not translated")
-            << "select count(*) from emp where sal > any (select sal from emp)"
-            << QStringList{"ORA-03001"};
+        QTest::newRow("> ANY, >= ALL of a subquery")
+            << "select count(*), sum(case when sal >= all (select sal from emp) then 1 end) from "
+               "emp where sal > any (select sal from emp)"
+            << QStringList{"4|1"};
+        QTest::newRow("ANY and ALL of a subquery of texts")
+            << "select ename from emp where empno > any (select '7800' from dual) and empno < "
+               "all (select '7840' from dual union all select '7900' from dual)"
+            << QStringList{"KING"};
+        QTest::newRow("ALL of no rows is true, ANY false")
+            << "select count(*) from dual where 3 > all (select 1 from dual where 1 = 0) and not "
+               "3 > any (select 1 from dual where 1 = 0)"
+            << QStringList{"1"};
+        QTest::newRow("a NULL row leaves ALL undecided")
+            << "select count(*) from dual where 3 > all (select 1 from dual union all select null "
+               "from dual) or not 3 > all (select 1 from dual union all select null from dual)"
+            << QStringList{"0"};
+        QTest::newRow("the outer row's columns inside the comparison")
+            << "select ename from emp e where sal < any (select sal / 2 from emp where empno <> "
+               "e.empno) order by ename"
+            << QStringList{"ALLEN", "WARD"};
     }
     void quantifiedConversions() {
         QFETCH(QString, sql);
