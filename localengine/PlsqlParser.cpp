@@ -343,6 +343,7 @@ private:
     const dialect::Catalog* m_catalog;
     std::size_t m_i = 0;
     int m_depth = 0;
+    std::vector<std::string> m_loops;  // the labels of the loops around ("" for none)
     std::shared_ptr<const Names> m_names;
     Program m_program;
 };
@@ -374,6 +375,13 @@ std::unique_ptr<Stmt> Parser::statement() {
         s->kind = accept("EXIT") ? Stmt::Kind::Exit : (++m_i, Stmt::Kind::Continue);
         if (at().kind == TokenKind::Name && !at().is("WHEN"))
             s->label = name();
+        if (m_loops.empty() || (!s->label.empty() && std::find(m_loops.begin(), m_loops.end(),
+                                                               s->label) == m_loops.end()))
+            throw EngineError("ORA-06550: line " + std::to_string(s->line) +
+                                  ": PLS-00376: illegal EXIT/CONTINUE statement; it must appear "
+                                  "inside a loop" +
+                                  (s->label.empty() ? std::string() : " labelled " + s->label),
+                              kSqliteError);
         if (accept("WHEN"))
             s->exprs.push_back(expression({}, {}));
         expectOp(";");
@@ -391,6 +399,11 @@ std::unique_ptr<Stmt> Parser::statement() {
         s->kind = Stmt::Kind::Raise;
         if (!at().isOperator(";"))
             s->name = name();
+        static const char* const raised[] = {"NO_DATA_FOUND", "TOO_MANY_ROWS", "DUP_VAL_ON_INDEX",
+                                             "ZERO_DIVIDE",   "VALUE_ERROR",   "INVALID_NUMBER"};
+        if (!s->name.empty() && std::none_of(std::begin(raised), std::end(raised),
+                                             [&](const char* r) { return s->name == r; }))
+            refuse("RAISE of the exception " + s->name);
         expectOp(";");
         return s;
     }
@@ -468,7 +481,9 @@ std::unique_ptr<Stmt> Parser::loopStatement(std::unique_ptr<Stmt> s, const std::
         s->kind = Stmt::Kind::Loop;
     }
     expect("LOOP");
+    m_loops.push_back(label);
     s->bodies.push_back(statements({"END"}));
+    m_loops.pop_back();
     endLoop(label);
     return s;
 }
@@ -513,7 +528,9 @@ std::unique_ptr<Stmt> Parser::forStatement(std::unique_ptr<Stmt> s, const std::s
         s->slots.push_back(declare(index, integer));
     }
     expect("LOOP");
+    m_loops.push_back(label);
     s->bodies.push_back(statements({"END"}));
+    m_loops.pop_back();
     endLoop(label);
     m_names = outerNames;
     return s;

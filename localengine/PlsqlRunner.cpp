@@ -3,6 +3,7 @@
 #include "PlsqlParser.h"
 #include "dialect/Catalog.h"
 #include "dialect/Error.h"
+#include "dialect/Keywords.h"
 #include "dialect/Lexer.h"
 #include "functions/CoreFunctions.h"
 #include "functions/Number.h"
@@ -12,7 +13,10 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <optional>
 #include <set>
 
 namespace localengine::plsql {
@@ -108,6 +112,13 @@ private:
 bool isUnhandleable(const EngineError& e) {
     const int code = oracleCode(e.what());
     return code == 3001 || code == 1013;
+}
+
+// A construct the engine does not run, found while the block runs.
+[[noreturn]] void refuseAtRun(const std::string& what) {
+    throw oraError("ORA-03001: unimplemented feature: " + what +
+                   " in a PL/SQL block (the local engine does not run it); the block's work "
+                   "since its last COMMIT was undone");
 }
 
 struct PredefinedException {
@@ -270,8 +281,8 @@ private:
     Value asText(Value v, const VarSpec& spec) const;
 
     // ---- statements ----
-    void runBlock(Block& block);
-    bool handle(Block& block, const EngineError& error);
+    Flow runBlock(Block& block);
+    std::optional<Flow> handle(Block& block, const EngineError& error);
     Flow runList(StmtList& list);
     Flow runStatement(Stmt& s);
     Flow runCompound(Stmt& s);
@@ -376,7 +387,13 @@ Prepared Runner::prepare(const Code& code, Mode mode) {
 std::string Runner::reference(const std::vector<Token>& toks, std::size_t& k, const Names& names,
                               const std::set<std::string>& columns, Prepared& p) {
     const Token& t = toks[k];
+    if (t.kind == TokenKind::BindParameter)
+        refuseAtRun("the client's bind variable " + t.text);
     if (!t.isName() || (k > 0 && toks[k - 1].isOperator(".")))
+        return {};
+    // A name right after a name or ")" is an alias (COUNT(*) n, emp e).
+    if (k > 0 && (toks[k - 1].isOperator(")") || toks[k - 1].kind == TokenKind::QuotedName ||
+                  (toks[k - 1].kind == TokenKind::Name && !dialect::endsAlias(toks[k - 1]))))
         return {};
     const std::string name = t.oracleName();
     const bool dotted = k + 2 < toks.size() && toks[k + 1].isOperator(".") && toks[k + 2].isName();
@@ -388,7 +405,7 @@ std::string Runner::reference(const std::vector<Token>& toks, std::size_t& k, co
         else if (attribute == "FOUND" || attribute == "NOTFOUND")
             ref.kind = attribute == "FOUND" ? Ref::Kind::Found : Ref::Kind::NotFound;
         else
-            refuse("SQL%" + attribute);
+            refuseAtRun("SQL%" + attribute);
         k += 2;
         const std::string bound = bindName(p, ref, false);
         return ref.kind == Ref::Kind::RowCount ? bound : "(" + bound + " = 1)";
@@ -404,7 +421,7 @@ std::string Runner::reference(const std::vector<Token>& toks, std::size_t& k, co
     const VarSpec& spec = m_program.slots[static_cast<std::size_t>(slot)];
     if (spec.type == VarSpec::Type::Record) {
         if (!dotted)
-            refuse("a cursor loop's record (" + name + ") used whole");
+            refuseAtRun("a cursor loop's record (" + name + ") used whole");
         const Record& record = m_records[static_cast<std::size_t>(slot)];
         const std::string field = toks[k + 2].oracleName();
         for (std::size_t f = 0; f < record.fields.size(); ++f) {
@@ -485,7 +502,7 @@ void Runner::assign(int slot, Value v) {
     m_values[static_cast<std::size_t>(slot)] = std::move(v);
 }
 
-void Runner::runBlock(Block& block) {
+Flow Runner::runBlock(Block& block) {
     for (const Declaration& d : block.declarations) {
         m_values[static_cast<std::size_t>(d.slot)] = {};
         if (d.value.empty())
@@ -499,17 +516,19 @@ void Runner::runBlock(Block& block) {
         }
     }
     try {
-        runList(block.body);
+        return runList(block.body);
     } catch (const EngineError& error) {
-        if (!handle(block, error))
+        const std::optional<Flow> handled = handle(block, error);
+        if (!handled)
             throw;
+        return *handled;
     }
 }
 
-// Runs the handler that takes `error`; false when none does.
-bool Runner::handle(Block& block, const EngineError& error) {
+// Runs the handler that takes `error`; nullopt when none does.
+std::optional<Flow> Runner::handle(Block& block, const EngineError& error) {
     if (isUnhandleable(error))
-        return false;
+        return std::nullopt;
     const int code = oracleCode(error.what());
     for (Handler& h : block.handlers) {
         bool takes = false;
@@ -528,12 +547,9 @@ bool Runner::handle(Block& block, const EngineError& error) {
             std::vector<std::string>& v;
             ~Pop() { v.pop_back(); }
         } pop{m_handled};
-        const Flow flow = runList(h.body);
-        if (flow != Flow::Next)
-            refuse("EXIT or CONTINUE out of an exception handler");
-        return true;
+        return runList(h.body);
     }
-    return false;
+    return std::nullopt;
 }
 
 Flow Runner::runList(StmtList& list) {
@@ -611,8 +627,7 @@ Flow Runner::runCompound(Stmt& s) {
         case Stmt::Kind::ForCursor:
             return runForCursor(s);
         case Stmt::Kind::Block:
-            runBlock(*s.block);
-            return Flow::Next;
+            return runBlock(*s.block);
         default:
             return Flow::Next;
     }
@@ -755,7 +770,7 @@ void Runner::runExecute(Stmt& s) {
         throw oraError("ORA-06535: statement string in EXECUTE IMMEDIATE is NULL or 0 length");
     const std::vector<Token> toks = codeTokens(statement);
     if (!toks.empty() && (toks[0].is("BEGIN") || toks[0].is("DECLARE")))
-        refuse("a PL/SQL block run by EXECUTE IMMEDIATE");
+        refuseAtRun("a PL/SQL block run by EXECUTE IMMEDIATE");
     std::vector<std::string> placeholders;
     for (const Token& t : toks) {
         if (t.kind == TokenKind::BindParameter &&
@@ -825,7 +840,7 @@ void Runner::runRaise(Stmt& s) {
         if (s.name == p.name)
             throw oraError(p.text);
     }
-    refuse("RAISE of the exception " + s.name);
+    refuseAtRun("RAISE of the exception " + s.name);
 }
 
 }  // namespace

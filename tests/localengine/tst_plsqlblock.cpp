@@ -143,6 +143,16 @@ void TestPlsqlBlock::output_data() {
            " SELECT COUNT(*) INTO n FROM emp WHERE ename = ename;\n"
            " DBMS_OUTPUT.PUT_LINE(n);\nEND;"
         << QStringList{"3"};
+    QTest::newRow("EXIT in a handler leaves the loop around its block")
+        << "BEGIN\n FOR i IN 1 .. 5 LOOP\n  BEGIN\n   IF i = 3 THEN RAISE NO_DATA_FOUND; END IF;\n"
+           "   DBMS_OUTPUT.PUT_LINE(i);\n  EXCEPTION WHEN NO_DATA_FOUND THEN EXIT;\n  END;\n"
+           " END LOOP;\n DBMS_OUTPUT.PUT_LINE('after');\nEND;"
+        << QStringList{"1", "2", "after"};
+    QTest::newRow("aliases named like variables stay aliases")
+        << "DECLARE n NUMBER; e NUMBER := 5;\nBEGIN\n"
+           " SELECT COUNT(*) n INTO n FROM emp e WHERE e.deptno = 30;\n"
+           " DBMS_OUTPUT.PUT_LINE(n || ' ' || e);\nEND;"
+        << QStringList{"2 5"};
     QTest::newRow("RAISE re-raises into the outer handler")
         << "BEGIN\n BEGIN RAISE NO_DATA_FOUND;\n EXCEPTION WHEN OTHERS THEN "
            "DBMS_OUTPUT.PUT_LINE('inner'); RAISE; END;\n"
@@ -189,6 +199,10 @@ void TestPlsqlBlock::errors_data() {
         << "BEGIN\n RAISE_APPLICATION_ERROR(-1, 'x');\nEND;"
         << "ORA-21000: error number argument to raise_application_error of -1 is out of range\n"
            "ORA-06512: at line 2";
+    QTest::newRow("EXIT outside a loop")
+        << "BEGIN\n NULL;\n EXIT;\nEND;"
+        << "ORA-06550: line 3: PLS-00376: illegal EXIT/CONTINUE statement; it must appear "
+           "inside a loop";
     QTest::newRow("a handler for another error does not take it")
         << "BEGIN\n INSERT INTO emp (empno) VALUES (7369);\n"
            "EXCEPTION WHEN NO_DATA_FOUND THEN NULL;\nEND;"
@@ -228,6 +242,9 @@ void TestPlsqlBlock::refusals_data() {
                           << "GOTO statements";
     QTest::newRow("user exception") << "DECLARE\n e EXCEPTION;\nBEGIN\n" + insert + "END;"
                                     << "user-defined exceptions";
+    QTest::newRow("client bind variable")
+        << "BEGIN\n" + insert + " UPDATE regions SET region_name = :name;\nEND;"
+        << "bind variable :name";
     QTest::newRow("%ROWTYPE") << "DECLARE\n r emp%ROWTYPE;\nBEGIN\n" + insert + "END;"
                               << "EMP%ROWTYPE";
 }
