@@ -13,13 +13,18 @@ namespace localengine::plsql {
 
 // A variable's declared type and what it keeps of a value assigned to it.
 struct VarSpec {
-    enum class Type { Number, Integer, PlsInteger, Varchar2, Date, Boolean, Record };
+    enum class Type { Number, Integer, PlsInteger, Varchar2, Date, Boolean, Record, Cursor };
     Type type = Type::Number;
     int precision = 0;  // NUMBER(p,s): 0 when not given
     int scale = 0;
     int length = 0;  // VARCHAR2(n)
     bool constant = false;
     bool notNull = false;
+    // Record: a table's columns (table%ROWTYPE; empty: the fields come with
+    // the rows, as a cursor's do) and which of them are DATEs.
+    std::vector<std::string> fields;
+    std::vector<bool> dates;
+    int cursor = -1;  // Cursor: its index in Program::cursors
 };
 
 // The names a piece of code sees: name (upper case) -> variable slot.
@@ -62,7 +67,10 @@ struct Stmt {
         Raise,       // RAISE [name]: `name` empty re-raises in a handler
         Commit,
         Rollback,
-        Block  // a nested block
+        Open,   // OPEN slots[0] [(exprs)]
+        Fetch,  // FETCH slots[0] INTO slots[1..]
+        Close,  // CLOSE slots[0]
+        Block   // a nested block
     };
     Kind kind = Kind::Null;
     int line = 1;
@@ -88,11 +96,20 @@ struct Handler {
 
 struct Block {
     std::vector<Declaration> declarations;
+    std::vector<int> cursors;  // the slots of the cursors it declares
     StmtList body;
     std::vector<Handler> handlers;
 };
 
+// CURSOR name [(parameters)] IS query.
+struct CursorDecl {
+    Code query;
+    std::vector<int> parameters;  // their slots
+    std::vector<Code> defaults;   // per parameter; empty: none
+};
+
 struct Program {
+    std::vector<CursorDecl> cursors;
     Block main;
     std::vector<VarSpec> slots;      // every variable of every block, by slot
     std::vector<std::string> names;  // their names, by slot (upper case)

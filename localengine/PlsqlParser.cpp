@@ -180,7 +180,9 @@ private:
             return specOfColumn(table->columns[static_cast<std::size_t>(c)].declaredType,
                                 first + "." + column + "%TYPE");
         }
-        if (acceptOp("%")) {
+        if (acceptOp("%") && accept("ROWTYPE"))
+            return rowType(first, from);
+        if (m_toks[m_i - 1].isOperator("%")) {
             if (!accept("TYPE"))
                 refuse(first + "%" + at().text);
             const auto found = m_names->find(first);
@@ -191,6 +193,84 @@ private:
             return spec;
         }
         return builtinType(first, from);
+    }
+
+    // cursor%ROWTYPE (fields come with the rows) or table%ROWTYPE.
+    VarSpec rowType(const std::string& of, std::size_t from) {
+        VarSpec spec;
+        spec.type = VarSpec::Type::Record;
+        const auto found = m_names->find(of);
+        if (found != m_names->end() &&
+            m_program.slots[static_cast<std::size_t>(found->second)].type == VarSpec::Type::Cursor)
+            return spec;
+        const auto table = m_catalog ? m_catalog->findTable(of) : nullptr;
+        if (!table)
+            throw EngineError("ORA-06550: line " + std::to_string(lineOf(from)) +
+                                  ": PLS-00201: identifier '" + of + "' must be declared",
+                              kSqliteError);
+        for (const auto& c : table->columns) {
+            spec.fields.push_back(dialect::upperAscii(c.name));
+            spec.dates.push_back(c.type == dialect::OracleType::Date);
+        }
+        return spec;
+    }
+
+    // CURSOR name [(parameter type [:= default], ...)] IS query;
+    void readCursor(Block& block) {
+        ++m_i;
+        const std::string cursor = name();
+        const auto outerNames = m_names;
+        CursorDecl decl;
+        if (acceptOp("(")) {
+            do {
+                const std::string parameter = name();
+                accept("IN");
+                VarSpec spec = typeSpec();
+                if (spec.type == VarSpec::Type::Varchar2 && spec.length == 0)
+                    spec.length = 32767;
+                decl.parameters.push_back(declare(parameter, spec));
+                decl.defaults.push_back(
+                    acceptOp(":=") || accept("DEFAULT") ? expression({}, {",", ")"}) : Code{});
+            } while (acceptOp(","));
+            expectOp(")");
+        }
+        if (at().is("RETURN"))
+            refuse("a cursor with a RETURN type");
+        expect("IS");
+        if (!at().is("SELECT") && !at().is("WITH"))
+            syntax("expected SELECT");
+        decl.query = expression({}, {});
+        expectOp(";");
+        m_names = outerNames;
+        VarSpec spec;
+        spec.type = VarSpec::Type::Cursor;
+        spec.cursor = static_cast<int>(m_program.cursors.size());
+        m_program.cursors.push_back(std::move(decl));
+        block.cursors.push_back(declare(cursor, spec));
+    }
+
+    // The cursor a name stands for (OPEN, FETCH, CLOSE, FOR ... IN).
+    int cursorNamed() {
+        const std::size_t at0 = m_i;
+        const std::string cursor = name();
+        const auto found = m_names->find(cursor);
+        if (found == m_names->end() ||
+            m_program.slots[static_cast<std::size_t>(found->second)].type != VarSpec::Type::Cursor)
+            throw EngineError("ORA-06550: line " + std::to_string(lineOf(at0)) +
+                                  ": PLS-00201: identifier '" + cursor + "' must be declared",
+                              kSqliteError);
+        return found->second;
+    }
+
+    std::vector<Code> cursorArguments() {
+        std::vector<Code> arguments;
+        if (acceptOp("(")) {
+            do
+                arguments.push_back(expression({}, {",", ")"}));
+            while (acceptOp(","));
+            expectOp(")");
+        }
+        return arguments;
     }
 
     VarSpec builtinType(const std::string& type, std::size_t from) {
@@ -211,17 +291,15 @@ private:
             const std::string declared =
                 m_sql.substr(m_toks[from].begin, m_toks[m_i - 1].end - m_toks[from].begin);
             spec = specOfColumn(declared, type);
-            if (type == "VARCHAR2" || type == "VARCHAR") {
+            if ((type == "VARCHAR2" || type == "VARCHAR") && !m_cursorParameters) {
                 if (!m_toks[m_i - 1].isOperator(")"))
                     throw EngineError("ORA-06550: line " + std::to_string(lineOf(from)) +
                                           ": PLS-00215: String length constraints must be in "
                                           "range (1 .. 32767)",
                                       kSqliteError);
             }
-        } else if (type == "CURSOR" || type == "TYPE") {
-            refuse(type == "CURSOR" ? "explicit cursors"
-                                    : "user-defined types (collections, "
-                                      "records)");
+        } else if (type == "TYPE") {
+            refuse("user-defined types (collections, records)");
         } else if (type == "PROCEDURE" || type == "FUNCTION") {
             refuse("named " + dialect::upperAscii(type) + "s");
         } else {
@@ -232,8 +310,14 @@ private:
 
     void readDeclaration(Block& block) {
         const int line = lineOf(m_i);
-        if (at().is("CURSOR") || at().is("TYPE") || at().is("PROCEDURE") || at().is("FUNCTION") ||
-            at().is("PRAGMA"))
+        if (at().is("CURSOR")) {
+            const bool outer = m_cursorParameters;
+            m_cursorParameters = true;
+            readCursor(block);
+            m_cursorParameters = outer;
+            return;
+        }
+        if (at().is("TYPE") || at().is("PROCEDURE") || at().is("FUNCTION") || at().is("PRAGMA"))
             builtinType(at().oracleName(), m_i);
         const std::string variable = name();
         if (at().is("EXCEPTION"))
@@ -334,7 +418,8 @@ private:
     std::unique_ptr<Stmt> selectInto(std::unique_ptr<Stmt> s);
     std::unique_ptr<Stmt> executeImmediate(std::unique_ptr<Stmt> s);
     std::unique_ptr<Stmt> callStatement(std::unique_ptr<Stmt> s);
-    std::vector<int> targets(std::initializer_list<const char*> until);
+    std::unique_ptr<Stmt> cursorStatement(std::unique_ptr<Stmt> s);
+    std::vector<int> targets(std::initializer_list<const char*> until, bool record = false);
     int target();
     void endLoop(const std::string& label);
 
@@ -343,6 +428,7 @@ private:
     const dialect::Catalog* m_catalog;
     std::size_t m_i = 0;
     int m_depth = 0;
+    bool m_cursorParameters = false;   // VARCHAR2 without a length is a parameter's
     std::vector<std::string> m_loops;  // the labels of the loops around ("" for none)
     std::shared_ptr<const Names> m_names;
     Program m_program;
@@ -418,9 +504,11 @@ std::unique_ptr<Stmt> Parser::namedStatement(std::unique_ptr<Stmt> s) {
         return selectInto(std::move(s));
     if (first.is("EXECUTE") && at(1).is("IMMEDIATE"))
         return executeImmediate(std::move(s));
-    static const char* const refused[] = {"CASE", "OPEN",   "FETCH",     "CLOSE",  "GOTO",
-                                          "PIPE", "FORALL", "SAVEPOINT", "RETURN", "LOCK",
-                                          "SET",  "CREATE", "ALTER",     "DROP",   "TRUNCATE"};
+    if (first.is("OPEN") || first.is("FETCH") || first.is("CLOSE"))
+        return cursorStatement(std::move(s));
+    static const char* const refused[] = {"CASE",      "GOTO",   "PIPE", "FORALL",
+                                          "SAVEPOINT", "RETURN", "LOCK", "SET",
+                                          "CREATE",    "ALTER",  "DROP", "TRUNCATE"};
     for (const char* word : refused) {
         if (first.is(word))
             refuse(std::string(word) + " statements");
@@ -503,9 +591,16 @@ std::unique_ptr<Stmt> Parser::forStatement(std::unique_ptr<Stmt> s, const std::s
         VarSpec record;
         record.type = VarSpec::Type::Record;
         s->slots.push_back(declare(index, record));
+    } else if (at().isName() && (at(1).is("LOOP") || at(1).isOperator("(")) &&
+               m_names->count(at().oracleName())) {
+        s->kind = Stmt::Kind::ForCursor;
+        const int cursor = cursorNamed();
+        s->exprs = cursorArguments();
+        VarSpec record;
+        record.type = VarSpec::Type::Record;
+        s->slots.push_back(declare(index, record));
+        s->slots.push_back(cursor);
     } else {
-        if (at().isName() && (at(1).is("LOOP") || at(1).isOperator("(")))
-            refuse("explicit cursors (FOR " + index + " IN " + at().oracleName() + ")");
         s->kind = Stmt::Kind::ForRange;
         s->reverse = accept("REVERSE");
         // "1 .. n": two "." tokens, or "." and a number read as ".n".
@@ -564,8 +659,14 @@ int Parser::target() {
     return found->second;
 }
 
-std::vector<int> Parser::targets(std::initializer_list<const char*> until) {
+std::vector<int> Parser::targets(std::initializer_list<const char*> until, bool record) {
     std::vector<int> slots;
+    const auto found = at().isName() ? m_names->find(at().oracleName()) : m_names->end();
+    if (record && found != m_names->end() && !at(1).isOperator(",") &&
+        m_program.slots[static_cast<std::size_t>(found->second)].type == VarSpec::Type::Record) {
+        ++m_i;
+        return {found->second};  // a record takes the row whole
+    }
     do {
         slots.push_back(target());
     } while (acceptOp(","));
@@ -597,7 +698,7 @@ std::unique_ptr<Stmt> Parser::selectInto(std::unique_ptr<Stmt> s) {
         refuse("BULK COLLECT");
     Code head = code(from, into);
     m_i = into + 1;
-    s->slots = targets({"FROM"});
+    s->slots = targets({"FROM"}, true);
     const std::size_t rest = m_i;
     expression({}, {});
     Code tail = code(rest, m_i);
@@ -623,6 +724,29 @@ std::unique_ptr<Stmt> Parser::executeImmediate(std::unique_ptr<Stmt> s) {
                 refuse("OUT bind arguments of EXECUTE IMMEDIATE");
             s->exprs.push_back(expression({}, {","}));
         } while (acceptOp(","));
+    }
+    expectOp(";");
+    return s;
+}
+
+// OPEN c [(arguments)]; FETCH c INTO targets; CLOSE c;
+std::unique_ptr<Stmt> Parser::cursorStatement(std::unique_ptr<Stmt> s) {
+    const std::string word = name();
+    if (word == "OPEN" && at().isName() && at(1).is("FOR"))
+        refuse("OPEN ... FOR (cursor variables)");
+    s->slots.push_back(cursorNamed());
+    if (word == "OPEN") {
+        s->kind = Stmt::Kind::Open;
+        s->exprs = cursorArguments();
+    } else if (word == "FETCH") {
+        s->kind = Stmt::Kind::Fetch;
+        if (at().is("BULK"))
+            refuse("BULK COLLECT");
+        expect("INTO");
+        for (int slot : targets({}, true))
+            s->slots.push_back(slot);
+    } else {
+        s->kind = Stmt::Kind::Close;
     }
     expectOp(";");
     return s;

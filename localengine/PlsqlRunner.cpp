@@ -18,6 +18,7 @@
 #include <cmath>
 #include <optional>
 #include <set>
+#include <utility>
 
 namespace localengine::plsql {
 
@@ -87,6 +88,23 @@ int oracleCode(const std::string& message) {
     return code;
 }
 
+// The form the engine keeps a DATE in: [-]YYYY-MM-DD HH24:MI:SS.
+bool isStoredDate(const std::string& text) {
+    const std::size_t o = !text.empty() && text[0] == '-' ? 1 : 0;
+    if (text.size() != o + 19)
+        return false;
+    for (std::size_t k = 0; k < 19; ++k) {
+        const char c = text[o + k];
+        const bool ok = k == 4 || k == 7     ? c == '-'
+                        : k == 10            ? c == ' '
+                        : k == 13 || k == 16 ? c == ':'
+                                             : std::isdigit(static_cast<unsigned char>(c)) != 0;
+        if (!ok)
+            return false;
+    }
+    return true;
+}
+
 EngineError oraError(const std::string& text) {
     return EngineError(text, kSqliteError);
 }
@@ -143,9 +161,31 @@ struct Record {
     std::vector<Value> values;
 };
 
+// An explicit cursor: its rows, read when it is opened (the data as it
+// was then, as Oracle's read consistency has it), and how far FETCH got.
+struct Cursor {
+    bool open = false;
+    Record shape;  // fields and DATE flags; no values
+    std::vector<std::vector<Value>> rows;
+    std::size_t fetched = 0;
+    std::optional<bool> found;  // NULL before the first FETCH
+};
+
 // Where a bind parameter of prepared code takes its value from.
 struct Ref {
-    enum class Kind { Variable, Field, RowCount, Found, NotFound, SqlCode, SqlErrm };
+    enum class Kind {
+        Variable,
+        Field,
+        RowCount,
+        Found,
+        NotFound,
+        SqlCode,
+        SqlErrm,
+        CursorRowCount,
+        CursorFound,
+        CursorNotFound,
+        CursorIsOpen
+    };
     Kind kind = Kind::Variable;
     int slot = -1;
     int field = -1;
@@ -166,7 +206,8 @@ public:
         : m_program(program),
           m_host(host),
           m_values(program.slots.size()),
-          m_records(program.slots.size()) {}
+          m_records(program.slots.size()),
+          m_cursors(program.slots.size()) {}
 
     void run() {
         try {
@@ -189,6 +230,8 @@ private:
     Prepared prepare(const Code& code, Mode mode);
     std::string reference(const std::vector<Token>& toks, std::size_t& k, const Names& names,
                           const std::set<std::string>& columns, Prepared& p);
+    std::optional<std::string> cursorAttribute(const std::vector<Token>& toks, std::size_t& k,
+                                               const Names& names, Prepared& p);
     std::string bindName(Prepared& p, Ref ref, bool date) {
         const std::string name = ":qv" + std::to_string(p.refs.size());
         p.refs.push_back(ref);
@@ -213,11 +256,28 @@ private:
                 return m_sqlRan ? Value::ofInteger(m_rowCount == 0) : Value{};
             case Ref::Kind::SqlCode:
                 return Value::ofInteger(sqlCode());
+            case Ref::Kind::CursorIsOpen:
+                return Value::ofInteger(m_cursors[static_cast<std::size_t>(ref.slot)].open);
+            case Ref::Kind::CursorRowCount:
+            case Ref::Kind::CursorFound:
+            case Ref::Kind::CursorNotFound:
+                return cursorAttribute(ref);
             case Ref::Kind::SqlErrm:
                 return Value::ofText(m_handled.empty() ? "ORA-0000: normal, successful completion"
                                                        : m_handled.back());
         }
         return {};
+    }
+
+    Value cursorAttribute(const Ref& ref) const {
+        const Cursor& c = m_cursors[static_cast<std::size_t>(ref.slot)];
+        if (!c.open)
+            throw oraError("ORA-01001: invalid cursor");
+        if (ref.kind == Ref::Kind::CursorRowCount)
+            return Value::ofInteger(static_cast<std::int64_t>(c.fetched));
+        if (!c.found)
+            return {};
+        return Value::ofInteger(ref.kind == Ref::Kind::CursorFound ? *c.found : !*c.found);
     }
 
     std::int64_t sqlCode() const {
@@ -305,11 +365,17 @@ private:
                 " loop iterations; its work since its last COMMIT was undone)");
     }
     void readInto(const std::vector<int>& slots, const Prepared& p, const Host::Binder& bind);
+    void readRows(const Prepared& p, const Host::Binder& bind, Cursor& into);
+    void openCursor(int slot, const std::vector<Code>& arguments);
+    void fetch(const Stmt& s);
+    void storeRow(const std::vector<int>& targets, std::vector<Value> row, const Record& shape);
+    Value converted(const Value& v, bool toDate);
 
     Program& m_program;
     Host& m_host;
     std::vector<Value> m_values;
     std::vector<Record> m_records;
+    std::vector<Cursor> m_cursors;
     std::vector<std::string> m_handled;  // the errors being handled, innermost last
     std::string m_exitLabel;
     std::int64_t m_rowCount = 0;
@@ -400,6 +466,10 @@ std::string Runner::reference(const std::vector<Token>& toks, std::size_t& k, co
     if (name == "SQL" && k + 2 < toks.size() && toks[k + 1].isOperator("%")) {
         const std::string attribute = toks[k + 2].oracleName();
         Ref ref;
+        if (attribute == "ISOPEN") {
+            k += 2;
+            return "(1 = 0)";  // the implicit cursor is closed after each statement
+        }
         if (attribute == "ROWCOUNT")
             ref.kind = Ref::Kind::RowCount;
         else if (attribute == "FOUND" || attribute == "NOTFOUND")
@@ -410,6 +480,8 @@ std::string Runner::reference(const std::vector<Token>& toks, std::size_t& k, co
         const std::string bound = bindName(p, ref, false);
         return ref.kind == Ref::Kind::RowCount ? bound : "(" + bound + " = 1)";
     }
+    if (const std::optional<std::string> cursorRef = cursorAttribute(toks, k, names, p))
+        return *cursorRef;
     if (t.kind == TokenKind::Name && (name == "SQLCODE" || name == "SQLERRM") && !names.count(name))
         return bindName(p, Ref{name == "SQLCODE" ? Ref::Kind::SqlCode : Ref::Kind::SqlErrm}, false);
     if (t.kind == TokenKind::Name && (name == "TRUE" || name == "FALSE") && !names.count(name))
@@ -438,6 +510,30 @@ std::string Runner::reference(const std::vector<Token>& toks, std::size_t& k, co
     const std::string bound =
         bindName(p, Ref{Ref::Kind::Variable, slot, -1}, spec.type == VarSpec::Type::Date);
     return spec.type == VarSpec::Type::Boolean ? "(" + bound + " = 1)" : bound;
+}
+
+// cursor%FOUND, %NOTFOUND, %ROWCOUNT, %ISOPEN of an explicit cursor.
+std::optional<std::string> Runner::cursorAttribute(const std::vector<Token>& toks, std::size_t& k,
+                                                   const Names& names, Prepared& p) {
+    if (k + 2 >= toks.size() || !toks[k + 1].isOperator("%"))
+        return std::nullopt;
+    const auto found = names.find(toks[k].oracleName());
+    if (found == names.end() ||
+        m_program.slots[static_cast<std::size_t>(found->second)].type != VarSpec::Type::Cursor)
+        return std::nullopt;
+    const std::string attribute = toks[k + 2].oracleName();
+    Ref ref{Ref::Kind::CursorRowCount, found->second, -1};
+    if (attribute == "FOUND")
+        ref.kind = Ref::Kind::CursorFound;
+    else if (attribute == "NOTFOUND")
+        ref.kind = Ref::Kind::CursorNotFound;
+    else if (attribute == "ISOPEN")
+        ref.kind = Ref::Kind::CursorIsOpen;
+    else if (attribute != "ROWCOUNT")
+        refuseAtRun(toks[k].oracleName() + "%" + attribute);
+    k += 2;
+    const std::string bound = bindName(p, ref, false);
+    return ref.kind == Ref::Kind::CursorRowCount ? bound : "(" + bound + " = 1)";
 }
 
 Value Runner::asNumber(Value v, const VarSpec& spec) const {
@@ -503,8 +599,22 @@ void Runner::assign(int slot, Value v) {
 }
 
 Flow Runner::runBlock(Block& block) {
+    // The block's cursors are closed when it ends, however it ends.
+    struct Closing {
+        Runner& r;
+        const std::vector<int>& cursors;
+        ~Closing() {
+            for (int slot : cursors)
+                r.m_cursors[static_cast<std::size_t>(slot)] = {};
+        }
+    } closing{*this, block.cursors};
+    for (int slot : block.cursors)
+        m_cursors[static_cast<std::size_t>(slot)] = {};
     for (const Declaration& d : block.declarations) {
         m_values[static_cast<std::size_t>(d.slot)] = {};
+        const VarSpec& spec = m_program.slots[static_cast<std::size_t>(d.slot)];
+        if (spec.type == VarSpec::Type::Record)
+            m_records[static_cast<std::size_t>(d.slot)] = {spec.fields, spec.dates, {}};
         if (d.value.empty())
             continue;
         try {
@@ -602,6 +712,17 @@ Flow Runner::runStatement(Stmt& s) {
             case Stmt::Kind::Commit:
                 m_host.commit();
                 return Flow::Next;
+            case Stmt::Kind::Open:
+                openCursor(s.slots[0], s.exprs);
+                return Flow::Next;
+            case Stmt::Kind::Fetch:
+                fetch(s);
+                return Flow::Next;
+            case Stmt::Kind::Close:
+                if (!m_cursors[static_cast<std::size_t>(s.slots[0])].open)
+                    throw oraError("ORA-01001: invalid cursor");
+                m_cursors[static_cast<std::size_t>(s.slots[0])] = {};
+                return Flow::Next;
             case Stmt::Kind::Rollback:
                 m_host.rollback();
                 return Flow::Next;
@@ -693,31 +814,33 @@ Flow Runner::runForRange(Stmt& s) {
 // was then, as Oracle's read consistency has it), then the body runs once
 // for each.
 Flow Runner::runForCursor(Stmt& s) {
-    const Prepared& p = prepared(s.exprs[0], Mode::Sql);
-    Record rows;
-    std::vector<std::vector<Value>> read;
-    const Host::RowReader reader = [&](sqlite3_stmt* st) {
-        const int columns = sqlite3_column_count(st);
-        if (rows.fields.empty()) {
-            for (int c = 0; c < columns; ++c) {
-                rows.fields.push_back(dialect::upperAscii(sqlite3_column_name(st, c)));
-                const char* declared = sqlite3_column_decltype(st, c);
-                rows.dates.push_back(declared && dialect::typeOfDeclared(declared) ==
-                                                     dialect::OracleType::Date);
-            }
+    Cursor rows;
+    const bool named = s.slots.size() > 1;
+    if (named) {
+        openCursor(s.slots[1], s.exprs);
+        rows = std::exchange(m_cursors[static_cast<std::size_t>(s.slots[1])], {});
+        m_cursors[static_cast<std::size_t>(s.slots[1])].open = true;
+    } else {
+        readRows(prepared(s.exprs[0], Mode::Sql), {}, rows);
+    }
+    struct Closing {  // a named cursor is closed when its loop ends, however it ends
+        Runner& r;
+        int slot;
+        ~Closing() {
+            if (slot >= 0)
+                r.m_cursors[static_cast<std::size_t>(slot)] = {};
         }
-        std::vector<Value> row;
-        for (int c = 0; c < columns; ++c)
-            row.push_back(columnValue(st, c));
-        read.push_back(std::move(row));
-        return true;
-    };
-    m_host.runSql(p.sql, binder(p), &reader);
+    } closing{*this, named ? s.slots[1] : -1};
     Record& record = m_records[static_cast<std::size_t>(s.slots[0])];
-    for (auto& row : read) {
+    for (auto& row : rows.rows) {
         countIteration();
-        record.fields = rows.fields;
-        record.dates = rows.dates;
+        if (named) {
+            Cursor& c = m_cursors[static_cast<std::size_t>(s.slots[1])];
+            ++c.fetched;
+            c.found = true;
+        }
+        record.fields = rows.shape.fields;
+        record.dates = rows.shape.dates;
         record.values = std::move(row);
         const Flow flow = runList(s.bodies[0]);
         bool propagate = false;
@@ -727,19 +850,134 @@ Flow Runner::runForCursor(Stmt& s) {
     return Flow::Next;
 }
 
+// Runs a query and keeps its rows and the shape of its rows.
+void Runner::readRows(const Prepared& p, const Host::Binder& bind, Cursor& into) {
+    const Host::RowReader reader = [&](sqlite3_stmt* st) {
+        const int columns = sqlite3_column_count(st);
+        if (into.shape.fields.empty()) {
+            for (int c = 0; c < columns; ++c) {
+                into.shape.fields.push_back(dialect::upperAscii(sqlite3_column_name(st, c)));
+                const char* declared = sqlite3_column_decltype(st, c);
+                into.shape.dates.push_back(declared && dialect::typeOfDeclared(declared) ==
+                                                           dialect::OracleType::Date);
+            }
+        }
+        std::vector<Value> row;
+        for (int c = 0; c < columns; ++c)
+            row.push_back(columnValue(st, c));
+        into.rows.push_back(std::move(row));
+        return true;
+    };
+    m_host.runSql(p.sql, bind ? bind : binder(p), &reader);
+}
+
+// OPEN: the arguments go to the cursor's parameters, then its rows are read.
+void Runner::openCursor(int slot, const std::vector<Code>& arguments) {
+    Cursor& c = m_cursors[static_cast<std::size_t>(slot)];
+    if (c.open)
+        throw oraError("ORA-06511: PL/SQL: cursor already open");
+    const CursorDecl& decl = m_program.cursors[static_cast<std::size_t>(
+        m_program.slots[static_cast<std::size_t>(slot)].cursor)];
+    if (arguments.size() > decl.parameters.size())
+        throw oraError("ORA-06550: PLS-00306: wrong number or types of arguments in call to '" +
+                       m_program.names[static_cast<std::size_t>(slot)] + "'");
+    for (std::size_t k = 0; k < decl.parameters.size(); ++k) {
+        const int parameter = decl.parameters[k];
+        const Code* value = k < arguments.size() ? &arguments[k] : &decl.defaults[k];
+        if (value->empty())
+            throw oraError(
+                "ORA-06550: PLS-00306: wrong number or types of arguments in call "
+                "to '" +
+                m_program.names[static_cast<std::size_t>(slot)] + "'");
+        assign(parameter, evaluate(*value, modeFor(parameter)));
+    }
+    Cursor opened;
+    readRows(prepared(decl.query, Mode::Sql), {}, opened);
+    opened.open = true;
+    m_cursors[static_cast<std::size_t>(slot)] = std::move(opened);
+}
+
+// FETCH: the next row into the targets (a record takes it whole); past the
+// last row %NOTFOUND and the targets keep their values.
+void Runner::fetch(const Stmt& s) {
+    Cursor& c = m_cursors[static_cast<std::size_t>(s.slots[0])];
+    if (!c.open)
+        throw oraError("ORA-01001: invalid cursor");
+    if (c.fetched >= c.rows.size()) {
+        c.found = false;
+        return;
+    }
+    std::vector<Value>& row = c.rows[c.fetched];
+    const std::vector<int> targets(s.slots.begin() + 1, s.slots.end());
+    storeRow(targets, std::move(row), c.shape);
+    ++c.fetched;
+    c.found = true;
+}
+
+// A row into targets: one record, or one variable per column.
+void Runner::storeRow(const std::vector<int>& targets, std::vector<Value> row,
+                      const Record& shape) {
+    const VarSpec& first = m_program.slots[static_cast<std::size_t>(targets[0])];
+    if (targets.size() == 1 && first.type == VarSpec::Type::Record) {
+        Record& record = m_records[static_cast<std::size_t>(targets[0])];
+        if (!first.fields.empty() && first.fields.size() != row.size())
+            throw oraError(
+                "ORA-06504: PL/SQL: Return types of Result Set variables or query do "
+                "not match");
+        if (first.fields.empty()) {
+            record.fields = shape.fields;
+            record.dates = shape.dates;
+        }
+        record.values = std::move(row);
+        return;
+    }
+    if (row.size() < targets.size())
+        throw oraError("ORA-00947: not enough values");
+    if (row.size() > targets.size())
+        throw oraError("ORA-00913: too many values");
+    for (std::size_t k = 0; k < targets.size(); ++k) {
+        const VarSpec::Type type = m_program.slots[static_cast<std::size_t>(targets[k])].type;
+        const bool date = k < shape.dates.size() && shape.dates[k];
+        if (row[k].kind == Value::Kind::Text &&
+            ((type == VarSpec::Type::Varchar2 && date) ||
+             (type == VarSpec::Type::Date && !date && !isStoredDate(row[k].text))))
+            row[k] = converted(row[k], type == VarSpec::Type::Date);
+        assign(targets[k], std::move(row[k]));
+    }
+}
+
+// A DATE as text in the session's format, or text as a DATE by it: Oracle's
+// implicit conversions, done by the engine's own functions.
+Value Runner::converted(const Value& v, bool toDate) {
+    Value result;
+    const Host::RowReader reader = [&](sqlite3_stmt* st) {
+        result = columnValue(st, 0);
+        return false;
+    };
+    const Host::Binder bind = [&](sqlite3_stmt* st) { bindValue(st, 1, v); };
+    m_host.runSql(toDate
+                      ? "SELECT CAST(:1 AS DATE) FROM dual"
+                      : std::string("SELECT TO_CHAR(TO_DATE(:1, ") + kDateFormat + ")) FROM dual",
+                  bind, &reader);
+    return result;
+}
+
 void Runner::readInto(const std::vector<int>& slots, const Prepared& p, const Host::Binder& bind) {
-    std::vector<Value> first;
+    Cursor read;
     std::int64_t count = 0;
     const Host::RowReader reader = [&](sqlite3_stmt* st) {
         if (++count > 1)
             return false;
         const int columns = sqlite3_column_count(st);
-        if (static_cast<std::size_t>(columns) < slots.size())
-            throw oraError("ORA-00947: not enough values");
-        if (static_cast<std::size_t>(columns) > slots.size())
-            throw oraError("ORA-00913: too many values");
-        for (int c = 0; c < columns; ++c)
-            first.push_back(columnValue(st, c));
+        std::vector<Value> row;
+        for (int c = 0; c < columns; ++c) {
+            read.shape.fields.push_back(dialect::upperAscii(sqlite3_column_name(st, c)));
+            const char* declared = sqlite3_column_decltype(st, c);
+            read.shape.dates.push_back(declared && dialect::typeOfDeclared(declared) ==
+                                                       dialect::OracleType::Date);
+            row.push_back(columnValue(st, c));
+        }
+        read.rows.push_back(std::move(row));
         return true;
     };
     m_host.runSql(p.sql, bind, &reader);
@@ -747,8 +985,7 @@ void Runner::readInto(const std::vector<int>& slots, const Prepared& p, const Ho
         throw oraError("ORA-01403: no data found");
     if (count > 1)
         throw oraError("ORA-01422: exact fetch returns more than requested number of rows");
-    for (std::size_t k = 0; k < slots.size(); ++k)
-        assign(slots[k], std::move(first[k]));
+    storeRow(slots, std::move(read.rows[0]), read.shape);
     m_rowCount = 1;
     m_sqlRan = true;
 }

@@ -153,6 +153,26 @@ void TestPlsqlBlock::output_data() {
            " SELECT COUNT(*) n INTO n FROM emp e WHERE e.deptno = 30;\n"
            " DBMS_OUTPUT.PUT_LINE(n || ' ' || e);\nEND;"
         << QStringList{"2 5"};
+    QTest::newRow("explicit cursor with a parameter: OPEN, FETCH, CLOSE, attributes, FOR")
+        << "DECLARE\n CURSOR c (p_dept NUMBER) IS SELECT ename, sal FROM emp WHERE deptno = "
+           "p_dept ORDER BY empno;\n v_name emp.ename%TYPE;\n v_sal emp.sal%TYPE;\n"
+           " r c%ROWTYPE;\nBEGIN\n OPEN c(30);\n LOOP\n  FETCH c INTO v_name, v_sal;\n"
+           "  EXIT WHEN c%NOTFOUND;\n"
+           "  DBMS_OUTPUT.PUT_LINE(c%ROWCOUNT || ' ' || v_name || ' ' || v_sal);\n END LOOP;\n"
+           " CLOSE c;\n IF NOT c%ISOPEN THEN DBMS_OUTPUT.PUT_LINE('closed'); END IF;\n"
+           " OPEN c(20); FETCH c INTO r; CLOSE c;\n DBMS_OUTPUT.PUT_LINE(r.ename);\n"
+           " FOR x IN c(30) LOOP DBMS_OUTPUT.PUT_LINE(x.ename); END LOOP;\nEND;"
+        << QStringList{"1 ALLEN 1600", "2 WARD 1250", "closed", "SMITH", "ALLEN", "WARD"};
+    QTest::newRow("a table's %ROWTYPE record takes SELECT * INTO")
+        << "DECLARE e emp%ROWTYPE;\nBEGIN\n SELECT * INTO e FROM emp WHERE empno = 7521;\n"
+           " DBMS_OUTPUT.PUT_LINE(e.ename || ' ' || e.sal || ' ' || "
+           "TO_CHAR(e.hiredate, 'YYYY-MM-DD'));\nEND;"
+        << QStringList{"WARD 1250 1981-02-22"};
+    QTest::newRow("SELECT INTO converts as Oracle does implicitly")
+        << "DECLARE s VARCHAR2(20); d DATE; n NUMBER;\nBEGIN\n"
+           " SELECT hiredate, hiredate, TO_CHAR(sal) INTO s, d, n FROM emp WHERE empno = 7369;\n"
+           " DBMS_OUTPUT.PUT_LINE(s || ' ' || TO_CHAR(d, 'YYYY-MM-DD') || ' ' || (n + 1));\nEND;"
+        << QStringList{"17-DEC-80 1980-12-17 801"};
     QTest::newRow("RAISE re-raises into the outer handler")
         << "BEGIN\n BEGIN RAISE NO_DATA_FOUND;\n EXCEPTION WHEN OTHERS THEN "
            "DBMS_OUTPUT.PUT_LINE('inner'); RAISE; END;\n"
@@ -199,6 +219,12 @@ void TestPlsqlBlock::errors_data() {
         << "BEGIN\n RAISE_APPLICATION_ERROR(-1, 'x');\nEND;"
         << "ORA-21000: error number argument to raise_application_error of -1 is out of range\n"
            "ORA-06512: at line 2";
+    QTest::newRow("FETCH from a cursor not open")
+        << "DECLARE CURSOR c IS SELECT 1 FROM dual; n NUMBER;\nBEGIN\n FETCH c INTO n;\nEND;"
+        << "ORA-01001: invalid cursor\nORA-06512: at line 3";
+    QTest::newRow("OPEN of an open cursor")
+        << "DECLARE CURSOR c IS SELECT 1 FROM dual;\nBEGIN\n OPEN c;\n OPEN c;\nEND;"
+        << "ORA-06511: PL/SQL: cursor already open\nORA-06512: at line 4";
     QTest::newRow("EXIT outside a loop")
         << "BEGIN\n NULL;\n EXIT;\nEND;"
         << "ORA-06550: line 3: PLS-00376: illegal EXIT/CONTINUE statement; it must appear "
@@ -227,9 +253,8 @@ void TestPlsqlBlock::refusals_data() {
     QTest::addColumn<QString>("block");
     QTest::addColumn<QString>("named");
     const QString insert = "INSERT INTO regions VALUES (1, 'Europe');\n";
-    QTest::newRow("explicit cursor")
-        << "DECLARE\n CURSOR c IS SELECT 1 FROM dual;\nBEGIN\n" + insert + "END;"
-        << "explicit cursors";
+    QTest::newRow("cursor variable") << "DECLARE\n c SYS_REFCURSOR;\nBEGIN\n" + insert + "END;"
+                                     << "variables of type SYS_REFCURSOR";
     QTest::newRow("collection type")
         << "DECLARE\n TYPE t IS TABLE OF NUMBER;\nBEGIN\n" + insert + "END;"
         << "user-defined types";
@@ -245,8 +270,9 @@ void TestPlsqlBlock::refusals_data() {
     QTest::newRow("client bind variable")
         << "BEGIN\n" + insert + " UPDATE regions SET region_name = :name;\nEND;"
         << "bind variable :name";
-    QTest::newRow("%ROWTYPE") << "DECLARE\n r emp%ROWTYPE;\nBEGIN\n" + insert + "END;"
-                              << "EMP%ROWTYPE";
+    QTest::newRow("record field assignment")
+        << "DECLARE\n r emp%ROWTYPE;\nBEGIN\n" + insert + " r.ename := 'x';\nEND;"
+        << "assignment to a record field";
 }
 
 void TestPlsqlBlock::refusals() {
