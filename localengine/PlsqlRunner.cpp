@@ -411,6 +411,13 @@ std::set<std::string> columnsNamed(const std::vector<Token>& toks,
     return columns;
 }
 
+// A keyword a value may follow (WHERE x, CASE x WHEN y, FETCH FIRST n).
+bool precedesValue(const Token& t) {
+    static const char* const more[] = {"WHEN", "CASE", "ESCAPE", "FIRST", "NEXT", "RETURN"};
+    return dialect::endsAlias(t) || dialect::cannotStartExpression(t) ||
+           std::any_of(std::begin(more), std::end(more), [&](const char* w) { return t.is(w); });
+}
+
 Prepared Runner::prepare(const Code& code, Mode mode) {
     const std::vector<Token> toks = codeTokens(code.text);
     const std::set<std::string> columns =
@@ -459,7 +466,7 @@ std::string Runner::reference(const std::vector<Token>& toks, std::size_t& k, co
         return {};
     // A name right after a name or ")" is an alias (COUNT(*) n, emp e).
     if (k > 0 && (toks[k - 1].isOperator(")") || toks[k - 1].kind == TokenKind::QuotedName ||
-                  (toks[k - 1].kind == TokenKind::Name && !dialect::endsAlias(toks[k - 1]))))
+                  (toks[k - 1].kind == TokenKind::Name && !precedesValue(toks[k - 1]))))
         return {};
     const std::string name = t.oracleName();
     const bool dotted = k + 2 < toks.size() && toks[k + 1].isOperator(".") && toks[k + 2].isName();

@@ -173,6 +173,10 @@ void TestPlsqlBlock::output_data() {
            " SELECT hiredate, hiredate, TO_CHAR(sal) INTO s, d, n FROM emp WHERE empno = 7369;\n"
            " DBMS_OUTPUT.PUT_LINE(s || ' ' || TO_CHAR(d, 'YYYY-MM-DD') || ' ' || (n + 1));\nEND;"
         << QStringList{"17-DEC-80 1980-12-17 801"};
+    QTest::newRow("CASE expression over variables")
+        << "DECLARE a NUMBER := 2; b NUMBER := 2; s VARCHAR2(5);\nBEGIN\n"
+           " s := CASE a WHEN b THEN 'same' ELSE 'diff' END;\n DBMS_OUTPUT.PUT_LINE(s);\nEND;"
+        << QStringList{"same"};
     QTest::newRow("RAISE re-raises into the outer handler")
         << "BEGIN\n BEGIN RAISE NO_DATA_FOUND;\n EXCEPTION WHEN OTHERS THEN "
            "DBMS_OUTPUT.PUT_LINE('inner'); RAISE; END;\n"
