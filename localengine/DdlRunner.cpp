@@ -600,6 +600,31 @@ private:
         oracle("ORA-02443: Cannot drop constraint  - nonexistent constraint");
     }
 
+    // A DEFAULT given or kept by MODIFY, stored through the column's type
+    // as it is now (a CHAR(5) pads to 5, NUMBER(6,2) rounds to 2 places).
+    void storeDefault(const TableChange& c, int index) {
+        schema::SchemaReader reader(m_db);
+        for (const schema::ColumnDef& d : reader.columns(m_table)) {
+            if (!sameName(d.name, c.name))
+                continue;
+            const std::string written =
+                dialect::writtenDefault(c.defaultText ? *c.defaultText : d.defaultValue);
+            if (written.empty() || sqlite::upperName(written) == "NULL" ||
+                written.find("ORA_SEQUENCE_NEXTVAL") != std::string::npos)
+                return;
+            const std::string title =
+                '"' + m_owner + "\".\"" + m_shownTable + "\".\"" + d.name + '"';
+            const std::string stored =
+                dialect::storedDefaultText(written, c.type ? *c.type : d.declaredType, title);
+            // A type without a rule of its own takes the DEFAULT as written.
+            if (stored != written)
+                m_rebuild.revised.setDefault(index, stored);
+            else if (!c.defaultText && written != d.defaultValue)
+                m_rebuild.revised.setDefault(index, '(' + written + ')');
+            return;
+        }
+    }
+
     void modifyColumn(const TableChange& c) {
         const int index = column(c.name);
         schema::TableText& text = m_rebuild.revised;
@@ -607,6 +632,8 @@ private:
             text.setType(index, *c.type);
         if (c.defaultText)
             text.setDefault(index, *c.defaultText);
+        if ((c.type || c.defaultText) && !c.identity && !c.dropIdentity)
+            storeDefault(c, index);
         if (c.identity) {
             // SQLite's INTEGER PRIMARY KEY (the rowid) takes no DEFAULT.
             if (!c.type) {

@@ -105,4 +105,15 @@ std::string identitySequenceName(const std::string& table, const std::string& co
 std::string identityDefault(const std::string& sequence, bool always);
 bool isGeneratedAlwaysDefault(std::string_view defaultText);
 
+// A column's DEFAULT stored through the column's type is kept as
+// "(/*written*/ storing call)": the text as written (what DATA_DEFAULT
+// shows), then the call that stores it (ORA_STORE_NUMBER, ORA_STORE_TEXT
+// ...). writtenDefault gives the former back from the text SQLite keeps
+// (any other text as it is); storedDefaultText wraps a written DEFAULT for
+// a column of `declaredType`, named `title` ("OWNER"."TABLE"."COLUMN") in
+// ORA-12899, when the type has a rule of its own (else the text as it is).
+std::string writtenDefault(const std::string& defaultText);
+std::string storedDefaultText(const std::string& written, const std::string& declaredType,
+                              const std::string& title);
+
 }  // namespace localengine::dialect

@@ -3,8 +3,11 @@
 
 #include "Emitter.h"
 
+#include "Catalog.h"
 #include "Error.h"
 
+#include <algorithm>
+#include <memory>
 #include <stdexcept>
 
 namespace localengine::dialect {
@@ -29,6 +32,8 @@ void Emitter::createTable(const CreateTableStatement& s) {
             unsupported("constraints in CREATE TABLE ... AS SELECT");
         if (!names.empty() && !s.asQuery->singleBlock())
             unsupported("column names for CREATE TABLE ... AS a set operation");
+        if (typedCreateAsSelect(s, names))
+            return;
         overrideHeadings(std::move(names));
         m_out += " AS ";
         query(*s.asQuery);
@@ -61,7 +66,7 @@ void Emitter::createTable(const CreateTableStatement& s) {
             m_out += identityColumn(table, c);
             continue;
         }
-        columnDefinition(c);
+        columnDefinition(c, table);
     }
     for (const ConstraintDefinition& c : s.constraints) {
         m_out += ", ";
@@ -74,7 +79,197 @@ void Emitter::createTable(const CreateTableStatement& s) {
         m_out += s.withoutRowid ? ", STRICT" : " STRICT";
 }
 
-void Emitter::columnDefinition(const ColumnDefinition& c) {
+namespace {
+
+namespace code {
+constexpr int kZeroLength = 1723;     // zero-length columns are not allowed
+constexpr int kNameExpression = 998;  // must name this expression with a column alias
+constexpr int kMaxVarchar2 = 4000;    // VARCHAR2's largest length in SQL
+constexpr int kMaxChar = 2000;        // CHAR's
+}  // namespace code
+
+// The longest text `e` can give, in the length of its type (a literal's
+// own length, a column's declared length, the sum for ||, the longest of
+// CASE's results); 0 when not known.
+int textLength(const Expr* e) {
+    if (!e)
+        return 0;
+    switch (e->kind) {
+        case ExprKind::Literal:
+            return e->as<Literal>().form == Literal::Form::Text
+                       ? static_cast<int>(e->as<Literal>().text.size())
+                       : 0;
+        case ExprKind::ColumnRef: {
+            const ColumnBinding& b = e->as<ColumnRef>().binding;
+            const std::string* declared = declaredTypeOf(b.source, b.column);
+            if (!declared)
+                return 0;
+            const ColumnStorage storage = storageOfDeclared(*declared);
+            return storage.kind == ColumnStorage::Kind::Text ? storage.length : 0;
+        }
+        case ExprKind::Binary: {
+            const Binary& b = e->as<Binary>();
+            if (b.op != BinaryOp::Concatenate)
+                return 0;
+            const int left = textLength(b.left.get()), right = textLength(b.right.get());
+            return left && right ? left + right : 0;
+        }
+        case ExprKind::Case: {
+            const Case& c = e->as<Case>();
+            int longest = 0;
+            for (const WhenClause& w : c.whens) {
+                const int n = textLength(w.result.get());
+                if (!n)
+                    return 0;
+                longest = std::max(longest, n);
+            }
+            if (c.otherwise) {
+                const int n = textLength(c.otherwise.get());
+                if (!n)
+                    return 0;
+                longest = std::max(longest, n);
+            }
+            return longest;
+        }
+        case ExprKind::FunctionCall: {
+            const FunctionCall& f = e->as<FunctionCall>();
+            const std::string& name = f.functionName();
+            if (f.args.empty() || f.name.size() != 1)
+                return 0;
+            if (name == "UPPER" || name == "LOWER" || name == "INITCAP" || name == "LTRIM" ||
+                name == "RTRIM" || name == "SUBSTR" || name == "MIN" || name == "MAX")
+                return textLength(f.args.front().get());
+            if (name == "NVL" || name == "COALESCE") {
+                int longest = 0;
+                for (const ExprPtr& a : f.args) {
+                    const int n = textLength(a.get());
+                    if (!n)
+                        return 0;
+                    longest = std::max(longest, n);
+                }
+                return longest;
+            }
+            return 0;
+        }
+        case ExprKind::Trim:
+            return textLength(e->as<Trim>().source.get());
+        default:
+            return 0;
+    }
+}
+
+// The type Oracle gives a column of CREATE TABLE ... AS SELECT that is an
+// expression (a column copied keeps its declared type): NUMBER, DATE,
+// TIMESTAMP, CHAR(n) for literals (and CASE over them), VARCHAR2(n) with
+// n the longest text the expression can give. Empty: no type of Oracle's
+// fits (SQLite's column without a type).
+std::string derivedType(OracleType type, const Expr* e) {
+    switch (type) {
+        case OracleType::Number:
+            return "NUMBER";
+        case OracleType::Date:
+            return "DATE";
+        case OracleType::Timestamp:
+            return "TIMESTAMP";
+        case OracleType::Clob:
+            return "CLOB";
+        case OracleType::Blob:
+            return "BLOB";
+        case OracleType::Char: {
+            const int n = textLength(e);
+            return "CHAR(" + std::to_string(n > 0 ? std::min(n, code::kMaxChar) : code::kMaxChar) +
+                   ")";
+        }
+        case OracleType::Varchar2: {
+            const int n = textLength(e);
+            return "VARCHAR2(" +
+                   std::to_string(n > 0 ? std::min(n, code::kMaxVarchar2) : code::kMaxVarchar2) +
+                   ")";
+        }
+        default:
+            if (e && e->kind == ExprKind::Literal && e->as<Literal>().form == Literal::Form::Null)
+                fail(code::kZeroLength, "zero-length columns are not allowed");
+            return "";
+    }
+}
+
+}  // namespace
+
+// CREATE TABLE ... AS SELECT as Oracle makes it: each column typed from the
+// select list (a table's column keeps its declared type, an expression the
+// type derivedType gives), then the rows inserted and stored through those
+// types (a CHAR pads). Carried out as two steps of one statement. False
+// (nothing written) where the query's columns are not known, for EXPLAIN
+// PLAN, and for IF NOT EXISTS: SQLite's CREATE TABLE ... AS then.
+bool Emitter::typedCreateAsSelect(const CreateTableStatement& s, std::vector<Identifier> names) {
+    const Query& q = *s.asQuery;
+    if (m_result.kind == Translation::Kind::ExplainPlan || s.ifNotExists || !q.columnsKnown ||
+        q.columns.size() != q.columnTypes.size() || q.columns.empty())
+        return false;
+    const bool named = !names.empty();
+    if (!named)
+        names = q.columns;
+    if (names.size() != q.columnTypes.size())
+        return false;
+    // The expression of each column of a single block (null for a star's).
+    std::vector<const Expr*> exprs(q.columnTypes.size(), nullptr);
+    if (const SelectBlock* b = q.singleBlock()) {
+        std::size_t at = 0;
+        for (const SelectItem& item : b->items) {
+            if (item.expr->kind == ExprKind::Star) {
+                at += item.expr->as<Star>().expansion.size();
+                continue;
+            }
+            if (!named && !item.alias && item.expr->kind != ExprKind::ColumnRef)
+                fail(code::kNameExpression, "must name this expression with a column alias");
+            if (at < exprs.size())
+                exprs[at] = item.expr.get();
+            ++at;
+        }
+    }
+    const std::vector<const std::string*> sources = sourceTypes(q);
+    auto table = std::make_shared<TableInfo>();
+    table->name = s.name.back().name;
+    const std::string tableName = capture([&] { qualifiedName(s.name); });
+    std::string create = s.globalTemporary ? "CREATE TEMP TABLE " : "CREATE TABLE ";
+    create += tableName + " (";
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        ColumnInfo c;
+        c.name = names[i].name;
+        c.type = q.columnTypes[i];
+        c.declaredType =
+            i < sources.size() && sources[i] ? *sources[i] : derivedType(c.type, exprs[i]);
+        if (i)
+            create += ", ";
+        create += quoteName(c.name);
+        if (!c.declaredType.empty())
+            create += ' ' + c.declaredType;
+        table->columns.push_back(std::move(c));
+    }
+    create += ')';
+    NamedTable target;
+    target.name = s.name;
+    target.table = table;
+    target.columnTypes = q.columnTypes;
+    target.columns = names;
+    target.columnsKnown = true;
+    std::vector<int> targets;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        targets.push_back(static_cast<int>(i));
+    m_out.clear();
+    m_out += "INSERT INTO " + tableName + ' ';
+    if (named)
+        overrideHeadings(std::move(names));
+    if (!storedQuery(q, target, targets))
+        query(q);
+    m_headingOverride.clear();
+    m_result.mergeSteps.push_back(std::move(create));
+    m_result.mergeSteps.push_back(std::move(m_out));
+    m_out.clear();
+    return true;
+}
+
+void Emitter::columnDefinition(const ColumnDefinition& c, const std::string& table) {
     name(c.name);
     if (c.type) {
         m_out += ' ';
@@ -82,7 +277,7 @@ void Emitter::columnDefinition(const ColumnDefinition& c) {
     }
     if (c.defaultValue) {
         m_out += " DEFAULT ";
-        defaultValue(*c.defaultValue);
+        storedDefault(c, table);
     }
     bool notNull = c.defaultOnNull;
     bool primaryKey = false;
@@ -157,6 +352,39 @@ void Emitter::defaultValue(const Expr& e) {
     m_out += '(';
     expr(e);
     m_out += ')';
+}
+
+// A column's DEFAULT as the column keeps it when an INSERT takes it: the
+// value converted and stored by the column's type (CHAR(5) pads, NUMBER(5,
+// 1) rounds, a text too long is ORA-12899 at that INSERT), as any value
+// written into the column. The expression as written goes before it in a
+// comment, which the dictionary shows as DATA_DEFAULT.
+void Emitter::storedDefault(const ColumnDefinition& c, const std::string& table) {
+    const Expr& value = *c.defaultValue;
+    const std::string declared = c.type ? capture([&] { typeName(*c.type); }) : std::string();
+    const OracleType type = typeOfDeclared(declared);
+    const std::string written = capture([&] { defaultValue(value); });
+    const std::size_t before = m_out.size();
+    m_out += '(';
+    storedAs(
+        value.type, [&](int precedence) { expr(value, precedence); }, type, declared,
+        [&] {
+            std::string title;
+            if (!m_owner.empty())
+                title = '"' + m_owner + "\".";
+            return title + '"' + table + "\".\"" + c.name.name + '"';
+        });
+    m_out += ')';
+    // Nothing to store (or a comment could not hold the text): the DEFAULT
+    // as SQLite takes it.
+    const std::string stored = m_out.substr(before + 1, m_out.size() - before - 2);
+    m_out.resize(before);
+    if (stored == written || '(' + stored + ')' == written ||
+        written.find("*/") != std::string::npos) {
+        m_out += written;
+        return;
+    }
+    m_out += "(/*" + written + "*/ " + stored + ')';
 }
 
 void Emitter::constraint(const ConstraintDefinition& c, bool inlineConstraint) {
@@ -327,6 +555,39 @@ bool isGeneratedAlwaysDefault(std::string_view text) {
     }
     return text.rfind(kNextval, 0) == 0 && text.size() >= kNextval.size() + kAlwaysMark.size() &&
            text.substr(text.size() - kAlwaysMark.size()) == kAlwaysMark;
+}
+
+std::string writtenDefault(const std::string& text) {
+    const std::size_t start = text.find_first_not_of(" (");
+    if (start == std::string::npos || text.compare(start, 2, "/*") != 0)
+        return text;
+    const std::size_t end = text.find("*/", start + 2);
+    return end == std::string::npos ? text : text.substr(start + 2, end - start - 2);
+}
+
+std::string storedDefaultText(const std::string& written, const std::string& declaredType,
+                              const std::string& title) {
+    const ColumnStorage s = storageOfDeclared(declaredType);
+    std::string call;
+    switch (s.kind) {
+        case ColumnStorage::Kind::FixedNumber:
+            call = "ORA_STORE_NUMBER(" + written + ", " + std::to_string(s.precision) + ", " +
+                   std::to_string(s.scale) + ')';
+            break;
+        case ColumnStorage::Kind::FloatNumber:
+            call = "ORA_STORE_FLOAT(" + written + ", " + std::to_string(s.precision) + ')';
+            break;
+        case ColumnStorage::Kind::Text:
+            call = "ORA_STORE_TEXT(" + written + ", " + std::to_string(s.length) + ", " +
+                   std::to_string((s.inCharacters ? 1 : 0) + (s.padded ? 2 : 0)) + ", " +
+                   quoteText(title) + ')';
+            break;
+        case ColumnStorage::Kind::AsIs:
+            return written;
+    }
+    if (written.find("*/") != std::string::npos)
+        return written;
+    return "(/*" + written + "*/ " + call + ')';
 }
 
 namespace {
@@ -541,7 +802,7 @@ void Emitter::alterTable(const AlterTableStatement& s) {
                     change.identity = work.identities.back().second;
                     work.identities.pop_back();
                 } else {
-                    change.text = capture([&] { columnDefinition(a.column); });
+                    change.text = capture([&] { columnDefinition(a.column, work.table); });
                 }
                 break;
             case A::ModifyColumn:

@@ -913,9 +913,12 @@ void Emitter::cast(const Cast& c) {
     const std::string& first = c.target.words.front();
     const bool text = first == "VARCHAR2" || first == "VARCHAR" || first == "NVARCHAR2" ||
                       first == "CLOB" || first == "NCLOB";
-    const bool number = (first == "NUMBER" || first == "FLOAT" || first == "BINARY_DOUBLE" ||
-                         first == "BINARY_FLOAT") &&
-                        c.target.arguments.empty() && c.target.words.size() == 1;
+    // NUMBER, FLOAT(126), REAL, DOUBLE PRECISION, BINARY_DOUBLE: any value
+    // (the sized ones are typedCast's).
+    const std::string spelled = c.target.spelled();
+    const bool number = ((first == "NUMBER" && c.target.arguments.empty()) || spelled == "FLOAT" ||
+                         spelled == "REAL" || spelled == "DOUBLE PRECISION" ||
+                         spelled == "BINARY_DOUBLE" || spelled == "BINARY_FLOAT");
     if (!text && !number)
         unsupported("CAST to " + c.target.spelled());
     m_out += "CAST(";

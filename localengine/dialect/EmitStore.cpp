@@ -57,8 +57,6 @@ void Emitter::refuseIdentityUpdate(const NamedTable& table, int column) const {
         fail(code::kUpdateIdentity, "cannot update a generated always identity column");
 }
 
-namespace {
-
 // The declared type of each of a single block's columns that is a table's
 // column as it is (a column or a star); null for the others. Empty for any
 // other query.
@@ -80,8 +78,6 @@ std::vector<const std::string*> sourceTypes(const Query& q) {
     }
     return out;
 }
-
-}  // namespace
 
 // `q` read as rows stored into the columns `targets` of `table`:
 //   WITH "__V"("__V1", ...) AS (q) SELECT ORA_STORE_...("__V1"), ... FROM "__V"

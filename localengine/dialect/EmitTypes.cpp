@@ -517,6 +517,34 @@ bool Emitter::typedFunction(const FunctionCall& f) {
         return false;
     const std::string& name = f.functionName();
     const OracleType first = f.args.front()->type;
+    // The date arguments of the date functions: text in them is read as
+    // TO_DATE reads it without a format (NLS_DATE_FORMAT, ORA-01861 ...),
+    // never as the engine's own stored form.
+    const std::size_t dates = name == "MONTHS_BETWEEN" ? 2
+                              : (name == "ADD_MONTHS" || name == "LAST_DAY" || name == "NEXT_DAY")
+                                  ? 1
+                                  : 0;
+    if (dates && f.args.size() >= dates) {
+        bool text = false;
+        for (std::size_t i = 0; i < dates; ++i)
+            text = text || isCharacter(f.args[i]->type);
+        if (!text)
+            return false;
+        m_out += name;
+        m_out += '(';
+        for (std::size_t i = 0; i < f.args.size(); ++i) {
+            if (i)
+                m_out += ", ";
+            const bool convert = i < dates && isCharacter(f.args[i]->type);
+            if (convert)
+                m_out += "TO_DATE(";
+            expr(*f.args[i]);
+            if (convert)
+                m_out += ')';
+        }
+        m_out += ')';
+        return true;
+    }
     const char* function = nullptr;
     if ((name == "TRUNC" || name == "ROUND") && f.args.size() <= 2) {
         if (isDatetime(first))
@@ -614,15 +642,22 @@ void Emitter::stored(OracleType from, const ValueWriter& write, const NamedTable
         index < table.columnTypes.size() ? table.columnTypes[index] : OracleType::Unknown;
     const bool declared = table.table && index < table.table->columns.size();
     const std::string targetType = declared ? table.table->columns[index].declaredType : "";
-    const ColumnStorage storage = storageOfDeclared(targetType);
     // A column copied into one of the same type and no narrower.
     if (sourceType && from == type && from != OracleType::Unknown &&
         (type == OracleType::Timestamp
              ? timestampPrecision(*sourceType) <= timestampPrecision(targetType)
-             : storageCovers(storageOfDeclared(*sourceType), storage))) {
+             : storageCovers(storageOfDeclared(*sourceType), storageOfDeclared(targetType)))) {
         write(kLowest);
         return;
     }
+    storedAs(from, write, type, targetType, [&] { return columnTitle(table, column); });
+}
+
+// The same for a column of Oracle type `type` declared as `targetType`,
+// named by `title` in ORA-12899.
+void Emitter::storedAs(OracleType from, const ValueWriter& write, OracleType type,
+                       const std::string& targetType, const std::function<std::string()>& title) {
+    const ColumnStorage storage = storageOfDeclared(targetType);
     auto wrapped = [&](const char* function, OracleType target, const std::string& arguments) {
         m_out += function;
         m_out += '(';
@@ -660,7 +695,7 @@ void Emitter::stored(OracleType from, const ValueWriter& write, const NamedTable
                 "ORA_STORE_TEXT", type,
                 ", " + std::to_string(storage.length) + ", " +
                     std::to_string((storage.inCharacters ? 1 : 0) + (storage.padded ? 2 : 0)) +
-                    ", " + quoteText(columnTitle(table, column)));
+                    ", " + quoteText(title()));
         default:
             break;
     }
@@ -722,8 +757,33 @@ void Emitter::intervalCast(const Cast& c) {
     m_out += type.leading + ", " + type.fraction + ')';
 }
 
-// CAST to DATE and TIMESTAMP through the engine's functions; to text and
-// numbers with Oracle's conversions. False: the plain CAST is right.
+namespace {
+
+// ORA_STORE_TEXT's flags for CAST (RegisterStorage.cpp).
+constexpr int kCastTruncates = 4;
+constexpr int kCastRefuses = 8;
+
+// The type as a column would declare it: VARCHAR2(8 CHAR), NUMBER(7, 2).
+std::string declaredSpelling(const TypeName& t) {
+    std::string out = t.spelled();
+    for (std::size_t i = 0; i < t.arguments.size(); ++i) {
+        out += i ? ", " : "(";
+        out += t.arguments[i];
+        if (i == 0 && !t.lengthSemantics.empty())
+            out += ' ' + t.lengthSemantics;
+    }
+    if (!t.arguments.empty())
+        out += ')';
+    return out;
+}
+
+}  // namespace
+
+// CAST to DATE and TIMESTAMP through the engine's functions; to NUMBER(p,
+// s), INTEGER, FLOAT(b) as a column of that type keeps the value (rounded
+// to the scale, ORA-01438); to VARCHAR2(n), CHAR(n) and the national types
+// cut to the length and blank-padded as the type asks; to text and numbers
+// without a size by Oracle's conversions. False: the plain CAST is right.
 bool Emitter::typedCast(const Cast& c) {
     const OracleType target = typeOfDeclared(c.target.spelled());
     const OracleType from = c.operand->type;
@@ -751,12 +811,42 @@ bool Emitter::typedCast(const Cast& c) {
         m_out += ')';
         return true;
     }
+    if (target == OracleType::Number || isCharacter(target)) {
+        const ColumnStorage storage = storageOfDeclared(declaredSpelling(c.target));
+        if (storage.kind == ColumnStorage::Kind::FixedNumber ||
+            storage.kind == ColumnStorage::Kind::FloatNumber) {
+            if (isDatetime(from) || from == OracleType::Interval)
+                inconsistent(OracleType::Number, from);
+            const bool fixed = storage.kind == ColumnStorage::Kind::FixedNumber;
+            m_out += fixed ? "ORA_STORE_NUMBER(" : "ORA_STORE_FLOAT(";
+            converted(*c.operand, OracleType::Number);
+            m_out += ", " + std::to_string(storage.precision);
+            if (fixed)
+                m_out += ", " + std::to_string(storage.scale);
+            m_out += ')';
+            return true;
+        }
+        if (storage.kind == ColumnStorage::Kind::Text) {
+            // Text longer than the type is cut to its length (a character
+            // is never split); a number, datetime or CLOB whose text does
+            // not fit is ORA-25137 (a CLOB too long is an error, as the
+            // reference says).
+            const bool text = from == OracleType::Varchar2 || from == OracleType::Char ||
+                              from == OracleType::Unknown;
+            m_out += "ORA_STORE_TEXT(";
+            converted(*c.operand, OracleType::Varchar2);
+            m_out += ", " + std::to_string(storage.length) + ", " +
+                     std::to_string((storage.inCharacters ? 1 : 0) + (storage.padded ? 2 : 0) +
+                                    (text ? kCastTruncates : kCastRefuses)) +
+                     ", '')";
+            return true;
+        }
+    }
     if (isCharacter(target) && isDatetime(from)) {
         converted(*c.operand, OracleType::Varchar2);
         return true;
     }
-    if (target == OracleType::Number && (isCharacter(from) || isDatetime(from)) &&
-        c.target.arguments.empty()) {
+    if (target == OracleType::Number && (isCharacter(from) || isDatetime(from))) {
         converted(*c.operand, OracleType::Number);
         return true;
     }

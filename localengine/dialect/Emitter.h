@@ -113,7 +113,9 @@ private:
 
     // DDL (EmitDdl.cpp)
     void createTable(const CreateTableStatement& s);
-    void columnDefinition(const ColumnDefinition& c);
+    void columnDefinition(const ColumnDefinition& c, const std::string& table);
+    void storedDefault(const ColumnDefinition& c, const std::string& table);
+    bool typedCreateAsSelect(const CreateTableStatement& s, std::vector<Identifier> names);
     void typeName(const TypeName& type);
     void defaultValue(const Expr& e);
     void constraint(const ConstraintDefinition& c, bool inlineConstraint);
@@ -204,6 +206,8 @@ private:
     // from unchanged, when it is one (a copy that needs no storing).
     void stored(OracleType from, const ValueWriter& write, const NamedTable& table, int column,
                 const std::string* sourceType = nullptr);
+    void storedAs(OracleType from, const ValueWriter& write, OracleType type,
+                  const std::string& targetType, const std::function<std::string()>& title);
     std::string columnTitle(const NamedTable& table, int column) const;
     // EmitStore.cpp: INSERT ... SELECT and SET (a, b) = (subquery).
     bool storedQuery(const Query& q, const NamedTable& table, const std::vector<int>& targets);
@@ -280,6 +284,11 @@ std::string negatedIntervalText(std::string storedInterval);
 // The declared type of column `column` of a table in FROM; null for
 // anything else (a view's or subquery's column, a pivot, ROWID).
 const std::string* declaredTypeOf(const TableRef* source, int column);
+
+// The declared type of each column of a single block that is a table's
+// column as it is (a column or a star); null for the others. Empty for any
+// other query.
+std::vector<const std::string*> sourceTypes(const Query& q);
 
 // SQLite's keywords: a name equal to one of them is written quoted.
 bool isSqliteKeyword(std::string_view upperName);

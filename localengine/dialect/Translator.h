@@ -38,7 +38,9 @@ struct Translation {
     // Kind::Ddl only.
     DdlWork ddl;
 
-    // MERGE: the SQLite statements that carry it out, run in order as one
+    // MERGE, and CREATE TABLE ... AS SELECT (a CREATE TABLE with the
+    // column types, then an INSERT): the SQLite statements that carry it
+    // out, run in order as one
     // statement (`sql` is empty). A first statement that starts with SELECT
     // is a check: a row from it is ORA-30926.
     std::vector<std::string> mergeSteps;

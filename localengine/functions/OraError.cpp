@@ -71,6 +71,7 @@ constexpr std::pair<int, const char*> kMessages[] = {
     {12731, "invalid collation class in regular expression"},
     {12732, "invalid interval value in regular expression"},
     {12733, "regular expression too long"},
+    {25137, "Data value out of range"},
     {30001, "trim set should have only one character"},
     {30076, "invalid extract field for extract source"},
     {40441, "JSON syntax error"},

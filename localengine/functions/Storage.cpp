@@ -10,8 +10,9 @@ namespace localengine::functions {
 namespace {
 
 namespace code {
-constexpr int kPrecision = 1438;  // value larger than specified precision allowed for this column
-constexpr int kTooLarge = 12899;  // value too large for column %s (actual: %s, maximum: %s)
+constexpr int kPrecision = 1438;    // value larger than specified precision allowed for this column
+constexpr int kTooLarge = 12899;    // value too large for column %s (actual: %s, maximum: %s)
+constexpr int kOutOfRange = 25137;  // Data value out of range
 }  // namespace code
 
 // Oracle's limits on a scale (-84..127); anything past them rounds alike.
@@ -89,6 +90,32 @@ Text storedText(std::string value, const TextColumn& column) {
     const std::size_t actual = checkedLength(value, column);
     if (column.padded)
         value.append(column.length - actual, ' ');
+    return value;
+}
+
+Text castText(std::string value, const TextColumn& column, bool refuseLonger) {
+    if (value.empty())
+        return std::nullopt;
+    std::size_t bytes = 0, characters = 0;
+    // The longest head of the text the length allows, whole characters only.
+    while (bytes < value.size()) {
+        std::size_t next = bytes + 1;
+        while (next < value.size() && (static_cast<unsigned char>(value[next]) & 0xC0) == 0x80)
+            ++next;
+        if ((column.inCharacters ? characters + 1 : next) > column.length)
+            break;
+        bytes = next;
+        ++characters;
+    }
+    if (bytes < value.size()) {
+        if (refuseLonger)
+            raise(code::kOutOfRange);
+        value.resize(bytes);
+    }
+    if (column.padded) {
+        const std::size_t used = column.inCharacters ? characters : bytes;
+        value.append(column.length > used ? column.length - used : 0, ' ');
+    }
     return value;
 }
 

@@ -39,4 +39,10 @@ std::size_t checkedLength(std::string_view value, const TextColumn& column);
 // it is longer than the column allows; CHAR padded with blanks.
 Text storedText(std::string value, const TextColumn& column);
 
+// CAST(value AS VARCHAR2(n) | CHAR(n) ...): empty text is NULL; longer
+// text is cut to the length without splitting a character, or refused
+// with ORA-25137 when `refuseLonger` (the text of a number or datetime);
+// CHAR padded with blanks.
+Text castText(std::string value, const TextColumn& column, bool refuseLonger);
+
 }  // namespace localengine::functions

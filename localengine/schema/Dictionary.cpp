@@ -8,6 +8,7 @@
 #include <optional>
 #include <sstream>
 
+#include "dialect/DdlWork.h"
 #include "schema/Constraints.h"
 #include "schema/SchemaReader.h"
 #include "schema/SideTables.h"
@@ -240,25 +241,56 @@ OracleType splitType(const std::string& declared) {
     }
     while (!t.empty() && t.back() == ' ')
         t.pop_back();
+    // The names Oracle records for ANSI and SQLite's spellings (SQL
+    // Language Reference, "ANSI, DB2, and SQL/DS Data Types").
+    auto oneOf = [&](std::initializer_list<const char*> names) {
+        return std::any_of(names.begin(), names.end(), [&](const char* n) { return t == n; });
+    };
     if (t == "LONG VARCHAR")
         t = "LONG";
+    else if (oneOf({"CHARACTER"}))
+        t = "CHAR";
+    else if (oneOf({"VARCHAR", "CHARACTER VARYING", "CHAR VARYING"}))
+        t = "VARCHAR2";
+    else if (oneOf({"NATIONAL CHARACTER", "NATIONAL CHAR"}))
+        t = "NCHAR";
+    else if (oneOf({"NATIONAL CHARACTER VARYING", "NATIONAL CHAR VARYING", "NCHAR VARYING"}))
+        t = "NVARCHAR2";
     if (t.empty())
         t = "UNDEFINED";
     out.type = t;
-    const bool numeric = t == "NUMBER" || t == "NUMERIC" || t == "DECIMAL" || t == "INTEGER" ||
-                         t == "INT" || t == "FLOAT" || t == "REAL" || t == "DOUBLE";
-    if (numeric) {
+    if (oneOf({"INTEGER", "INT", "SMALLINT"}) && args.empty()) {
+        // NUMBER(38) as Oracle keeps it: no precision, scale 0.
+        out.type = "NUMBER";
+        out.length = 22;
+        out.scale = 0;
+    } else if (oneOf({"NUMBER", "NUMERIC", "DECIMAL", "DEC"})) {
+        out.type = "NUMBER";
         out.length = 22;
         if (!args.empty())
             out.precision = args[0];
         if (args.size() > 1)
             out.scale = args[1];
-        else if (t == "INTEGER" || t == "INT")
-            out.scale = 0;
+        else if (!args.empty() || t != "NUMBER")
+            out.scale = 0;  // NUMBER(p), and NUMERIC/DECIMAL whose scale defaults to 0
+    } else if (oneOf({"FLOAT", "DOUBLE PRECISION", "REAL"})) {
+        // Binary precision: FLOAT(126) unless given, REAL FLOAT(63).
+        out.type = "FLOAT";
+        out.length = 22;
+        out.precision = !args.empty() ? args[0] : t == "REAL" ? 63 : 126;
     } else if (t == "DATE") {
         out.length = 7;
+    } else if (t.compare(0, 9, "TIMESTAMP") == 0) {
+        // TIMESTAMP(6) [WITH [LOCAL] TIME ZONE]: the fraction's digits as
+        // the scale, 7 bytes without a fraction, 11 with, 13 with a zone.
+        const std::int64_t digits = args.empty() ? 6 : args[0];
+        out.type = "TIMESTAMP(" + std::to_string(digits) + ")" + t.substr(9);
+        out.scale = digits;
+        out.length = t == "TIMESTAMP WITH TIME ZONE" ? 13 : digits == 0 ? 7 : 11;
     } else if (!args.empty()) {
         out.length = args[0];
+    } else if (oneOf({"CHAR", "NCHAR"})) {
+        out.length = 1;
     }
     return out;
 }
@@ -335,7 +367,7 @@ private:
                 .bind(6, type.scale)
                 .bind(7, c.notNull || c.primaryKeyPosition ? "N" : "Y")
                 .bind(8, static_cast<std::int64_t>(ci + 1))
-                .bindTextOrNull(9, c.defaultValue)
+                .bindTextOrNull(9, dialect::writtenDefault(c.defaultValue))
                 .run();
         }
     }

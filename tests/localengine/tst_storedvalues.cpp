@@ -99,6 +99,13 @@ class TestStoredValues : public QObject {
             expected);
         m_db->execute(QStringLiteral("INSERT INTO %1 (id) VALUES (1)").arg(u).toStdString());
         QCOMPARE(kept(u, QStringLiteral("UPDATE %1 SET c = %2").arg(u, value)), expected);
+        // The column's DEFAULT is a value written into it too, when an
+        // INSERT leaves the column out.
+        const QString d = QStringLiteral("V%1").arg(++m_tables);
+        m_db->execute(QStringLiteral("CREATE TABLE %1 (id NUMBER, c %2 DEFAULT %3)")
+                          .arg(d, type, value)
+                          .toStdString());
+        QCOMPARE(kept(d, QStringLiteral("INSERT INTO %1 (id) VALUES (1)").arg(d)), expected);
     }
 
 private slots:
@@ -289,6 +296,278 @@ private slots:
         QFETCH(QString, expected);
         checkEveryWrite(type, value, "'[' || c || ']' || '|' || NVL(TO_CHAR(LENGTHB(c)), '<null>')",
                         expected);
+    }
+
+    // CAST to a sized type gives what a column of that type keeps, except
+    // that text longer than VARCHAR2(n) or CHAR(n) is cut to the length
+    // (ANSI's rule for CAST, which Oracle follows) and CHAR(n) pads.
+    void castToSizedTypes_data() {
+        QTest::addColumn<QString>("expression");
+        QTest::addColumn<QString>("expected");
+        // Text shown between brackets.
+        QTest::newRow("VARCHAR2 cuts longer text")
+            << "'[' || CAST('ROAD-1234' AS VARCHAR2(8)) || ']'"
+            << "[ROAD-123]";
+        QTest::newRow("VARCHAR2 keeps shorter text") << "'[' || CAST('ab' AS VARCHAR2(8)) || ']'"
+                                                     << "[ab]";
+        QTest::newRow("CHAR pads shorter text") << "'[' || CAST('ab' AS CHAR(4)) || ']'"
+                                                << "[ab  ]";
+        QTest::newRow("CHAR cuts longer text") << "'[' || CAST('abcdef' AS CHAR(4)) || ']'"
+                                               << "[abcd]";
+        QTest::newRow("CHAR without length is CHAR(1)") << "'[' || CAST('xyz' AS CHAR) || ']'"
+                                                        << "[x]";
+        QTest::newRow("bytes: a character is never split")
+            << QString::fromUtf8("'[' || CAST('aäb' AS VARCHAR2(2)) || ']'") << "[a]";
+        QTest::newRow("NVARCHAR2 counts characters")
+            << QString::fromUtf8("'[' || CAST('äöüx' AS NVARCHAR2(3)) || ']'")
+            << QString::fromUtf8("[äöü]");
+        QTest::newRow("NCHAR pads characters")
+            << QString::fromUtf8("'[' || CAST('ä' AS NCHAR(3)) || ']'")
+            << QString::fromUtf8("[ä  ]");
+        QTest::newRow("CHAR semantics")
+            << QString::fromUtf8("CAST('äöüx' AS VARCHAR2(2 CHAR))") << QString::fromUtf8("äö");
+        QTest::newRow("empty text is NULL") << "NVL(CAST('' AS CHAR(3)), 'null')"
+                                            << "null";
+        QTest::newRow("a number as text") << "'[' || CAST(12.5 AS VARCHAR2(6)) || ']'"
+                                          << "[12.5]";
+        QTest::newRow("a number into CHAR pads") << "'[' || CAST(7 AS CHAR(3)) || ']'"
+                                                 << "[7  ]";
+        QTest::newRow("a number's text is never cut") << "CAST(12345 AS VARCHAR2(3))"
+                                                      << "ORA-25137: Data value out of range";
+        // Numbers shown with TO_CHAR.
+        QTest::newRow("NUMBER(10,2) rounds text") << "TO_CHAR(CAST('123.4567' AS NUMBER(10,2)))"
+                                                  << "123.46";
+        QTest::newRow("NUMBER(3) refuses 1234") << "TO_CHAR(CAST(1234 AS NUMBER(3)))" << kPrecision;
+        QTest::newRow("NUMBER(9,1)") << "TO_CHAR(CAST(7456123.89 AS NUMBER(9,1)))"
+                                     << "7456123.9";
+        QTest::newRow("NUMBER(*,1)") << "TO_CHAR(CAST(7456123.89 AS NUMBER(*,1)))"
+                                     << "7456123.9";
+        QTest::newRow("NUMBER(7,-2)") << "TO_CHAR(CAST(7456123.89 AS NUMBER(7,-2)))"
+                                      << "7456100";
+        QTest::newRow("NUMBER(6) exceeds precision")
+            << "TO_CHAR(CAST(7456123.89 AS NUMBER(6)))" << kPrecision;
+        QTest::newRow("INTEGER rounds") << "TO_CHAR(CAST(2.5 AS INTEGER))"
+                                        << "3";
+        QTest::newRow("INT of a negative half") << "TO_CHAR(CAST(-2.5 AS INT))"
+                                                << "-3";
+        QTest::newRow("DECIMAL(5,2)") << "TO_CHAR(CAST(1.005 AS DECIMAL(5,2)))"
+                                      << "1.01";
+        QTest::newRow("NUMERIC has scale 0") << "TO_CHAR(CAST(12.5 AS NUMERIC))"
+                                             << "13";
+        QTest::newRow("FLOAT(12)") << "TO_CHAR(CAST(7456123.89 AS FLOAT(12)))"
+                                   << "7456000";
+        QTest::newRow("DOUBLE PRECISION keeps the value")
+            << "TO_CHAR(CAST('7456123.89' AS DOUBLE PRECISION))"
+            << "7456123.89";
+        QTest::newRow("text that is no number") << "TO_CHAR(CAST('x1' AS NUMBER(5)))"
+                                                << "ORA-01722: invalid number";
+        QTest::newRow("NULL stays NULL") << "NVL(TO_CHAR(CAST(NULL AS NUMBER(5,2))), 'null')"
+                                         << "null";
+        QTest::newRow("a date is no number") << "TO_CHAR(CAST(DATE '2020-01-05' AS NUMBER(8)))"
+                                             << "ORA-00932: inconsistent datatypes: expected "
+                                                "NUMBER got DATE";
+    }
+
+    void castToSizedTypes() {
+        QFETCH(QString, expression);
+        QFETCH(QString, expected);
+        QCOMPARE(rows("SELECT " + expression + " FROM dual").value(0), expected);
+    }
+
+    // The dictionary names a column's type as Oracle records it (ANSI and
+    // other names converted: SQL Language Reference, "ANSI, DB2, and SQL/DS
+    // Data Types"; USER_TAB_COLUMNS: DATA_PRECISION in decimal digits for
+    // NUMBER, binary ones for FLOAT; TIMESTAMP 7 or 11 bytes).
+    void dictionaryTypes_data() {
+        QTest::addColumn<QString>("declared");
+        QTest::addColumn<QString>("shown");  // DATA_TYPE|DATA_LENGTH|DATA_PRECISION|DATA_SCALE
+        QTest::newRow("INTEGER") << "INTEGER"
+                                 << "NUMBER|22||0";
+        QTest::newRow("INT") << "INT"
+                             << "NUMBER|22||0";
+        QTest::newRow("SMALLINT") << "SMALLINT"
+                                  << "NUMBER|22||0";
+        QTest::newRow("NUMBER") << "NUMBER"
+                                << "NUMBER|22||";
+        QTest::newRow("NUMBER(5)") << "NUMBER(5)"
+                                   << "NUMBER|22|5|0";
+        QTest::newRow("NUMBER(8,2)") << "NUMBER(8,2)"
+                                     << "NUMBER|22|8|2";
+        QTest::newRow("DECIMAL(7,3)") << "DECIMAL(7,3)"
+                                      << "NUMBER|22|7|3";
+        QTest::newRow("NUMERIC(6)") << "NUMERIC(6)"
+                                    << "NUMBER|22|6|0";
+        QTest::newRow("DEC") << "DEC"
+                             << "NUMBER|22||0";
+        QTest::newRow("FLOAT") << "FLOAT"
+                               << "FLOAT|22|126|";
+        QTest::newRow("FLOAT(12)") << "FLOAT(12)"
+                                   << "FLOAT|22|12|";
+        QTest::newRow("DOUBLE PRECISION") << "DOUBLE PRECISION"
+                                          << "FLOAT|22|126|";
+        QTest::newRow("REAL") << "REAL"
+                              << "FLOAT|22|63|";
+        QTest::newRow("CHARACTER(3)") << "CHARACTER(3)"
+                                      << "CHAR|3||";
+        QTest::newRow("CHAR") << "CHAR"
+                              << "CHAR|1||";
+        QTest::newRow("CHARACTER VARYING(9)") << "CHARACTER VARYING(9)"
+                                              << "VARCHAR2|9||";
+        QTest::newRow("VARCHAR(9)") << "VARCHAR(9)"
+                                    << "VARCHAR2|9||";
+        QTest::newRow("TIMESTAMP") << "TIMESTAMP"
+                                   << "TIMESTAMP(6)|11||6";
+        QTest::newRow("TIMESTAMP(0)") << "TIMESTAMP(0)"
+                                      << "TIMESTAMP(0)|7||0";
+        QTest::newRow("DATE") << "DATE"
+                              << "DATE|7||";
+    }
+
+    void dictionaryTypes() {
+        QFETCH(QString, declared);
+        QFETCH(QString, shown);
+        const QString t = table(declared);
+        QCOMPARE(rows("SELECT data_type || '|' || data_length || '|' || data_precision || '|' || "
+                      "data_scale FROM user_tab_columns WHERE table_name = '" +
+                      t + "' AND column_name = 'C'"),
+                 QStringList{shown});
+    }
+
+    // DATA_DEFAULT shows the DEFAULT as written, not how it is stored.
+    void defaultsInTheDictionary() {
+        m_db->execute(
+            "CREATE TABLE dflt (id NUMBER, code CHAR(5) DEFAULT 'A', "
+            "rate NUMBER(5,1) DEFAULT 1.26, note VARCHAR2(9) DEFAULT 'none')");
+        QCOMPARE(rows("SELECT column_name || '=' || data_default FROM user_tab_columns "
+                      "WHERE table_name = 'DFLT' AND data_default IS NOT NULL ORDER BY column_id"),
+                 (QStringList{"CODE='A'", "RATE=1.26", "NOTE='none'"}));
+        m_db->execute("INSERT INTO dflt (id) VALUES (1)");
+        QCOMPARE(rows("SELECT '[' || code || ']', TO_CHAR(rate), note FROM dflt"),
+                 QStringList{"[A    ]|1.3|none"});
+        // A column added later stores its DEFAULT into the rows there are.
+        m_db->execute("ALTER TABLE dflt ADD (flag CHAR(2) DEFAULT 'Y')");
+        QCOMPARE(rows("SELECT '[' || flag || ']' FROM dflt"), QStringList{"[Y ]"});
+        // MODIFY: a new type stores the DEFAULT kept, a new DEFAULT is stored.
+        m_db->execute("ALTER TABLE dflt MODIFY (code CHAR(7), rate NUMBER(6,2))");
+        m_db->execute("ALTER TABLE dflt MODIFY (note DEFAULT 'much too long')");
+        QCOMPARE(failure("INSERT INTO dflt (id) VALUES (2)"),
+                 tooLarge("\"SCOTT\".\"DFLT\".\"NOTE\"", 13, 9));
+        m_db->execute("INSERT INTO dflt (id, note) VALUES (2, 'x')");
+        QCOMPARE(rows("SELECT '[' || code || ']', TO_CHAR(rate) FROM dflt WHERE id = 2"),
+                 QStringList{"[A      ]|1.26"});
+        QCOMPARE(rows("SELECT column_name || '=' || data_default FROM user_tab_columns "
+                      "WHERE table_name = 'DFLT' AND column_name IN ('CODE', 'NOTE') "
+                      "ORDER BY column_id"),
+                 (QStringList{"CODE='A'", "NOTE='much too long'"}));
+    }
+
+    // CREATE TABLE ... AS SELECT: a column copied keeps its declared type,
+    // an expression gets NUMBER, DATE, CHAR(n) for a text literal,
+    // VARCHAR2(n) for text as long as it can be (SQL Language Reference,
+    // CREATE TABLE, AS subquery); later writes follow those types.
+    void createAsSelect() {
+        m_db->execute(
+            "CREATE TABLE ctas_src (id NUMBER(6), amount NUMBER(8,2), "
+            "name VARCHAR2(30), code CHAR(3), hired DATE)");
+        m_db->execute(
+            "INSERT INTO ctas_src VALUES (1, 10.5, 'Smith', 'AB', "
+            "DATE '2020-01-05')");
+        m_db->execute(
+            "CREATE TABLE ctas_copy AS SELECT id, amount, name, code, hired, "
+            "amount * 2 AS doubled, name || code AS label, 'abc' AS lit "
+            "FROM ctas_src");
+        const QString columns = QStringLiteral(
+            "SELECT column_name || ' ' || data_type || ' ' || data_length || ' ' || "
+            "data_precision || ' ' || data_scale FROM user_tab_columns "
+            "WHERE table_name = '%1' ORDER BY column_id");
+        QCOMPARE(rows(columns.arg("CTAS_COPY")),
+                 (QStringList{"ID NUMBER 22 6 0", "AMOUNT NUMBER 22 8 2", "NAME VARCHAR2 30  ",
+                              "CODE CHAR 3  ", "HIRED DATE 7  ", "DOUBLED NUMBER 22  ",
+                              "LABEL VARCHAR2 33  ", "LIT CHAR 3  "}));
+        QCOMPARE(rows("SELECT id, TO_CHAR(amount), name, '[' || code || ']', "
+                      "TO_CHAR(hired, 'YYYY-MM-DD'), TO_CHAR(doubled), label, lit "
+                      "FROM ctas_copy"),
+                 QStringList{"1|10.5|Smith|[AB ]|2020-01-05|21|SmithAB |abc"});
+        // The copy's columns store as their types do.
+        m_db->execute("INSERT INTO ctas_copy (id, amount) VALUES (2, 1.234)");
+        QCOMPARE(rows("SELECT TO_CHAR(amount) FROM ctas_copy WHERE id = 2"), QStringList{"1.23"});
+        QCOMPARE(failure("INSERT INTO ctas_copy (id, code) VALUES (3, 'ABCD')"),
+                 tooLarge("\"SCOTT\".\"CTAS_COPY\".\"CODE\"", 4, 3));
+        // Names given to the columns, a star, and the queries Oracle refuses.
+        m_db->execute("CREATE TABLE ctas_named (a, b) AS SELECT id, name FROM ctas_src");
+        QCOMPARE(rows(columns.arg("CTAS_NAMED")),
+                 (QStringList{"A NUMBER 22 6 0", "B VARCHAR2 30  "}));
+        m_db->execute("CREATE TABLE ctas_star AS SELECT * FROM ctas_src WHERE 1 = 0");
+        QCOMPARE(rows(columns.arg("CTAS_STAR")), rows(columns.arg("CTAS_SRC")));
+        QCOMPARE(failure("CREATE TABLE ctas_bad AS SELECT amount * 2 FROM ctas_src"),
+                 QString("ORA-00998: must name this expression with a column alias"));
+        QCOMPARE(failure("CREATE TABLE ctas_bad AS SELECT NULL AS n FROM ctas_src"),
+                 QString("ORA-01723: zero-length columns are not allowed"));
+        QCOMPARE(rows("SELECT COUNT(*) FROM user_tables WHERE table_name = 'CTAS_BAD'"),
+                 QStringList{"0"});
+    }
+
+    // The date functions read text as TO_DATE does without a format
+    // (NLS_DATE_FORMAT, DD-MON-RR at first); DATE values, DATE literals
+    // and SYSDATE are dates. Examples from the SQL Language Reference.
+    void dateFunctionsReadText_data() {
+        QTest::addColumn<QString>("expression");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("ADD_MONTHS of text") << "TO_CHAR(ADD_MONTHS('05-JAN-20', 1), 'YYYY-MM-DD')"
+                                            << "2020-02-05";
+        QTest::newRow("LAST_DAY of text") << "TO_CHAR(LAST_DAY('05-FEB-20'), 'YYYY-MM-DD')"
+                                          << "2020-02-29";
+        QTest::newRow("MONTHS_BETWEEN of text")
+            << "TO_CHAR(ROUND(MONTHS_BETWEEN('02-FEB-95', '01-JAN-95'), 8))"
+            << "1.03225806";
+        QTest::newRow("NEXT_DAY of text") << "TO_CHAR(NEXT_DAY('15-OCT-2009', 'TUESDAY'), "
+                                             "'YYYY-MM-DD')"
+                                          << "2009-10-20";
+        QTest::newRow("ADD_MONTHS of a DATE literal")
+            << "TO_CHAR(ADD_MONTHS(DATE '2009-02-28', 1), 'YYYY-MM-DD')"
+            << "2009-03-31";
+        QTest::newRow("ADD_MONTHS of a DATE column")
+            << "(SELECT TO_CHAR(ADD_MONTHS(hired, 1), 'YYYY-MM-DD') FROM dates_src)"
+            << "2020-02-05";
+        QTest::newRow("MONTHS_BETWEEN of a column and text")
+            << "(SELECT TO_CHAR(MONTHS_BETWEEN(hired, '05-DEC-19')) FROM dates_src)"
+            << "1";
+        QTest::newRow("LAST_DAY of SYSDATE is a date")
+            << "CASE WHEN LAST_DAY(SYSDATE) >= SYSDATE THEN 'ok' END"
+            << "ok";
+    }
+
+    void dateFunctionsReadText() {
+        QFETCH(QString, expression);
+        QFETCH(QString, expected);
+        if (rows("SELECT COUNT(*) FROM user_tables WHERE table_name = 'DATES_SRC'").value(0) ==
+            "0") {
+            m_db->execute("CREATE TABLE dates_src (hired DATE)");
+            m_db->execute("INSERT INTO dates_src VALUES (DATE '2020-01-05')");
+        }
+        QCOMPARE(rows("SELECT " + expression + " FROM dual").value(0), expected);
+    }
+
+    // ISO text is no date in DD-MON-RR: refused as TO_DATE refuses it.
+    void dateFunctionsRefuseOtherText_data() {
+        QTest::addColumn<QString>("expression");
+        QTest::newRow("ADD_MONTHS") << "ADD_MONTHS('2020-01-05', 1)";
+        QTest::newRow("LAST_DAY") << "LAST_DAY('2020-01-05')";
+        QTest::newRow("MONTHS_BETWEEN first") << "MONTHS_BETWEEN('2020-01-05', DATE '2020-01-01')";
+        QTest::newRow("MONTHS_BETWEEN second") << "MONTHS_BETWEEN(DATE '2020-01-01', '2020-01-05')";
+        QTest::newRow("NEXT_DAY") << "NEXT_DAY('2020-01-05', 'MONDAY')";
+    }
+
+    void dateFunctionsRefuseOtherText() {
+        QFETCH(QString, expression);
+        const QString refused = rows("SELECT TO_DATE('2020-01-05') FROM dual").value(0);
+        QVERIFY2(refused.startsWith("ORA-018"), qPrintable(refused));
+        QCOMPARE(rows("SELECT " + expression + " FROM dual").value(0), refused);
+        // With the session's format set to ISO the same text is a date.
+        m_db->execute("ALTER SESSION SET NLS_DATE_FORMAT = 'YYYY-MM-DD'");
+        const QString read = rows("SELECT " + expression + " FROM dual").value(0);
+        m_db->execute("ALTER SESSION SET NLS_DATE_FORMAT = 'DD-MON-RR'");
+        QVERIFY2(!read.startsWith("ORA-"), qPrintable(read));
     }
 
     // Declared types as SQLite keeps them (the front end's spellings and a

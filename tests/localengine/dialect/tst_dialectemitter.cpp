@@ -362,7 +362,9 @@ private slots:
                "varchar2(10 char) default sysdate, e number default -1) on commit delete rows"
             << "CREATE TEMP TABLE T (A NUMBER(38, 2), B LONG VARCHAR, C BLOB, D VARCHAR2(10 "
                "/*CHAR*/) "
-               "DEFAULT (DATETIME('now', 'localtime')), E NUMBER DEFAULT -1)";
+               "DEFAULT (/*(DATETIME('now', 'localtime'))*/ "
+               "ORA_STORE_TEXT(ORA_TO_CHAR_DATE(DATETIME('now', 'localtime')), 10, 1, "
+               "'\"SCOTT\".\"T\".\"D\"')), E NUMBER DEFAULT -1)";
         QTest::newRow("DROP ... CASCADE CONSTRAINTS PURGE")
             << "drop table scott.t cascade constraints purge"
             << "DROP TABLE T";
