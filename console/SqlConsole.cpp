@@ -26,6 +26,7 @@ enum class SetHandling {
     SqlTerminator,
     BlockTerminator,
     Feedback,
+    ServerOutput,
     Ignored,
     Reported
 };
@@ -89,7 +90,7 @@ constexpr std::array kSetOptions{
     SetOption{"RECSEPCHAR", 10, SetHandling::Ignored},
     SetOption{"ROWPREFETCH", 11, SetHandling::Ignored},
     SetOption{"SECUREDCOL", 10, SetHandling::Ignored},
-    SetOption{"SERVEROUTPUT", 9, SetHandling::Ignored},
+    SetOption{"SERVEROUTPUT", 9, SetHandling::ServerOutput},
     SetOption{"SHIFTINOUT", 5, SetHandling::Ignored},
     SetOption{"SHOWMODE", 4, SetHandling::Ignored},
     SetOption{"SQLCASE", 4, SetHandling::Reported},
@@ -316,6 +317,7 @@ void ScriptRunner::runStatement(const QString& text, ScriptItem::Kind kind, int 
             printRows(m_db, sql.text, m_out);
         } else {
             const qint32 rows = m_db.DbExecuteSQL(sql.text);
+            printServerOutput();
             if (!m_feedback) {
             } else if (kind == ScriptItem::Kind::Block) {
                 m_out << "PL/SQL procedure successfully completed.\n";
@@ -330,6 +332,34 @@ void ScriptRunner::runStatement(const QString& text, ScriptItem::Kind kind, int 
         m_lastErrorCode = error.code();
         sqlFailed(error.description(), line);
     }
+}
+
+// SET SERVEROUTPUT ON|OFF [SIZE n|UNLIMITED] [FORMAT ...]: enables or
+// disables DBMS_OUTPUT as SQL*Plus does, by a call of DBMS_OUTPUT.ENABLE
+// or DISABLE. The size and format words are taken and have no effect.
+bool ScriptRunner::setServerOutput(const QStringList& values) {
+    const QString word = values.isEmpty() ? QString() : values.front().toUpper();
+    if (word != QLatin1String("ON") && word != QLatin1String("OFF"))
+        return false;
+    const bool on = word == QLatin1String("ON");
+    try {
+        m_db.ExecuteSQL(on ? QStringLiteral("BEGIN DBMS_OUTPUT.ENABLE(NULL); END;")
+                           : QStringLiteral("BEGIN DBMS_OUTPUT.DISABLE; END;"));
+    } catch (const oraobj::OraError& error) {
+        m_err << error.description() << '\n';
+        m_err.flush();
+        return true;
+    }
+    m_serverOutput = on;
+    return true;
+}
+
+// The lines DBMS_OUTPUT holds after a call, as SQL*Plus prints them.
+void ScriptRunner::printServerOutput() {
+    if (!m_serverOutput)
+        return;
+    for (const QString& line : m_db.TakeServerOutput())
+        m_out << line << '\n';
 }
 
 void ScriptRunner::runCommand(const QString& rawLine, int line) {
@@ -472,6 +502,9 @@ bool ScriptRunner::setOption(const QString& name, const QStringList& values, int
                 understood = false;
             break;
         }
+        case SetHandling::ServerOutput:
+            understood = setServerOutput(values);
+            break;
         case SetHandling::Ignored:
             break;
         case SetHandling::Reported:

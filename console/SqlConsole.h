@@ -74,6 +74,8 @@ private:
     void runCommand(const QString& line, int lineNumber);
     void runSet(const QStringList& words, int line);
     bool setOption(const QString& option, const QStringList& values, int line);
+    bool setServerOutput(const QStringList& values);
+    void printServerOutput();
     void runDefine(const QString& argument, int line);
     void runWhenever(const QStringList& words, int line);
     void runExit(const QStringList& words);
@@ -100,6 +102,7 @@ private:
     Frame m_frame;
     Remembered m_last;
     bool m_feedback = true;
+    bool m_serverOutput = false;  // SET SERVEROUTPUT ON: DBMS_OUTPUT's lines are printed
     Action m_onSqlError;
     Action m_onOsError;
     std::optional<int> m_exitStatus;

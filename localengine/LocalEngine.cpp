@@ -4,6 +4,8 @@
 #include "LikeFunction.h"
 #include "OracleErrors.h"
 #include "PlsqlBlock.h"
+#include "PlsqlParser.h"
+#include "PlsqlRunner.h"
 #include "SampleDatabase.h"
 #include "UserFile.h"
 #include "dialect/Error.h"
@@ -28,6 +30,7 @@
 #include <memory>
 #include <mutex>
 #include <unordered_map>
+#include <utility>
 
 namespace localengine {
 
@@ -159,7 +162,7 @@ public:
 
     std::int64_t execute(const std::string& oracleSql) override {
         if (isAnonymousBlock(oracleSql))
-            return runBlock(readPlsqlBlock(oracleSql));
+            return runBlock(oracleSql);
         const auto kept = translate(oracleSql);
         const Translation& t = *kept;
         switch (t.kind) {
@@ -179,7 +182,7 @@ public:
 
     ResultTable query(const std::string& oracleSql) override {
         if (isAnonymousBlock(oracleSql)) {
-            runBlock(readPlsqlBlock(oracleSql));
+            runBlock(oracleSql);
             return {};
         }
         const auto kept = translate(oracleSql);
@@ -200,6 +203,16 @@ public:
         }
         run(t, &table);
         return table;
+    }
+
+    void setServerOutput(bool enabled) override {
+        m_outputEnabled = enabled;
+        if (!enabled)
+            m_output = {};  // as DBMS_OUTPUT.DISABLE, it purges what was put
+    }
+
+    std::vector<std::string> takeServerOutput() override {
+        return std::exchange(m_output.lines, {});
     }
 
     const std::string& owner() const override { return m_owner; }
@@ -241,15 +254,20 @@ private:
         return rows;
     }
 
-    // The translation of a statement, kept per text until the schema
-    // changes (what `*` stands for and which probes succeed depend on it).
-    std::shared_ptr<const Translation> translate(const std::string& oracleSql) {
+    // Forgets what was read of the schema once it changed.
+    void refreshCaches() {
         handle();
         if (m_statements->schemaChanged()) {
             m_translations.clear();
             m_statements->clear();
             m_catalog->clear();
         }
+    }
+
+    // The translation of a statement, kept per text until the schema
+    // changes (what `*` stands for and which probes succeed depend on it).
+    std::shared_ptr<const Translation> translate(const std::string& oracleSql) {
+        refreshCaches();
         std::shared_ptr<const Translation> t;
         auto found = m_translations.find(oracleSql);
         if (found != m_translations.end()) {
@@ -270,42 +288,124 @@ private:
         return t;
     }
 
-    // Runs the statements of a block within a savepoint: all of them, or
-    // none when one fails (unless the block ignores its errors, as
-    // EXCEPTION WHEN OTHERS THEN NULL does: then what ran before the failure
-    // stays). A failure names the block's line, as Oracle's ORA-06512 does.
-    std::int64_t runBlock(const PlsqlBlock& block) {
-        sqlite3* db = handle();
-        const bool ownTransaction = sqlite3_get_autocommit(db) != 0;
-        sqlite::exec(db, "SAVEPOINT quorvel_block");
-        std::int64_t rows = 0;
-        for (const BlockStatement& statement : block.statements) {
-            try {
-                const auto kept = translate(statement.sql);
-                if (kept->kind != Translation::Kind::Sql)
-                    throw EngineError(
-                        "ORA-03001: unimplemented feature: EXPLAIN PLAN, COMMIT or "
-                        "ROLLBACK through EXECUTE IMMEDIATE in a PL/SQL block",
-                        SQLITE_ERROR);
-                rows += run(*kept, nullptr);
-            } catch (const EngineError& error) {
-                if (block.ignoresErrors)
+    // What a running block asks of the connection.
+    class BlockHost final : public plsql::Host {
+    public:
+        BlockHost(SqliteConnection& c, bool ownTransaction)
+            : m_c(c), m_ownTransaction(ownTransaction) {}
+
+        std::int64_t runSql(const std::string& oracleSql, const Binder& bind,
+                            const RowReader* row) override {
+            const auto kept = m_c.translate(oracleSql);
+            const Translation& t = *kept;
+            switch (t.kind) {
+                case Translation::Kind::Ddl:
+                    runDdl(t);
+                    return 0;
+                case Translation::Kind::Commit:
+                    if (t.sql == "ROLLBACK")
+                        rollback();
+                    else
+                        commit();
+                    return 0;
+                case Translation::Kind::ExplainPlan:
+                    return m_c.explain(t);
+                case Translation::Kind::Sql:
                     break;
-                sqlite::execQuietly(db, "ROLLBACK TO quorvel_block");
-                sqlite::execQuietly(db, "RELEASE quorvel_block");
-                throw EngineError(std::string(error.what()) + "\nORA-06512: at line " +
-                                      std::to_string(statement.line),
-                                  error.code());
             }
+            const std::int64_t rows = m_c.run(t, nullptr, &bind, row);
+            if (!row && isDml(t.sql)) {
+                m_rows += rows;
+                m_changed = m_changed || rows > 0;
+            }
+            return rows;
+        }
+
+        void commit() override {
+            sqlite3* db = m_c.m_db;
+            sqlite::exec(db, "RELEASE quorvel_block");
+            if (!sqlite3_get_autocommit(db))
+                sqlite::exec(db, "COMMIT");
+            m_c.m_keptChanges = false;
+            m_changed = false;
+            m_ownTransaction = true;
+            sqlite::exec(db, "SAVEPOINT quorvel_block");
+        }
+
+        // Undoes the transaction, unless part of it is already committed.
+        void rollback() override {
+            sqlite3* db = m_c.m_db;
+            if (m_c.m_keptChanges)
+                throw EngineError(
+                    "ORA-03001: unimplemented feature: ROLLBACK of changes the local engine has "
+                    "already committed (it commits each INSERT, UPDATE, DELETE and PL/SQL block "
+                    "as it runs, unless a SAVEPOINT opened a transaction before it)",
+                    SQLITE_ERROR);
+            if (m_ownTransaction) {
+                sqlite::exec(db, "ROLLBACK TO quorvel_block");
+            } else {
+                sqlite::exec(db, "ROLLBACK");
+                sqlite::exec(db, "SAVEPOINT quorvel_block");
+                m_ownTransaction = true;
+            }
+            m_changed = false;
+        }
+
+        const dialect::Catalog* catalog() override { return m_c.m_catalog.get(); }
+        plsql::ServerOutput* output() override {
+            return m_c.m_outputEnabled ? &m_c.m_output : nullptr;
+        }
+        void enableOutput(bool enabled) override { m_c.setServerOutput(enabled); }
+
+        bool ownTransaction() const { return m_ownTransaction; }
+        bool changedSinceCommit() const { return m_changed; }
+        std::int64_t rowsChanged() const { return m_rows; }
+
+    private:
+        // DDL commits the work before it, as Oracle's does, and runs
+        // outside the block's savepoint.
+        void runDdl(const Translation& t) {
+            commit();
+            sqlite::exec(m_c.m_db, "RELEASE quorvel_block");
+            try {
+                localengine::runDdl({m_c.m_db, m_c.m_owner, m_c.m_settings.get()}, t);
+            } catch (...) {
+                sqlite::exec(m_c.m_db, "SAVEPOINT quorvel_block");
+                throw;
+            }
+            m_c.m_keptChanges = false;
+            sqlite::exec(m_c.m_db, "SAVEPOINT quorvel_block");
+        }
+
+        SqliteConnection& m_c;
+        bool m_ownTransaction;
+        bool m_changed = false;
+        std::int64_t m_rows = 0;
+    };
+
+    // A PL/SQL block runs as one call within SAVEPOINT quorvel_block: an
+    // error that no handler takes undoes its work since its last COMMIT, as
+    // Oracle's rollback of the failed call does. The block's COMMIT commits
+    // its work so far (and the transaction it runs in), then opens the
+    // savepoint again. Like any statement outside a transaction, a block
+    // that ends well has its changes committed by SQLite.
+    std::int64_t runBlock(const std::string& oracleSql) {
+        refreshCaches();
+        plsql::Program program = plsql::parseBlock(oracleSql, m_catalog.get());
+        sqlite3* db = handle();
+        BlockHost host(*this, sqlite3_get_autocommit(db) != 0);
+        sqlite::exec(db, "SAVEPOINT quorvel_block");
+        try {
+            plsql::runProgram(program, host);
+        } catch (...) {
+            sqlite::execQuietly(db, "ROLLBACK TO quorvel_block");
+            sqlite::execQuietly(db, "RELEASE quorvel_block");
+            throw;
         }
         sqlite::exec(db, "RELEASE quorvel_block");
-        if (block.commits && !sqlite3_get_autocommit(db))
-            sqlite::exec(db, "COMMIT");
-        if (block.commits)
-            m_keptChanges = false;
-        else if (ownTransaction && rows > 0)
+        if (host.ownTransaction() && host.changedSinceCommit())
             m_keptChanges = true;
-        return rows;
+        return host.rowsChanged();
     }
 
     std::int64_t explain(const Translation& t) {
@@ -322,9 +422,9 @@ private:
     }
 
     // MERGE (and CREATE TABLE ... AS SELECT): its steps as one statement,
-    // within a savepoint that a failure rolls back to. A first step that is a query checks that no
-    // target row matches two source rows.
-    std::int64_t runMerge(const Translation& t) {
+    // within a savepoint that a failure rolls back to. A first step that is
+    // a query checks that no target row matches two source rows.
+    std::int64_t runMerge(const Translation& t, const plsql::Host::Binder* bind) {
         const bool ownTransaction = sqlite3_get_autocommit(m_db) != 0;
         sqlite::exec(m_db, "SAVEPOINT quorvel_merge");
         std::int64_t rows = 0;
@@ -334,14 +434,14 @@ private:
                 step.sql = t.mergeSteps[i];
                 if (i == 0 && step.sql.rfind("SELECT", 0) == 0) {
                     ResultTable found;
-                    run(step, &found);
+                    run(step, &found, bind);
                     if (!found.rows.empty())
                         throw EngineError(
                             "ORA-30926: unable to get a stable set of rows in the source tables",
                             SQLITE_ERROR);
                     continue;
                 }
-                rows += run(step, nullptr);
+                rows += run(step, nullptr, bind);
             }
         } catch (...) {
             sqlite::execQuietly(m_db, "ROLLBACK TO quorvel_merge");
@@ -357,10 +457,14 @@ private:
         return rows;
     }
 
-    // Runs one translated statement; fills `table` when given, else counts.
-    std::int64_t run(const Translation& t, ResultTable* table) {
+    // Runs one translated statement; fills `table` when given, else counts
+    // (or hands each row to `row`, which may stop the reading). `bind`
+    // binds its parameters.
+    std::int64_t run(const Translation& t, ResultTable* table,
+                     const plsql::Host::Binder* bind = nullptr,
+                     const plsql::Host::RowReader* row = nullptr) {
         if (!t.mergeSteps.empty())
-            return runMerge(t);
+            return runMerge(t, bind);
         Statement st;
         try {
             st = m_statements->statement(t.sql);
@@ -372,6 +476,8 @@ private:
         if (st.tail().find_first_not_of(" \t\n\r") != std::string::npos)
             throw EngineError("only one statement may be run at a time; nothing was run",
                               SQLITE_ERROR);
+        if (bind)
+            (*bind)(st.get());
         // Anything but a query may change what the plans read of the
         // statistics: ANALYZE, or a ROLLBACK of one.
         if (!st.readOnly() || st.columnCount() == 0)
@@ -389,6 +495,8 @@ private:
                 ++rows;
                 if (table)
                     table->rows.push_back(readRow(st, columns));
+                if (row && !(*row)(st.get()))
+                    break;
             }
         } catch (const EngineError& error) {
             st.reset();
@@ -461,7 +569,7 @@ private:
                word.rfind("WITH", 0) == 0;
     }
 
-    static constexpr std::size_t kMaxTranslations = 64;
+    static constexpr std::size_t kMaxTranslations = 256;
 
     sqlite3* m_db;
     bool m_owns;
@@ -473,6 +581,9 @@ private:
     // Changes made permanent since the last COMMIT, ROLLBACK or DDL that
     // Oracle would still hold in an open transaction.
     bool m_keptChanges = false;
+    // DBMS_OUTPUT's buffer.
+    plsql::ServerOutput m_output;
+    bool m_outputEnabled = false;
 };
 
 }  // namespace

@@ -56,6 +56,12 @@ public:
     // Runs one query and returns all its rows.
     virtual ResultTable query(const std::string& oracleSql) = 0;
 
+    // DBMS_OUTPUT, as SQL*Plus's SET SERVEROUTPUT ON|OFF enables it: while
+    // enabled, the lines PL/SQL blocks put are kept until taken (a line a
+    // block began with PUT but did not end stays until it is ended).
+    virtual void setServerOutput(bool enabled) { (void)enabled; }
+    virtual std::vector<std::string> takeServerOutput() { return {}; }
+
     // The user this connection was opened for, upper case.
     virtual const std::string& owner() const = 0;
 

@@ -1,41 +1,26 @@
 #pragma once
-// Anonymous PL/SQL blocks of SQL statements, as data scripts hold them:
+// Anonymous PL/SQL blocks, as the scripts that build test data hold them:
 //
+//   DECLARE
+//     v_total NUMBER;
 //   BEGIN
-//     INSERT INTO regions VALUES (1, 'Europe');
-//     INSERT INTO regions VALUES (2, 'Americas');
-//     COMMIT;
+//     FOR i IN 1 .. 10000 LOOP
+//       INSERT INTO t_acct (acct_id, balance) VALUES (i, MOD(i, 97) * 10);
+//       IF MOD(i, 1000) = 0 THEN COMMIT; END IF;
+//     END LOOP;
+//     SELECT SUM(balance) INTO v_total FROM t_acct;
+//     DBMS_OUTPUT.PUT_LINE('total ' || v_total);
 //   END;
 //
-// The local engine runs such a block as one call, all of its statements or
-// none of them. It takes INSERT, UPDATE, DELETE and MERGE, COMMIT, NULL,
-// EXECUTE IMMEDIATE with one literal, nested BEGIN ... END blocks, a DECLARE
-// that declares nothing, and a handler that ignores every error
-// (EXCEPTION WHEN OTHERS THEN NULL). Anything else PL/SQL has (variables,
-// assignments, loops, cursors, procedure calls, other handlers) is refused
-// before anything runs, with an error naming it.
+// The local engine reads such a block whole (PlsqlParser.h), refusing what
+// it does not run before anything runs, and then runs it as one call
+// (PlsqlRunner.h) on the connection (LocalEngine.cpp).
 
 #include <string>
-#include <vector>
 
 namespace localengine {
 
-struct BlockStatement {
-    std::string sql;  // one SQL statement, without its ";"
-    int line = 1;     // its line within the block, from 1
-};
-
-struct PlsqlBlock {
-    std::vector<BlockStatement> statements;
-    bool commits = false;        // the block holds a COMMIT: it commits when it ends
-    bool ignoresErrors = false;  // EXCEPTION WHEN OTHERS THEN NULL
-};
-
 // True when `oracleSql` is an anonymous block (BEGIN or DECLARE first).
 bool isAnonymousBlock(const std::string& oracleSql);
-
-// The statements of the block in order. Throws EngineError
-// ("ORA-03001: unimplemented feature: ...") for anything else in it.
-PlsqlBlock readPlsqlBlock(const std::string& oracleSql);
 
 }  // namespace localengine

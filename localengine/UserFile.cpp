@@ -34,6 +34,8 @@ public:
     ResultTable query(const std::string& oracleSql) override {
         return described([&] { return m_inner->query(oracleSql); });
     }
+    void setServerOutput(bool enabled) override { m_inner->setServerOutput(enabled); }
+    std::vector<std::string> takeServerOutput() override { return m_inner->takeServerOutput(); }
     const std::string& owner() const override { return m_inner->owner(); }
     void close() override {
         m_db = nullptr;  // the handle goes with the inner connection

@@ -144,6 +144,15 @@ public:
         m_lastErrorText.clear();
     }
 
+    QStringList TakeServerOutput() override {
+        QStringList lines;
+        if (m_connection) {
+            for (const std::string& line : m_connection->takeServerOutput())
+                lines.append(QString::fromStdString(line));
+        }
+        return lines;
+    }
+
 private:
     static OraError closedError() { return OraError(QStringLiteral("The database is closed.")); }
 

@@ -7,6 +7,7 @@
 // test can put a component that fails on demand in place of the real one.
 
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <exception>
 #include <functional>
@@ -73,6 +74,10 @@ public:
     virtual qint32 LastServerErr() const = 0;
     virtual QString LastServerErrText() const = 0;
     virtual void LastServerErrReset() = 0;
+    // The lines DBMS_OUTPUT holds for the client (what SQL*Plus fetches
+    // after each call while SERVEROUTPUT is on), taken out of its buffer.
+    // Empty where the database gives none.
+    virtual QStringList TakeServerOutput() { return {}; }
 };
 
 class OraSession {

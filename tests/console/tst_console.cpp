@@ -98,6 +98,7 @@ private slots:
     void unreadableScriptIsACommandLineError();
     void publishedStyleSchemaLoads();
     void newerStyleSchemaLoads();
+    void plsqlBlocksPrintServerOutput();
     void helpAndVersion();
     void passwordAskedOnTheTerminal_data();
     void passwordAskedOnTheTerminal();
@@ -307,6 +308,36 @@ void TestConsole::unreadableScriptIsACommandLineError() {
     QCOMPARE(run.exitCode, 2);
     QVERIFY(run.out.isEmpty());
     QVERIFY2(run.err.contains("cannot open script"), qPrintable(run.err));
+}
+
+void TestConsole::plsqlBlocksPrintServerOutput() {
+    // Test data built by PL/SQL blocks with loops, a cursor loop and a
+    // handler; SET SERVEROUTPUT ON prints each block's DBMS_OUTPUT lines
+    // before its completion message, OFF stops them.
+    const QString script =
+        qEnvironmentVariable("QUORVEL_TEST_DATA") + "/plsqlblocks/acct_build.sql";
+    Run run = runConsole({"scott/tiger", "@" + script}, QString());
+    QCOMPARE(run.err, QStringLiteral("quorvel-sql: 6 statements run, 0 failed.\n"));
+    QCOMPARE(run.exitCode, 0);
+    const QString expected = QStringLiteral(
+        "******  Creating T_BRANCH and T_ACCT ....\n"
+        "Statement processed.\n"
+        "Statement processed.\n"
+        "******  Populating ....\n"
+        "Accounts created: 1000\n"
+        "PL/SQL procedure successfully completed.\n"
+        "******  Counting ....\n"
+        "Branch 1: 250 accounts\n"
+        "Branch 2: 250 accounts\n"
+        "Branch 3: 250 accounts\n"
+        "Branch 4: 250 accounts\n"
+        "Total balance: 470,250.00\n"
+        "No account 0 (ORA-01403: no data found)\n"
+        "PL/SQL procedure successfully completed.\n"
+        "PL/SQL procedure successfully completed.\n");
+    QVERIFY2(run.out.startsWith(expected), qPrintable(run.out));
+    QVERIFY2(run.out.contains("1\t250\n2\t250\n3\t250\n4\t250"), qPrintable(run.out));
+    QVERIFY2(!run.out.contains("not shown"), qPrintable(run.out));
 }
 
 void TestConsole::publishedStyleSchemaLoads() {

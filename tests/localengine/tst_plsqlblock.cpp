@@ -1,5 +1,8 @@
-// Anonymous blocks of SQL statements: what is taken from them, what is
-// refused before anything runs, and how they run (all or nothing).
+// Anonymous PL/SQL blocks: what they print through DBMS_OUTPUT, what they
+// leave in the tables, the errors they raise, what is refused before
+// anything runs, and how COMMIT and failures end their work. Expected values
+// follow Oracle's PL/SQL Language Reference (predefined exceptions, SQLCODE
+// +100 for NO_DATA_FOUND, VALUE_ERROR's texts, loop and cursor semantics).
 
 #include "EngineTestUtil.h"
 #include "LocalEngine.h"
@@ -16,16 +19,23 @@ class TestPlsqlBlock : public QObject {
 
 private slots:
     void init();
-    void statementsOfABlock_data();
-    void statementsOfABlock();
+    void output_data();
+    void output();
+    void errors_data();
+    void errors();
     void refusals_data();
     void refusals();
-    void allOrNothing();
-    void errorsIgnoredByTheHandler();
+    void variablesAreBoundNotSpliced();
+    void failureUndoesSinceLastCommit();
+    void handledErrorKeepsEarlierWork();
     void executeImmediateRunsDdl();
-    void commitWaitsForTheEnd();
+    void outputOnlyWhileEnabled();
+    void runawayLoopIsStopped();
+    void deepNestingIsRefused();
+    void isAnonymousBlockReadsTheFirstWord();
 
 private:
+    QStringList lines(const std::string& block);
     QTemporaryDir m_dir;
     std::unique_ptr<Connection> m_db;
 };
@@ -39,66 +49,234 @@ void TestPlsqlBlock::init() {
     file.close();
     m_db = Connection::open(path.toStdString(), "scott");
     m_db->execute("CREATE TABLE regions (region_id NUMBER PRIMARY KEY, region_name VARCHAR2(25))");
+    m_db->execute(
+        "CREATE TABLE emp (empno NUMBER(4) PRIMARY KEY, ename VARCHAR2(10), "
+        "sal NUMBER(7,2), deptno NUMBER(2), hiredate DATE)");
+    m_db->execute("INSERT INTO emp VALUES (7369, 'SMITH', 800, 20, DATE '1980-12-17')");
+    m_db->execute("INSERT INTO emp VALUES (7499, 'ALLEN', 1600, 30, DATE '1981-02-20')");
+    m_db->execute("INSERT INTO emp VALUES (7521, 'WARD', 1250, 30, DATE '1981-02-22')");
+    m_db->setServerOutput(true);
 }
 
-void TestPlsqlBlock::statementsOfABlock_data() {
+QStringList TestPlsqlBlock::lines(const std::string& block) {
+    m_db->execute(block);
+    QStringList out;
+    for (const std::string& line : m_db->takeServerOutput())
+        out << QString::fromStdString(line);
+    return out;
+}
+
+void TestPlsqlBlock::output_data() {
     QTest::addColumn<QString>("block");
-    QTest::addColumn<QStringList>("statements");  // "line: sql"
-    QTest::addColumn<bool>("commits");
-    QTest::addColumn<bool>("ignoresErrors");
+    QTest::addColumn<QStringList>("printed");
 
-    QTest::newRow("inserts and a commit")
-        << "BEGIN\n  INSERT INTO regions VALUES (1, 'Europe; West');\n  INSERT INTO regions\n"
-           "    VALUES (2, 'Americas');\n  COMMIT;\nEND;"
-        << QStringList{"2: INSERT INTO regions VALUES (1, 'Europe; West')",
-                       "3: INSERT INTO regions\n    VALUES (2, 'Americas')"}
-        << true << false;
-    QTest::newRow("empty DECLARE, NULL, nested block, label after END")
-        << "DECLARE\nBEGIN\n NULL;\n BEGIN\n  DELETE FROM regions;\n END;\n "
-           "UPDATE regions SET region_name = (SELECT 'x' FROM dual);\nEND main;"
-        << QStringList{"5: DELETE FROM regions",
-                       "7: UPDATE regions SET region_name = (SELECT 'x' FROM dual)"}
-        << false << false;
-    QTest::newRow("EXECUTE IMMEDIATE of a literal, errors ignored")
-        << "BEGIN\n  EXECUTE IMMEDIATE 'DROP TABLE old_regions';\nEXCEPTION\n  WHEN OTHERS THEN "
-           "NULL;\nEND;"
-        << QStringList{"2: DROP TABLE old_regions"} << false << true;
+    QTest::newRow("FOR loop, REVERSE, PUT and NEW_LINE")
+        << "BEGIN\n FOR i IN 1 .. 3 LOOP DBMS_OUTPUT.PUT(i || ' '); END LOOP;\n"
+           " DBMS_OUTPUT.NEW_LINE;\n"
+           " FOR i IN REVERSE 1..3 LOOP DBMS_OUTPUT.PUT_LINE(i); END LOOP;\n"
+           " FOR i IN 3 .. 1 LOOP DBMS_OUTPUT.PUT_LINE('never'); END LOOP;\nEND;"
+        << QStringList{"1 2 3 ", "3", "2", "1"};
+    QTest::newRow("declarations, defaults, constants, %TYPE")
+        << "DECLARE\n c CONSTANT NUMBER := 2;\n n NUMBER(6,2) := 10 / 3;\n"
+           " s VARCHAR2(10) DEFAULT 'ab';\n t s%TYPE;\n e emp.ename%TYPE;\n k INTEGER := 2.5;\n"
+           " p PLS_INTEGER := -2.5;\n u NUMBER;\nBEGIN\n t := s || c;\n"
+           " DBMS_OUTPUT.PUT_LINE(n || '|' || t || '|' || k || '|' || p || '|' || NVL(u, -1));\n"
+           " SELECT ename INTO e FROM emp WHERE empno = 7499;\n DBMS_OUTPUT.PUT_LINE(e);\nEND;"
+        << QStringList{"3.33|ab2|3|-3|-1", "ALLEN"};
+    QTest::newRow("IF ELSIF ELSE, NULL is neither true nor false")
+        << "DECLARE x NUMBER;\nBEGIN\n FOR i IN 1 .. 3 LOOP\n"
+           "  IF i = 1 THEN DBMS_OUTPUT.PUT_LINE('one');\n"
+           "  ELSIF i = 2 THEN DBMS_OUTPUT.PUT_LINE('two');\n"
+           "  ELSE DBMS_OUTPUT.PUT_LINE('other'); END IF;\n END LOOP;\n"
+           " IF x > 0 THEN DBMS_OUTPUT.PUT_LINE('gt'); ELSIF NOT (x > 0) THEN "
+           "DBMS_OUTPUT.PUT_LINE('le'); ELSE DBMS_OUTPUT.PUT_LINE('unknown'); END IF;\nEND;"
+        << QStringList{"one", "two", "other", "unknown"};
+    QTest::newRow("WHILE, LOOP EXIT WHEN, CONTINUE, labelled EXIT")
+        << "DECLARE n PLS_INTEGER := 0; done BOOLEAN := FALSE;\nBEGIN\n"
+           " WHILE NOT done LOOP n := n + 1; done := n >= 3; END LOOP;\n"
+           " LOOP n := n + 1; EXIT WHEN n = 5; END LOOP;\n DBMS_OUTPUT.PUT_LINE(n);\n"
+           " <<outer>> FOR i IN 1 .. 3 LOOP\n  FOR j IN 1 .. 3 LOOP\n"
+           "   CONTINUE WHEN j = 1;\n   EXIT outer WHEN i = 2;\n"
+           "   DBMS_OUTPUT.PUT_LINE(i || j);\n  END LOOP;\n END LOOP outer;\nEND;"
+        << QStringList{"5", "12", "13"};
+    QTest::newRow("cursor FOR loop reads rows as the loop starts")
+        << "BEGIN\n FOR r IN (SELECT ename, sal * 2 AS dbl FROM emp WHERE deptno = 30 "
+           "ORDER BY empno) LOOP\n  INSERT INTO emp (empno, ename, deptno) VALUES (r.dbl, "
+           "r.ename, 30);\n  DBMS_OUTPUT.PUT_LINE(r.ename || ' ' || r.dbl);\n END LOOP;\nEND;"
+        << QStringList{"ALLEN 3200", "WARD 2500"};
+    QTest::newRow("a DATE column in a record and a DATE variable keep their type")
+        << "DECLARE d DATE := DATE '2024-01-31';\nBEGIN\n"
+           " FOR r IN (SELECT hiredate FROM emp WHERE empno = 7369) LOOP\n"
+           "  DBMS_OUTPUT.PUT_LINE(TO_CHAR(r.hiredate + 1, 'YYYY-MM-DD'));\n END LOOP;\n"
+           " DBMS_OUTPUT.PUT_LINE(TO_CHAR(ADD_MONTHS(d, 1), 'YYYY-MM-DD'));\nEND;"
+        << QStringList{"1980-12-18", "2024-02-29"};
+    QTest::newRow("SQL%ROWCOUNT after UPDATE, DELETE and SELECT INTO")
+        << "DECLARE n NUMBER;\nBEGIN\n UPDATE emp SET sal = sal + 1 WHERE deptno = 30;\n"
+           " DBMS_OUTPUT.PUT_LINE(SQL%ROWCOUNT);\n DELETE FROM emp WHERE deptno = 99;\n"
+           " DBMS_OUTPUT.PUT_LINE(SQL%ROWCOUNT);\n"
+           " IF SQL%NOTFOUND THEN DBMS_OUTPUT.PUT_LINE('none'); END IF;\n"
+           " SELECT COUNT(*) INTO n FROM emp;\n DBMS_OUTPUT.PUT_LINE(SQL%ROWCOUNT || ' ' || n);\n"
+           "END;"
+        << QStringList{"2", "0", "none", "1 3"};
+    QTest::newRow("handlers: SQLCODE and SQLERRM")
+        << "DECLARE n NUMBER;\nBEGIN\n BEGIN SELECT sal INTO n FROM emp WHERE empno = 1;\n"
+           " EXCEPTION WHEN NO_DATA_FOUND THEN DBMS_OUTPUT.PUT_LINE(SQLCODE || ' ' || SQLERRM); "
+           "END;\n BEGIN SELECT sal INTO n FROM emp;\n"
+           " EXCEPTION WHEN TOO_MANY_ROWS THEN DBMS_OUTPUT.PUT_LINE(SQLCODE); END;\n"
+           " BEGIN n := 1 / 0;\n EXCEPTION WHEN ZERO_DIVIDE THEN DBMS_OUTPUT.PUT_LINE(SQLERRM); "
+           "END;\n BEGIN INSERT INTO emp (empno) VALUES (7369);\n"
+           " EXCEPTION WHEN DUP_VAL_ON_INDEX THEN DBMS_OUTPUT.PUT_LINE(SQLCODE); END;\n"
+           " BEGIN RAISE_APPLICATION_ERROR(-20042, 'custom');\n"
+           " EXCEPTION WHEN OTHERS THEN DBMS_OUTPUT.PUT_LINE(SQLCODE || ' ' || SQLERRM); END;\n"
+           " DBMS_OUTPUT.PUT_LINE(SQLCODE);\nEND;"
+        << QStringList{
+               "100 ORA-01403: no data found", "-1422", "ORA-01476: divisor is equal to zero", "-1",
+               "-20042 ORA-20042: custom",     "0"};
+    QTest::newRow("EXECUTE IMMEDIATE with USING and INTO")
+        << "DECLARE n NUMBER; s VARCHAR2(20);\nBEGIN\n"
+           " EXECUTE IMMEDIATE 'UPDATE emp SET sal = :1 WHERE empno = :2' USING 999, 7369;\n"
+           " EXECUTE IMMEDIATE 'SELECT ename, sal FROM emp WHERE empno = :e' INTO s, n "
+           "USING 7369;\n DBMS_OUTPUT.PUT_LINE(s || ' ' || n);\nEND;"
+        << QStringList{"SMITH 999"};
+    QTest::newRow("a column name wins over a variable of the same name")
+        << "DECLARE ename VARCHAR2(10) := 'nobody'; n NUMBER;\nBEGIN\n"
+           " SELECT COUNT(*) INTO n FROM emp WHERE ename = ename;\n"
+           " DBMS_OUTPUT.PUT_LINE(n);\nEND;"
+        << QStringList{"3"};
+    QTest::newRow("EXIT in a handler leaves the loop around its block")
+        << "BEGIN\n FOR i IN 1 .. 5 LOOP\n  BEGIN\n   IF i = 3 THEN RAISE NO_DATA_FOUND; END IF;\n"
+           "   DBMS_OUTPUT.PUT_LINE(i);\n  EXCEPTION WHEN NO_DATA_FOUND THEN EXIT;\n  END;\n"
+           " END LOOP;\n DBMS_OUTPUT.PUT_LINE('after');\nEND;"
+        << QStringList{"1", "2", "after"};
+    QTest::newRow("aliases named like variables stay aliases")
+        << "DECLARE n NUMBER; e NUMBER := 5;\nBEGIN\n"
+           " SELECT COUNT(*) n INTO n FROM emp e WHERE e.deptno = 30;\n"
+           " DBMS_OUTPUT.PUT_LINE(n || ' ' || e);\nEND;"
+        << QStringList{"2 5"};
+    QTest::newRow("explicit cursor with a parameter: OPEN, FETCH, CLOSE, attributes, FOR")
+        << "DECLARE\n CURSOR c (p_dept NUMBER) IS SELECT ename, sal FROM emp WHERE deptno = "
+           "p_dept ORDER BY empno;\n v_name emp.ename%TYPE;\n v_sal emp.sal%TYPE;\n"
+           " r c%ROWTYPE;\nBEGIN\n OPEN c(30);\n LOOP\n  FETCH c INTO v_name, v_sal;\n"
+           "  EXIT WHEN c%NOTFOUND;\n"
+           "  DBMS_OUTPUT.PUT_LINE(c%ROWCOUNT || ' ' || v_name || ' ' || v_sal);\n END LOOP;\n"
+           " CLOSE c;\n IF NOT c%ISOPEN THEN DBMS_OUTPUT.PUT_LINE('closed'); END IF;\n"
+           " OPEN c(20); FETCH c INTO r; CLOSE c;\n DBMS_OUTPUT.PUT_LINE(r.ename);\n"
+           " FOR x IN c(30) LOOP DBMS_OUTPUT.PUT_LINE(x.ename); END LOOP;\nEND;"
+        << QStringList{"1 ALLEN 1600", "2 WARD 1250", "closed", "SMITH", "ALLEN", "WARD"};
+    QTest::newRow("a table's %ROWTYPE record takes SELECT * INTO")
+        << "DECLARE e emp%ROWTYPE;\nBEGIN\n SELECT * INTO e FROM emp WHERE empno = 7521;\n"
+           " DBMS_OUTPUT.PUT_LINE(e.ename || ' ' || e.sal || ' ' || "
+           "TO_CHAR(e.hiredate, 'YYYY-MM-DD'));\nEND;"
+        << QStringList{"WARD 1250 1981-02-22"};
+    QTest::newRow("SELECT INTO converts as Oracle does implicitly")
+        << "DECLARE s VARCHAR2(20); d DATE; n NUMBER;\nBEGIN\n"
+           " SELECT hiredate, hiredate, TO_CHAR(sal) INTO s, d, n FROM emp WHERE empno = 7369;\n"
+           " DBMS_OUTPUT.PUT_LINE(s || ' ' || TO_CHAR(d, 'YYYY-MM-DD') || ' ' || (n + 1));\nEND;"
+        << QStringList{"17-DEC-80 1980-12-17 801"};
+    QTest::newRow("CASE expression over variables")
+        << "DECLARE a NUMBER := 2; b NUMBER := 2; s VARCHAR2(5);\nBEGIN\n"
+           " s := CASE a WHEN b THEN 'same' ELSE 'diff' END;\n DBMS_OUTPUT.PUT_LINE(s);\nEND;"
+        << QStringList{"same"};
+    QTest::newRow("RAISE re-raises into the outer handler")
+        << "BEGIN\n BEGIN RAISE NO_DATA_FOUND;\n EXCEPTION WHEN OTHERS THEN "
+           "DBMS_OUTPUT.PUT_LINE('inner'); RAISE; END;\n"
+           "EXCEPTION WHEN NO_DATA_FOUND THEN DBMS_OUTPUT.PUT_LINE('outer ' || SQLCODE);\nEND;"
+        << QStringList{"inner", "outer 100"};
 }
 
-void TestPlsqlBlock::statementsOfABlock() {
+void TestPlsqlBlock::output() {
     QFETCH(QString, block);
-    QVERIFY(isAnonymousBlock(block.toStdString()));
-    const PlsqlBlock read = readPlsqlBlock(block.toStdString());
-    QStringList statements;
-    for (const BlockStatement& s : read.statements)
-        statements << QString::number(s.line) + ": " + QString::fromStdString(s.sql);
-    QTEST(statements, "statements");
-    QTEST(read.commits, "commits");
-    QTEST(read.ignoresErrors, "ignoresErrors");
+    QTEST(lines(block.toStdString()), "printed");
+}
+
+void TestPlsqlBlock::errors_data() {
+    QTest::addColumn<QString>("block");
+    QTest::addColumn<QString>("error");  // the whole message
+
+    QTest::newRow("no data found")
+        << "DECLARE n NUMBER;\nBEGIN\n SELECT sal INTO n FROM emp WHERE empno = 1;\nEND;"
+        << "ORA-01403: no data found\nORA-06512: at line 3";
+    QTest::newRow("too many rows")
+        << "DECLARE n NUMBER;\nBEGIN\n SELECT sal INTO n FROM emp;\nEND;"
+        << "ORA-01422: exact fetch returns more than requested number of rows\n"
+           "ORA-06512: at line 3";
+    QTest::newRow("VARCHAR2 too small")
+        << "DECLARE s VARCHAR2(3);\nBEGIN\n s := 'abcd';\nEND;"
+        << "ORA-06502: PL/SQL: numeric or value error: character string buffer too small\n"
+           "ORA-06512: at line 3";
+    QTest::newRow("NUMBER(p,s) precision")
+        << "DECLARE n NUMBER(3,1);\nBEGIN\n n := 123.4;\nEND;"
+        << "ORA-06502: PL/SQL: numeric or value error: number precision too large\n"
+           "ORA-06512: at line 3";
+    QTest::newRow("text that is no number")
+        << "DECLARE n NUMBER;\nBEGIN\n n := 'abc';\nEND;"
+        << "ORA-06502: PL/SQL: numeric or value error: character to number conversion error\n"
+           "ORA-06512: at line 3";
+    QTest::newRow("NOT NULL given NULL")
+        << "DECLARE n NUMBER NOT NULL := 1;\nBEGIN\n n := NULL;\nEND;"
+        << "ORA-06502: PL/SQL: numeric or value error\nORA-06512: at line 3";
+    QTest::newRow("RAISE_APPLICATION_ERROR")
+        << "BEGIN\n IF 1 = 1 THEN\n  RAISE_APPLICATION_ERROR(-20001, 'Balance ' || 5);\n END IF;\n"
+           "END;"
+        << "ORA-20001: Balance 5\nORA-06512: at line 3";
+    QTest::newRow("RAISE_APPLICATION_ERROR out of range")
+        << "BEGIN\n RAISE_APPLICATION_ERROR(-1, 'x');\nEND;"
+        << "ORA-21000: error number argument to raise_application_error of -1 is out of range\n"
+           "ORA-06512: at line 2";
+    QTest::newRow("FETCH from a cursor not open")
+        << "DECLARE CURSOR c IS SELECT 1 FROM dual; n NUMBER;\nBEGIN\n FETCH c INTO n;\nEND;"
+        << "ORA-01001: invalid cursor\nORA-06512: at line 3";
+    QTest::newRow("OPEN of an open cursor")
+        << "DECLARE CURSOR c IS SELECT 1 FROM dual;\nBEGIN\n OPEN c;\n OPEN c;\nEND;"
+        << "ORA-06511: PL/SQL: cursor already open\nORA-06512: at line 4";
+    QTest::newRow("EXIT outside a loop")
+        << "BEGIN\n NULL;\n EXIT;\nEND;"
+        << "ORA-06550: line 3: PLS-00376: illegal EXIT/CONTINUE statement; it must appear "
+           "inside a loop";
+    QTest::newRow("a handler for another error does not take it")
+        << "BEGIN\n INSERT INTO emp (empno) VALUES (7369);\n"
+           "EXCEPTION WHEN NO_DATA_FOUND THEN NULL;\nEND;"
+        << "";
+}
+
+void TestPlsqlBlock::errors() {
+    QFETCH(QString, block);
+    QFETCH(QString, error);
+    try {
+        m_db->execute(block.toStdString());
+        QFAIL("the block ran");
+    } catch (const EngineError& e) {
+        if (error.isEmpty())
+            QVERIFY2(QString(e.what()).startsWith("ORA-00001: "), e.what());
+        else
+            QCOMPARE(QString::fromUtf8(e.what()), error);
+    }
 }
 
 void TestPlsqlBlock::refusals_data() {
     QTest::addColumn<QString>("block");
     QTest::addColumn<QString>("named");
     const QString insert = "INSERT INTO regions VALUES (1, 'Europe');\n";
-    QTest::newRow("variables") << "DECLARE\n  n NUMBER;\nBEGIN\n" + insert + "END;"
-                               << "declarations (N)";
-    QTest::newRow("assignment") << "BEGIN\n" + insert + "  x := 1;\nEND;"
-                                << "assignment to X";
-    QTest::newRow("loop") << "BEGIN\n" + insert + "  FOR i IN 1..3 LOOP NULL; END LOOP;\nEND;"
-                          << "FOR statements";
-    QTest::newRow("procedure call") << "BEGIN\n" + insert + "  dbms_output.put_line('done');\nEND;"
-                                    << "the call of DBMS_OUTPUT.PUT_LINE";
-    QTest::newRow("SELECT INTO") << "BEGIN\n  SELECT 1 INTO x FROM dual;\n" + insert + "END;"
-                                 << "SELECT ... INTO";
-    QTest::newRow("other handlers")
-        << "BEGIN\n" + insert + "EXCEPTION WHEN DUP_VAL_ON_INDEX THEN NULL;\nEND;"
-        << "EXCEPTION handler";
-    QTest::newRow("dynamic text") << "BEGIN\n" + insert + "  EXECUTE IMMEDIATE 'DROP ' || t;\nEND;"
-                                  << "EXECUTE IMMEDIATE of anything but one literal";
-    QTest::newRow("ROLLBACK") << "BEGIN\n" + insert + "  ROLLBACK;\nEND;"
-                              << "ROLLBACK statements";
-    QTest::newRow("missing END") << "BEGIN\n" + insert << "without its END";
+    QTest::newRow("cursor variable") << "DECLARE\n c SYS_REFCURSOR;\nBEGIN\n" + insert + "END;"
+                                     << "variables of type SYS_REFCURSOR";
+    QTest::newRow("collection type")
+        << "DECLARE\n TYPE t IS TABLE OF NUMBER;\nBEGIN\n" + insert + "END;"
+        << "user-defined types";
+    QTest::newRow("procedure call") << "BEGIN\n" + insert + "  my_proc(1);\nEND;"
+                                    << "the call of MY_PROC";
+    QTest::newRow("BULK COLLECT") << "DECLARE n NUMBER;\nBEGIN\n" + insert +
+                                         " SELECT 1 BULK COLLECT INTO n FROM dual;\nEND;"
+                                  << "BULK COLLECT";
+    QTest::newRow("GOTO") << "BEGIN\n" + insert + "  GOTO done;\nEND;"
+                          << "GOTO statements";
+    QTest::newRow("user exception") << "DECLARE\n e EXCEPTION;\nBEGIN\n" + insert + "END;"
+                                    << "user-defined exceptions";
+    QTest::newRow("client bind variable")
+        << "BEGIN\n" + insert + " UPDATE regions SET region_name = :name;\nEND;"
+        << "bind variable :name";
+    QTest::newRow("record field assignment")
+        << "DECLARE\n r emp%ROWTYPE;\nBEGIN\n" + insert + " r.ename := 'x';\nEND;"
+        << "assignment to a record field";
 }
 
 void TestPlsqlBlock::refusals() {
@@ -116,25 +294,52 @@ void TestPlsqlBlock::refusals() {
     QCOMPARE(firstColumn(*m_db, "SELECT COUNT(*) FROM regions"), QStringList{"0"});
 }
 
-void TestPlsqlBlock::allOrNothing() {
-    QCOMPARE(m_db->execute("BEGIN\n INSERT INTO regions VALUES (1, 'Europe');\n"
-                           " INSERT INTO regions VALUES (2, 'Americas');\nEND;"),
-             std::int64_t{2});
-    try {
-        m_db->execute(
-            "BEGIN\n INSERT INTO regions VALUES (3, 'Asia');\n"
-            " UPDATE regions SET region_name = 'X';\n"
-            " INSERT INTO regions VALUES (1, 'Again');\nEND;");
-        QFAIL("a duplicate key went through");
-    } catch (const EngineError& error) {
-        QVERIFY2(QString(error.what()).endsWith("\nORA-06512: at line 4"), error.what());
-    }
-    QCOMPARE(firstColumn(*m_db, "SELECT region_name FROM regions ORDER BY region_id"),
-             (QStringList{"Europe", "Americas"}));
+void TestPlsqlBlock::variablesAreBoundNotSpliced() {
+    // A value with quotes and SQL in it goes in as a value.
+    m_db->execute(
+        "DECLARE s VARCHAR2(25) := 'x''); DROP TABLE emp; --';\nBEGIN\n"
+        " INSERT INTO regions VALUES (1, s);\nEND;");
+    QCOMPARE(firstColumn(*m_db, "SELECT region_name FROM regions"),
+             QStringList{"x'); DROP TABLE emp; --"});
+    QCOMPARE(firstColumn(*m_db, "SELECT COUNT(*) FROM emp"), QStringList{"3"});
+    // A value written to a typed column is kept by the column's rules.
+    m_db->execute(
+        "DECLARE n NUMBER := 1.005;\nBEGIN\n UPDATE emp SET sal = n * 100 WHERE "
+        "empno = 7369;\nEND;");
+    QCOMPARE(firstColumn(*m_db, "SELECT sal FROM emp WHERE empno = 7369"), QStringList{"100.5"});
 }
 
-void TestPlsqlBlock::errorsIgnoredByTheHandler() {
-    // What ran before the failure stays; the block succeeds.
+void TestPlsqlBlock::failureUndoesSinceLastCommit() {
+    // An unhandled error undoes the block's work since its last COMMIT;
+    // what was committed stays, as in Oracle.
+    try {
+        m_db->execute(
+            "BEGIN\n INSERT INTO regions VALUES (1, 'Europe');\n COMMIT;\n"
+            " INSERT INTO regions VALUES (2, 'Asia');\n"
+            " INSERT INTO regions VALUES (1, 'Dup');\nEND;");
+        QFAIL("a duplicate key went through");
+    } catch (const EngineError& error) {
+        QVERIFY2(QString(error.what()).endsWith("\nORA-06512: at line 5"), error.what());
+    }
+    QCOMPARE(firstColumn(*m_db, "SELECT region_name FROM regions ORDER BY region_id"),
+             QStringList{"Europe"});
+    // Without a COMMIT nothing of the block stays.
+    QVERIFY_THROWS_EXCEPTION(EngineError,
+                             m_db->execute("BEGIN\n FOR i IN 2 .. 5 LOOP\n"
+                                           "  INSERT INTO regions VALUES (i, 'r' || i);\n"
+                                           " END LOOP;\n RAISE_APPLICATION_ERROR(-20000, 'no');\n"
+                                           "END;"));
+    QCOMPARE(firstColumn(*m_db, "SELECT COUNT(*) FROM regions"), QStringList{"1"});
+    // ROLLBACK in the block undoes back to its last COMMIT.
+    m_db->execute(
+        "BEGIN\n INSERT INTO regions VALUES (7, 'x');\n ROLLBACK;\n"
+        " INSERT INTO regions VALUES (8, 'y');\nEND;");
+    QCOMPARE(firstColumn(*m_db, "SELECT region_id FROM regions ORDER BY 1"),
+             (QStringList{"1", "8"}));
+}
+
+void TestPlsqlBlock::handledErrorKeepsEarlierWork() {
+    // A handled error undoes only the failed statement.
     m_db->execute(
         "BEGIN\n INSERT INTO regions VALUES (1, 'Europe');\n"
         " INSERT INTO regions VALUES (1, 'Again');\n INSERT INTO regions VALUES (2, 'x');\n"
@@ -151,19 +356,54 @@ void TestPlsqlBlock::executeImmediateRunsDdl() {
         "BEGIN\n EXECUTE IMMEDIATE 'CREATE TABLE countries (id NUMBER)';\n"
         " INSERT INTO countries VALUES (7);\nEND;");
     QCOMPARE(firstColumn(*m_db, "SELECT id FROM countries"), QStringList{"7"});
-    // A failure takes the table back out as well.
-    QVERIFY_THROWS_EXCEPTION(
-        EngineError, m_db->execute("BEGIN\n EXECUTE IMMEDIATE 'CREATE TABLE more (id NUMBER)';"
-                                   "\n INSERT INTO more VALUES ('x', 'y');\nEND;"));
-    QVERIFY_THROWS_EXCEPTION(EngineError, m_db->query("SELECT id FROM more"));
+    // DDL commits what came before it, as Oracle's does.
+    QVERIFY_THROWS_EXCEPTION(EngineError,
+                             m_db->execute("BEGIN\n INSERT INTO regions VALUES (1, 'kept');\n"
+                                           " EXECUTE IMMEDIATE 'DROP TABLE countries';\n"
+                                           " INSERT INTO regions VALUES (1, 'dup');\nEND;"));
+    QCOMPARE(firstColumn(*m_db, "SELECT region_name FROM regions"), QStringList{"kept"});
+    QVERIFY_THROWS_EXCEPTION(EngineError, m_db->query("SELECT id FROM countries"));
 }
 
-void TestPlsqlBlock::commitWaitsForTheEnd() {
-    // A failure after a COMMIT in the block still leaves nothing behind.
-    QVERIFY_THROWS_EXCEPTION(
-        EngineError, m_db->execute("BEGIN\n INSERT INTO regions VALUES (1, 'Europe');\n"
-                                   " COMMIT;\n INSERT INTO regions VALUES (1, 'Dup');\nEND;"));
-    QCOMPARE(firstColumn(*m_db, "SELECT COUNT(*) FROM regions"), QStringList{"0"});
+void TestPlsqlBlock::outputOnlyWhileEnabled() {
+    m_db->setServerOutput(false);
+    QCOMPARE(lines("BEGIN DBMS_OUTPUT.PUT_LINE('lost'); END;"), QStringList{});
+    QCOMPARE(lines("BEGIN DBMS_OUTPUT.ENABLE(NULL); DBMS_OUTPUT.PUT_LINE('kept'); "
+                   "DBMS_OUTPUT.PUT('half'); END;"),
+             QStringList{"kept"});
+    QCOMPARE(lines("BEGIN DBMS_OUTPUT.PUT_LINE(' line'); END;"), QStringList{"half line"});
+}
+
+void TestPlsqlBlock::runawayLoopIsStopped() {
+    try {
+        m_db->execute(
+            "BEGIN\n LOOP\n  NULL;\n END LOOP;\n"
+            "EXCEPTION WHEN OTHERS THEN NULL;\nEND;");
+        QFAIL("the loop ended");
+    } catch (const EngineError& e) {
+        QVERIFY2(QString(e.what()).startsWith("ORA-01013: "), e.what());
+    }
+}
+
+void TestPlsqlBlock::deepNestingIsRefused() {
+    std::string block;
+    for (int i = 0; i < 5000; ++i)
+        block += "BEGIN ";
+    block += "NULL; ";
+    for (int i = 0; i < 5000; ++i)
+        block += "END; ";
+    QVERIFY_THROWS_EXCEPTION(EngineError, m_db->execute(block));
+    std::string ifs;
+    for (int i = 0; i < 5000; ++i)
+        ifs += "IF 1 = 1 THEN ";
+    QVERIFY_THROWS_EXCEPTION(EngineError, m_db->execute("BEGIN " + ifs + "NULL;"));
+}
+
+void TestPlsqlBlock::isAnonymousBlockReadsTheFirstWord() {
+    QVERIFY(isAnonymousBlock("  -- note\n/* c */ declare x number; begin null; end;"));
+    QVERIFY(isAnonymousBlock("BEGIN NULL; END;"));
+    QVERIFY(!isAnonymousBlock("BEGINNING"));
+    QVERIFY(!isAnonymousBlock("SELECT 1 FROM dual"));
 }
 
 QTEST_GUILESS_MAIN(TestPlsqlBlock)
