@@ -13,7 +13,17 @@ namespace localengine::plsql {
 
 // A variable's declared type and what it keeps of a value assigned to it.
 struct VarSpec {
-    enum class Type { Number, Integer, PlsInteger, Varchar2, Date, Boolean, Record, Cursor };
+    enum class Type {
+        Number,
+        Integer,
+        PlsInteger,
+        Varchar2,
+        Date,
+        Boolean,
+        Record,
+        Cursor,
+        Exception
+    };
     Type type = Type::Number;
     int precision = 0;  // NUMBER(p,s): 0 when not given
     int scale = 0;
@@ -24,7 +34,8 @@ struct VarSpec {
     // the rows, as a cursor's do) and which of them are DATEs.
     std::vector<std::string> fields;
     std::vector<bool> dates;
-    int cursor = -1;  // Cursor: its index in Program::cursors
+    int cursor = -1;    // Cursor: its index in Program::cursors
+    int errorCode = 0;  // Exception: the Oracle error PRAGMA EXCEPTION_INIT tied to it
 };
 
 // The names a piece of code sees: name (upper case) -> variable slot.
@@ -64,7 +75,7 @@ struct Stmt {
         Enable,      // DBMS_OUTPUT.ENABLE[(size)]
         Disable,     // DBMS_OUTPUT.DISABLE
         RaiseError,  // RAISE_APPLICATION_ERROR(exprs[0], exprs[1])
-        Raise,       // RAISE [name]: `name` empty re-raises in a handler
+        Raise,       // RAISE [name | slots[0]]: neither re-raises in a handler
         Commit,
         Rollback,
         Open,   // OPEN slots[0] [(exprs)]
@@ -78,8 +89,9 @@ struct Stmt {
     std::vector<StmtList> bodies;
     std::vector<int> slots;
     bool reverse = false;
-    std::string label;  // the loop's label; EXIT/CONTINUE: the label named
-    std::string name;   // RAISE: the exception
+    bool caseStatement = false;  // If: a CASE statement, ORA-06592 when nothing matches
+    std::string label;           // the loop's label; EXIT/CONTINUE: the label named
+    std::string name;            // RAISE: the exception
     std::unique_ptr<Block> block;
 };
 
@@ -91,6 +103,7 @@ struct Declaration {
 
 struct Handler {
     std::vector<std::string> exceptions;  // upper case; OTHERS among them
+    std::vector<int> userExceptions;      // the slots of declared exceptions
     StmtList body;
 };
 

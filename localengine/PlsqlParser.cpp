@@ -317,11 +317,20 @@ private:
             m_cursorParameters = outer;
             return;
         }
-        if (at().is("TYPE") || at().is("PROCEDURE") || at().is("FUNCTION") || at().is("PRAGMA"))
+        if (accept("PRAGMA")) {
+            readPragma();
+            return;
+        }
+        if (at().is("TYPE") || at().is("PROCEDURE") || at().is("FUNCTION"))
             builtinType(at().oracleName(), m_i);
         const std::string variable = name();
-        if (at().is("EXCEPTION"))
-            refuse("user-defined exceptions (" + variable + ")");
+        if (accept("EXCEPTION")) {
+            expectOp(";");
+            VarSpec spec;
+            spec.type = VarSpec::Type::Exception;
+            declare(variable, spec);
+            return;
+        }
         VarSpec spec;
         const bool constant = accept("CONSTANT");
         spec = typeSpec();
@@ -339,6 +348,47 @@ private:
                 "initialization assignment");
         expectOp(";");
         block.declarations.push_back({declare(variable, spec), std::move(value), line});
+    }
+
+    // PRAGMA EXCEPTION_INIT(exception, -code);
+    void readPragma() {
+        const std::string pragma = name();
+        if (pragma != "EXCEPTION_INIT")
+            refuse("PRAGMA " + pragma);
+        expectOp("(");
+        const int slot = exceptionNamed();
+        expectOp(",");
+        const bool negative = acceptOp("-");
+        if (at().kind != TokenKind::Number || at().text.size() > 7)
+            syntax("expected an error number");
+        const int number = std::stoi(m_toks[m_i++].text);
+        expectOp(")");
+        expectOp(";");
+        if ((!negative && number != 100) || (negative && (number == 0 || number > 1000000)))
+            throw EngineError("ORA-06550: PLS-00701: illegal ORACLE error number " +
+                                  std::string(negative ? "-" : "") + std::to_string(number) +
+                                  " for PRAGMA EXCEPTION_INIT",
+                              kSqliteError);
+        m_program.slots[static_cast<std::size_t>(slot)].errorCode = number == 100 ? 1403 : number;
+    }
+
+    // A declared exception's slot, or -1 when the name is not one.
+    int userException(const std::string& exception) const {
+        const auto found = m_names->find(exception);
+        if (found == m_names->end() ||
+            m_program.slots[static_cast<std::size_t>(found->second)].type !=
+                VarSpec::Type::Exception)
+            return -1;
+        return found->second;
+    }
+    int exceptionNamed() {
+        const std::string exception = name();
+        const int slot = userException(exception);
+        if (slot < 0)
+            throw EngineError("ORA-06550: line " + std::to_string(lineOf(m_i - 1)) +
+                                  ": PLS-00201: identifier '" + exception + "' must be declared",
+                              kSqliteError);
+        return slot;
     }
 
     // ---- blocks ----
@@ -380,6 +430,10 @@ private:
         Handler h;
         do {
             const std::string exception = name();
+            if (const int slot = userException(exception); slot >= 0) {
+                h.userExceptions.push_back(slot);
+                continue;
+            }
             static const char* const known[] = {
                 "NO_DATA_FOUND",  "TOO_MANY_ROWS", "DUP_VAL_ON_INDEX", "ZERO_DIVIDE", "VALUE_ERROR",
                 "INVALID_NUMBER", "OTHERS"};
@@ -419,6 +473,7 @@ private:
     std::unique_ptr<Stmt> executeImmediate(std::unique_ptr<Stmt> s);
     std::unique_ptr<Stmt> callStatement(std::unique_ptr<Stmt> s);
     std::unique_ptr<Stmt> cursorStatement(std::unique_ptr<Stmt> s);
+    std::unique_ptr<Stmt> caseStatement(std::unique_ptr<Stmt> s);
     std::vector<int> targets(std::initializer_list<const char*> until, bool record = false);
     int target();
     void endLoop(const std::string& label);
@@ -487,9 +542,13 @@ std::unique_ptr<Stmt> Parser::statement() {
             s->name = name();
         static const char* const raised[] = {"NO_DATA_FOUND", "TOO_MANY_ROWS", "DUP_VAL_ON_INDEX",
                                              "ZERO_DIVIDE",   "VALUE_ERROR",   "INVALID_NUMBER"};
-        if (!s->name.empty() && std::none_of(std::begin(raised), std::end(raised),
-                                             [&](const char* r) { return s->name == r; }))
+        if (const int slot = userException(s->name); !s->name.empty() && slot >= 0) {
+            s->slots.push_back(slot);
+            s->name.clear();
+        } else if (!s->name.empty() && std::none_of(std::begin(raised), std::end(raised),
+                                                    [&](const char* r) { return s->name == r; })) {
             refuse("RAISE of the exception " + s->name);
+        }
         expectOp(";");
         return s;
     }
@@ -506,9 +565,11 @@ std::unique_ptr<Stmt> Parser::namedStatement(std::unique_ptr<Stmt> s) {
         return executeImmediate(std::move(s));
     if (first.is("OPEN") || first.is("FETCH") || first.is("CLOSE"))
         return cursorStatement(std::move(s));
-    static const char* const refused[] = {"CASE",      "GOTO",   "PIPE", "FORALL",
-                                          "SAVEPOINT", "RETURN", "LOCK", "SET",
-                                          "CREATE",    "ALTER",  "DROP", "TRUNCATE"};
+    if (first.is("CASE"))
+        return caseStatement(std::move(s));
+    static const char* const refused[] = {"GOTO",   "PIPE", "FORALL",  "SAVEPOINT",
+                                          "RETURN", "LOCK", "SET",     "CREATE",
+                                          "ALTER",  "DROP", "TRUNCATE"};
     for (const char* word : refused) {
         if (first.is(word))
             refuse(std::string(word) + " statements");
@@ -725,6 +786,36 @@ std::unique_ptr<Stmt> Parser::executeImmediate(std::unique_ptr<Stmt> s) {
             s->exprs.push_back(expression({}, {","}));
         } while (acceptOp(","));
     }
+    expectOp(";");
+    return s;
+}
+
+// CASE [selector] WHEN x THEN ... [ELSE ...] END CASE: an IF chain whose
+// conditions are "(selector) = (x)" for a simple CASE.
+std::unique_ptr<Stmt> Parser::caseStatement(std::unique_ptr<Stmt> s) {
+    const Nest nest(*this);
+    expect("CASE");
+    s->kind = Stmt::Kind::If;
+    s->caseStatement = true;
+    Code selector;
+    if (!at().is("WHEN"))
+        selector = expression({"WHEN"}, {});
+    while (accept("WHEN")) {
+        Code condition = expression({"THEN"}, {});
+        if (!selector.empty())
+            condition.text = "(" + selector.text + ") = (" + condition.text + ")";
+        s->exprs.push_back(std::move(condition));
+        expect("THEN");
+        s->bodies.push_back(statements({"WHEN", "ELSE", "END"}));
+    }
+    if (s->exprs.empty())
+        syntax("expected WHEN");
+    if (accept("ELSE"))
+        s->bodies.push_back(statements({"END"}));
+    expect("END");
+    expect("CASE");
+    if (at().kind == TokenKind::Name)
+        ++m_i;  // END CASE label
     expectOp(";");
     return s;
 }

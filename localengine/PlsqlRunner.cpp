@@ -115,13 +115,28 @@ EngineError valueError(const std::string& detail) {
 }
 
 // An error raised at a line of the block, for ORA-06512.
+// A declared exception raised carries its slot.
 class BlockError : public EngineError {
 public:
-    BlockError(const EngineError& e, int line) : EngineError(e.what(), e.code()), m_line(line) {}
+    BlockError(const EngineError& e, int line, int exception = -1)
+        : EngineError(e.what(), e.code()), m_line(line), m_exception(exception) {}
     int line() const { return m_line; }
+    int exception() const { return m_exception; }
+    void place(int line) {
+        if (m_line == 0)
+            m_line = line;
+    }
 
 private:
     int m_line;
+    int m_exception;
+};
+
+// The error a handler is handling: SQLCODE, SQLERRM and RAISE read it.
+struct Handled {
+    std::string message;
+    std::int64_t code = 0;  // SQLCODE
+    int exception = -1;     // a declared exception's slot
 };
 
 // An error no handler may take: the engine stopping a runaway block, or
@@ -264,7 +279,7 @@ private:
                 return cursorAttribute(ref);
             case Ref::Kind::SqlErrm:
                 return Value::ofText(m_handled.empty() ? "ORA-0000: normal, successful completion"
-                                                       : m_handled.back());
+                                                       : m_handled.back().message);
         }
         return {};
     }
@@ -280,14 +295,7 @@ private:
         return Value::ofInteger(ref.kind == Ref::Kind::CursorFound ? *c.found : !*c.found);
     }
 
-    std::int64_t sqlCode() const {
-        if (m_handled.empty())
-            return 0;
-        const int code = oracleCode(m_handled.back());
-        if (code == 1403)
-            return 100;
-        return code == 0 ? -1 : -code;
-    }
+    std::int64_t sqlCode() const { return m_handled.empty() ? 0 : m_handled.back().code; }
 
     Host::Binder binder(const Prepared& p) const {
         return [this, &p](sqlite3_stmt* st) {
@@ -343,6 +351,7 @@ private:
     // ---- statements ----
     Flow runBlock(Block& block);
     std::optional<Flow> handle(Block& block, const EngineError& error);
+    Handled handled(const std::string& message, int code, int exception) const;
     Flow runList(StmtList& list);
     Flow runStatement(Stmt& s);
     Flow runCompound(Stmt& s);
@@ -376,7 +385,7 @@ private:
     std::vector<Value> m_values;
     std::vector<Record> m_records;
     std::vector<Cursor> m_cursors;
-    std::vector<std::string> m_handled;  // the errors being handled, innermost last
+    std::vector<Handled> m_handled;  // the errors being handled, innermost last
     std::string m_exitLabel;
     std::int64_t m_rowCount = 0;
     bool m_sqlRan = false;
@@ -647,6 +656,8 @@ std::optional<Flow> Runner::handle(Block& block, const EngineError& error) {
     if (isUnhandleable(error))
         return std::nullopt;
     const int code = oracleCode(error.what());
+    const auto* raised = dynamic_cast<const BlockError*>(&error);
+    const int exception = raised ? raised->exception() : -1;
     for (Handler& h : block.handlers) {
         bool takes = false;
         for (const std::string& name : h.exceptions) {
@@ -657,16 +668,31 @@ std::optional<Flow> Runner::handle(Block& block, const EngineError& error) {
                     takes = true;
             }
         }
+        for (int slot : h.userExceptions) {
+            const int tied = m_program.slots[static_cast<std::size_t>(slot)].errorCode;
+            if (slot == exception || (tied != 0 && tied == code))
+                takes = true;
+        }
         if (!takes)
             continue;
-        m_handled.push_back(error.what());
+        m_handled.push_back(handled(error.what(), code, exception));
         struct Pop {
-            std::vector<std::string>& v;
+            std::vector<Handled>& v;
             ~Pop() { v.pop_back(); }
         } pop{m_handled};
         return runList(h.body);
     }
     return std::nullopt;
+}
+
+// SQLCODE is the error's number negated (+100 for NO_DATA_FOUND, +1 with
+// SQLERRM "User-Defined Exception" for a declared exception raised by RAISE).
+Handled Runner::handled(const std::string& message, int code, int exception) const {
+    if (exception >= 0 && m_program.slots[static_cast<std::size_t>(exception)].errorCode == 0)
+        return {"User-Defined Exception", 1, exception};
+    if (code == 1403)
+        return {message, 100, exception};
+    return {message, code == 0 ? -1 : -code, exception};
 }
 
 Flow Runner::runList(StmtList& list) {
@@ -736,7 +762,8 @@ Flow Runner::runStatement(Stmt& s) {
             default:
                 return runCompound(s);
         }
-    } catch (const BlockError&) {
+    } catch (BlockError& e) {
+        e.place(s.line);
         throw;
     } catch (const EngineError& e) {
         throw BlockError(e, s.line);
@@ -768,6 +795,8 @@ Flow Runner::runIf(Stmt& s) {
     }
     if (s.bodies.size() > s.exprs.size())
         return runList(s.bodies.back());
+    if (s.caseStatement)
+        throw oraError("ORA-06592: CASE not found while executing CASE statement");
     return Flow::Next;
 }
 
@@ -1073,12 +1102,29 @@ void Runner::runRaise(Stmt& s) {
                            " is out of range");
         throw oraError("ORA-" + std::to_string(-number.i) + ": " + message.substr(0, 2048));
     }
+    if (!s.slots.empty()) {
+        const int code = m_program.slots[static_cast<std::size_t>(s.slots[0])].errorCode;
+        std::string text = "ORA-06510: PL/SQL: unhandled user-defined exception";
+        if (code != 0) {
+            text = std::to_string(code);
+            text = "ORA-" + std::string(text.size() < 5 ? 5 - text.size() : 0, '0') + text + ": ";
+            for (const PredefinedException& p : kExceptions) {
+                if (p.code == code)
+                    text = p.text;
+            }
+        }
+        throw BlockError(oraError(text), 0, s.slots[0]);
+    }
     if (s.name.empty()) {
         if (m_handled.empty())
             throw oraError(
                 "ORA-06550: PLS-00367: a RAISE statement with no exception name "
                 "must be inside an exception handler");
-        throw oraError(m_handled.back());
+        const Handled& h = m_handled.back();
+        const bool declared = h.exception >= 0 && h.code == 1;
+        throw BlockError(
+            oraError(declared ? "ORA-06510: PL/SQL: unhandled user-defined exception" : h.message),
+            0, h.exception);
     }
     for (const PredefinedException& p : kExceptions) {
         if (s.name == p.name)

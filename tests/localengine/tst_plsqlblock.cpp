@@ -177,6 +177,28 @@ void TestPlsqlBlock::output_data() {
         << "DECLARE a NUMBER := 2; b NUMBER := 2; s VARCHAR2(5);\nBEGIN\n"
            " s := CASE a WHEN b THEN 'same' ELSE 'diff' END;\n DBMS_OUTPUT.PUT_LINE(s);\nEND;"
         << QStringList{"same"};
+    QTest::newRow("CASE statements, searched and simple")
+        << "DECLARE g VARCHAR2(1) := 'B';\nBEGIN\n FOR i IN 1 .. 3 LOOP\n"
+           "  CASE WHEN i = 1 THEN DBMS_OUTPUT.PUT_LINE('first');\n"
+           "  WHEN i > 1 AND i < 3 THEN DBMS_OUTPUT.PUT_LINE('middle');\n"
+           "  ELSE DBMS_OUTPUT.PUT_LINE('last'); END CASE;\n END LOOP;\n"
+           " CASE g WHEN 'A' THEN DBMS_OUTPUT.PUT_LINE('A'); WHEN 'B' THEN "
+           "DBMS_OUTPUT.PUT_LINE('B'); END CASE;\nEND;"
+        << QStringList{"first", "middle", "last", "B"};
+    QTest::newRow("declared exceptions, RAISE and EXCEPTION_INIT")
+        << "DECLARE\n e_mine EXCEPTION;\n e_no_table EXCEPTION;\n"
+           " PRAGMA EXCEPTION_INIT(e_no_table, -942);\n e_app EXCEPTION;\n"
+           " PRAGMA EXCEPTION_INIT(e_app, -20001);\nBEGIN\n"
+           " BEGIN RAISE e_mine;\n EXCEPTION WHEN e_mine THEN "
+           "DBMS_OUTPUT.PUT_LINE(SQLCODE || ' ' || SQLERRM); END;\n"
+           " BEGIN EXECUTE IMMEDIATE 'DROP TABLE no_such_table';\n"
+           " EXCEPTION WHEN e_no_table THEN DBMS_OUTPUT.PUT_LINE('no table ' || SQLCODE); END;\n"
+           " BEGIN RAISE_APPLICATION_ERROR(-20001, 'low balance');\n"
+           " EXCEPTION WHEN e_app THEN DBMS_OUTPUT.PUT_LINE(SQLERRM); END;\n"
+           " BEGIN BEGIN RAISE e_mine; EXCEPTION WHEN OTHERS THEN RAISE; END;\n"
+           " EXCEPTION WHEN e_mine THEN DBMS_OUTPUT.PUT_LINE('re-raised'); END;\nEND;"
+        << QStringList{"1 User-Defined Exception", "no table -942", "ORA-20001: low balance",
+                       "re-raised"};
     QTest::newRow("RAISE re-raises into the outer handler")
         << "BEGIN\n BEGIN RAISE NO_DATA_FOUND;\n EXCEPTION WHEN OTHERS THEN "
            "DBMS_OUTPUT.PUT_LINE('inner'); RAISE; END;\n"
@@ -229,6 +251,13 @@ void TestPlsqlBlock::errors_data() {
     QTest::newRow("OPEN of an open cursor")
         << "DECLARE CURSOR c IS SELECT 1 FROM dual;\nBEGIN\n OPEN c;\n OPEN c;\nEND;"
         << "ORA-06511: PL/SQL: cursor already open\nORA-06512: at line 4";
+    QTest::newRow("declared exception not handled")
+        << "DECLARE\n e EXCEPTION;\nBEGIN\n RAISE e;\nEND;"
+        << "ORA-06510: PL/SQL: unhandled user-defined exception\nORA-06512: at line 4";
+    QTest::newRow("CASE statement without a match")
+        << "DECLARE n NUMBER := 3;\nBEGIN\n CASE n WHEN 1 THEN NULL; WHEN 2 THEN NULL; END CASE;\n"
+           "END;"
+        << "ORA-06592: CASE not found while executing CASE statement\nORA-06512: at line 3";
     QTest::newRow("EXIT outside a loop")
         << "BEGIN\n NULL;\n EXIT;\nEND;"
         << "ORA-06550: line 3: PLS-00376: illegal EXIT/CONTINUE statement; it must appear "
@@ -269,8 +298,9 @@ void TestPlsqlBlock::refusals_data() {
                                   << "BULK COLLECT";
     QTest::newRow("GOTO") << "BEGIN\n" + insert + "  GOTO done;\nEND;"
                           << "GOTO statements";
-    QTest::newRow("user exception") << "DECLARE\n e EXCEPTION;\nBEGIN\n" + insert + "END;"
-                                    << "user-defined exceptions";
+    QTest::newRow("other pragmas")
+        << "DECLARE\n PRAGMA AUTONOMOUS_TRANSACTION;\nBEGIN\n" + insert + "END;"
+        << "PRAGMA AUTONOMOUS_TRANSACTION";
     QTest::newRow("client bind variable")
         << "BEGIN\n" + insert + " UPDATE regions SET region_name = :name;\nEND;"
         << "bind variable :name";
