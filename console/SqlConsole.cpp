@@ -141,13 +141,20 @@ bool changesRows(const QString& statement) {
            word == QLatin1String("DELETE") || word == QLatin1String("MERGE");
 }
 
+// A value as SQL*Plus shows it: RAW and BLOB bytes as hexadecimal digits.
+QString cellText(const QVariant& value) {
+    if (value.typeId() == QMetaType::QByteArray)
+        return QString::fromLatin1(value.toByteArray().toHex().toUpper());
+    return value.toString();
+}
+
 void printRows(oraobj::OraDatabase& db, const QString& sql, QTextStream& out) {
     const std::unique_ptr<oraobj::OraDynaset> rows = db.DbCreateDynaset(sql, 12);
     const short columns = rows->FieldsCount();
     while (!rows->EOF_()) {
         QStringList cells;
         for (short i = 0; i < columns; ++i)
-            cells.append(rows->Fields(i).Value().toString());
+            cells.append(cellText(rows->Fields(i).Value()));
         out << cells.join(QLatin1Char('\t')) << '\n';
         rows->DbMoveNext();
     }

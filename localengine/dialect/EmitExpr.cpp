@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <string_view>
 
 namespace localengine::dialect {
 
@@ -821,9 +822,48 @@ void Emitter::caseExpression(const Case& c) {
     m_out += " END";
 }
 
+namespace {
+
+// The package functions the engine has, under the names their SQLite
+// functions have (DBMS_LOB.GETLENGTH as ORA_DBMS_LOB_GETLENGTH), the package
+// named alone or with its owner SYS; empty for any other.
+std::string packageFunction(const FunctionCall& f) {
+    struct Known {
+        std::string_view package;
+        std::string_view function;
+    };
+    static constexpr Known kKnown[] = {
+        {"DBMS_LOB", "GETLENGTH"},  {"DBMS_LOB", "INSTR"},           {"DBMS_LOB", "SUBSTR"},
+        {"UTL_RAW", "CAST_TO_RAW"}, {"UTL_RAW", "CAST_TO_VARCHAR2"}, {"UTL_RAW", "CONCAT"},
+        {"UTL_RAW", "LENGTH"},
+    };
+    const std::size_t parts = f.name.size();
+    if (parts < 2 || parts > 3 || (parts == 3 && f.name.front().name != "SYS"))
+        return {};
+    const std::string& package = f.name[parts - 2].name;
+    for (const Known& k : kKnown)
+        if (k.package == package && k.function == f.functionName())
+            return "ORA_" + package + "_" + f.functionName();
+    return {};
+}
+
+}  // namespace
+
 void Emitter::functionCall(const FunctionCall& f) {
-    if (f.name.size() > 1)
-        unsupported("package function " + f.name.front().name + "." + f.functionName());
+    if (f.name.size() > 1) {
+        const std::string name = packageFunction(f);
+        if (name.empty() || f.distinct || f.star || f.over || f.hasWithinGroup || f.keep)
+            unsupported("package function " + f.name[f.name.size() - 2].name + "." +
+                        f.functionName());
+        m_out += name;
+        m_out += '(';
+        {
+            const ConditionScope plain(*this, false);
+            arguments(f);
+        }
+        m_out += ')';
+        return;
+    }
     if (specialAggregate(f))
         return;
     if (f.hasWithinGroup)

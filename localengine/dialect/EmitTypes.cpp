@@ -338,6 +338,11 @@ void Emitter::convertedValue(OracleType from, OracleType target,
             if (from == OracleType::Number)
                 return call("ORA_TO_CHAR_NUMBER");
             break;
+        case OracleType::Blob:
+            // Character data becomes RAW as hexadecimal digits.
+            if (from == OracleType::Varchar2 || from == OracleType::Char)
+                return call("HEXTORAW");
+            break;
         default:
             break;
     }
@@ -346,19 +351,23 @@ void Emitter::convertedValue(OracleType from, OracleType target,
 
 // The type compared values are brought to: a datetime when one is (a
 // TIMESTAMP when DATE and TIMESTAMP meet), NUMBER for numbers and text
-// together; otherwise none (Unknown: compared as they are).
+// together, RAW for RAW and character data; otherwise none (Unknown:
+// compared as they are).
 OracleType Emitter::comparisonType(const std::vector<OracleType>& types) {
-    bool date = false, timestamp = false, number = false, text = false;
+    bool date = false, timestamp = false, number = false, text = false, raw = false;
     for (OracleType t : types) {
         date = date || t == OracleType::Date;
         timestamp = timestamp || t == OracleType::Timestamp;
         number = number || t == OracleType::Number;
         text = text || isCharacter(t);
+        raw = raw || t == OracleType::Blob;
     }
     if (timestamp)
         return OracleType::Timestamp;
     if (date)
         return OracleType::Date;
+    if (raw && text && !number)
+        return OracleType::Blob;
     return number && text ? OracleType::Number : OracleType::Unknown;
 }
 
@@ -696,6 +705,8 @@ void Emitter::storedAs(OracleType from, const ValueWriter& write, OracleType typ
                 ", " + std::to_string(storage.length) + ", " +
                     std::to_string((storage.inCharacters ? 1 : 0) + (storage.padded ? 2 : 0)) +
                     ", " + quoteText(title()));
+        case OracleType::Blob:
+            return convertedValue(from, type, write);
         default:
             break;
     }

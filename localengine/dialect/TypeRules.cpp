@@ -90,10 +90,13 @@ constexpr FunctionType kFunctions[] = {{"ABS", OracleType::Number},
                                        {"CONCAT", OracleType::Varchar2},
                                        {"COUNT", OracleType::Number},
                                        {"DENSE_RANK", OracleType::Number},
+                                       {"EMPTY_BLOB", OracleType::Blob},
+                                       {"EMPTY_CLOB", OracleType::Clob},
                                        {"EXP", OracleType::Number},
                                        {"FIRST_VALUE", OracleType::Unknown},
                                        {"FLOOR", OracleType::Number},
                                        {"GREATEST", OracleType::Unknown},
+                                       {"HEXTORAW", OracleType::Blob},
                                        {"INITCAP", OracleType::Varchar2},
                                        {"INSTR", OracleType::Number},
                                        {"INSTRB", OracleType::Number},
@@ -123,6 +126,7 @@ constexpr FunctionType kFunctions[] = {{"ABS", OracleType::Number},
                                        {"NVL", OracleType::Unknown},
                                        {"POWER", OracleType::Number},
                                        {"RANK", OracleType::Number},
+                                       {"RAWTOHEX", OracleType::Varchar2},
                                        {"REGEXP_COUNT", OracleType::Number},
                                        {"REGEXP_INSTR", OracleType::Number},
                                        {"REGEXP_REPLACE", OracleType::Varchar2},
@@ -141,8 +145,11 @@ constexpr FunctionType kFunctions[] = {{"ABS", OracleType::Number},
                                        {"SUBSTRB", OracleType::Varchar2},
                                        {"SUM", OracleType::Number},
                                        {"SYS_CONNECT_BY_PATH", OracleType::Varchar2},
+                                       {"TO_BLOB", OracleType::Blob},
                                        {"TO_CHAR", OracleType::Varchar2},
+                                       {"TO_CLOB", OracleType::Clob},
                                        {"TO_DATE", OracleType::Date},
+                                       {"TO_NCLOB", OracleType::Clob},
                                        {"TO_NUMBER", OracleType::Number},
                                        {"TO_TIMESTAMP", OracleType::Timestamp},
                                        {"TRANSLATE", OracleType::Varchar2},
@@ -150,9 +157,36 @@ constexpr FunctionType kFunctions[] = {{"ABS", OracleType::Number},
                                        {"UPPER", OracleType::Varchar2},
                                        {"VARIANCE", OracleType::Number}};
 
+namespace {
+
+// DBMS_LOB's and UTL_RAW's functions the engine has (by their last two
+// names); Unknown for others.
+OracleType packageFunctionType(const FunctionCall& f) {
+    const std::string& package = f.name[f.name.size() - 2].name;
+    const std::string& name = f.functionName();
+    if (package == "DBMS_LOB") {
+        if (name == "GETLENGTH" || name == "INSTR")
+            return OracleType::Number;
+        // SUBSTR gives RAW of a BLOB, VARCHAR2 of a CLOB.
+        if (name == "SUBSTR" && !f.args.empty())
+            return f.args.front()->type == OracleType::Blob ? OracleType::Blob
+                                                            : OracleType::Varchar2;
+    } else if (package == "UTL_RAW") {
+        if (name == "LENGTH")
+            return OracleType::Number;
+        if (name == "CAST_TO_VARCHAR2")
+            return OracleType::Varchar2;
+        if (name == "CAST_TO_RAW" || name == "CONCAT")
+            return OracleType::Blob;
+    }
+    return OracleType::Unknown;
+}
+
+}  // namespace
+
 OracleType functionType(const FunctionCall& f) {
     if (f.name.size() != 1)
-        return OracleType::Unknown;
+        return f.name.size() > 1 ? packageFunctionType(f) : OracleType::Unknown;
     const std::string& name = f.functionName();
     // DECODE gives its first result's type, CHAR and NULL as VARCHAR2.
     if (name == "DECODE") {

@@ -1,12 +1,7 @@
-// JSON, RAW and LOB helpers with SQLite-legal names for the front end:
+// JSON helpers with SQLite-legal names for the front end:
 //   ORA_IS_JSON(doc)                          1 or 0 (x IS JSON)
 //   ORA_JSON_VALUE(doc, path[, returning[, on_error[, default]]])
 //     JSON_VALUE(doc, path RETURNING VARCHAR2|NUMBER ... NULL|ERROR|DEFAULT x ON ERROR)
-//   ORA_UTL_RAW_CAST_TO_RAW(text)             the bytes as hexadecimal text
-//   ORA_UTL_RAW_CAST_TO_VARCHAR2(raw)         hexadecimal text or a blob back to text
-//   ORA_DBMS_LOB_GETLENGTH(lob)               characters (bytes for a blob)
-//   ORA_DBMS_LOB_SUBSTR(lob[, amount[, offset]])
-//   ORA_DBMS_LOB_INSTR(lob, pattern[, offset[, nth]])
 // JSON goes through SQLite's own JSON functions on the same connection.
 // Oracle's path language beyond SQLite's ($.a.b[0]) is refused: wildcards,
 // filters, item methods, ranges and lax matching through arrays.
@@ -150,89 +145,12 @@ void jsonValueFn(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     });
 }
 
-void castToRawFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    static const char digits[] = "0123456789ABCDEF";
-    const std::string t = text(argv[0]);
-    std::string out;
-    out.reserve(t.size() * 2);
-    for (unsigned char c : t) {
-        out += digits[c >> 4];
-        out += digits[c & 15];
-    }
-    result(ctx, Text(out));
-}
-
-void castToVarchar2Fn(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    if (sqlite3_value_type(argv[0]) == SQLITE_BLOB) {
-        const int n = sqlite3_value_bytes(argv[0]);
-        const char* p = static_cast<const char*>(sqlite3_value_blob(argv[0]));
-        result(ctx, p ? Text(std::string(p, static_cast<std::size_t>(n))) : Text());
-        return;
-    }
-    const std::string hex = text(argv[0]);
-    auto nibble = [](char c) {
-        if (c >= '0' && c <= '9')
-            return c - '0';
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        if (c >= 'A' && c <= 'F')
-            return c - 'A' + 10;
-        raise(1465);
-    };
-    std::string out;
-    // An odd count of digits has an implied leading zero.
-    std::size_t i = 0;
-    if (hex.size() % 2) {
-        out += static_cast<char>(nibble(hex[0]));
-        i = 1;
-    }
-    for (; i + 1 < hex.size(); i += 2)
-        out += static_cast<char>(nibble(hex[i]) * 16 + nibble(hex[i + 1]));
-    result(ctx, Text(out));
-}
-
-void lobLengthFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    if (sqlite3_value_type(argv[0]) == SQLITE_BLOB) {
-        result(ctx, Number::of(std::int64_t{sqlite3_value_bytes(argv[0])}));
-        return;
-    }
-    result(ctx, Number::of(static_cast<std::int64_t>(charLength(text(argv[0])))));
-}
-
-// DBMS_LOB.SUBSTR(lob, amount DEFAULT 32767, offset DEFAULT 1): NULL for an
-// amount outside 1..32767 or an offset below 1.
-void lobSubstrFn(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-    const std::int64_t amount = argc > 1 ? integer(argv[1]) : 32767;
-    const std::int64_t offset = argc > 2 ? integer(argv[2]) : 1;
-    if (amount < 1 || amount > 32767 || offset < 1) {
-        sqlite3_result_null(ctx);
-        return;
-    }
-    result(ctx, substr(text(argv[0]), offset, amount));
-}
-
-void lobInstrFn(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-    const std::int64_t offset = argc > 2 ? integer(argv[2]) : 1;
-    const std::int64_t nth = argc > 3 ? integer(argv[3]) : 1;
-    if (offset < 1 || nth < 1) {
-        sqlite3_result_null(ctx);
-        return;
-    }
-    result(ctx, Number::of(instr(text(argv[0]), text(argv[1]), offset, nth)));
-}
-
 }  // namespace
 
 bool registerDocumentFunctions(sqlite3* db, const std::shared_ptr<SessionSettings>& s) {
     bool ok = addScalar(db, s, "ORA_IS_JSON", 1, nullIn<isJsonFn>);
     for (int n = 2; n <= 5; ++n)
         ok = ok && addScalar(db, s, "ORA_JSON_VALUE", n, jsonValueFn);
-    ok = ok && addScalar(db, s, "ORA_UTL_RAW_CAST_TO_RAW", 1, nullIn<castToRawFn>);
-    ok = ok && addScalar(db, s, "ORA_UTL_RAW_CAST_TO_VARCHAR2", 1, nullIn<castToVarchar2Fn>);
-    ok = ok && addScalar(db, s, "ORA_DBMS_LOB_GETLENGTH", 1, nullIn<lobLengthFn>);
-    for (int n = 1; n <= 3; ++n)
-        ok = ok && addScalar(db, s, "ORA_DBMS_LOB_SUBSTR", n, nullIn<lobSubstrFn>);
-    for (int n = 2; n <= 4; ++n)
-        ok = ok && addScalar(db, s, "ORA_DBMS_LOB_INSTR", n, nullIn<lobInstrFn>);
     return ok;
 }
 

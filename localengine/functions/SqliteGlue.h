@@ -100,5 +100,6 @@ bool registerRegexFunctions(sqlite3* db, const std::shared_ptr<SessionSettings>&
 bool registerAggregates(sqlite3* db, const std::shared_ptr<SessionSettings>& s);
 bool registerDocumentFunctions(sqlite3* db, const std::shared_ptr<SessionSettings>& s);
 bool registerStorageFunctions(sqlite3* db, const std::shared_ptr<SessionSettings>& s);
+bool registerLobFunctions(sqlite3* db, const std::shared_ptr<SessionSettings>& s);
 
 }  // namespace localengine::functions::glue

@@ -157,6 +157,10 @@ void TestConsole::scripts_data() {
         << table + "SELECT ID, NAME, NOTE FROM T ORDER BY ID;\n"
         << made + "1\ta\t\n2\t\tx\n"
         << 0 << "";
+    QTest::newRow("RAW values shown as hexadecimal digits")
+        << "SELECT HEXTORAW('7d0a'), UTL_RAW.CAST_TO_RAW('AB') FROM DUAL;\n"
+        << "7D0A\t4142\n"
+        << 0 << "";
     QTest::newRow("rows processed")
         << table + "UPDATE T SET NOTE = 'y';\nDELETE FROM T WHERE ID = 9;\n"
         << made + "2 rows processed.\n0 rows processed.\n"
