@@ -792,6 +792,7 @@ struct PassThroughStatement : Statement {
     PassThroughStatement() : Statement(StatementKind::PassThrough) {}
     std::string verb;                            // "PRAGMA", "CREATE TRIGGER" ...
     std::uint32_t firstToken = 0, endToken = 0;  // [first, end) of the statement's tokens
+    std::string text;  // SQLite's statement when not the tokens as written (Oracle's ANALYZE)
 };
 
 }  // namespace localengine::dialect

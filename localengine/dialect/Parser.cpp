@@ -234,6 +234,8 @@ StatementPtr Parser::statementBody() {
         return createStatement();
     if (at("DROP"))
         return dropStatement();
+    if (at("ANALYZE") && (at("TABLE", 1) || at("INDEX", 1) || at("CLUSTER", 1)))
+        return oracleAnalyze();
     if (at("PRAGMA") || at("ANALYZE") || at("VACUUM") || at("REINDEX"))
         return passThrough(upperAscii(peek().text));
     if (at("ALTER"))
@@ -275,6 +277,41 @@ StatementPtr Parser::passThrough(std::string verb) {
         --end;
     s->endToken = static_cast<std::uint32_t>(end);
     m_pos = end;
+    return s;
+}
+
+// Oracle's ANALYZE TABLE | INDEX name {COMPUTE | ESTIMATE} [SYSTEM] STATISTICS
+// [FOR ...] [SAMPLE n {ROWS | PERCENT}] gathers the statistics the plans
+// read: SQLite's ANALYZE of the table or index, which always reads every
+// row (so ESTIMATE computes). The other forms are refused.
+StatementPtr Parser::oracleAnalyze() {
+    auto s = std::make_unique<PassThroughStatement>();
+    s->verb = "ANALYZE";
+    s->firstToken = position();
+    expect("ANALYZE");
+    if (at("CLUSTER"))
+        unsupported("ANALYZE CLUSTER");
+    const bool index = accept("INDEX");
+    if (!index)
+        expect("TABLE");
+    const QualifiedName name = tableName();
+    if (at("PARTITION") || at("SUBPARTITION"))
+        unsupported("ANALYZE of a partition");
+    if (!accept("COMPUTE") && !accept("ESTIMATE")) {
+        if (at("DELETE") || at("VALIDATE") || at("LIST"))
+            unsupported(
+                "ANALYZE ... " + upperAscii(peek().text) +
+                (peek(1).kind == TokenKind::Name ? " " + upperAscii(peek(1).text) : std::string()));
+        unexpected();
+    }
+    accept("SYSTEM");
+    expect("STATISTICS");
+    // FOR TABLE, FOR ALL [INDEXED] COLUMNS [SIZE n], FOR ALL [LOCAL] INDEXES
+    // and SAMPLE choose what Oracle reads; SQLite reads it all.
+    while (peek().kind != TokenKind::End && !atOperator(";"))
+        advance();
+    s->text = "ANALYZE " + quoteName(name.back().name);
+    s->endToken = static_cast<std::uint32_t>(position());
     return s;
 }
 

@@ -66,6 +66,7 @@ private:
     StatementPtr createStatement();
     StatementPtr dropStatement();
     StatementPtr passThrough(std::string verb);
+    StatementPtr oracleAnalyze();
     DmlTarget dmlTarget();
     Assignment assignment();
     std::vector<Assignment> assignments();

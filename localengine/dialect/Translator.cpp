@@ -185,7 +185,8 @@ Translation translateStatement(const std::string& oracleSql, const Catalog* cata
         emitted = statement->as<ExplainPlanStatement>().explained.get();
     }
     if (emitted->kind == StatementKind::PassThrough) {
-        result.sql = passThroughText(tokens, emitted->as<PassThroughStatement>());
+        const auto& passed = emitted->as<PassThroughStatement>();
+        result.sql = passed.text.empty() ? passThroughText(tokens, passed) : passed.text;
         return result;
     }
     if (statement->kind == StatementKind::Transaction) {
