@@ -710,11 +710,14 @@ private slots:
     // A failure Oracle has no counterpart for keeps SQLite's words after
     // the engine's own code, SQLite's extended result code
     // (SQLITE_CONSTRAINT_DATATYPE, 3091, of a STRICT table). (Text into a
-    // NUMBER column is Oracle's ORA-01722, from VALUES and queries alike.)
+    // NUMBER column is Oracle's ORA-01722, and into a BLOB ORA-01465 unless
+    // it is hexadecimal digits, from VALUES and queries alike.)
     void otherFailuresCarryOwnCode() {
         m_db->execute("create table ids (id blob) strict");
         QCOMPARE(rows("insert into ids select 'x' from dual"),
-                 QStringList{"QVL-03091: cannot store TEXT value in BLOB column IDS.ID"});
+                 QStringList{"ORA-01465: invalid hex number"});
+        QCOMPARE(rows("insert into ids select 1 from dual"),
+                 QStringList{"QVL-03091: cannot store INT value in BLOB column IDS.ID"});
     }
 };
 
