@@ -3,6 +3,7 @@
 
 #include "Binder.h"
 
+#include "GroupRules.h"
 #include "PlanPredicates.h"
 
 #include <algorithm>
@@ -180,6 +181,37 @@ std::string Binder::heading(const SelectItem& item) const {
     return out;
 }
 
+namespace {
+
+// ORDER BY of the leading GROUP BY expressions, in their order (by
+// expression or by position in the select list): the sort that groups the
+// rows also orders them.
+bool ordersByGroupKeys(const SelectBlock& block, const Query* owner) {
+    if (!owner || owner->orderBy.empty() || owner->orderBy.size() > block.groupBy.size())
+        return false;
+    for (std::size_t i = 0; i < owner->orderBy.size(); ++i) {
+        const GroupingElement& g = block.groupBy[i];
+        const Expr* e = owner->orderBy[i].expr.get();
+        if (g.kind != GroupingElement::Kind::Expression || !g.expr || !e)
+            return false;
+        if (e->kind == ExprKind::Literal && e->as<Literal>().form == Literal::Form::Number) {
+            const std::string& n = e->as<Literal>().text;
+            if (n.empty() || n.size() > 4 ||
+                !std::all_of(n.begin(), n.end(), [](char c) { return c >= '0' && c <= '9'; }))
+                return false;
+            const std::size_t at = static_cast<std::size_t>(std::stoi(n));
+            if (at == 0 || at > block.items.size())
+                return false;
+            e = block.items[at - 1].expr.get();
+        }
+        if (!e || !sameExpression(*e, *g.expr))
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 PlanFacts Binder::finish() {
     PlanFacts out;
     out.withQueries = m_withQueries;
@@ -210,6 +242,7 @@ PlanFacts Binder::finish() {
         f.aggregates = b->block->aggregates;
         f.analyticFunctions = b->analytics;
         f.orderBy = b->orderBy;
+        f.orderByGroupKeys = ordersByGroupKeys(*b->block, b->owner);
         f.fetchFirst = b->fetchFirst;
         for (const BlockInfo::Join& j : b->subqueryJoins)
             f.subqueryJoins.push_back({j.kind, j.exists, numbers[j.block]});

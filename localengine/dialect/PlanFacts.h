@@ -40,6 +40,9 @@ struct QueryBlockFacts {
     bool distinct = false;
     bool groupBy = false;
     bool aggregates = false;
+    // ORDER BY names the leading GROUP BY expressions in their order: one
+    // sort serves both.
+    bool orderByGroupKeys = false;
 
     // Analytic functions (with OVER), upper case, in text order: RANK, SUM ...
     std::vector<std::string> analyticFunctions;
@@ -79,6 +82,7 @@ struct QueryBlockFacts {
         std::string text;
         std::vector<int> tables;  // indexes into `tables` of the block's own tables it reads
         bool subquery = false;    // holds a subquery (EXISTS, IN (SELECT ...), a scalar one)
+        std::vector<int> subqueryBlocks;  // the first block of each subquery it holds
         // A comparison of one column with something else (another table's
         // column, a value):
         enum class Form { Other, Equal, Range, Between, InList, Like, IsNull, IsNotNull };

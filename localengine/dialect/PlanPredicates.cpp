@@ -44,6 +44,20 @@ void forEachSubqueryOf(const Expr& e, FunctionRef<void(const Query&)> visit) {
     forEachChild(e, [&](const Expr& child) { forEachSubqueryOf(child, visit); });
 }
 
+// The first block of a query in text order (its leftmost operand).
+const SelectBlock* firstBlockOf(const Query& q) {
+    const QueryTerm* t = q.body.get();
+    while (t) {
+        if (t->kind == QueryTermKind::Select)
+            return t->select.get();
+        if (t->kind == QueryTermKind::SetOperation)
+            t = t->left.get();
+        else
+            t = t->nested ? t->nested->body.get() : nullptr;
+    }
+    return nullptr;
+}
+
 // The expressions written directly in a block (not in its subqueries).
 void forEachExprOf(const SelectBlock& b, FunctionRef<void(const Expr&)> visit) {
     for (const SelectItem& item : b.items)
@@ -1001,8 +1015,13 @@ private:
         p.clause = clause;
         p.text = correlated(e) ? Printer(true).condition(e) : m_printer->condition(e);
         p.subquery = holdsSubquery(e);
-        if (p.subquery)
+        if (p.subquery) {
             joinOf(e, p);
+            forEachSubqueryOf(e, [&](const Query& q) {
+                if (const SelectBlock* b = firstBlockOf(q))
+                    p.subqueryBlocks.push_back(b->number);
+            });
+        }
         std::vector<const ColumnRef*> refs;
         columnRefs(e, refs);
         for (const ColumnRef* c : refs) {

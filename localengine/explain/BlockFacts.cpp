@@ -384,6 +384,74 @@ std::vector<const PlanMapper::Predicate*> PlanMapper::subqueryConditions(int blo
     return rest;
 }
 
+const PlanMapper::Predicate* PlanMapper::conditionHolding(int block,
+                                                          const std::string& queryBlock) const {
+    const BlockFacts* f = factsOf(block);
+    if (!f || queryBlock.empty())
+        return nullptr;
+    const Predicate::Clause clause = clauseOf(blockAt(block));
+    for (const Predicate& p : f->predicates)
+        if (p.clause == clause && p.subquery)
+            for (int number : p.subqueryBlocks)
+                if ("SEL$" + std::to_string(number) == queryBlock)
+                    return &p;
+    return nullptr;
+}
+
+namespace {
+
+// Adds a subquery's cost to the steps from `top` down to `target`, which
+// runs it.
+void addCostDown(PlanStep& top, const PlanStep* target, const costs::Cost& cost) {
+    PlanStep* at = &top;
+    for (;;) {
+        at->cost += cost;
+        if (at == target || at->children.empty())
+            return;
+        at = &at->children.front();
+    }
+}
+
+}  // namespace
+
+void PlanMapper::pushSubqueries(std::vector<PushedSubquery>& pushed, std::vector<Loop>& loops,
+                                std::vector<PlanStep>& filters,
+                                std::vector<const Predicate*>& conditions) const {
+    if (pushed.empty())
+        return;
+    Loop* loop = loops.size() == 1 ? &loops.front() : nullptr;
+    PlanStep* read = loop ? tableStep(loop->step) : nullptr;
+    if (!loop || !loop->node || loop->node->detail.kind != DetailKind::TableAccess || loop->hash ||
+        !filters.empty() ||
+        (read->operation != ora::TableAccess && read->operation != ora::Index)) {
+        // over a join (or with subqueries run per row): a FILTER applies them
+        for (auto& p : pushed)
+            filters.push_back(std::move(p.step));
+        return;
+    }
+    const std::vector<std::string> keys = lookupColumns(loop->node->detail, m_schema, loop->table);
+    for (auto& p : pushed) {
+        const Predicate& c = *p.condition;
+        using Form = Predicate::Form;
+        const bool key =
+            c.table == loop->tableFact && c.otherTable < 0 &&
+            (c.form == Form::Equal || c.form == Form::Range || c.form == Form::Between) &&
+            std::any_of(keys.begin(), keys.end(),
+                        [&](const std::string& k) { return sameColumn(k, c.column); });
+        PlanStep* index = indexStep(loop->step);
+        PlanStep* target = key && index ? index : tableStep(loop->step);
+        if (target == index && key) {
+            appendPredicateText(target->accessPredicates, c.text);
+        } else {
+            appendPredicateText(target->filterPredicates, c.text);
+            scaleRows(loop->step, target, selectivity(c, loop->factBlock));
+        }
+        addCostDown(loop->step, target, p.step.cost);
+        target->children.push_back(std::move(p.step));
+        conditions.erase(std::remove(conditions.begin(), conditions.end(), &c), conditions.end());
+    }
+}
+
 std::vector<const PlanMapper::Predicate*> PlanMapper::unattached(int block) {
     std::vector<const Predicate*> out;
     if (const BlockFacts* f = factsOf(block))

@@ -180,6 +180,12 @@ inline Cost hashJoin(double buildRows, double probeRows) {
     return cpuOnly((buildRows + probeRows) * kCyclesPerHashedRow);
 }
 
+// Grouping (or removing duplicates) through a hash table: every row hashed
+// once.
+inline Cost hashAggregate(double rows) {
+    return cpuOnly(rows * kCyclesPerHashedRow);
+}
+
 // A step that only passes rows on (VIEW, COUNT, FILTER, an aggregate).
 inline Cost pass(double rows) {
     return cpuOnly(rows * kCyclesPerRowPassed);

@@ -104,6 +104,18 @@ PlanStep filterStep(PlanStep j, std::vector<PlanStep>& filters, bool correlated)
     return f;
 }
 
+// Rows that come in the order of an index: its full or range scan reads
+// them, and the steps above it keep that order.
+bool readsIndexInOrder(const PlanStep& s) {
+    const PlanStep* at = &s;
+    while (!at->children.empty() &&
+           (at->operation == ora::TableAccess || at->operation == ora::Filter ||
+            at->operation == ora::NestedLoops || at->operation == ora::InlistIterator))
+        at = &at->children.front();
+    return at->operation == ora::Index &&
+           (at->options == ora::FullScan || at->options == ora::RangeScan);
+}
+
 }  // namespace
 
 void PlanMapper::addView(const Node& n, GroupLines& lines) {
@@ -289,7 +301,9 @@ PlanStep PlanMapper::mapSubquery(const Node& node, int block, PlanStep& driver) 
     const Detail& d = node.detail;
     PlanStep sub;
     if (d.kind == DetailKind::ScalarSubquery || d.kind == DetailKind::ListSubquery) {
+        m_subqueryNumber = static_cast<int>(d.number);
         sub = mapGroup(node.children, Scope{});
+        m_subqueryNumber = 0;
         if (sub.operation.empty())
             sub = mapUnknown(node, Scope{});
         else
@@ -365,7 +379,8 @@ void PlanMapper::nameInSubquery(PlanStep& probe, int block,
 // subquery of the statement runs once, ahead of the main row source; the
 // others filter the rows of the block and are returned.
 std::vector<PlanStep> PlanMapper::placeSubqueries(const GroupLines& lines, std::vector<Loop>& loops,
-                                                  const Scope& scope, int block, bool& correlated) {
+                                                  const Scope& scope, int block, bool& correlated,
+                                                  std::vector<PushedSubquery>& pushed) {
     const SelectBlock* b = blockAt(block);
     std::vector<PlanStep> filters;
     for (const GroupLines::Subquery& p : lines.subqueries) {
@@ -390,6 +405,11 @@ std::vector<PlanStep> PlanMapper::placeSubqueries(const GroupLines& lines, std::
             nl.children.push_back(std::move(driver));
             nl.children.push_back(std::move(l.step));
             l.step = std::move(nl);
+        } else if (const Predicate* condition =
+                       !d.correlated && d.kind == DetailKind::ScalarSubquery
+                           ? conditionHolding(block, sub.queryBlock)
+                           : nullptr) {
+            pushed.push_back({condition, std::move(sub)});
         } else if (scope.root && !d.correlated && d.kind == DetailKind::ScalarSubquery) {
             m_leading.push_back(std::move(sub));
         } else {
@@ -430,14 +450,31 @@ PlanStep PlanMapper::rowSource(std::vector<Loop>& loops, std::vector<PlanStep>& 
 PlanStep PlanMapper::applySorts(PlanStep j, const GroupLines& lines, int block, const Scope& scope,
                                 const std::vector<Loop>& loops) const {
     const SelectBlock* b = blockAt(block);
-    const GroupSorts& sorts = lines.sorts;
+    GroupSorts sorts = lines.sorts;
     bool singleRow = false;
-    if (sorts.group) {
+    // Grouping that sorts also orders the groups when ORDER BY names the
+    // group keys; otherwise Oracle groups through a hash table (and sorts
+    // the groups afterwards for an ORDER BY of anything else).
+    const BlockFacts* grouped = factsOf(block);
+    const bool groupOrder = grouped ? grouped->orderByGroupKeys
+                                    : b && b->orderBy && !sorts.order && !sorts.partialOrder;
+    if (sorts.group && !groupOrder) {
+        PlanStep h = step(ora::Hash, ora::GroupBy);
+        h.cost = j.cost + costs::hashAggregate(j.rows);
+        h.rows = costs::atLeastOneRow(j.rows * costs::kGroupShare);
+        h.width = j.width;
+        h.queryBlock = j.queryBlock;
+        h.children.push_back(std::move(j));
+        j = std::move(h);
+    } else if (sorts.group) {
         j = sortOver(std::move(j), ora::GroupBy);
         j.rows = costs::atLeastOneRow(j.rows * costs::kGroupShare);
+        sorts.order = sorts.partialOrder = false;
     } else if (b && b->groupBy && b->aggregate) {
         j = over(std::move(j), ora::Sort, ora::GroupByNoSort);  // rows come in group order
         j.rows = costs::atLeastOneRow(j.rows * costs::kGroupShare);
+        if (groupOrder)
+            sorts.order = sorts.partialOrder = false;
     } else if (sorts.aggregate) {
         j = sortOver(std::move(j), ora::GroupBy);
         j.rows = 1;
@@ -447,11 +484,25 @@ PlanStep PlanMapper::applySorts(PlanStep j, const GroupLines& lines, int block, 
         j.rows = 1;
         singleRow = true;
     }
-    if (sorts.distinct)
+    // DISTINCT hashes the rows, unless ORDER BY wants them sorted (which
+    // the sort that removes duplicates does as well)
+    const bool ordered = grouped ? grouped->orderBy : b && b->orderBy;
+    if (sorts.distinct && !ordered) {
+        PlanStep h = step(ora::Hash, ora::Unique);
+        h.cost = j.cost + costs::hashAggregate(j.rows);
+        h.rows = j.rows;
+        h.width = j.width;
+        h.queryBlock = j.queryBlock;
+        h.children.push_back(std::move(j));
+        j = std::move(h);
+    } else if (sorts.distinct) {
         j = sortOver(std::move(j), ora::Unique);
-    else if (b && b->distinct && !singleRow)
+        sorts.order = sorts.partialOrder = false;
+    } else if (b && b->distinct && !singleRow && readsIndexInOrder(j))
         j = over(std::move(j), ora::Sort,
                  ora::UniqueNoSort);  // an index delivers the rows in order
+    // else: the rows are distinct already (a unique key of NOT NULL
+    // columns is among them): Oracle drops the DISTINCT, as SQLite did
     if (sorts.order || sorts.partialOrder) {
         j = sortOver(std::move(j), b && b->limit ? ora::OrderByStopKey : ora::OrderBy);
         if (sorts.partialOrder)
@@ -459,7 +510,7 @@ PlanStep PlanMapper::applySorts(PlanStep j, const GroupLines& lines, int block, 
                         "only the trailing ORDER BY terms are sorted; the leading ones come in "
                         "index order");
     }
-    if (!sorts.notes.empty() && j.operation == ora::Sort)
+    if (!sorts.notes.empty() && (j.operation == ora::Sort || j.operation == ora::Hash))
         appendOther(j, sorts.notes);
     const bool compoundTop =
         scope.root && loops.size() == 1 && loops[0].compound && m_shape.compoundLimit;
@@ -489,7 +540,7 @@ PlanStep PlanMapper::applySorts(PlanStep j, const GroupLines& lines, int block, 
 void PlanMapper::readInKeyOrder(const GroupLines& lines, std::vector<Loop>& loops, int block) {
     const SelectBlock* b = blockAt(block);
     if (!b || !b->orderBy || !b->part.empty() || lines.sorts.order || lines.sorts.partialOrder ||
-        loops.empty())
+        lines.sorts.group || lines.sorts.distinct || loops.empty())
         return;
     Loop& first = loops.front();
     if (!first.node || first.hash || first.node->detail.kind != DetailKind::TableAccess ||
@@ -542,9 +593,11 @@ PlanStep PlanMapper::mapGroup(const std::vector<const Node*>& nodes, const Scope
     readInKeyOrder(lines, loops, block);
     markRightJoins(lines, loops);
     describeLoops(loops, block);
-    const std::vector<const Predicate*> conditions = attachPredicates(loops, block);
+    std::vector<const Predicate*> conditions = attachPredicates(loops, block);
     bool correlated = false;
-    std::vector<PlanStep> filters = placeSubqueries(lines, loops, scope, block, correlated);
+    std::vector<PushedSubquery> pushed;
+    std::vector<PlanStep> filters = placeSubqueries(lines, loops, scope, block, correlated, pushed);
+    pushSubqueries(pushed, loops, filters, conditions);
 
     PlanStep j = rowSource(loops, filters, lines);
     if (!filters.empty() && !j.operation.empty()) {

@@ -208,6 +208,9 @@ std::string PlanMapper::resolveTable(const std::string& printed, int block, int*
 
 int PlanMapper::matchBlock(const std::vector<const Node*>& nodes, const Scope& scope,
                            bool* claimed) {
+    // a subquery's line names the block by SQLite's number of it
+    const int numbered = m_subqueryNumber;
+    m_subqueryNumber = 0;
     std::vector<std::string> names;
     for (const Node* n : nodes) {
         if (n->detail.kind == DetailKind::TableAccess || n->detail.kind == DetailKind::BloomFilter)
@@ -235,7 +238,8 @@ int PlanMapper::matchBlock(const std::vector<const Node*>& nodes, const Scope& s
             continue;
         int depth = m_shape.blocks[b].depth;
         int score = matches * 100 + (m_blockUsed[b] ? 0 : 10) +
-                    ((scope.root ? depth == 0 : depth > 0) ? 5 : 0);
+                    ((scope.root ? depth == 0 : depth > 0) ? 5 : 0) +
+                    (numbered > 0 && m_shape.blocks[b].sqliteNumber == numbered ? 10000 : 0);
         if (score > bestScore) {
             bestScore = score;
             best = static_cast<int>(b);

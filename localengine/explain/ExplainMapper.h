@@ -209,8 +209,15 @@ private:
                              Loop& loop);
     void markRightJoins(GroupLines& lines, std::vector<Loop>& loops) const;
     void readInKeyOrder(const GroupLines& lines, std::vector<Loop>& loops, int block);
+    // An uncorrelated scalar subquery of a WHERE condition: it runs once,
+    // below the step that applies its condition.
+    struct PushedSubquery {
+        const dialect::QueryBlockFacts::Predicate* condition = nullptr;
+        PlanStep step;
+    };
     std::vector<PlanStep> placeSubqueries(const GroupLines& lines, std::vector<Loop>& loops,
-                                          const Scope& scope, int block, bool& correlated);
+                                          const Scope& scope, int block, bool& correlated,
+                                          std::vector<PushedSubquery>& pushed);
     PlanStep mapSubquery(const Node& node, int block, PlanStep& driver);
     void nameInSubquery(PlanStep& probe, int block, const std::vector<PlanStep>& named) const;
     PlanStep rowSource(std::vector<Loop>& loops, std::vector<PlanStep>& filters,
@@ -294,6 +301,16 @@ private:
     void scaleIndexJoin(const Predicate& p, Loop& loop, int factBlock, const PlanStep& index) const;
     std::vector<const Predicate*> subqueryConditions(
         int block, dialect::QueryBlockFacts::Predicate::Clause clause);
+    // The WHERE condition of a block that holds the subquery of block
+    // `queryBlock` (SEL$n); null when none.
+    const Predicate* conditionHolding(int block, const std::string& queryBlock) const;
+    // Puts each pushed subquery below the step of the block's one table
+    // that applies its condition (the index step when the condition is its
+    // key); when the block reads more than that, the subqueries join
+    // `filters` and their conditions stay in `conditions`.
+    void pushSubqueries(std::vector<PushedSubquery>& pushed, std::vector<Loop>& loops,
+                        std::vector<PlanStep>& filters,
+                        std::vector<const Predicate*>& conditions) const;
     // The conditions of a block's WHERE not put on any step yet.
     std::vector<const Predicate*> unattached(int block);
 
@@ -344,7 +361,8 @@ private:
     std::vector<PlanStep> m_leading;  // uncorrelated scalar subqueries of the top level
     mutable std::map<std::string, StatementShape> m_viewShapes;
     int m_bloomFilters = 0;
-    mutable bool m_sampled = false;         // a table's rows were estimated by sampling it
+    int m_subqueryNumber = 0;        // SQLite's number of the subquery whose lines are mapped next
+    mutable bool m_sampled = false;  // a table's rows were estimated by sampling it
     std::set<const Predicate*> m_attached;  // conditions already put on a step
     std::vector<PlanStep> m_loads;          // WITH queries written once, read several times
     std::map<std::string, TemporaryTable> m_temporary;  // upper WITH query name -> its table

@@ -98,6 +98,8 @@ public:
             m_frames.back().clause = Clause::Other;
         for (m_i = 0; m_t[m_i].kind != Tok::End;)
             step();
+        for (auto f = m_frames.rbegin(); f != m_frames.rend(); ++f)
+            endBlock(f->block);
         return std::move(m_shape);
     }
 
@@ -266,9 +268,24 @@ private:
             b.part = std::string(mark.substr(k + 1));
     }
 
+    // A SELECT block is complete: SQLite numbers it now.
+    void endBlock(int b) {
+        if (b < 0 || !m_selects.count(b))
+            return;
+        SelectBlock& block = m_shape.blocks[static_cast<std::size_t>(b)];
+        if (block.sqliteNumber == 0)
+            block.sqliteNumber = ++m_ended;
+    }
+
     void openSelect() {
+        // the block read so far at this level ends here (an arm of a
+        // compound), unless it is the enclosing level's own
+        const int previous = top().block;
+        if (m_frames.size() < 2 || m_frames[m_frames.size() - 2].block != previous)
+            endBlock(previous);
         SelectBlock b;
         readBlockMark(at(m_i), b);
+        m_selects.insert(static_cast<int>(m_shape.blocks.size()));
         b.depth = static_cast<int>(m_frames.size()) - 1;
         m_shape.blocks.push_back(b);
         top().block = static_cast<int>(m_shape.blocks.size()) - 1;
@@ -397,6 +414,8 @@ private:
         Frame inner = m_frames.back();
         m_frames.pop_back();
         ++m_i;
+        if (inner.block != top().block)
+            endBlock(inner.block);
         if (!inner.fromParen)
             return;
         bool subquery = inner.block != top().block;
@@ -565,6 +584,8 @@ private:
     std::vector<Token> m_t;
     std::size_t m_i = 0;
     std::vector<Frame> m_frames;
+    std::set<int> m_selects;  // the blocks that are SELECTs
+    int m_ended = 0;          // SELECT blocks ended so far
     StatementShape m_shape;
 };
 

@@ -31,8 +31,12 @@ struct FromItem {
 };
 
 struct SelectBlock {
-    int depth = 0;               // parenthesis depth of its SELECT keyword
-    int queryBlock = 0;          // the Oracle query block it carries (SEL$n), 0 when not told
+    int depth = 0;       // parenthesis depth of its SELECT keyword
+    int queryBlock = 0;  // the Oracle query block it carries (SEL$n), 0 when not told
+    // The number SQLite gives the block as it parses it (its subquery
+    // lines print it): blocks count up in the order they end, a subquery
+    // before the block that holds it. 0 for a block that is not a SELECT.
+    int sqliteNumber = 0;
     std::string part;            // of a block written in parts: START WITH, CONNECT BY, ...
     bool aggregate = false;      // an aggregate function outside a window
     bool countStarOnly = false;  // every aggregate is count(*)

@@ -10,6 +10,7 @@ inline constexpr char TableAccess[] = "TABLE ACCESS";
 inline constexpr char Index[] = "INDEX";
 inline constexpr char View[] = "VIEW";
 inline constexpr char Sort[] = "SORT";
+inline constexpr char Hash[] = "HASH";
 inline constexpr char Filter[] = "FILTER";
 inline constexpr char NestedLoops[] = "NESTED LOOPS";
 inline constexpr char HashJoin[] = "HASH JOIN";

@@ -26,6 +26,7 @@
 #include <cstdio>
 #include <functional>
 
+#include "dialect/WorkingNames.h"
 #include "explain/PlanBuilding.h"
 
 namespace localengine::explain {
@@ -503,6 +504,11 @@ PlanStep PlanMapper::viewStep(const Detail& d, PlanStep body, int bodyBlock) {
     const BlockFacts* f = factsOf(bodyBlock);
     if (b && (b->part == "ROWNUM" || b->part == "HIERARCHY"))
         return body;  // the engine's own wrapper around the block's rows
+    namespace working = dialect::working;
+    for (const char* name :
+         {working::kStoredRows, working::kConverted, working::kScalar, working::kComparedRows})
+        if (d.name == name)
+            return body;  // rows the engine passes through a query of its own
     // the subquery SQLite computes the functions over (once per block: a
     // view that reads it is the block's own, an inline view)
     const bool windowed = std::any_of(m_windowViews.begin(), m_windowViews.end(),

@@ -362,12 +362,24 @@ void TestExplainPlan::mapsPlanForms_data() {
     QTest::newRow("group by in index order")
         << "SELECT job, count(*) FROM emp GROUP BY job"
         << QStringList{root, "  SORT GROUP BY NOSORT", "    INDEX FULL SCAN EMP_JOB_SAL INDEX"};
-    QTest::newRow("group by sorted")
+    // 10gR2 on: GROUP BY and DISTINCT hash the rows; they sort only when
+    // ORDER BY wants the groups in order
+    QTest::newRow("group by hashed")
         << "SELECT loc, count(*) FROM dept GROUP BY loc"
+        << QStringList{root, "  HASH GROUP BY", "    TABLE ACCESS FULL DEPT TABLE"};
+    QTest::newRow("group by in the order asked")
+        << "SELECT loc, count(*) FROM dept GROUP BY loc ORDER BY loc"
         << QStringList{root, "  SORT GROUP BY", "    TABLE ACCESS FULL DEPT TABLE"};
+    QTest::newRow("group by ordered by an aggregate")
+        << "SELECT loc, count(*) FROM dept GROUP BY loc ORDER BY 2"
+        << QStringList{root, "  SORT ORDER BY", "    HASH GROUP BY",
+                       "      TABLE ACCESS FULL DEPT TABLE"};
     QTest::newRow("distinct") << "SELECT DISTINCT loc FROM dept"
-                              << QStringList{root, "  SORT UNIQUE",
+                              << QStringList{root, "  HASH UNIQUE",
                                              "    TABLE ACCESS FULL DEPT TABLE"};
+    QTest::newRow("distinct in order")
+        << "SELECT DISTINCT loc FROM dept ORDER BY loc"
+        << QStringList{root, "  SORT UNIQUE", "    TABLE ACCESS FULL DEPT TABLE"};
     QTest::newRow("count distinct")
         << "SELECT count(DISTINCT loc) FROM dept"
         << QStringList{root, "  SORT GROUP BY", "    TABLE ACCESS FULL DEPT TABLE"};
@@ -548,9 +560,9 @@ void TestExplainPlan::mapsAnalysedPlanForms_data() {
         << "SELECT * FROM mid m, small s WHERE m.w = s.k AND s.v = 3"
         << QStringList{root, "  HASH JOIN", "    TABLE ACCESS FULL SMALL TABLE",
                        "    TABLE ACCESS FULL MID TABLE"};
-    QTest::newRow("group by with sort over a covering index")
+    QTest::newRow("group by hashed over a covering index")
         << "SELECT a, count(*) FROM big GROUP BY b"
-        << QStringList{root, "  SORT GROUP BY", "    INDEX FULL SCAN BIG_AB INDEX"};
+        << QStringList{root, "  HASH GROUP BY", "    INDEX FULL SCAN BIG_AB INDEX"};
     QTest::newRow("partial sort") << "SELECT * FROM big WHERE a = 1 ORDER BY b, c"
                                   << QStringList{root, "  SORT ORDER BY",
                                                  "    TABLE ACCESS BY INDEX ROWID BIG TABLE",

@@ -41,6 +41,7 @@ const char* const kOwnSchema[] = {
     "CREATE TABLE stock (store_id NUMBER(4), item_id INTEGER, qty NUMBER(6),"
     " CONSTRAINT pk_stock PRIMARY KEY (store_id, item_id))",
     "CREATE TABLE audit_log (logged DATE, who VARCHAR2(30), what VARCHAR2(200))",
+    "CREATE TABLE price_list (code VARCHAR2(8), price NUMBER(6))",
     "INSERT INTO item SELECT LEVEL, 'C' || LEVEL, 'Item ' || LEVEL,"
     " NULLIF(TRUNC(LEVEL / 3), 0), MOD(LEVEL * 7, 500) FROM dual CONNECT BY LEVEL <= 600",
     "INSERT INTO stock SELECT MOD(LEVEL, 20) + 1, LEVEL, MOD(LEVEL, 90) FROM dual"
@@ -65,6 +66,7 @@ private slots:
     void ownSchemaShapes_data();
     void ownSchemaShapes();
     void materialisedWithQuery();
+    void scalarSubqueryBlocksAndConditions();
     void costModelOverEveryPlan();
 
 private:
@@ -266,6 +268,59 @@ void TestPlanShapes::sampleShapes_data() {
         << Plan{root, "  HASH JOIN ANTI NA", "    TABLE ACCESS FULL PRODUCTS",
                 "    TABLE ACCESS FULL SALES_HISTORY"};
 
+    // An uncorrelated scalar subquery of WHERE runs once, under the step
+    // that applies its condition: the scan it filters, or the index step
+    // whose key it gives (Oracle's plans of "sal > (SELECT AVG(sal) ...)").
+    // One in the select list runs ahead of the query, at the top.
+    QTest::newRow("scalar subquery filters the scan")
+        << "SELECT last_name FROM employees WHERE salary > (SELECT AVG(salary) FROM employees)"
+        << Plan{root, "  TABLE ACCESS FULL EMPLOYEES", "    SORT AGGREGATE",
+                "      TABLE ACCESS FULL EMPLOYEES"};
+    QTest::newRow("scalar subquery gives the index key")
+        << "SELECT last_name FROM employees WHERE department_id ="
+           " (SELECT department_id FROM departments WHERE department_name = 'Sales')"
+        << Plan{root, "  TABLE ACCESS BY INDEX ROWID EMPLOYEES",
+                "    INDEX RANGE SCAN EMP_DEPARTMENT_IX",
+                "      TABLE ACCESS BY INDEX ROWID DEPARTMENTS",
+                "        INDEX UNIQUE SCAN <U DEPARTMENTS>"};
+    QTest::newRow("scalar subqueries of the select list and of where")
+        << "SELECT last_name, (SELECT MAX(salary) FROM employees) FROM employees"
+           " WHERE salary > (SELECT AVG(salary) FROM employees WHERE department_id = 50)"
+        << Plan{root,
+                "  SORT AGGREGATE",
+                "    TABLE ACCESS FULL EMPLOYEES",
+                "  TABLE ACCESS FULL EMPLOYEES",
+                "    SORT AGGREGATE",
+                "      TABLE ACCESS BY INDEX ROWID EMPLOYEES",
+                "        INDEX RANGE SCAN EMP_DEPARTMENT_IX"};
+    // Correlated, it runs per row: FILTER over the rows and the subquery.
+    QTest::newRow("correlated scalar subquery")
+        << "SELECT last_name FROM employees e WHERE salary >"
+           " (SELECT AVG(salary) FROM employees i WHERE i.department_id = e.department_id)"
+        << Plan{root,
+                "  FILTER",
+                "    TABLE ACCESS FULL EMPLOYEES",
+                "    SORT AGGREGATE",
+                "      TABLE ACCESS BY INDEX ROWID EMPLOYEES",
+                "        INDEX RANGE SCAN EMP_DEPARTMENT_IX"};
+
+    // GROUP BY and DISTINCT hash the rows (10gR2 on); they sort when ORDER
+    // BY wants the groups in the order of their keys, and a sort of the
+    // groups follows for an ORDER BY of anything else.
+    QTest::newRow("group by hashed")
+        << "SELECT channel, COUNT(*) FROM sales_history GROUP BY channel"
+        << Plan{root, "  HASH GROUP BY", "    TABLE ACCESS FULL SALES_HISTORY"};
+    QTest::newRow("group by in key order")
+        << "SELECT channel, COUNT(*) FROM sales_history GROUP BY channel ORDER BY channel"
+        << Plan{root, "  SORT GROUP BY", "    TABLE ACCESS FULL SALES_HISTORY"};
+    QTest::newRow("group by ordered by the count")
+        << "SELECT channel, COUNT(*) FROM sales_history GROUP BY channel ORDER BY COUNT(*) DESC"
+        << Plan{root, "  SORT ORDER BY", "    HASH GROUP BY",
+                "      TABLE ACCESS FULL SALES_HISTORY"};
+    QTest::newRow("distinct hashed")
+        << "SELECT DISTINCT channel FROM sales_history"
+        << Plan{root, "  HASH UNIQUE", "    TABLE ACCESS FULL SALES_HISTORY"};
+
     // Set operations: UNION removes duplicates by sorting the branches'
     // rows together.
     QTest::newRow("union") << "SELECT customer_id FROM sales_history WHERE channel = 'WEB'"
@@ -338,6 +393,21 @@ void TestPlanShapes::ownSchemaShapes_data() {
            " WHERE ROWNUM <= 5"
         << Plan{root, "  COUNT STOPKEY", "    VIEW", "      SORT ORDER BY STOPKEY",
                 "        TABLE ACCESS FULL AUDIT_LOG"};
+    // The rows an INSERT stores go straight into the load, also when they
+    // are grouped or made distinct first.
+    QTest::newRow("insert of distinct rows")
+        << "INSERT INTO price_list SELECT DISTINCT who, 1 FROM audit_log"
+        << Plan{"INSERT STATEMENT", "  LOAD TABLE CONVENTIONAL PRICE_LIST", "    HASH UNIQUE",
+                "      TABLE ACCESS FULL AUDIT_LOG"};
+    QTest::newRow("insert of groups")
+        << "INSERT INTO price_list SELECT who, COUNT(*) FROM audit_log GROUP BY who"
+        << Plan{"INSERT STATEMENT", "  LOAD TABLE CONVENTIONAL PRICE_LIST", "    HASH GROUP BY",
+                "      TABLE ACCESS FULL AUDIT_LOG"};
+    // DISTINCT over a unique key of NOT NULL columns keeps every row:
+    // Oracle drops it (distinct elimination).
+    QTest::newRow("distinct of a unique key")
+        << "SELECT DISTINCT code, price FROM item"
+        << Plan{"SELECT STATEMENT", "  TABLE ACCESS FULL ITEM"};
     QTest::newRow("with query read in a subquery too")
         << "WITH recent AS (SELECT who, what, logged FROM audit_log"
            " WHERE logged > DATE '2025-06-01') SELECT r.who FROM recent r"
@@ -409,6 +479,50 @@ void TestPlanShapes::materialisedWithQuery() {
                                                QRegularExpression::escape(temporary.front())))
                      .size() == 1,
              qPrintable(display.join('\n')));
+}
+
+// Scalar subqueries keep the query block names of their place in the text
+// (SEL$2 the select list's, SEL$3 the one of WHERE, whichever SQLite runs
+// first), and the step that runs a subquery of WHERE carries its condition:
+// a filter of the scan, or the access of the index whose key it gives.
+void TestPlanShapes::scalarSubqueryBlocksAndConditions() {
+    auto rows = [&](const QString& sql) {
+        explain(*m_sample, sql);
+        const ResultTable t = m_sample->query(
+            "SELECT operation || ' ' || options, qblock_name, access_predicates,"
+            " filter_predicates FROM plan_table WHERE statement_id = 'shape' ORDER BY id");
+        QStringList out;
+        for (const auto& r : t.rows) {
+            QStringList cells;
+            for (const auto& c : r)
+                cells << (c.isNull() ? QString() : cellText(c));
+            out << cells.join('|');
+        }
+        return out;
+    };
+    QStringList plan = rows(
+        "SELECT last_name, (SELECT MAX(salary) FROM employees) FROM employees"
+        " WHERE salary > (SELECT AVG(salary) FROM employees WHERE department_id = 50)");
+    QCOMPARE(plan.filter("SORT AGGREGATE"),
+             (QStringList{"SORT AGGREGATE|SEL$2||", "SORT AGGREGATE|SEL$3||"}));
+    QCOMPARE(plan.value(3), QString("TABLE ACCESS FULL|SEL$1||\"SALARY\"> (SELECT AVG(\"SALARY\")"
+                                    " FROM \"EMPLOYEES\" \"EMPLOYEES\" WHERE"
+                                    " \"DEPARTMENT_ID\"=50)"));
+    QCOMPARE(plan.value(6), QString("INDEX RANGE SCAN|SEL$3|\"DEPARTMENT_ID\"=50|"));
+
+    // two subqueries of WHERE over the same table: the key's (SEL$3) under
+    // the index step, the filter's (SEL$2) under the table step after it
+    plan = rows(
+        "SELECT last_name FROM employees WHERE hire_date > (SELECT MIN(hire_date) FROM"
+        " employees WHERE department_id = 50) AND department_id = (SELECT MAX(department_id)"
+        " FROM employees)");
+    QCOMPARE(plan.filter("SORT AGGREGATE").join(','),
+             QString("SORT AGGREGATE|SEL$3||,SORT AGGREGATE|SEL$2||"));
+    QCOMPARE(plan.value(3), QString("SORT AGGREGATE|SEL$3||"));
+    QVERIFY2(plan.value(1).startsWith("TABLE ACCESS BY INDEX ROWID|SEL$1||\"HIRE_DATE\">"),
+             qPrintable(plan.join('\n')));
+    QVERIFY2(plan.value(2).startsWith("INDEX RANGE SCAN|SEL$1|\"DEPARTMENT_ID\"= (SELECT"),
+             qPrintable(plan.join('\n')));
 }
 
 // Over every statement of the set, on both schemas: numbers on every row,
