@@ -77,7 +77,8 @@ struct QueryBlockFacts {
         // Oracle evaluates it, ROW_NUMBER() OVER (ORDER BY ...) <= n;
         // FetchView: the condition of the view over that window on the row
         // number ("from$_subquery$_002"."rowlimit_$$_rownumber"<=n).
-        enum class Clause { Where, StartWith, ConnectBy, Rownum, Fetch, FetchView };
+        // Having: a condition of HAVING, on the groups.
+        enum class Clause { Where, StartWith, ConnectBy, Rownum, Fetch, FetchView, Having };
         Clause clause = Clause::Where;
         std::string text;
         std::vector<int> tables;  // indexes into `tables` of the block's own tables it reads

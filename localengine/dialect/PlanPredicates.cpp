@@ -749,6 +749,11 @@ public:
         for (const Expr* c : where)
             add(*c, rownum.found() && !rest.count(c) ? Predicate::Clause::Rownum
                                                      : Predicate::Clause::Where);
+        std::vector<const Expr*> having;
+        if (m_block.having)
+            conjuncts(*m_block.having, having);
+        for (const Expr* c : having)
+            add(*c, Predicate::Clause::Having);
         fetch();
         rankings();
         std::function<void(const TableRef&)> joins = [&](const TableRef& ref) {

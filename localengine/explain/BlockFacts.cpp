@@ -322,6 +322,63 @@ void PlanMapper::readNullsWhole(Loop& loop, const BlockFacts& f, Predicate::Clau
     loop.step = std::move(full);
 }
 
+// SQLite reads every row of a table through an index of nullable columns
+// (for its order, or because the index holds the columns read); Oracle's
+// index has no entry for a row whose key columns are all null, so unless a
+// condition on a key column keeps such rows out anyway, Oracle reads the
+// table, and sorts, groups or removes duplicates itself.
+void PlanMapper::readNullableIndexWhole(GroupLines& lines, std::vector<Loop>& loops, int block) {
+    const BlockFacts* f = factsOf(block);
+    for (std::size_t k = 0; k < loops.size(); ++k) {
+        Loop& loop = loops[k];
+        if (!loop.node || loop.hash || loop.node->detail.kind != DetailKind::TableAccess)
+            continue;
+        const Detail& d = loop.node->detail;
+        if (d.search || d.index.empty() ||
+            (d.access != AccessPath::Index && d.access != AccessPath::CoveringIndex))
+            continue;
+        const PlanStep* ix = indexStep(loop.step);
+        const std::optional<IndexInfo> index = m_schema.index(d.index);
+        if (!ix || (ix->options != ora::FullScan && ix->options != ora::FastFullScan) || !index ||
+            index->holdsEveryRow)
+            continue;
+        const int table = tableFactOf(block, loop.printed);
+        auto keyColumn = [&](const std::string& c) {
+            return std::any_of(index->columns.begin(), index->columns.end(),
+                               [&](const std::string& k) { return sameColumn(k, c); });
+        };
+        using Form = Predicate::Form;
+        const bool rejectsNulls =
+            f && table >= 0 &&
+            std::any_of(f->predicates.begin(), f->predicates.end(), [&](const Predicate& p) {
+                if (p.clause != Predicate::Clause::Where)
+                    return false;
+                if (p.otherTable == table && p.form == Form::Equal && keyColumn(p.otherColumn))
+                    return true;
+                return p.table == table && keyColumn(p.column) && p.form != Form::Other &&
+                       p.form != Form::IsNull;
+            });
+        if (rejectsNulls)
+            continue;
+        const PlanStep& read = loop.step;
+        PlanStep full = tableFull(loop.table, read.objectInstance.value_or(0), read.other);
+        loop.step = std::move(full);
+        if (k != 0)
+            continue;
+        // the rows no longer come in the index's order
+        const SelectBlock* b = blockAt(block);
+        GroupSorts& sorts = lines.sorts;
+        if (b && b->orderBy && !sorts.order) {
+            sorts.order = true;
+            sorts.partialOrder = false;
+        }
+        if (b && b->groupBy && b->aggregate)
+            sorts.group = true;
+        if (b && b->distinct && !b->groupBy)
+            sorts.distinct = true;
+    }
+}
+
 // One condition on the loop that applies it: an access predicate of its
 // index when SQLite looks the compared column up through it, the key of
 // the hash join it builds, else a filter of the table (or index) step

@@ -20,6 +20,10 @@ std::string bloomFilterName(int number) {
     return name;
 }
 
+// The share of groups a HAVING condition keeps: Oracle's guess for a
+// condition it cannot measure.
+constexpr double kHavingShare = 0.05;
+
 // A USE TEMP B-TREE line: what it sorts for. False for one of no known purpose.
 bool noteSort(const Detail& d, GroupSorts& sorts) {
     switch (d.purpose) {
@@ -410,7 +414,11 @@ std::vector<PlanStep> PlanMapper::placeSubqueries(const GroupLines& lines, std::
                            ? conditionHolding(block, sub.queryBlock)
                            : nullptr) {
             pushed.push_back({condition, std::move(sub)});
-        } else if (scope.root && !d.correlated && d.kind == DetailKind::ScalarSubquery) {
+        } else if (scope.root && d.kind == DetailKind::ScalarSubquery &&
+                   (!d.correlated || (factsOf(block) && !conditionHolding(block, sub.queryBlock) &&
+                                      !sub.queryBlock.empty()))) {
+            // a subquery of the select list: above the rows it is computed
+            // for, also when it reads them (once per row)
             m_leading.push_back(std::move(sub));
         } else {
             correlated = correlated || d.correlated;
@@ -483,6 +491,18 @@ PlanStep PlanMapper::applySorts(PlanStep j, const GroupLines& lines, int block, 
         j = over(std::move(j), ora::Sort, ora::Aggregate);
         j.rows = 1;
         singleRow = true;
+    }
+    // HAVING filters the groups
+    if (grouped && !j.operation.empty()) {
+        bool having = false;
+        for (const Predicate& p : grouped->predicates)
+            if (p.clause == Predicate::Clause::Having) {
+                if (!having)
+                    j = over(std::move(j), ora::Filter);
+                having = true;
+                appendPredicateText(j.filterPredicates, p.text);
+                j.rows = costs::atLeastOneRow(j.rows * kHavingShare);
+            }
     }
     // DISTINCT hashes the rows, unless ORDER BY wants them sorted (which
     // the sort that removes duplicates does as well)
@@ -590,6 +610,7 @@ PlanStep PlanMapper::mapGroup(const std::vector<const Node*>& nodes, const Scope
     if (matched)
         *matched = block;
     std::vector<Loop> loops = mapLoops(lines, scope, block);
+    readNullableIndexWhole(lines, loops, block);
     readInKeyOrder(lines, loops, block);
     markRightJoins(lines, loops);
     describeLoops(loops, block);

@@ -38,6 +38,10 @@ struct IndexInfo {
     // shown under the constraint's name, as the dictionary views show it.
     std::string shownName;
     bool rowidKey = false;  // stands for an INTEGER PRIMARY KEY: the rowid itself
+    // Every row has an entry: a key column is NOT NULL (Oracle's B-tree
+    // index keeps no entry whose key columns are all null, so an index of
+    // nullable columns cannot return every row).
+    bool holdsEveryRow = true;
 
     const std::string& displayName() const { return shownName.empty() ? name : shownName; }
 };
@@ -209,6 +213,7 @@ private:
                              Loop& loop);
     void markRightJoins(GroupLines& lines, std::vector<Loop>& loops) const;
     void readInKeyOrder(const GroupLines& lines, std::vector<Loop>& loops, int block);
+    void readNullableIndexWhole(GroupLines& lines, std::vector<Loop>& loops, int block);
     // An uncorrelated scalar subquery of a WHERE condition: it runs once,
     // below the step that applies its condition.
     struct PushedSubquery {

@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <memory>
@@ -357,6 +358,16 @@ std::optional<IndexInfo> SqliteSchema::indexInfo(const std::string& table,
     i.primaryKey = def.origin == "pk";
     for (const schema::IndexColumn& c : def.columns)
         i.columns.push_back(c.expression ? std::string("<expr>") : c.name);
+    // a primary key's columns are NOT NULL in Oracle whatever SQLite allows
+    const std::vector<schema::ColumnDef> columns = m_reader.columns(table);
+    i.holdsEveryRow =
+        i.primaryKey ||
+        std::any_of(def.columns.begin(), def.columns.end(), [&](const schema::IndexColumn& c) {
+            for (const auto& col : columns)
+                if (!c.expression && sameName(col.name, c.name))
+                    return col.notNull || col.primaryKeyPosition > 0;
+            return false;
+        });
     if (def.origin == "pk" || def.origin == "u")
         if (auto t = this->table(table))
             i.shownName = constraintIndexName(t->name, t->sql, def.origin, i.columns);

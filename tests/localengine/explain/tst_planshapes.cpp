@@ -171,6 +171,19 @@ void TestPlanShapes::sampleShapes_data() {
     QTest::newRow("full scan") << "SELECT * FROM sales_history WHERE channel = 'WEB'"
                                << Plan{root, "  TABLE ACCESS FULL SALES_HISTORY"};
 
+    // An index of nullable columns has no entry for a row whose key is
+    // null: it cannot hand over every row (in order, or grouped); one on a
+    // NOT NULL column can.
+    QTest::newRow("order by a nullable indexed column")
+        << "SELECT last_name FROM employees ORDER BY manager_id"
+        << Plan{root, "  SORT ORDER BY", "    TABLE ACCESS FULL EMPLOYEES"};
+    QTest::newRow("group by a nullable indexed column")
+        << "SELECT department_id, COUNT(*) FROM employees GROUP BY department_id"
+        << Plan{root, "  HASH GROUP BY", "    TABLE ACCESS FULL EMPLOYEES"};
+    QTest::newRow("order by a not null indexed column")
+        << "SELECT last_name FROM employees ORDER BY last_name"
+        << Plan{root, "  INDEX FULL SCAN EMP_NAME_IX"};
+
     // Hierarchical query: the start rows (MANAGER_ID IS NULL finds no
     // entry of a B-tree index: a full scan), then level by level the
     // children through the parent key's index.
@@ -293,6 +306,11 @@ void TestPlanShapes::sampleShapes_data() {
                 "    SORT AGGREGATE",
                 "      TABLE ACCESS BY INDEX ROWID EMPLOYEES",
                 "        INDEX RANGE SCAN EMP_DEPARTMENT_IX"};
+    QTest::newRow("correlated scalar subquery of the select list")
+        << "SELECT d.department_name, (SELECT COUNT(*) FROM employees e"
+           " WHERE e.department_id = d.department_id) FROM departments d"
+        << Plan{root, "  SORT AGGREGATE", "    INDEX RANGE SCAN EMP_DEPARTMENT_IX",
+                "  TABLE ACCESS FULL DEPARTMENTS"};
     // Correlated, it runs per row: FILTER over the rows and the subquery.
     QTest::newRow("correlated scalar subquery")
         << "SELECT last_name FROM employees e WHERE salary >"
@@ -317,6 +335,10 @@ void TestPlanShapes::sampleShapes_data() {
         << "SELECT channel, COUNT(*) FROM sales_history GROUP BY channel ORDER BY COUNT(*) DESC"
         << Plan{root, "  SORT ORDER BY", "    HASH GROUP BY",
                 "      TABLE ACCESS FULL SALES_HISTORY"};
+    QTest::newRow("having filters the groups")
+        << "SELECT channel, AVG(amount_sold) FROM sales_history GROUP BY channel"
+           " HAVING AVG(amount_sold) > 100"
+        << Plan{root, "  FILTER", "    HASH GROUP BY", "      TABLE ACCESS FULL SALES_HISTORY"};
     QTest::newRow("distinct hashed")
         << "SELECT DISTINCT channel FROM sales_history"
         << Plan{root, "  HASH UNIQUE", "    TABLE ACCESS FULL SALES_HISTORY"};
@@ -388,6 +410,9 @@ void TestPlanShapes::ownSchemaShapes_data() {
         << "SELECT * FROM (SELECT name FROM item ORDER BY item_id) WHERE ROWNUM <= 5"
         << Plan{root, "  COUNT STOPKEY", "    VIEW", "      TABLE ACCESS BY INDEX ROWID ITEM",
                 "        INDEX FULL SCAN PK_ITEM"};
+    QTest::newRow("order by a nullable indexed column")
+        << "SELECT name FROM item ORDER BY parent_id"
+        << Plan{root, "  SORT ORDER BY", "    TABLE ACCESS FULL ITEM"};
     QTest::newRow("rownum top-n of a table without an index")
         << "SELECT * FROM (SELECT who, logged FROM audit_log ORDER BY logged DESC)"
            " WHERE ROWNUM <= 5"
@@ -523,6 +548,12 @@ void TestPlanShapes::scalarSubqueryBlocksAndConditions() {
              qPrintable(plan.join('\n')));
     QVERIFY2(plan.value(2).startsWith("INDEX RANGE SCAN|SEL$1|\"DEPARTMENT_ID\"= (SELECT"),
              qPrintable(plan.join('\n')));
+
+    // HAVING: the filter above the grouping
+    plan = rows(
+        "SELECT department_id FROM employees GROUP BY department_id"
+        " HAVING COUNT(*) > 5 AND MAX(salary) < 9000");
+    QCOMPARE(plan.value(1), QString("FILTER |SEL$1||COUNT(*)>5 AND MAX(\"SALARY\")<9000"));
 }
 
 // Over every statement of the set, on both schemas: numbers on every row,
