@@ -147,6 +147,22 @@ void PlanMapper::addView(const Node& n, GroupLines& lines) {
     lines.views[key] = std::move(v);
 }
 
+// A DML statement's lookup in a table the statement does not name: SQLite
+// checks a foreign key (the children of a deleted or changed key, the
+// parent of a new one) within the statement's own plan.
+bool PlanMapper::checksForeignKey(const Detail& d) const {
+    const std::string& verb = m_shape.verb;
+    if ((verb != "DELETE" && verb != "UPDATE" && verb != "INSERT") ||
+        d.kind != DetailKind::TableAccess || !d.declaredTable.empty() || d.name.empty() ||
+        m_shape.isCte(d.name) || isUnnamedSubquery(d.name) || sameName(d.name, m_shape.target))
+        return false;
+    for (const FromItem& item : m_shape.from)
+        if (sameName(item.printedName(), d.name) || sameName(item.name, d.name))
+            return false;
+    const std::optional<TableInfo> table = m_schema.table(d.name);
+    return table && table->kind == TableInfo::Kind::Table;
+}
+
 PlanMapper::GroupLines PlanMapper::classifyLines(const std::vector<const Node*>& nodes,
                                                  const Scope& scope) {
     GroupLines lines;
@@ -178,6 +194,8 @@ PlanMapper::GroupLines PlanMapper::classifyLines(const std::vector<const Node*>&
                 // has no step for that, and the subquery's own steps are there
                 break;
             default:
+                if (checksForeignKey(d))
+                    break;  // Oracle checks the key recursively, outside the plan
                 if (isLoopKind(d.kind))
                     lines.loops.push_back(n);
                 else

@@ -343,6 +343,12 @@ void TestPlanShapes::sampleShapes_data() {
         << "SELECT DISTINCT channel FROM sales_history"
         << Plan{root, "  HASH UNIQUE", "    TABLE ACCESS FULL SALES_HISTORY"};
 
+    // A DML plan reads the rows it changes; the foreign keys it touches are
+    // checked outside the plan (no row for ORDER_ITEMS' key).
+    QTest::newRow("delete through an index")
+        << "DELETE FROM orders WHERE order_date < DATE '2020-01-01'"
+        << Plan{"DELETE STATEMENT", "  DELETE ORDERS", "    INDEX RANGE SCAN ORD_DATE_IX"};
+
     // Set operations: UNION removes duplicates by sorting the branches'
     // rows together.
     QTest::newRow("union") << "SELECT customer_id FROM sales_history WHERE channel = 'WEB'"
