@@ -421,9 +421,9 @@ private:
         }
     }
 
-    // MERGE (and CREATE TABLE ... AS SELECT): its steps as one statement,
-    // within a savepoint that a failure rolls back to. A first step that is
-    // a query checks that no target row matches two source rows.
+    // MERGE, INSERT ALL | FIRST (and CREATE TABLE ... AS SELECT): the steps as
+    // one statement, within a savepoint that a failure rolls back to. A first step that is a
+    // query checks that no target row matches two source rows.
     std::int64_t runMerge(const Translation& t, const plsql::Host::Binder* bind) {
         const bool ownTransaction = sqlite3_get_autocommit(m_db) != 0;
         sqlite::exec(m_db, "SAVEPOINT quorvel_merge");
@@ -441,7 +441,9 @@ private:
                             SQLITE_ERROR);
                     continue;
                 }
-                rows += run(step, nullptr, bind);
+                const std::int64_t changed = run(step, nullptr, bind);
+                if (i >= t.preparingSteps)
+                    rows += changed;
             }
         } catch (...) {
             sqlite::execQuietly(m_db, "ROLLBACK TO quorvel_merge");

@@ -582,6 +582,27 @@ struct DmlTarget {
     std::unique_ptr<NamedTable> table;
 };
 
+// One INTO clause of INSERT ALL | FIRST.
+struct InsertInto {
+    static constexpr int kAlways = -1;  // INSERT ALL without WHEN
+    static constexpr int kElse = -2;    // ELSE INTO
+    DmlTarget target;
+    std::vector<Identifier> columns;
+    bool hasValues = false;       // false: the subquery's columns in order
+    std::vector<ExprPtr> values;  // a null entry is DEFAULT
+    int condition = kAlways;      // index of its WHEN in MultitableInsert::conditions
+};
+
+// INSERT ALL | FIRST: each row of `source` is written by the INTO clauses
+// whose WHEN condition holds (FIRST: those of the first WHEN that holds),
+// by the ELSE ones when none holds, or by every one when there is no WHEN.
+struct MultitableInsert {
+    bool first = false;
+    std::vector<ExprPtr> conditions;
+    std::vector<InsertInto> intos;
+    std::unique_ptr<DerivedTable> source;  // the subquery, without an alias
+};
+
 struct InsertStatement : Statement {
     InsertStatement() : Statement(StatementKind::Insert) {}
     DmlTarget target;
@@ -589,6 +610,8 @@ struct InsertStatement : Statement {
     // VALUES (...): one row, or several (a list of rows); a null entry is DEFAULT.
     std::vector<std::vector<ExprPtr>> rows;
     QueryPtr query;  // INSERT ... SELECT
+    // INSERT ALL | FIRST: the statement is this alone (`target` has no table).
+    std::unique_ptr<MultitableInsert> multitable;
 };
 
 struct Assignment {

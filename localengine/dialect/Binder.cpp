@@ -68,6 +68,10 @@ void Binder::dml(Statement& statement) {
     switch (statement.kind) {
         case StatementKind::Insert: {
             auto& s = statement.as<InsertStatement>();
+            if (s.multitable) {
+                multitableInsert(*s.multitable);
+                break;
+            }
             target(*s.target.table, scope);
             Scope values;  // VALUES cannot see the table's own columns
             for (auto& row : s.rows)
@@ -113,6 +117,21 @@ void Binder::dml(Statement& statement) {
                     expr(e, scope, nullptr);
             break;
         }
+    }
+}
+
+// The WHEN conditions and the VALUES read the subquery's columns alone.
+void Binder::multitableInsert(MultitableInsert& m) {
+    Scope rows;
+    source(*m.source, rows, Context{}, nullptr);
+    for (ExprPtr& c : m.conditions)
+        expr(c, rows, nullptr);
+    for (InsertInto& into : m.intos) {
+        Scope targets;
+        target(*into.target.table, targets);
+        for (ExprPtr& v : into.values)
+            if (v)
+                expr(v, rows, nullptr);
     }
 }
 

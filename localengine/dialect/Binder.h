@@ -82,6 +82,7 @@ private:
 
     // Statements (Binder.cpp)
     void dml(Statement& statement);
+    void multitableInsert(MultitableInsert& m);
     void ddl(Statement& statement);
     void moreDdl(Statement& statement);
     void columnDefinition(ColumnDefinition& c);

@@ -346,6 +346,11 @@ void Emitter::literal(const Literal& l) {
 void Emitter::columnRef(const ColumnRef& c) {
     if (c.outerJoinMark && !m_outerJoinMarksAllowed)
         fail(ora::kOuterJoinNotAllowed, "outer join operator (+) is not allowed here");
+    if (m_multitableSource && c.binding.source == m_multitableSource && c.binding.column >= 0) {
+        m_out +=
+            quoteName(working::multitableColumn(static_cast<std::size_t>(c.binding.column) + 1));
+        return;
+    }
     qualifiedName(c.parts);
 }
 

@@ -29,16 +29,16 @@ bool generatedAlways(const NamedTable& table, int column) {
 // The index of each column an INSERT writes, in the order of its values
 // (-1 for a name the table lacks); empty when the table's columns are not
 // known. A GENERATED ALWAYS identity column among them is ORA-32795.
-std::vector<int> Emitter::insertTargets(const InsertStatement& s) const {
-    const NamedTable& table = *s.target.table;
+std::vector<int> Emitter::insertTargets(const NamedTable& table,
+                                        const std::vector<Identifier>& columns) const {
     std::vector<int> targets;
     if (!table.columnsKnown)
         return targets;
-    if (s.columns.empty()) {
+    if (columns.empty()) {
         for (std::size_t i = 0; i < table.columns.size(); ++i)
             targets.push_back(static_cast<int>(i));
     } else {
-        for (const Identifier& c : s.columns) {
+        for (const Identifier& c : columns) {
             int found = -1;
             for (std::size_t i = 0; i < table.columns.size() && found < 0; ++i)
                 if (equalsIgnoringCase(table.columns[i].name, c.name))

@@ -97,6 +97,10 @@ void Emitter::dmlTarget(const DmlTarget& target) {
 }
 
 void Emitter::insert(const InsertStatement& s) {
+    if (s.multitable) {
+        multitableInsert(*s.multitable);
+        return;
+    }
     m_out += "INSERT INTO ";
     dmlTarget(s.target);
     if (!s.columns.empty()) {
@@ -109,7 +113,7 @@ void Emitter::insert(const InsertStatement& s) {
         m_out += ')';
     }
     const NamedTable& table = *s.target.table;
-    const std::vector<int> targets = insertTargets(s);
+    const std::vector<int> targets = insertTargets(*s.target.table, s.columns);
     if (s.query) {
         m_out += ' ';
         if (!storedQuery(*s.query, table, targets))

@@ -110,6 +110,7 @@ private:
     void merge(const MergeStatement& s);  // EmitMerge.cpp
     void mergeAssignments(const MergeStatement& s);
     void mergeInsert(const MergeStatement& s);
+    void multitableInsert(const MultitableInsert& m);  // EmitMultitable.cpp
 
     // DDL (EmitDdl.cpp)
     void createTable(const CreateTableStatement& s);
@@ -211,7 +212,8 @@ private:
     std::string columnTitle(const NamedTable& table, int column) const;
     // EmitStore.cpp: INSERT ... SELECT and SET (a, b) = (subquery).
     bool storedQuery(const Query& q, const NamedTable& table, const std::vector<int>& targets);
-    std::vector<int> insertTargets(const InsertStatement& s) const;
+    std::vector<int> insertTargets(const NamedTable& table,
+                                   const std::vector<Identifier>& columns) const;
     void refuseIdentityUpdate(const NamedTable& table, int column) const;
     bool typedCast(const Cast& c);
     bool typedChoice(const FunctionCall& f);
@@ -244,6 +246,9 @@ private:
     // NEXTVAL and CURRVAL references by sequence: Oracle gives every
     // reference in a row the one value NEXTVAL took.
     std::map<std::string, std::pair<int, int>> m_sequenceUses;
+    // INSERT ALL | FIRST: the subquery whose columns are read by position
+    // from the engine's temporary table.
+    const TableRef* m_multitableSource = nullptr;
 
     friend class ConditionScope;
     friend class HierarchicalQuery;

@@ -355,7 +355,7 @@ void Parser::skipReturningClause() {
 StatementPtr Parser::insertStatement() {
     advance();
     if (at("ALL") || at("FIRST"))
-        unsupported("multitable INSERT");
+        return multitableInsert();
     expect("INTO");
     auto s = std::make_unique<InsertStatement>();
     s->target = dmlTarget();
@@ -374,6 +374,57 @@ StatementPtr Parser::insertStatement() {
         fail(ora::kMissingSelect, "missing SELECT keyword" + near());
     }
     skipReturningClause();
+    return s;
+}
+
+// INSERT ALL into_clause... subquery
+// INSERT ALL | FIRST WHEN condition THEN into_clause... [WHEN ...]... [ELSE into_clause...]
+// subquery into_clause: INTO table [alias] [(columns)] [VALUES (expr | DEFAULT, ...)]
+StatementPtr Parser::multitableInsert() {
+    auto s = std::make_unique<InsertStatement>();
+    s->multitable = std::make_unique<MultitableInsert>();
+    MultitableInsert& m = *s->multitable;
+    m.first = at("FIRST");
+    advance();
+    auto intoClauses = [&](int condition) {
+        expect("INTO");
+        do {
+            InsertInto into;
+            into.condition = condition;
+            into.target = dmlTarget();
+            if (atOperator("(") && !leadsToQuery()) {
+                advance();
+                into.columns = identifierList();
+                expectOperator(")");
+            }
+            if (accept("VALUES")) {
+                into.hasValues = true;
+                into.values = valuesRow();
+            }
+            if (at("LOG"))
+                unsupported("LOG ERRORS clause");
+            m.intos.push_back(std::move(into));
+        } while (accept("INTO"));
+    };
+    if (at("WHEN")) {
+        while (accept("WHEN")) {
+            m.conditions.push_back(expression());
+            expect("THEN");
+            intoClauses(static_cast<int>(m.conditions.size()) - 1);
+        }
+        if (accept("ELSE"))
+            intoClauses(InsertInto::kElse);
+    } else if (m.first) {
+        expect("WHEN");
+    } else {
+        intoClauses(InsertInto::kAlways);
+    }
+    if (!(at("SELECT") || at("WITH") || atOperator("(")))
+        fail(ora::kMissingSelect, "missing SELECT keyword" + near());
+    m.source = std::make_unique<DerivedTable>();
+    m.source->firstToken = position();
+    m.source->query = query();
+    m.source->lastToken = position() - 1;
     return s;
 }
 

@@ -58,6 +58,7 @@ private:
     StatementPtr statementBody();
     StatementPtr selectStatement();
     StatementPtr insertStatement();
+    StatementPtr multitableInsert();
     StatementPtr updateStatement();
     StatementPtr deleteStatement();
     StatementPtr mergeStatement();

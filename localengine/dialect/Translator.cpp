@@ -198,7 +198,8 @@ Translation translateStatement(const std::string& oracleSql, const Catalog* cata
     Emitter emitter(owner, result, oracleSql.size());
     result.sql = emitter.statement(*emitted);
     if (statement->kind == StatementKind::ExplainPlan && !result.mergeSteps.empty())
-        unsupported("EXPLAIN PLAN FOR MERGE");
+        unsupported(emitted->kind == StatementKind::Insert ? "EXPLAIN PLAN FOR a multitable INSERT"
+                                                           : "EXPLAIN PLAN FOR MERGE");
     // EXPLAIN PLAN explains and never runs: what DDL the explained statement
     // would carry out is dropped.
     if (statement->kind == StatementKind::ExplainPlan && result.kind == Translation::Kind::Ddl) {

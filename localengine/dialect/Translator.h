@@ -43,7 +43,10 @@ struct Translation {
     // out, run in order as one
     // statement (`sql` is empty). A first statement that starts with SELECT
     // is a check: a row from it is ORA-30926.
+    // INSERT ALL | FIRST is carried out the same way; its first
+    // `preparingSteps` steps set up and count no rows.
     std::vector<std::string> mergeSteps;
+    std::size_t preparingSteps = 0;
 
     // What the plan mapper needs to know of the Oracle statement (for
     // EXPLAIN PLAN: of the explained statement).

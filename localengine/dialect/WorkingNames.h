@@ -52,4 +52,11 @@ inline std::string storedColumn(std::size_t n) {
     return "__V" + std::to_string(n);
 }
 
+// INSERT ALL | FIRST (EmitMultitable.cpp): the temporary table holding the
+// subquery's rows, and its n-th column
+constexpr const char* kMultitableRows = "__MT";
+inline std::string multitableColumn(std::size_t n) {
+    return "__MT" + std::to_string(n);
+}
+
 }  // namespace localengine::dialect::working

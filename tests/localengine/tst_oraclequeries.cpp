@@ -657,6 +657,90 @@ private slots:
         QCOMPARE(rowsAfter, after);
     }
 
+    // INSERT ALL | FIRST as the SQL Language Reference describes it: each
+    // row of the subquery goes through every INTO (no WHEN), through the
+    // INTOs of each WHEN whose condition is true (ALL) or of the first one
+    // only (FIRST), and through the ELSE INTOs when no condition is true; an
+    // INTO without VALUES takes the subquery's columns in order. One
+    // statement: the rows inserted into all tables are its count, and a
+    // failure in any INTO leaves every table as it was. SMALL starts as (1, 10).
+    void multitableInsert_data() {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QString>("outcome");  // rows inserted, or the error's start
+        QTest::addColumn<QStringList>("after");
+        const QString start = "S|1|10";
+        QTest::newRow("unconditional rows from dual")
+            << "insert all into small values (2, 20) into small (total, id) values (30, 3) "
+               "select * from dual"
+            << "2" << QStringList{start, "S|2|20", "S|3|30"};
+        QTest::newRow("the subquery's columns by position and by name")
+            << "insert all into small into large (total, id) values (sal, empno) "
+               "select empno, sal from emp where deptno = 10"
+            << "4"
+            << QStringList{start, "S|7782|2450", "S|7839|5000", "L|7782|2450", "L|7839|5000"};
+        QTest::newRow("ALL: every true WHEN, ELSE when none")
+            << "insert all when sal < 1000 then into small values (empno, sal) "
+               "when sal < 2000 then into small values (empno, sal) into large values (empno, sal) "
+               "else into large values (empno, 0) select empno, sal from emp where deptno = 20"
+            << "5"
+            << QStringList{start, "S|7369|800", "S|7369|800", "L|7369|800", "L|7566|0", "L|7788|0"};
+        QTest::newRow("FIRST: the first true WHEN only")
+            << "insert first when sal < 1000 then into small values (empno, sal) "
+               "when sal < 2000 then into small values (empno, sal) into large values (empno, sal) "
+               "else into large values (empno, 0) select empno, sal from emp where deptno = 20"
+            << "3" << QStringList{start, "S|7369|800", "L|7566|0", "L|7788|0"};
+        QTest::newRow("a NULL condition is not true")
+            << "insert first when comm > 0 then into small values (empno, comm) "
+               "else into large values (empno, comm) select empno, comm from emp where deptno = 10"
+            << "2" << QStringList{start, "L|7782|0", "L|7839|<null>"};
+        QTest::newRow("the subquery is read once, before any INTO")
+            << "insert all into small values (id + 100, total) into small values (id + 200, total) "
+               "select id, total from small"
+            << "2" << QStringList{start, "S|101|10", "S|201|10"};
+        QTest::newRow("WITH in the subquery, values stored by the column's type")
+            << "insert all into small values (n, t) with q as (select 4 n, 2.346 t from dual) "
+               "select n, t from q"
+            << "1" << QStringList{start, "S|4|2.35"};
+        QTest::newRow("a failing INTO takes the others back")
+            << "insert all into small values (5, 50) into large values (6, 123456) select * from "
+               "dual"
+            << "ORA-01438: value larger than specified precision allowed for this column"
+            << QStringList{start};
+        QTest::newRow("too many values")
+            << "insert all into small values (5, 50, 1) select * from dual"
+            << "ORA-00913: too many values" << QStringList{start};
+        QTest::newRow("FIRST needs WHEN")
+            << "insert first into small values (5, 50) select * from dual"
+            << "ORA-00905: missing keyword" << QStringList{start};
+        QTest::newRow("no subquery") << "insert all into small values (5, 50)"
+                                     << "ORA-00928: missing SELECT keyword" << QStringList{start};
+        QTest::newRow("no plan for it")
+            << "explain plan for insert all into small values (5, 50) select * from dual"
+            << "ORA-03001: unimplemented feature: EXPLAIN PLAN FOR a multitable INSERT"
+            << QStringList{start};
+    }
+    void multitableInsert() {
+        QFETCH(QString, sql);
+        QFETCH(QString, outcome);
+        QFETCH(QStringList, after);
+        m_db->execute("create table small (id number(4), total number(7,2))");
+        m_db->execute("create table large (id number(4), total number(5))");
+        m_db->execute("insert into small values (1, 10)");
+        QString result;
+        try {
+            result = QString::number(m_db->execute(sql.toStdString()));
+        } catch (const EngineError& e) {
+            result = QString::fromUtf8(e.what());
+        }
+        const QStringList rowsAfter = rows(
+            "select 'S', id, total from small union all select 'L', id, total from large "
+            "order by 1 desc, 2, 3");
+        m_db->execute("drop table small");
+        m_db->execute("drop table large");
+        QVERIFY2(result.startsWith(outcome), qPrintable(result));
+        QCOMPARE(rowsAfter, after);
+    }
+
     // Oracle's ROLLBACK undoes what the transaction changed since its last
     // COMMIT; DDL commits (Concepts, Transactions). The engine commits each
     // statement that runs outside a transaction opened by SAVEPOINT, so a
