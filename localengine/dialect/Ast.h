@@ -390,6 +390,25 @@ struct PivotClause {
     std::vector<std::string> valueColumns;
 };
 
+// UNPIVOT [INCLUDE | EXCLUDE NULLS] (values FOR names IN (columns [AS
+// labels], ...)) after a table or inline view: each source row becomes one
+// row per IN item, holding the columns the clause does not name, the item's
+// labels and its columns' values (EXCLUDE NULLS, the default: not when all
+// of these are null).
+struct UnpivotClause {
+    struct Item {
+        std::vector<ExprPtr> columns;  // one per value column
+        std::vector<ExprPtr> labels;   // one per name column; empty: the columns' names
+    };
+    bool includeNulls = false;
+    std::vector<Identifier> valueColumns;
+    std::vector<Identifier> nameColumns;
+    std::vector<Item> items;
+    std::optional<Identifier> sourceAlias;  // the alias written before UNPIVOT
+    // binder: the source's columns the clause does not name, in order
+    std::vector<Identifier> keptColumns;
+};
+
 struct TableRef : Node {
     explicit TableRef(TableRefKind k) : kind(k) {}
     virtual ~TableRef() = default;
@@ -405,7 +424,8 @@ struct TableRef : Node {
     std::vector<OracleType> columnTypes;
     bool columnsKnown = false;
 
-    std::unique_ptr<PivotClause> pivot;  // the source pivoted; `alias` is then the result's
+    std::unique_ptr<PivotClause> pivot;      // the source pivoted; `alias` is then the result's
+    std::unique_ptr<UnpivotClause> unpivot;  // the same for UNPIVOT
 
     template <typename T>
     T& as() {

@@ -177,6 +177,8 @@ void Binder::source(TableRef& ref, Scope& scope, const Context& context, const W
     }
     if (ref.pivot)
         pivot(ref, scope, with);
+    if (ref.unpivot)
+        unpivot(ref, scope, with);
     scope.sources.push_back(&ref);
 }
 
@@ -245,6 +247,74 @@ void Binder::pivot(TableRef& ref, Scope& scope, const WithNames* with) {
             columns.push_back(Identifier{name, true});
             types.push_back(a.call->type);
         }
+    }
+    ref.columns = std::move(columns);
+    ref.columnTypes = std::move(types);
+}
+
+// The IN items' columns and labels are read against the source alone; the
+// source then shows the columns no item names, the name columns and the
+// value columns. An item's columns of another type family than the
+// earlier items' are ORA-01790, as in a UNION.
+void Binder::unpivot(TableRef& ref, Scope& scope, const WithNames* with) {
+    UnpivotClause& u = *ref.unpivot;
+    if (!ref.columnsKnown)
+        unsupported("UNPIVOT over a source whose columns are not known");
+    Scope inner{scope.outer, {&ref}, nullptr};
+    std::optional<Identifier> ownAlias = std::move(ref.alias);
+    ref.alias = u.sourceAlias;  // inside the clause, the source goes by its own alias
+    std::vector<bool> named(ref.columns.size(), false);
+    std::vector<OracleType> valueTypes(u.valueColumns.size(), OracleType::Unknown);
+    std::vector<OracleType> labelTypes(u.nameColumns.size(), OracleType::Unknown);
+    auto merge = [](std::vector<OracleType>& types, std::size_t i, OracleType t) {
+        checkSetOperationTypes({types[i]}, {t});
+        if (types[i] == OracleType::Unknown)
+            types[i] = t;
+    };
+    auto count = [](std::size_t given, std::size_t wanted) {
+        if (given > wanted)
+            fail(913, "too many values");
+        if (given < wanted)
+            fail(947, "not enough values");
+    };
+    for (UnpivotClause::Item& item : u.items) {
+        count(item.columns.size(), u.valueColumns.size());
+        if (!item.labels.empty())
+            count(item.labels.size(), u.nameColumns.size());
+        for (std::size_t i = 0; i < item.columns.size(); ++i) {
+            expr(item.columns[i], inner, with);
+            const ColumnBinding& b = item.columns[i]->as<ColumnRef>().binding;
+            if (b.source == &ref && b.column >= 0)
+                named[static_cast<std::size_t>(b.column)] = true;
+            merge(valueTypes, i, item.columns[i]->type);
+        }
+        for (std::size_t i = 0; i < u.nameColumns.size(); ++i) {
+            if (item.labels.empty()) {
+                merge(labelTypes, i, OracleType::Varchar2);
+                continue;
+            }
+            expr(item.labels[i], inner, with);
+            merge(labelTypes, i, item.labels[i]->type);
+        }
+    }
+    ref.alias = std::move(ownAlias);
+
+    std::vector<Identifier> columns;
+    std::vector<OracleType> types;
+    for (std::size_t i = 0; i < ref.columns.size(); ++i) {
+        if (named[i])
+            continue;
+        u.keptColumns.push_back(ref.columns[i]);
+        columns.push_back(ref.columns[i]);
+        types.push_back(ref.columnTypes[i]);
+    }
+    for (std::size_t i = 0; i < u.nameColumns.size(); ++i) {
+        columns.push_back(u.nameColumns[i]);
+        types.push_back(labelTypes[i]);
+    }
+    for (std::size_t i = 0; i < u.valueColumns.size(); ++i) {
+        columns.push_back(u.valueColumns[i]);
+        types.push_back(valueTypes[i]);
     }
     ref.columns = std::move(columns);
     ref.columnTypes = std::move(types);

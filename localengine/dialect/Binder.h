@@ -99,6 +99,7 @@ private:
     void source(TableRef& ref, Scope& scope, const Context& context, const WithNames* with);
     void namedSource(NamedTable& table, const WithNames* with);
     void pivot(TableRef& ref, Scope& scope, const WithNames* with);
+    void unpivot(TableRef& ref, Scope& scope, const WithNames* with);
     void selectItems(SelectBlock& b, Scope& scope);
     void expandStar(Star& star, const Scope& scope);
     void outputColumns(SelectBlock& b, Query& owner);

@@ -7,6 +7,7 @@
 #include "OuterJoin.h"
 #include "PlanDisplayCall.h"
 #include "RownumLimit.h"
+#include "WorkingNames.h"
 
 #include <algorithm>
 #include <cmath>
@@ -277,6 +278,14 @@ void Emitter::outerJoinFrom(const OuterJoinLayout& joins) {
 }
 
 void Emitter::tableReference(const TableRef& ref) {
+    if (ref.unpivot) {
+        unpivotSource(ref);
+        if (ref.alias) {
+            m_out += ' ';
+            name(*ref.alias);
+        }
+        return;
+    }
     if (ref.pivot) {
         pivotSource(ref);
         if (ref.alias) {
@@ -394,6 +403,77 @@ void Emitter::pivotSource(const TableRef& ref) {
     }
     if (!groupList.empty())
         m_out += " GROUP BY " + groupList;
+    m_out += ')';
+}
+
+// UNPIVOT: the source crossed with the numbers of the IN items, each row
+// taking the labels and the columns of its item:
+//   (SELECT * FROM (SELECT kept..., CASE "__UN" WHEN 1 THEN label1 ... END AS name, ...,
+//     CASE "__UN" WHEN 1 THEN c1 ... END AS value, ... FROM source [alias]
+//     CROSS JOIN (SELECT 1 AS "__UN" UNION ALL SELECT 2 ...) AS "__U")
+//   WHERE NOT (value IS NULL AND ...))
+// CROSS JOIN keeps the source as the outer loop: a source row's rows come
+// together, in the order of the items.
+void Emitter::unpivotSource(const TableRef& ref) {
+    const UnpivotClause& u = *ref.unpivot;
+    const ConditionScope plain(*this, false);
+    m_result.unexplained = "UNPIVOT";
+    const std::string item = quoteName(working::kUnpivotItem);
+    m_out += u.includeNulls ? "(SELECT " : "(SELECT * FROM (SELECT ";
+    bool first = true;
+    auto next = [&] {
+        m_out += first ? "" : ", ";
+        first = false;
+    };
+    for (const Identifier& k : u.keptColumns) {
+        next();
+        m_out += quoteName(k.name);
+    }
+    auto choice = [&](const Identifier& column,
+                      const std::function<void(const UnpivotClause::Item&)>& value) {
+        next();
+        m_out += "CASE " + item;
+        for (std::size_t k = 0; k < u.items.size(); ++k) {
+            m_out += " WHEN " + std::to_string(k + 1) + " THEN ";
+            value(u.items[k]);
+        }
+        m_out += " END AS " + quoteName(column.name);
+    };
+    for (std::size_t i = 0; i < u.nameColumns.size(); ++i)
+        choice(u.nameColumns[i], [&](const UnpivotClause::Item& it) {
+            if (!it.labels.empty()) {
+                expr(*it.labels[i]);
+                return;
+            }
+            std::string label;
+            for (const ExprPtr& c : it.columns)
+                label += (label.empty() ? "" : "_") + c->as<ColumnRef>().column().name;
+            m_out += quoteText(label);
+        });
+    for (std::size_t i = 0; i < u.valueColumns.size(); ++i)
+        choice(u.valueColumns[i], [&](const UnpivotClause::Item& it) { expr(*it.columns[i]); });
+    m_out += " FROM ";
+    if (ref.kind == TableRefKind::Named)
+        qualifiedName(ref.as<NamedTable>().name);
+    else if (ref.kind == TableRefKind::Derived)
+        subquery(*ref.as<DerivedTable>().query);
+    else
+        unsupported("UNPIVOT over this source");
+    if (u.sourceAlias) {
+        m_out += ' ';
+        name(*u.sourceAlias);
+    }
+    m_out += " CROSS JOIN (";
+    for (std::size_t k = 0; k < u.items.size(); ++k)
+        m_out += (k ? " UNION ALL SELECT " : "SELECT ") + std::to_string(k + 1) +
+                 (k ? "" : " AS " + item);
+    m_out += ") AS " + quoteName(working::kUnpivotItems);
+    if (!u.includeNulls) {
+        m_out += ") WHERE NOT (";
+        for (std::size_t i = 0; i < u.valueColumns.size(); ++i)
+            m_out += (i ? " AND " : "") + quoteName(u.valueColumns[i].name) + " IS NULL";
+        m_out += ')';
+    }
     m_out += ')';
 }
 

@@ -618,7 +618,8 @@ void Emitter::assignedTo(const Expr& value, const NamedTable& table, int column)
 }
 
 const std::string* declaredTypeOf(const TableRef* source, int column) {
-    if (!source || source->kind != TableRefKind::Named || source->pivot || column < 0)
+    if (!source || source->kind != TableRefKind::Named || source->pivot || source->unpivot ||
+        column < 0)
         return nullptr;
     const NamedTable& named = source->as<NamedTable>();
     if (!named.table || named.table->kind != TableInfo::Kind::Table ||

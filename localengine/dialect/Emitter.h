@@ -139,6 +139,7 @@ private:
                        const std::string& limit, int block);
     void outerJoinFrom(const OuterJoinLayout& joins);
     void pivotSource(const TableRef& ref);
+    void unpivotSource(const TableRef& ref);
     void rowLimit(const RowLimit& limit);
     // EmitGrouping.cpp
     struct GroupingContext {

@@ -50,8 +50,8 @@ void HierarchicalQuery::sourceAndAlias() {
     if (m_block.from.size() != 1 || m_block.from[0]->kind == TableRefKind::Join ||
         m_block.from[0]->kind == TableRefKind::Collection)
         unsupported("CONNECT BY over a join (select from one table, view or subquery)");
-    if (m_block.from[0]->pivot)
-        unsupported("CONNECT BY over PIVOT (pivot in an inline view)");
+    if (m_block.from[0]->pivot || m_block.from[0]->unpivot)
+        unsupported("CONNECT BY over PIVOT or UNPIVOT (pivot in an inline view)");
     m_source = m_block.from[0].get();
     if (m_source->kind == TableRefKind::Named) {
         const auto& table = m_source->as<NamedTable>();

@@ -279,12 +279,14 @@ TableRefPtr Parser::tableReference() {
         ref = std::move(named);
     }
     if (at("PARTITION") || at("SUBPARTITION") || at("SAMPLE") || (at("AS") && at("OF", 1)) ||
-        at("UNPIVOT") || at("MATCH_RECOGNIZE"))
+        (at("UNPIVOT") && ref->kind == TableRefKind::Join) || at("MATCH_RECOGNIZE"))
         unsupported(upperAscii(peek().text) + " in FROM");
     if (ref->kind != TableRefKind::Join)
         ref->alias = tableAlias();
     if (at("PIVOT") && ref->kind != TableRefKind::Join)
         pivotClause(*ref);
+    else if (at("UNPIVOT") && ref->kind != TableRefKind::Join)
+        unpivotClause(*ref);
     if (at("PIVOT") || at("UNPIVOT") || at("MATCH_RECOGNIZE"))
         unsupported(upperAscii(peek().text) + " in FROM");
     ref->firstToken = first;
@@ -332,6 +334,65 @@ void Parser::pivotClause(TableRef& ref) {
     expectOperator(")");
     expectOperator(")");
     ref.pivot = std::move(pivot);
+    ref.alias = tableAlias();
+}
+
+// UNPIVOT [INCLUDE | EXCLUDE NULLS] (v | (v, ...) FOR n | (n, ...) IN
+//   (c | (c, ...) [AS label | (label, ...)], ...)) [alias]
+void Parser::unpivotClause(TableRef& ref) {
+    advance();
+    auto u = std::make_unique<UnpivotClause>();
+    if (accept("INCLUDE")) {
+        expect("NULLS");
+        u->includeNulls = true;
+    } else if (accept("EXCLUDE")) {
+        expect("NULLS");
+    }
+    u->sourceAlias = std::move(ref.alias);
+    ref.alias.reset();
+    expectOperator("(");
+    auto names = [this] {
+        if (!acceptOperator("("))
+            return std::vector<Identifier>{identifier("a column name")};
+        std::vector<Identifier> list = identifierList();
+        expectOperator(")");
+        return list;
+    };
+    auto column = [this] {
+        auto c = std::make_unique<ColumnRef>();
+        c->firstToken = position();
+        c->parts = qualifiedName("a column name");
+        c->lastToken = position() - 1;
+        return c;
+    };
+    u->valueColumns = names();
+    expect("FOR");
+    u->nameColumns = names();
+    expect("IN");
+    expectOperator("(");
+    do {
+        UnpivotClause::Item item;
+        if (acceptOperator("(")) {
+            do
+                item.columns.push_back(column());
+            while (acceptOperator(","));
+            expectOperator(")");
+        } else {
+            item.columns.push_back(column());
+        }
+        if (accept("AS")) {
+            const bool list = acceptOperator("(");
+            do
+                item.labels.push_back(additive(nullptr));
+            while (list && acceptOperator(","));
+            if (list)
+                expectOperator(")");
+        }
+        u->items.push_back(std::move(item));
+    } while (acceptOperator(","));
+    expectOperator(")");
+    expectOperator(")");
+    ref.unpivot = std::move(u);
     ref.alias = tableAlias();
 }
 

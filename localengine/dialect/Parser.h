@@ -120,6 +120,7 @@ private:
     TableRefPtr fromItem();
     TableRefPtr tableReference();
     void pivotClause(TableRef& ref);
+    void unpivotClause(TableRef& ref);
     TableRefPtr joinedTable(TableRefPtr left);
     bool atJoin() const;
     bool leadsToQuery() const;

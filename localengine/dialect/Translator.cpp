@@ -197,6 +197,8 @@ Translation translateStatement(const std::string& oracleSql, const Catalog* cata
     }
     Emitter emitter(owner, result, oracleSql.size());
     result.sql = emitter.statement(*emitted);
+    if (statement->kind == StatementKind::ExplainPlan && !result.unexplained.empty())
+        unsupported("EXPLAIN PLAN of " + result.unexplained);
     if (statement->kind == StatementKind::ExplainPlan && !result.mergeSteps.empty())
         unsupported(emitted->kind == StatementKind::Insert ? "EXPLAIN PLAN FOR a multitable INSERT"
                                                            : "EXPLAIN PLAN FOR MERGE");

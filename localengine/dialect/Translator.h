@@ -48,6 +48,9 @@ struct Translation {
     std::vector<std::string> mergeSteps;
     std::size_t preparingSteps = 0;
 
+    // A construct of the statement that EXPLAIN PLAN does not show yet.
+    std::string unexplained;
+
     // What the plan mapper needs to know of the Oracle statement (for
     // EXPLAIN PLAN: of the explained statement).
     PlanFacts facts;

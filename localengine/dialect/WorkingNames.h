@@ -52,6 +52,10 @@ inline std::string storedColumn(std::size_t n) {
     return "__V" + std::to_string(n);
 }
 
+// UNPIVOT (Emitter::unpivotSource): the numbers of the IN items, and its column
+constexpr const char* kUnpivotItems = "__U";
+constexpr const char* kUnpivotItem = "__UN";
+
 // INSERT ALL | FIRST (EmitMultitable.cpp): the temporary table holding the
 // subquery's rows, and its n-th column
 constexpr const char* kMultitableRows = "__MT";

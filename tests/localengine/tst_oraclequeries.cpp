@@ -418,6 +418,49 @@ private slots:
         QCOMPARE(rows(sql), expected);
     }
 
+    // UNPIVOT: one row per IN item of each source row, with the columns the
+    // clause does not name; rows whose values are all null left out unless
+    // INCLUDE NULLS; an item without AS is labelled with its column's name.
+    // In department 10 KING has no commission and CLARK one of 0.
+    void unpivot_data() {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QStringList>("expected");
+        const char* dept10 = "(select ename, sal, comm from emp where deptno = 10)";
+        addRows("EXCLUDE NULLS by default, the columns' names as labels",
+                qPrintable(QString("select ename, kind, amount from %1 unpivot (amount for kind "
+                                   "in (sal, comm)) order by ename, kind")
+                               .arg(dept10)),
+                {"CLARK|COMM|0", "CLARK|SAL|2450", "KING|SAL|5000"});
+        addRows("INCLUDE NULLS, labels given",
+                qPrintable(QString("select ename, kind, amount from %1 unpivot include nulls "
+                                   "(amount for kind in (sal as 'S', comm as 'C')) order by 1, 2")
+                               .arg(dept10)),
+                {"CLARK|C|0", "CLARK|S|2450", "KING|C|<null>", "KING|S|5000"});
+        addRows("number labels compare as numbers",
+                qPrintable(QString("select ename, k, amount from %1 unpivot (amount for k in (sal "
+                                   "as 1, comm as 2)) where k > 1")
+                               .arg(dept10)),
+                {"CLARK|2|0"});
+        addRows("several value columns, the columns in the result's order",
+                "select * from (select empno, ename, job, sal, comm from emp where empno = 7499) "
+                "unpivot ((t, n) for which in ((ename, sal) as 'A', (job, comm) as 'B')) "
+                "order by which",
+                {"7499|A|ALLEN|1600", "7499|B|SALESMAN|300"});
+        addRows("a table, the result under an alias",
+                "select count(*), count(u.v) from emp unpivot (v for c in (sal, comm)) u",
+                {"12|12"});
+        addRows("items of two type families", "select * from emp unpivot (v for c in (ename, sal))",
+                {"ORA-01790: expression must have same datatype as corresponding expression"});
+        addRows("not shown by EXPLAIN PLAN",
+                "explain plan for select * from emp unpivot (v for c in (sal, comm))",
+                {"ORA-03001: unimplemented feature: EXPLAIN PLAN of UNPIVOT"});
+    }
+    void unpivot() {
+        QFETCH(QString, sql);
+        QFETCH(QStringList, expected);
+        QCOMPARE(rows(sql), expected);
+    }
+
     // What Oracle refuses before running, and SQLite's failures, with
     // Oracle's codes and texts. A text ending in "..." is a prefix.
     void errors_data() {
