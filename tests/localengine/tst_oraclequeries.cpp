@@ -513,8 +513,6 @@ private slots:
         add("PIVOT of other than an aggregate",
             "select * from (select deptno, sal from emp) pivot (sal for deptno in (10))",
             "ORA-56902: expect aggregate function inside pivot operation");
-        add("UNPIVOT", "select * from emp e unpivot (v for k in (sal, comm))",
-            "ORA-03001: unimplemented feature: UNPIVOT in FROM");
         add("MODEL",
             "select empno, sal from emp model dimension by (empno) measures (sal) "
             "rules (sal[1] = 0)",
