@@ -228,7 +228,7 @@ int PlanMapper::matchBlock(const std::vector<const Node*>& nodes, const Scope& s
         for (const auto& name : names)
             for (const auto& item : m_shape.from)
                 if (item.block == static_cast<int>(b) &&
-                    (sameName(item.printedName(), name) ||
+                    (item.printedAs(name) ||
                      // SQLite names a subquery without an alias itself
                      (isUnnamedSubquery(name) && item.subquery && item.alias.empty()))) {
                     ++matches;

@@ -7,6 +7,8 @@
 #include <ctime>
 #include <memory>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "explain/ExplainMapper.h"
 #include "explain/ExplainSchema.h"
@@ -114,16 +116,18 @@ bool sameQueryPlan(const std::vector<EqpRow>& a, const std::vector<EqpRow>& b) {
 // The mapping depends on nothing but SQLite's plan, the statement, the
 // owner, the schema and the statistics. A connection keeps the last mapping
 // of a statement (dropped with its statements when the schema changes) and
-// uses it again while plan and statistics are the same.
+// uses it again while plan and statistics are the same; `keep` false: the
+// mapping is not kept (a statement explained for the first time).
 std::shared_ptr<const MappedPlan> mapPlan(sqlite3* db, const std::string& sqliteSql,
                                           const std::string& oracleSql, std::vector<EqpRow> eqp,
-                                          const ExplainTarget& target, StatementCache* statements) {
+                                          const ExplainTarget& target, StatementCache* statements,
+                                          bool keep) {
     const std::string& owner = target.owner;
     const long long generation = SqliteSchema::synchronise(db, statements);
     const std::shared_ptr<const SqliteSchema::StatisticsRead> statistics =
         SqliteSchema::statistics(db, statements);
     std::string memoKey;
-    if (statements && generation >= 0) {
+    if (statements && generation >= 0 && keep) {
         memoKey = "explain\x1f" + owner + "\x1f" + sqliteSql + "\x1f" +
                   (target.facts ? oracleSql : std::string());
         auto kept = std::static_pointer_cast<const MappedPlan>(statements->memo(memoKey));
@@ -214,12 +218,14 @@ constexpr ColumnName kColumns[] = {
 };
 
 // Which of those columns a plan table has, and the inserts that fill them:
-// one row at a time, and `batchRows` rows in one statement (the plan's rows
-// in batches cost SQLite one statement run per batch rather than per row).
+// one row at a time, and up to `batchRows` rows in one statement (the plan's
+// rows in batches cost SQLite one statement run per batch rather than per
+// row). The batches halve in size down to two rows, so that any number of
+// rows takes at most one run of each.
 struct PlanTableLayout {
     std::vector<Column> columns;  // in the order of the insert's parameters
     std::string insert;
-    std::string insertBatch;  // empty when batchRows < 2
+    std::vector<std::pair<std::size_t, std::string>> batches;  // rows, insert; largest first
     std::size_t batchRows = 0;
     std::string nextPlanId;  // the query for a new PLAN_ID; empty without the column
 };
@@ -265,15 +271,16 @@ std::shared_ptr<const PlanTableLayout> planTableLayout(sqlite3* db, const std::s
     layout->insert = "INSERT INTO " + table + " (" + list + ") VALUES (" + values + ")";
     // Batched inserts only where the statement is kept for the next explain.
     layout->batchRows = statements ? batchRowsFor(db, layout->columns.size()) : 0;
-    if (layout->batchRows >= 2) {
-        layout->insertBatch = "INSERT INTO " + table + " (" + list + ") VALUES ";
+    for (std::size_t rows = layout->batchRows; rows >= 2; rows /= 2) {
+        std::string insert = "INSERT INTO " + table + " (" + list + ") VALUES ";
         int parameter = 0;
-        for (std::size_t r = 0; r < layout->batchRows; ++r) {
-            layout->insertBatch += r ? ", (" : "(";
+        for (std::size_t r = 0; r < rows; ++r) {
+            insert += r ? ", (" : "(";
             for (std::size_t c = 0; c < layout->columns.size(); ++c)
-                layout->insertBatch += (c ? ", ?" : "?") + std::to_string(++parameter);
-            layout->insertBatch += ")";
+                insert += (c ? ", ?" : "?") + std::to_string(++parameter);
+            insert += ")";
         }
+        layout->batches.emplace_back(rows, std::move(insert));
     }
     if (statements)
         statements->setMemo(memoKey, layout);
@@ -356,11 +363,17 @@ void writeRows(sqlite3* db, const std::vector<PlanRow>& rows, const ExplainTarge
     const std::string table = planTableName(target.planTable, target.owner);
     const std::shared_ptr<const PlanTableLayout> layout = planTableLayout(db, table, statements);
     const std::size_t columns = layout->columns.size();
-    const std::size_t batch = layout->batchRows >= 2 ? layout->batchRows : 0;
     Statement s = sqlite::statementFor(db, statements, layout->insert);
-    Statement many;  // prepared once per connection: not worth it for one use
-    if (statements && batch && rows.size() >= batch)
-        many = statements->statement(layout->insertBatch);
+    // Batches only from a connection's cache (prepared once per connection:
+    // not worth it for one use), each for as many rows as it takes.
+    std::vector<std::pair<std::size_t, Statement>> many;
+    std::size_t left = rows.size();
+    if (statements)
+        for (const auto& [batch, insert] : layout->batches)
+            if (left >= batch) {
+                many.emplace_back(batch, statements->statement(insert));
+                left %= batch;
+            }
     sqlite::statementFor(db, statements, "SAVEPOINT quorvel_explain_plan").run();
     const std::string timestamp = localTimestamp();
     try {
@@ -371,13 +384,14 @@ void writeRows(sqlite3* db, const std::vector<PlanRow>& rows, const ExplainTarge
         }
         std::size_t done = 0;
         // Every parameter is bound again before each run: none is cleared.
-        for (; many && rows.size() - done >= batch; done += batch) {
-            for (std::size_t r = 0; r < batch; ++r)
-                for (std::size_t c = 0; c < columns; ++c)
-                    bindColumn(many, static_cast<int>(r * columns + c + 1), layout->columns[c],
-                               rows[done + r], target, timestamp, planId);
-            many.runKeepingBindings();
-        }
+        for (auto& [batch, insert] : many)
+            for (; rows.size() - done >= batch; done += batch) {
+                for (std::size_t r = 0; r < batch; ++r)
+                    for (std::size_t c = 0; c < columns; ++c)
+                        bindColumn(insert, static_cast<int>(r * columns + c + 1),
+                                   layout->columns[c], rows[done + r], target, timestamp, planId);
+                insert.runKeepingBindings();
+            }
         for (; done < rows.size(); ++done) {
             for (std::size_t c = 0; c < columns; ++c)
                 bindColumn(s, static_cast<int>(c + 1), layout->columns[c], rows[done], target,
@@ -386,8 +400,8 @@ void writeRows(sqlite3* db, const std::vector<PlanRow>& rows, const ExplainTarge
         }
     } catch (const EngineError&) {
         s.reset();
-        if (many)
-            many.reset();
+        for (auto& [batch, insert] : many)
+            insert.reset();
         sqlite::execQuietly(db, "ROLLBACK TO quorvel_explain_plan");
         sqlite::execQuietly(db, "RELEASE quorvel_explain_plan");
         throw;
@@ -431,8 +445,13 @@ std::vector<explain::EqpRow> readQueryPlan(sqlite3* db, const std::string& sqlit
 
 std::int64_t explainPlan(sqlite3* db, const std::string& sqliteSql, const std::string& oracleSql,
                          const ExplainTarget& target, StatementCache* statements) {
+    // A statement explained for the first time is prepared for this one use
+    // and its mapping made for it alone; one explained again is kept, with
+    // its mapping, for the next time.
+    const bool repeated = statements && statements->seenBefore("EXPLAIN QUERY PLAN " + sqliteSql);
     std::shared_ptr<const MappedPlan> mapped = mapPlan(
-        db, sqliteSql, oracleSql, readQueryPlan(db, sqliteSql, statements), target, statements);
+        db, sqliteSql, oracleSql, readQueryPlan(db, sqliteSql, repeated ? statements : nullptr),
+        target, statements, repeated);
     writeRows(db, mapped->rows, target, statements);
     return static_cast<std::int64_t>(mapped->rows.size());
 }

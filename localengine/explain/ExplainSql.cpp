@@ -13,10 +13,20 @@ std::string FromItem::printedName() const {
     return name;
 }
 
+bool FromItem::printedAs(std::string_view printed) const {
+    if (!alias.empty())
+        return sameName(alias, printed);
+    if (schema.empty())
+        return sameName(name, printed);
+    return printed.size() == schema.size() + 1 + name.size() && printed[schema.size()] == '.' &&
+           sameName(printed.substr(0, schema.size()), schema) &&
+           sameName(printed.substr(schema.size() + 1), name);
+}
+
 const FromItem* StatementShape::findItem(std::string_view printed, int preferBlock) const {
     const FromItem* any = nullptr;
     for (const auto& item : from) {
-        if (!sameName(item.printedName(), printed))
+        if (!item.printedAs(printed))
             continue;
         if (preferBlock == -2 || item.block == preferBlock)
             return &item;

@@ -28,6 +28,8 @@ struct FromItem {
 
     // The name SQLite prints for this item in SCAN/SEARCH lines.
     std::string printedName() const;
+    // True when SQLite prints this item as `printed` (any case).
+    bool printedAs(std::string_view printed) const;
 };
 
 struct SelectBlock {

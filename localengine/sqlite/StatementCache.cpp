@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <functional>
 #include <utility>
 
 namespace localengine::sqlite {
@@ -11,6 +12,9 @@ namespace {
 // Beyond this many kept statements (or memos) the cache starts over: a
 // session that types many different statements does not grow without end.
 constexpr std::size_t kMaxEntries = 64;
+
+// Texts noted by seenBefore(): beyond this many the notes start over.
+constexpr std::size_t kMaxSeen = 1024;
 
 // A version that could not be read; never equal to a kept one, so it
 // counts as a change.
@@ -36,6 +40,20 @@ Statement StatementCache::statement(const std::string& sql) {
     sqlite3_stmt* stmt = std::exchange(prepared.m_stmt, nullptr);
     auto inserted = m_entries.emplace(sql, Entry{stmt, offset});
     return Statement(this, m_db, stmt, std::string_view(inserted.first->first).substr(offset));
+}
+
+bool StatementCache::seenBefore(const std::string& sql) {
+    if (m_entries.count(sql))
+        return true;
+    // Only the hash is noted: a text whose hash an earlier text had is
+    // kept at its first use, which costs room, never a wrong answer.
+    const std::size_t hash = std::hash<std::string>{}(sql);
+    if (m_seen.count(hash))
+        return true;
+    if (m_seen.size() >= kMaxSeen)
+        m_seen.clear();
+    m_seen.insert(hash);
+    return false;
 }
 
 void StatementCache::clear() {

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "sqlite/Statement.h"
 
@@ -30,6 +31,12 @@ public:
     // when `sql` does not prepare (nothing is kept then); an empty
     // statement for text of nothing but blanks and comments (not kept).
     Statement statement(const std::string& sql);
+
+    // True when `sql` is kept or was asked about before; notes it
+    // otherwise. A statement seen once is better prepared for that one use
+    // (SQLite then builds it in its fast per-handle memory, and the cache
+    // keeps its room for what comes again); the second time, it is kept.
+    bool seenBefore(const std::string& sql);
 
     // Finalizes every kept statement and forgets every memo. No statement
     // may be out.
@@ -61,6 +68,7 @@ private:
     sqlite3* m_db;
     std::unordered_map<std::string, Entry> m_entries;
     std::unordered_map<std::string, std::shared_ptr<void>> m_memos;
+    std::unordered_set<std::size_t> m_seen;  // hashes of texts asked about once
     Statement m_mainVersion;
     Statement m_tempVersion;
     long long m_lastMain = -1;

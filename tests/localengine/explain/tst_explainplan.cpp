@@ -9,6 +9,7 @@
 #include "explain/ExplainPlan.h"
 #include "schema/Constraints.h"
 #include "schema/Dictionary.h"
+#include "sqlite/StatementCache.h"
 
 using namespace localengine;
 using namespace localengine::explain;
@@ -256,6 +257,7 @@ private slots:
     void aliasesResolveToTables();
     void constraintIndexesShowDictionaryNames();
     void schemaAndStatisticsChangesAreSeen();
+    void connectionWritesTheSameRows();
     void explainingChangesNoData_data();
     void explainingChangesNoData();
     void invalidStatementIsRefused_data();
@@ -857,6 +859,44 @@ void TestExplainPlan::schemaAndStatisticsChangesAreSeen() {
         db.exec("INSERT INTO nopk SELECT x + 40, y FROM nopk; ANALYZE");
         explainAndRender(db, "SELECT * FROM nopk");
         QCOMPARE(db.rows()[1].cardinality, QVariant(qint64(80)));
+    }
+}
+
+void TestExplainPlan::connectionWritesTheSameRows() {
+    // A connection's explains (with its statement cache) write the rows in
+    // batches of 16, 8, 4 and 2 rows and one by one, and a statement
+    // explained again is served from what was kept: every way gives the
+    // rows an explain without a cache writes, one insert per row.
+    std::string schema;
+    for (int i = 1; i <= 12; ++i)
+        schema += "CREATE TABLE c" + std::to_string(i) + "(id INTEGER PRIMARY KEY, p INT);";
+    PlanDb db(schema.c_str());
+    sqlite::StatementCache cache(db.db());
+    auto written = [&](const char* id) {
+        QStringList out;
+        for (const Row& r : db.rows(id))
+            out << QString("%1 %2 %3 %4 %5 %6 %7 %8 %9")
+                       .arg(r.id)
+                       .arg(r.parent.toString(), r.position.toString(), r.cost.toString(),
+                            r.cardinality.toString(), r.operation, r.options, r.name, r.other);
+        return out;
+    };
+    ExplainTarget target;
+    target.owner = "SCOTT";
+    for (int tables = 1; tables <= 12; ++tables) {
+        std::string sql = "SELECT * FROM c1";
+        for (int i = 2; i <= tables; ++i)
+            sql += " JOIN c" + std::to_string(i) + " ON c" + std::to_string(i) + ".p = c" +
+                   std::to_string(i - 1) + ".id";
+        db.exec("DELETE FROM PLAN_TABLE");
+        target.statementId = "one";
+        const std::int64_t rows = explainPlan(db.db(), sql, sql, target);
+        for (const char* id : {"first", "again", "third"}) {
+            target.statementId = id;
+            QCOMPARE(explainPlan(db.db(), sql, sql, target, &cache), rows);
+            QCOMPARE(written(id), written("one"));
+        }
+        QCOMPARE(written("one").size(), int(rows));
     }
 }
 
