@@ -58,24 +58,25 @@ using StmtList = std::vector<std::unique_ptr<Stmt>>;
 struct Stmt {
     enum class Kind {
         Null,
-        Assign,      // slots[0] := exprs[0]
-        If,          // exprs[i] THEN bodies[i]; bodies.size() > exprs.size(): ELSE
-        Loop,        // LOOP bodies[0]
-        While,       // WHILE exprs[0] LOOP bodies[0]
-        ForRange,    // FOR slots[0] IN [REVERSE] exprs[0] .. exprs[1] LOOP
-        ForCursor,   // FOR slots[0] IN (exprs[0]) LOOP
-        Exit,        // EXIT [label] [WHEN exprs[0]]
-        Continue,    // CONTINUE [label] [WHEN exprs[0]]
-        Sql,         // exprs[0]: INSERT, UPDATE, DELETE, MERGE
-        SelectInto,  // exprs[0]: the query without INTO; slots: the targets
-        Execute,     // EXECUTE IMMEDIATE exprs[0] [INTO slots] [USING exprs[1..]]
-        PutLine,     // DBMS_OUTPUT.PUT_LINE(exprs[0])
-        Put,         // DBMS_OUTPUT.PUT(exprs[0])
-        NewLine,     // DBMS_OUTPUT.NEW_LINE
-        Enable,      // DBMS_OUTPUT.ENABLE[(size)]
-        Disable,     // DBMS_OUTPUT.DISABLE
-        RaiseError,  // RAISE_APPLICATION_ERROR(exprs[0], exprs[1])
-        Raise,       // RAISE [name | slots[0]]: neither re-raises in a handler
+        Assign,       // slots[0] := exprs[0]
+        If,           // exprs[i] THEN bodies[i]; bodies.size() > exprs.size(): ELSE
+        Loop,         // LOOP bodies[0]
+        While,        // WHILE exprs[0] LOOP bodies[0]
+        ForRange,     // FOR slots[0] IN [REVERSE] exprs[0] .. exprs[1] LOOP
+        ForCursor,    // FOR slots[0] IN (exprs[0]) LOOP
+        Exit,         // EXIT [label] [WHEN exprs[0]]
+        Continue,     // CONTINUE [label] [WHEN exprs[0]]
+        Sql,          // exprs[0]: INSERT, UPDATE, DELETE, MERGE
+        SelectInto,   // exprs[0]: the query without INTO; slots: the targets
+        Execute,      // EXECUTE IMMEDIATE exprs[0] [INTO slots] [USING exprs[1..]]
+        PutLine,      // DBMS_OUTPUT.PUT_LINE(exprs[0])
+        Put,          // DBMS_OUTPUT.PUT(exprs[0])
+        NewLine,      // DBMS_OUTPUT.NEW_LINE
+        Enable,       // DBMS_OUTPUT.ENABLE[(size)]
+        Disable,      // DBMS_OUTPUT.DISABLE
+        RaiseError,   // RAISE_APPLICATION_ERROR(exprs[0], exprs[1])
+        GatherStats,  // DBMS_STATS.<name>(exprs[0] owner[, exprs[1] table or index])
+        Raise,        // RAISE [name | slots[0]]: neither re-raises in a handler
         Commit,
         Rollback,
         Open,   // OPEN slots[0] [(exprs)]
@@ -91,7 +92,7 @@ struct Stmt {
     bool reverse = false;
     bool caseStatement = false;  // If: a CASE statement, ORA-06592 when nothing matches
     std::string label;           // the loop's label; EXIT/CONTINUE: the label named
-    std::string name;            // RAISE: the exception
+    std::string name;            // RAISE: the exception; GatherStats: the procedure
     std::unique_ptr<Block> block;
 };
 

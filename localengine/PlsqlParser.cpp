@@ -472,6 +472,8 @@ private:
     std::unique_ptr<Stmt> selectInto(std::unique_ptr<Stmt> s);
     std::unique_ptr<Stmt> executeImmediate(std::unique_ptr<Stmt> s);
     std::unique_ptr<Stmt> callStatement(std::unique_ptr<Stmt> s);
+    void statsCall(Stmt& s, const std::string& callee, std::vector<Code>& arguments,
+                   const std::vector<std::string>& parameters);
     std::unique_ptr<Stmt> cursorStatement(std::unique_ptr<Stmt> s);
     std::unique_ptr<Stmt> caseStatement(std::unique_ptr<Stmt> s);
     std::vector<int> targets(std::initializer_list<const char*> until, bool record = false);
@@ -843,22 +845,37 @@ std::unique_ptr<Stmt> Parser::cursorStatement(std::unique_ptr<Stmt> s) {
     return s;
 }
 
-// DBMS_OUTPUT.PUT_LINE / PUT / NEW_LINE, RAISE_APPLICATION_ERROR.
+// DBMS_OUTPUT.PUT_LINE / PUT / NEW_LINE, RAISE_APPLICATION_ERROR,
+// DBMS_STATS.GATHER_TABLE_STATS / GATHER_INDEX_STATS / GATHER_SCHEMA_STATS.
 std::unique_ptr<Stmt> Parser::callStatement(std::unique_ptr<Stmt> s) {
     std::string callee = name();
     while (acceptOp("."))
         callee += "." + name();
+    const bool stats = callee.rfind("DBMS_STATS.", 0) == 0;
     std::vector<Code> arguments;
+    std::vector<std::string> parameters;  // the name each argument was given by, or ""
     if (acceptOp("(")) {
         if (!at().isOperator(")")) {
-            do
+            do {
+                std::string parameter;
+                if (at().isName() && at(1).isOperator("=>")) {
+                    if (!stats)
+                        refuse("named notation in the call of " + callee);
+                    parameter = name();
+                    expectOp("=>");
+                }
+                parameters.push_back(parameter);
                 arguments.push_back(expression({}, {",", ")"}));
-            while (acceptOp(","));
+            } while (acceptOp(","));
         }
         expectOp(")");
     }
     expectOp(";");
     std::size_t wanted = 1;
+    if (stats) {
+        statsCall(*s, callee, arguments, parameters);
+        return s;
+    }
     if (callee == "DBMS_OUTPUT.PUT_LINE") {
         s->kind = Stmt::Kind::PutLine;
     } else if (callee == "DBMS_OUTPUT.PUT") {
@@ -888,6 +905,41 @@ std::unique_ptr<Stmt> Parser::callStatement(std::unique_ptr<Stmt> s) {
                           kSqliteError);
     s->exprs = std::move(arguments);
     return s;
+}
+
+// The statistics DBMS_STATS gathers are the ones ANALYZE gathers: the owner
+// and the table (or index) are taken by position or by name; the other
+// parameters choose how Oracle samples, and SQLite's ANALYZE reads every
+// row whatever they say.
+void Parser::statsCall(Stmt& s, const std::string& callee, std::vector<Code>& arguments,
+                       const std::vector<std::string>& parameters) {
+    s.name = callee.substr(callee.find('.') + 1);
+    const bool schema = s.name == "GATHER_SCHEMA_STATS";
+    if (!schema && s.name != "GATHER_TABLE_STATS" && s.name != "GATHER_INDEX_STATS")
+        refuse("the call of " + callee);
+    s.kind = Stmt::Kind::GatherStats;
+    const std::string object = s.name == "GATHER_INDEX_STATS" ? "INDNAME" : "TABNAME";
+    std::vector<Code> picked(schema ? 1 : 2);
+    std::vector<bool> given(picked.size(), false);
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        std::size_t position = i;
+        if (parameters[i] == "OWNNAME")
+            position = 0;
+        else if (parameters[i] == object && !schema)
+            position = 1;
+        else if (!parameters[i].empty())
+            continue;
+        if (position < picked.size()) {
+            picked[position] = std::move(arguments[i]);
+            given[position] = true;
+        }
+    }
+    if (std::find(given.begin(), given.end(), false) != given.end())
+        throw EngineError("ORA-06550: line " + std::to_string(s.line) +
+                              ": PLS-00306: wrong number or types of arguments in call to '" +
+                              s.name + "'",
+                          kSqliteError);
+    s.exprs = std::move(picked);
 }
 
 }  // namespace

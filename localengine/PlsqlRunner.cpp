@@ -362,6 +362,7 @@ private:
     void runSelectInto(Stmt& s);
     void runExecute(Stmt& s);
     void runOutput(Stmt& s);
+    void runGatherStats(Stmt& s);
     [[noreturn]] void runRaise(Stmt& s);
     // A loop's answer to what its body's EXIT/CONTINUE said: true to leave.
     bool leaves(Stmt& loop, Flow flow, bool& propagate);
@@ -739,6 +740,9 @@ Flow Runner::runStatement(Stmt& s) {
             case Stmt::Kind::Disable:
                 m_host.enableOutput(s.kind == Stmt::Kind::Enable);
                 return Flow::Next;
+            case Stmt::Kind::GatherStats:
+                runGatherStats(s);
+                return Flow::Next;
             case Stmt::Kind::RaiseError:
             case Stmt::Kind::Raise:
                 runRaise(s);
@@ -1072,6 +1076,26 @@ void Runner::runExecute(Stmt& s) {
     }
     m_rowCount = m_host.runSql(statement, bind, nullptr);
     m_sqlRan = true;
+}
+
+// DBMS_STATS's gathering as the ANALYZE statement of the same object. The
+// database has one schema, the user's, so the owner needs no reading. An
+// object name is upper case unless written in double quotes, as DBMS_STATS
+// reads it.
+void Runner::runGatherStats(Stmt& s) {
+    std::string sql = "ANALYZE";
+    if (s.exprs.size() > 1) {
+        std::string object = evaluate(s.exprs[1], Mode::Text).text;
+        if (object.size() >= 2 && object.front() == '"' && object.back() == '"')
+            object = object.substr(1, object.size() - 2);
+        else
+            std::transform(object.begin(), object.end(), object.begin(),
+                           [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+        sql += s.name == "GATHER_INDEX_STATS" ? " INDEX " : " TABLE ";
+        sql += dialect::quoteName(object) + " COMPUTE STATISTICS";
+    }
+    m_host.runSql(
+        sql, [](sqlite3_stmt*) {}, nullptr);
 }
 
 void Runner::runOutput(Stmt& s) {

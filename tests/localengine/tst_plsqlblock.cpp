@@ -33,6 +33,7 @@ private slots:
     void runawayLoopIsStopped();
     void deepNestingIsRefused();
     void isAnonymousBlockReadsTheFirstWord();
+    void gatheringStatistics();
 
 private:
     QStringList lines(const std::string& block);
@@ -296,6 +297,12 @@ void TestPlsqlBlock::refusals_data() {
     QTest::newRow("BULK COLLECT") << "DECLARE n NUMBER;\nBEGIN\n" + insert +
                                          " SELECT 1 BULK COLLECT INTO n FROM dual;\nEND;"
                                   << "BULK COLLECT";
+    QTest::newRow("other DBMS_STATS procedures")
+        << "BEGIN\n" + insert + "  DBMS_STATS.DELETE_TABLE_STATS(USER, 'EMP');\nEND;"
+        << "the call of DBMS_STATS.DELETE_TABLE_STATS";
+    QTest::newRow("named notation outside DBMS_STATS")
+        << "BEGIN\n" + insert + "  DBMS_OUTPUT.PUT_LINE(a => 'x');\nEND;"
+        << "named notation in the call of DBMS_OUTPUT.PUT_LINE";
     QTest::newRow("GOTO") << "BEGIN\n" + insert + "  GOTO done;\nEND;"
                           << "GOTO statements";
     QTest::newRow("other pragmas")
@@ -337,6 +344,34 @@ void TestPlsqlBlock::variablesAreBoundNotSpliced() {
         "DECLARE n NUMBER := 1.005;\nBEGIN\n UPDATE emp SET sal = n * 100 WHERE "
         "empno = 7369;\nEND;");
     QCOMPARE(firstColumn(*m_db, "SELECT sal FROM emp WHERE empno = 7369"), QStringList{"100.5"});
+}
+
+// DBMS_STATS gathers what USER_TABLES shows, with the owner and the table
+// given by position or by name and the sampling parameters read past.
+void TestPlsqlBlock::gatheringStatistics() {
+    const char* rows = "SELECT num_rows FROM user_tables WHERE table_name = 'EMP'";
+    QCOMPARE(firstColumn(*m_db, rows), QStringList{"<null>"});
+    m_db->execute("BEGIN\n DBMS_STATS.GATHER_TABLE_STATS(USER, 'emp');\nEND;");
+    QCOMPARE(firstColumn(*m_db, rows), QStringList{"3"});
+    m_db->execute("INSERT INTO emp VALUES (7566, 'JONES', 2975, 20, DATE '1981-04-02')");
+    m_db->execute(
+        "BEGIN\n DBMS_STATS.GATHER_TABLE_STATS(ownname => USER, tabname => 'EMP',\n"
+        "   estimate_percent => DBMS_STATS.AUTO_SAMPLE_SIZE, cascade => TRUE,\n"
+        "   method_opt => 'FOR ALL COLUMNS SIZE AUTO');\nEND;");
+    QCOMPARE(firstColumn(*m_db, rows), QStringList{"4"});
+    m_db->execute("INSERT INTO emp VALUES (7698, 'BLAKE', 2850, 30, DATE '1981-05-01')");
+    m_db->execute("BEGIN\n DBMS_STATS.GATHER_SCHEMA_STATS('SCOTT');\nEND;");
+    QCOMPARE(firstColumn(*m_db, rows), QStringList{"5"});
+    for (const char* block : {"BEGIN\n DBMS_STATS.GATHER_TABLE_STATS(USER, 'NOSUCH');\nEND;",
+                              "BEGIN\n DBMS_STATS.GATHER_TABLE_STATS(USER);\nEND;"}) {
+        try {
+            m_db->execute(block);
+            QFAIL(block);
+        } catch (const EngineError& e) {
+            const QByteArray what(e.what());
+            QVERIFY2(what.startsWith("ORA-00942") || what.contains("PLS-00306"), e.what());
+        }
+    }
 }
 
 void TestPlsqlBlock::failureUndoesSinceLastCommit() {
