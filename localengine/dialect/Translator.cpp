@@ -77,9 +77,51 @@ namespace localengine::dialect {
 
 namespace {
 
+// Stored PL/SQL (CREATE [OR REPLACE] [EDITIONABLE | NONEDITIONABLE]
+// PROCEDURE, FUNCTION, PACKAGE, TYPE BODY, LIBRARY, or a TRIGGER written as
+// Oracle writes one) is refused as a whole, before its body's ";" could
+// read as a second statement. SQLite's own CREATE [TEMP] TRIGGER, whose body
+// is SQL statements only and names NEW./OLD. without a colon, still passes
+// through.
+void refuseStoredPlsql(const std::vector<Token>& tokens) {
+    if (tokens.size() < 3 || !tokens[0].is("CREATE"))
+        return;
+    std::size_t i = 1;
+    bool oracleOnly = false;  // words SQLite's CREATE TRIGGER has no place for
+    if (tokens[i].is("OR") && tokens[i + 1].is("REPLACE")) {
+        i += 2;
+        oracleOnly = true;
+    }
+    if (tokens[i].is("EDITIONABLE") || tokens[i].is("NONEDITIONABLE")) {
+        ++i;
+        oracleOnly = true;
+    }
+    const Token& unit = tokens[i];
+    const bool typeBody = unit.is("TYPE") && tokens[i + 1].is("BODY");
+    if (unit.is("PROCEDURE") || unit.is("FUNCTION") || unit.is("PACKAGE") || unit.is("LIBRARY") ||
+        typeBody) {
+        const bool packageBody = unit.is("PACKAGE") && tokens[i + 1].is("BODY");
+        unsupported("CREATE " + upperAscii(unit.text) + (packageBody || typeBody ? " BODY" : ""));
+    }
+    if (!unit.is("TRIGGER"))
+        return;
+    for (std::size_t k = i; !oracleOnly && k < tokens.size(); ++k)
+        oracleOnly = tokens[k].is("DECLARE") || tokens[k].isOperator(":=") ||
+                     (tokens[k].kind == TokenKind::BindParameter &&
+                      (equalsIgnoringCase(tokens[k].text, ":NEW") ||
+                       equalsIgnoringCase(tokens[k].text, ":OLD"))) ||
+                     (tokens[k].is("BEGIN") && k + 1 < tokens.size() &&
+                      !(tokens[k + 1].is("SELECT") || tokens[k + 1].is("INSERT") ||
+                        tokens[k + 1].is("UPDATE") || tokens[k + 1].is("DELETE") ||
+                        tokens[k + 1].is("REPLACE") || tokens[k + 1].is("WITH")));
+    if (oracleOnly)
+        unsupported("CREATE TRIGGER with a PL/SQL body");
+}
+
 // One statement per call: a ";" may only end the text. A trigger's body
 // holds its own statements between BEGIN and END.
 void checkOneStatement(const std::vector<Token>& tokens) {
+    refuseStoredPlsql(tokens);
     const bool trigger =
         tokens.size() > 2 && tokens[0].is("CREATE") &&
         (tokens[1].is("TRIGGER") ||

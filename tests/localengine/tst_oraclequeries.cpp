@@ -520,6 +520,30 @@ private slots:
         add("HAVING on a column not grouped",
             "select deptno from emp group by deptno having sal > 1",
             "ORA-00979: not a GROUP BY expression");
+        // Stored PL/SQL is refused whole, however many ";" its body holds.
+        add("stored procedure",
+            "create or replace procedure raise_sal (p_empno number) as begin "
+            "update emp set sal = sal * 1.1 where empno = p_empno; commit; end;",
+            "ORA-03001: unimplemented feature: CREATE PROCEDURE");
+        add("stored function",
+            "create function dept_count (p number) return number is n number; begin "
+            "select count(*) into n from emp where deptno = p; return n; end;",
+            "ORA-03001: unimplemented feature: CREATE FUNCTION");
+        add("package body", "create or replace package body pkg as end pkg;",
+            "ORA-03001: unimplemented feature: CREATE PACKAGE BODY");
+        add("editionable package", "create editionable package pkg as end pkg;",
+            "ORA-03001: unimplemented feature: CREATE PACKAGE");
+        add("row trigger filling a key",
+            "create or replace trigger emp_bi before insert on emp for each row begin "
+            "if :new.empno is null then :new.empno := 1; end if; end;",
+            "ORA-03001: unimplemented feature: CREATE TRIGGER with a PL/SQL body");
+        add("trigger without OR REPLACE",
+            "create trigger emp_bu before update on emp for each row begin "
+            "select sysdate into :new.hiredate from dual; end;",
+            "ORA-03001: unimplemented feature: CREATE TRIGGER with a PL/SQL body");
+        add("trigger body of PL/SQL only",
+            "create trigger emp_ai after insert on emp begin null; end;",
+            "ORA-03001: unimplemented feature: CREATE TRIGGER with a PL/SQL body");
     }
     void errors() {
         QFETCH(QString, sql);
