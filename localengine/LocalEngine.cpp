@@ -261,6 +261,8 @@ private:
             m_translations.clear();
             m_statements->clear();
             m_catalog->clear();
+            provideSessionPlanTable(m_db);
+            m_statements->schemaChanged();  // takes in what that changed, if anything
         }
     }
 

@@ -247,6 +247,8 @@ std::shared_ptr<const PlanTableLayout> planTableLayout(sqlite3* db, const std::s
     if (statements)
         if (auto kept = std::static_pointer_cast<const PlanTableLayout>(statements->memo(memoKey)))
             return kept;
+    if (explain::sameName(table, "\"PLAN_TABLE\""))
+        provideSessionPlanTable(db);
     auto layout = std::make_shared<PlanTableLayout>();
     std::vector<std::string> names;
     {
@@ -410,6 +412,43 @@ void writeRows(sqlite3* db, const std::vector<PlanRow>& rows, const ExplainTarge
 }
 
 }  // namespace
+
+// Oracle's is a public synonym of a temporary table that keeps each
+// session's plans apart; the one made here lives in SQLite's temporary
+// schema, whose names SQLite looks up before the database's own.
+void provideSessionPlanTable(sqlite3* db) {
+    const auto has = [db](const char* schema) {
+        Statement probe(db, std::string("SELECT 1 FROM ") + schema +
+                                ".sqlite_master WHERE type IN ('table', 'view')"
+                                " AND name = 'PLAN_TABLE' COLLATE NOCASE");
+        return probe.step();
+    };
+    bool own = false;
+    bool session = false;
+    try {
+        own = has("main");
+        session = has("temp");
+    } catch (const EngineError&) {
+        return;  // a database that cannot be read says so at the statement itself
+    }
+    if (own && session)
+        sqlite::execQuietly(db, "DROP TABLE temp.\"PLAN_TABLE\"");
+    else if (!own && !session)
+        sqlite::execQuietly(
+            db,
+            "CREATE TABLE temp.\"PLAN_TABLE\" (STATEMENT_ID VARCHAR2(30), PLAN_ID NUMBER,"
+            " TIMESTAMP DATE, REMARKS VARCHAR2(4000), OPERATION VARCHAR2(30),"
+            " OPTIONS VARCHAR2(255), OBJECT_NODE VARCHAR2(128), OBJECT_OWNER VARCHAR2(128),"
+            " OBJECT_NAME VARCHAR2(128), OBJECT_ALIAS VARCHAR2(261), OBJECT_INSTANCE NUMBER,"
+            " OBJECT_TYPE VARCHAR2(30), OPTIMIZER VARCHAR2(255), SEARCH_COLUMNS NUMBER,"
+            " ID NUMBER, PARENT_ID NUMBER, DEPTH NUMBER, POSITION NUMBER, COST NUMBER,"
+            " CARDINALITY NUMBER, BYTES NUMBER, OTHER_TAG VARCHAR2(255),"
+            " PARTITION_START VARCHAR2(255), PARTITION_STOP VARCHAR2(255),"
+            " PARTITION_ID NUMBER, OTHER LONG, OTHER_XML CLOB, DISTRIBUTION VARCHAR2(30),"
+            " CPU_COST NUMBER, IO_COST NUMBER, TEMP_SPACE NUMBER,"
+            " ACCESS_PREDICATES VARCHAR2(4000), FILTER_PREDICATES VARCHAR2(4000),"
+            " PROJECTION VARCHAR2(4000), TIME NUMBER, QBLOCK_NAME VARCHAR2(128))");
+}
 
 void noteWrite(sqlite3* db) {
     SqliteSchema::noteWrite(db);

@@ -38,6 +38,13 @@ struct ExplainTarget {
 std::int64_t explainPlan(sqlite3* db, const std::string& sqliteSql, const std::string& oracleSql,
                          const ExplainTarget& target, sqlite::StatementCache* statements = nullptr);
 
+// Gives `db` a PLAN_TABLE of its own when the database has none, as Oracle
+// gives every session one: a temporary table with Oracle's columns, private
+// to the connection and listed in no dictionary view. Drops it again once
+// the database has a PLAN_TABLE, which it would hide. Call it whenever the
+// schema may have changed; never fails the caller.
+void provideSessionPlanTable(sqlite3* db);
+
 // Tells the explains on `db` that a statement that may write is about to
 // run on it (what they keep of the statistics is then read again).
 void noteWrite(sqlite3* db);

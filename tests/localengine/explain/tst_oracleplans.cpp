@@ -59,6 +59,7 @@ private slots:
     void oracleShapes_data();
     void oracleShapes();
     void planTableColumns();
+    void sessionPlanTable();
     void topNPredicates_data();
     void topNPredicates();
     void planDisplayLayout();
@@ -240,6 +241,52 @@ void TestOraclePlans::planTableColumns() {
     m_db->execute("EXPLAIN PLAN SET STATEMENT_ID = 'q2' FOR SELECT * FROM dept");
     QCOMPARE(firstColumn(*m_db, "SELECT count(DISTINCT plan_id) FROM plan_table"),
              QStringList{QString::number(ids.size() + 1)});
+}
+
+// A user who never made a PLAN_TABLE explains and displays the plan as on
+// Oracle 10g and later, where PLAN_TABLE is a public synonym of a temporary
+// table: each session sees its own rows only, no dictionary view lists it,
+// and a PLAN_TABLE the user makes takes its place.
+void TestOraclePlans::sessionPlanTable() {
+    const QString file = m_dir.filePath("noplantable.db");
+    QFile empty(file);
+    QVERIFY(empty.open(QIODevice::WriteOnly));
+    empty.close();
+    const std::string path = file.toStdString();
+    auto a = Connection::open(path, "scott");
+    a->execute("CREATE TABLE items (id NUMBER PRIMARY KEY, label VARCHAR2(20))");
+    auto b = Connection::open(path, "scott");
+
+    QCOMPARE(a->execute("EXPLAIN PLAN FOR SELECT * FROM items"), std::int64_t(2));
+    const QString display =
+        firstColumn(*a, "SELECT plan_table_output FROM TABLE(DBMS_XPLAN.DISPLAY)").join('\n');
+    QVERIFY2(display.contains("|   1 |  TABLE ACCESS FULL| ITEMS"), qPrintable(display));
+    QCOMPARE(firstColumn(*a, "SELECT count(*) FROM plan_table"), QStringList{"2"});
+    QCOMPARE(firstColumn(*b, "SELECT count(*) FROM plan_table"), QStringList{"0"});
+    QCOMPARE(firstColumn(*a, "SELECT count(*) FROM user_tables WHERE table_name = 'PLAN_TABLE'"),
+             QStringList{"0"});
+    try {
+        a->execute("DROP TABLE plan_table");
+        QFAIL("dropped the session's plan table");
+    } catch (const EngineError& e) {
+        QVERIFY2(QString(e.what()).startsWith("ORA-00942"), e.what());
+    }
+
+    // the user's own, made on another connection, replaces it on both
+    b->execute(
+        "CREATE TABLE plan_table (statement_id VARCHAR2(30), timestamp DATE, remarks "
+        "VARCHAR2(80), operation VARCHAR2(30), options VARCHAR2(30), object_node VARCHAR2(128),"
+        " object_owner VARCHAR2(30), object_name VARCHAR2(30), object_instance NUMBER,"
+        " object_type VARCHAR2(30), optimizer VARCHAR2(255), search_columns NUMBER, id NUMBER,"
+        " parent_id NUMBER, position NUMBER, cost NUMBER, cardinality NUMBER, bytes NUMBER,"
+        " other_tag VARCHAR2(255), partition_start VARCHAR2(255), partition_stop"
+        " VARCHAR2(255), partition_id NUMBER, other LONG)");
+    QCOMPARE(firstColumn(*a, "SELECT count(*) FROM plan_table"), QStringList{"0"});
+    QCOMPARE(firstColumn(*a, "SELECT count(*) FROM user_tables WHERE table_name = 'PLAN_TABLE'"),
+             QStringList{"1"});
+    a->execute("EXPLAIN PLAN SET STATEMENT_ID = 'mine' FOR SELECT * FROM items");
+    QCOMPARE(firstColumn(*b, "SELECT count(*) FROM plan_table WHERE statement_id = 'mine'"),
+             QStringList{"2"});
 }
 
 // The conditions of a top-N as Oracle prints them: the enclosing query's
