@@ -157,7 +157,7 @@ public:
           m_owner(std::move(owner)),
           m_settings(std::move(settings)),
           m_statements(std::make_unique<StatementCache>(db)),
-          m_catalog(std::make_unique<schema::SqliteCatalog>(db)) {}
+          m_catalog(std::make_unique<schema::SqliteCatalog>(db, m_owner)) {}
     ~SqliteConnection() override { close(); }
 
     std::int64_t execute(const std::string& oracleSql) override {

@@ -487,7 +487,9 @@ void Emitter::createView(const CreateViewStatement& s) {
         m_out += ')';
     }
     m_out += " AS ";
+    m_inView = true;
     query(*s.query);
+    m_inView = false;
 }
 
 // CASCADE CONSTRAINTS and PURGE have nothing to do in SQLite.

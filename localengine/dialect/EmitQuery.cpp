@@ -23,6 +23,13 @@ QueryBlockFacts* factsOf(Translation& result, const SelectBlock& b) {
     return &result.facts.blocks[static_cast<std::size_t>(b.number - 1)];
 }
 
+// DUAL, or SYS.DUAL / PUBLIC.DUAL, as Oracle resolves the name.
+bool isDual(const QualifiedName& name) {
+    if (name.empty() || name.size() > 2 || name.back().name != "DUAL")
+        return false;
+    return name.size() == 1 || name.front().name == "SYS" || name.front().name == "PUBLIC";
+}
+
 }  // namespace
 
 void Emitter::query(const Query& q) {
@@ -299,6 +306,14 @@ void Emitter::tableReference(const TableRef& ref) {
             const auto& table = ref.as<NamedTable>();
             if (!table.dbLink.empty())
                 unsupported("database links");
+            if (m_inView && isDual(table.name)) {
+                // DUAL is each connection's own (a temporary view), which a
+                // view kept in the database cannot name: it gets the row.
+                m_out += "(SELECT 'X' AS DUMMY)";
+                if (!ref.alias)
+                    m_out += " AS DUAL";
+                break;
+            }
             qualifiedName(table.name);
             break;
         }

@@ -235,6 +235,7 @@ private:
     HierarchicalQuery* m_hierarchy = nullptr;
     bool m_outerJoinMarksAllowed = false;
     bool m_inCondition = false;  // writing WHERE, HAVING, ON, START WITH or CONNECT BY
+    bool m_inView = false;       // writing the query a CREATE VIEW keeps in the database
     std::vector<Identifier> m_headingOverride;
     // The block of a scalar subquery whose one item is read through
     // ORA_SCALAR, which refuses a second row (ORA-01427).

@@ -1,6 +1,7 @@
 #include "schema/SqliteCatalog.h"
 
 #include "dialect/DdlWork.h"
+#include "dialect/Error.h"
 #include "dialect/Lexer.h"
 #include "dialect/Types.h"
 
@@ -29,7 +30,18 @@ std::shared_ptr<const TableInfo> SqliteCatalog::read(const std::string& name) co
     info->name = name;
     info->kind = entry->type == "view" ? TableInfo::Kind::View : TableInfo::Kind::Table;
     info->hasRowid = entry->type == "table" && !entry->withoutRowid;
-    const std::vector<ColumnDef> columns = m_reader.visibleColumns(name, entry->schema);
+    std::vector<ColumnDef> columns;
+    try {
+        columns = m_reader.visibleColumns(name, entry->schema);
+    } catch (const EngineError&) {
+        // A view over a table dropped since (or changed beyond what the
+        // view's text still fits) is invalid, as Oracle marks it.
+        if (info->kind != TableInfo::Kind::View)
+            throw;
+        const std::string shown = dialect::upperAscii(name);
+        throw dialect::DialectError(
+            4063, "view \"" + (m_owner.empty() ? shown : m_owner + "." + shown) + "\" has errors");
+    }
     for (const ColumnDef& def : columns) {
         ColumnInfo c;
         c.name = def.name;

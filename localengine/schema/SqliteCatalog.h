@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 
 struct sqlite3;
 
@@ -17,7 +18,9 @@ namespace localengine::schema {
 
 class SqliteCatalog final : public dialect::Catalog {
 public:
-    explicit SqliteCatalog(sqlite3* db) : m_reader(db) {}
+    // `owner` names the user in errors ("SCOTT").
+    explicit SqliteCatalog(sqlite3* db, std::string owner = {})
+        : m_reader(db), m_owner(std::move(owner)) {}
 
     std::shared_ptr<const dialect::TableInfo> findTable(const std::string& name) const override;
 
@@ -29,6 +32,7 @@ private:
 
     // Kept for the connection's lifetime: its statements are prepared once.
     mutable SchemaReader m_reader;
+    std::string m_owner;
     // By upper-case name; null for a name that names nothing.
     mutable std::map<std::string, std::shared_ptr<const dialect::TableInfo>> m_tables;
 };

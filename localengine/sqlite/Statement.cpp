@@ -121,7 +121,11 @@ bool Statement::step() {
         return true;
     if (rc == SQLITE_DONE)
         return false;
-    throw lastError(m_db);
+    // A statement kept for reuse must not stay stuck on its failure: each
+    // later step would fail again with it, whatever its new bindings.
+    EngineError error = lastError(m_db);
+    sqlite3_reset(m_stmt);
+    throw error;
 }
 
 void Statement::run() {

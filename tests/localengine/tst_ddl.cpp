@@ -28,6 +28,7 @@ private slots:
     void sequences();
     void identityColumns();
     void commentsViewsAndSynonyms();
+    void viewsOverDualAndDroppedTables();
     void sessionAndServerStatements();
 
 private:
@@ -409,6 +410,34 @@ void TestDdl::commentsViewsAndSynonyms() {
     // None of the engine's own tables shows as the user's.
     QCOMPARE(rows("SELECT count(*) FROM user_tables WHERE table_name LIKE 'QUORVEL%'"),
              QStringList{"0"});
+}
+
+// A view over DUAL works as any other, also on the next connection. A
+// view whose table was dropped is invalid (ORA-04063, "view has errors" in
+// Oracle's Error Messages), and using it spoils nothing else.
+void TestDdl::viewsOverDualAndDroppedTables() {
+    m_db->execute("CREATE VIEW today AS SELECT 'X' flag, dummy, 42 answer FROM dual");
+    m_db->execute("CREATE VIEW aliased AS SELECT d.dummy FROM sys.dual d");
+    QCOMPARE(rows("SELECT flag || dummy || answer FROM today"), QStringList{"XX42"});
+    QCOMPARE(rows("SELECT t.answer || a.dummy FROM today t, aliased a"), QStringList{"42X"});
+
+    m_db->execute("CREATE TABLE bonus (ename VARCHAR2(10), amount NUMBER)");
+    m_db->execute("CREATE VIEW big_bonus AS SELECT ename FROM bonus WHERE amount > 100");
+    m_db->execute("DROP TABLE bonus");
+    const QString invalid = QStringLiteral("ORA-04063: view \"SCOTT.BIG_BONUS\" has errors");
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        QCOMPARE(error("SELECT * FROM big_bonus"), invalid);
+        QCOMPARE(rows("SELECT count(*) FROM dept"), QStringList{"2"});
+        QCOMPARE(rows("SELECT answer FROM today"), QStringList{"42"});
+    }
+    // recreating the table makes the view valid again
+    m_db->execute("CREATE TABLE bonus (ename VARCHAR2(10), amount NUMBER)");
+    m_db->execute("INSERT INTO bonus VALUES ('KING', 500)");
+    QCOMPARE(rows("SELECT ename FROM big_bonus"), QStringList{"KING"});
+
+    m_db.reset();
+    m_db = Connection::open(m_dir.filePath("ddl.db").toStdString(), "scott");
+    QCOMPARE(rows("SELECT flag || answer FROM today"), QStringList{"X42"});
 }
 
 void TestDdl::sessionAndServerStatements() {
