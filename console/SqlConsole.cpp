@@ -1,5 +1,6 @@
 #include "SqlConsole.h"
 
+#include "Feedback.h"
 #include "OraObjects.h"
 #include "SqlPlusCommands.h"
 
@@ -133,12 +134,6 @@ std::optional<QChar> terminatorValue(const QString& value, QChar byDefault) {
     if (value.size() == 1 && !value.front().isLetterOrNumber() && !value.front().isSpace())
         return value.front();
     return std::nullopt;
-}
-
-bool changesRows(const QString& statement) {
-    const QString word = firstWord(statement);
-    return word == QLatin1String("INSERT") || word == QLatin1String("UPDATE") ||
-           word == QLatin1String("DELETE") || word == QLatin1String("MERGE");
 }
 
 // A value as SQL*Plus shows it: RAW and BLOB bytes as hexadecimal digits.
@@ -328,10 +323,8 @@ void ScriptRunner::runStatement(const QString& text, ScriptItem::Kind kind, int 
             if (!m_feedback) {
             } else if (kind == ScriptItem::Kind::Block) {
                 m_out << "PL/SQL procedure successfully completed.\n";
-            } else if (changesRows(sql.text)) {
-                m_out << rows << (rows == 1 ? " row processed." : " rows processed.") << '\n';
             } else {
-                m_out << "Statement processed.\n";
+                m_out << feedbackFor(sql.text, rows) << '\n';
             }
         }
         m_out.flush();

@@ -151,7 +151,7 @@ void TestConsole::scripts_data() {
         "INSERT INTO T (ID, NAME, NOTE) VALUES (1, 'a', NULL);\n"
         "INSERT INTO T (ID, NAME, NOTE) VALUES (2, '', 'x');\n");
     const QString made =
-        QStringLiteral("Statement processed.\n1 row processed.\n1 row processed.\n");
+        QStringLiteral("Table created.\n1 row created.\n1 row created.\n");
 
     QTest::newRow("rows tab-separated, null and empty both empty")
         << table + "SELECT ID, NAME, NOTE FROM T ORDER BY ID;\n"
@@ -163,7 +163,7 @@ void TestConsole::scripts_data() {
         << 0 << "";
     QTest::newRow("rows processed")
         << table + "UPDATE T SET NOTE = 'y';\nDELETE FROM T WHERE ID = 9;\n"
-        << made + "2 rows processed.\n0 rows processed.\n"
+        << made + "2 rows updated.\n0 rows deleted.\n"
         << 0 << "";
     QTest::newRow("statement over lines, ended by a slash line")
         << "SELECT 'x'\n  || 'y'\nFROM DUAL\n/\n"
@@ -184,12 +184,12 @@ void TestConsole::scripts_data() {
         << "CREATE TABLE B (ID NUMBER);\nBEGIN\n  INSERT INTO B VALUES (1);\n  INSERT INTO B "
            "VALUES (2);\n"
            "END;\n/\nSELECT COUNT(*) FROM B;\n"
-        << "Statement processed.\nPL/SQL procedure successfully completed.\n2\n"
+        << "Table created.\nPL/SQL procedure successfully completed.\n2\n"
         << 0 << "";
     QTest::newRow("a block that fails runs none of its statements")
         << "CREATE TABLE B (ID NUMBER CHECK (ID < 2));\nBEGIN\n  INSERT INTO B VALUES (1);\n"
            "  INSERT INTO B VALUES (2);\nEND;\n/\nSELECT COUNT(*) FROM B;\n"
-        << "Statement processed.\n0\n"
+        << "Table created.\n0\n"
         << 1 << "ERROR at line 2";
     QTest::newRow("last statement without terminator runs") << "SELECT 5 FROM DUAL"
                                                             << "5\n"
@@ -325,8 +325,8 @@ void TestConsole::plsqlBlocksPrintServerOutput() {
     QCOMPARE(run.exitCode, 0);
     const QString expected = QStringLiteral(
         "******  Creating T_BRANCH and T_ACCT ....\n"
-        "Statement processed.\n"
-        "Statement processed.\n"
+        "Table created.\n"
+        "Table created.\n"
         "******  Populating ....\n"
         "Accounts created: 1000\n"
         "PL/SQL procedure successfully completed.\n"
@@ -531,7 +531,7 @@ void TestConsole::reachesAnOdbcDataSource() {
                                "INSERT INTO T VALUES (1, NULL);\n"
                                "SELECT ID, NAME FROM T;\n");
     QCOMPARE(run.err, QStringLiteral("quorvel-sql: 3 statements run, 0 failed.\n"));
-    QCOMPARE(run.out, QStringLiteral("Statement processed.\n1 row processed.\n1\t\n"));
+    QCOMPARE(run.out, QStringLiteral("Table created.\n1 row created.\n1\t\n"));
     QCOMPARE(run.exitCode, 0);
 }
 

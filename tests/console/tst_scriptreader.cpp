@@ -1,6 +1,8 @@
-// How a script is cut into SQL*Plus commands, statements and blocks, and how
-// substitution variables are replaced, without a database.
+// How a script is cut into SQL*Plus commands, statements and blocks, how
+// substitution variables are replaced, and what is said after a statement,
+// without a database.
 
+#include "Feedback.h"
 #include "ScriptReader.h"
 #include "SqlPlusCommands.h"
 #include "Substitution.h"
@@ -62,6 +64,8 @@ private slots:
     void substitution();
     void substitutionSettings();
     void askedValues();
+    void feedback_data();
+    void feedback();
 };
 
 void TestScriptReader::items_data() {
@@ -276,6 +280,49 @@ void TestScriptReader::askedValues() {
              QStringLiteral("v1 v2 v3 v3 v3"));
     QCOMPARE(asked, (QStringList{"a", "a", "b"}));
     QVERIFY(!substitution.value(QStringLiteral("a")));
+}
+
+// SQL*Plus's feedback lines, as its User's Guide shows them after each
+// statement of its examples.
+void TestScriptReader::feedback_data() {
+    QTest::addColumn<QString>("statement");
+    QTest::addColumn<qint64>("rows");
+    QTest::addColumn<QString>("feedback");
+    auto add = [](const char* statement, qint64 rows, const char* feedback) {
+        QTest::newRow(statement) << QString(statement) << rows << QString(feedback);
+    };
+    add("create table t (a number)", 0, "Table created.");
+    add("CREATE GLOBAL TEMPORARY TABLE g (a NUMBER)", 0, "Table created.");
+    add("create or replace force view v as select 1 a from dual", 0, "View created.");
+    add("create unique index i on t (a)", 0, "Index created.");
+    add("create sequence s", 0, "Sequence created.");
+    add("create public synonym p for t", 0, "Synonym created.");
+    add("/* first */ -- and\n create table t2 (a number)", 0, "Table created.");
+    add("alter table t add (b number)", 0, "Table altered.");
+    add("alter session set nls_date_format = 'YYYY-MM-DD'", 0, "Session altered.");
+    add("drop table t purge", 0, "Table dropped.");
+    add("drop index i", 0, "Index dropped.");
+    add("truncate table t", 0, "Table truncated.");
+    add("insert into t values (1)", 1, "1 row created.");
+    add("insert into t select * from t", 0, "0 rows created.");
+    add("update t set a = 2", 3, "3 rows updated.");
+    add("delete from t", 1, "1 row deleted.");
+    add("merge into t using s on (t.a = s.a) when matched then update set b = 1", 2,
+        "2 rows merged.");
+    add("commit", 0, "Commit complete.");
+    add("rollback", 0, "Rollback complete.");
+    add("savepoint a", 0, "Savepoint created.");
+    add("explain plan for select * from t", 2, "Explained.");
+    add("comment on table t is 'x'", 0, "Comment created.");
+    add("analyze table t compute statistics", 0, "Table analyzed.");
+    add("grant select on t to public", 0, "Grant succeeded.");
+    add("create package body p as end;", 0, "Package body created.");
+}
+void TestScriptReader::feedback() {
+    QFETCH(QString, statement);
+    QFETCH(qint64, rows);
+    QFETCH(QString, feedback);
+    QCOMPARE(console::feedbackFor(statement, rows), feedback);
 }
 
 QTEST_GUILESS_MAIN(TestScriptReader)
