@@ -27,6 +27,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <unordered_map>
@@ -358,6 +360,14 @@ private:
             return m_c.m_outputEnabled ? &m_c.m_output : nullptr;
         }
         void enableOutput(bool enabled) override { m_c.setServerOutput(enabled); }
+        void seedRandom(const std::string& seed) override {
+            // A whole number seeds with its value, anything else with its text.
+            char* end = nullptr;
+            const long long number = std::strtoll(seed.c_str(), &end, 10);
+            const bool whole = !seed.empty() && end && *end == '\0';
+            m_c.m_settings->random.seed(whole ? static_cast<std::uint64_t>(number)
+                                              : std::hash<std::string>{}(seed));
+        }
 
         bool ownTransaction() const { return m_ownTransaction; }
         bool changedSinceCommit() const { return m_changed; }

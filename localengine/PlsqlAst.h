@@ -76,6 +76,7 @@ struct Stmt {
         Disable,      // DBMS_OUTPUT.DISABLE
         RaiseError,   // RAISE_APPLICATION_ERROR(exprs[0], exprs[1])
         GatherStats,  // DBMS_STATS.<name>(exprs[0] owner[, exprs[1] table or index])
+        Seed,         // DBMS_RANDOM.SEED(exprs[0])
         Raise,        // RAISE [name | slots[0]]: neither re-raises in a handler
         Commit,
         Rollback,

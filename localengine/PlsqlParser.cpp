@@ -846,7 +846,8 @@ std::unique_ptr<Stmt> Parser::cursorStatement(std::unique_ptr<Stmt> s) {
 }
 
 // DBMS_OUTPUT.PUT_LINE / PUT / NEW_LINE, RAISE_APPLICATION_ERROR,
-// DBMS_STATS.GATHER_TABLE_STATS / GATHER_INDEX_STATS / GATHER_SCHEMA_STATS.
+// DBMS_STATS.GATHER_TABLE_STATS / GATHER_INDEX_STATS / GATHER_SCHEMA_STATS,
+// DBMS_RANDOM.SEED / INITIALIZE / TERMINATE.
 std::unique_ptr<Stmt> Parser::callStatement(std::unique_ptr<Stmt> s) {
     std::string callee = name();
     while (acceptOp("."))
@@ -894,6 +895,11 @@ std::unique_ptr<Stmt> Parser::callStatement(std::unique_ptr<Stmt> s) {
         wanted = arguments.size() <= 1 ? arguments.size() : 1;
     } else if (callee == "DBMS_OUTPUT.DISABLE") {
         s->kind = Stmt::Kind::Disable;
+        wanted = 0;
+    } else if (callee == "DBMS_RANDOM.SEED" || callee == "DBMS_RANDOM.INITIALIZE") {
+        s->kind = Stmt::Kind::Seed;
+    } else if (callee == "DBMS_RANDOM.TERMINATE") {
+        s->kind = Stmt::Kind::Null;  // nothing to release
         wanted = 0;
     } else {
         refuse("the call of " + callee);

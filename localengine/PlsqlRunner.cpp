@@ -743,6 +743,9 @@ Flow Runner::runStatement(Stmt& s) {
             case Stmt::Kind::GatherStats:
                 runGatherStats(s);
                 return Flow::Next;
+            case Stmt::Kind::Seed:
+                m_host.seedRandom(evaluate(s.exprs[0], Mode::Text).text);
+                return Flow::Next;
             case Stmt::Kind::RaiseError:
             case Stmt::Kind::Raise:
                 runRaise(s);

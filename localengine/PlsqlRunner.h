@@ -45,6 +45,9 @@ public:
     virtual const dialect::Catalog* catalog() = 0;
     virtual ServerOutput* output() = 0;  // null while output is disabled
     virtual void enableOutput(bool enabled) = 0;
+    // DBMS_RANDOM.SEED: the session's generator starts again from `seed`
+    // (a number's digits or any text).
+    virtual void seedRandom(const std::string& seed) = 0;
 };
 
 // How many loop iterations one block may run before the engine stops it.

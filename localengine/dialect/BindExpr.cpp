@@ -65,6 +65,7 @@ void Binder::expr(ExprPtr& e, Scope& scope, const WithNames* with) {
     switch (e->kind) {
         case ExprKind::ColumnRef:
             column(e->as<ColumnRef>(), scope);
+            packageCallWithoutArguments(e);
             break;
         case ExprKind::PseudoColumn:
             pseudo(e, scope);
@@ -143,6 +144,26 @@ bool Binder::resolveIn(ColumnRef& c, const Scope& scope, int levels) {
         }
     }
     return false;
+}
+
+// A package function without arguments may be called without parentheses
+// (DBMS_RANDOM.VALUE, SYS.DBMS_RANDOM.NORMAL): a name no source resolves
+// that names one is that call.
+void Binder::packageCallWithoutArguments(ExprPtr& e) {
+    const auto& c = e->as<ColumnRef>();
+    if (c.binding.source || c.parts.size() < 2 || c.parts.size() > 3)
+        return;
+    if (c.parts.size() == 3 && c.parts.front().name != "SYS")
+        return;
+    const std::string& package = c.parts[c.parts.size() - 2].name;
+    const std::string& name = c.parts.back().name;
+    if (package != "DBMS_RANDOM" || (name != "VALUE" && name != "NORMAL" && name != "RANDOM"))
+        return;
+    auto call = std::make_unique<FunctionCall>();
+    call->firstToken = e->firstToken;
+    call->lastToken = e->lastToken;
+    call->name = {c.parts[c.parts.size() - 2], c.parts.back()};
+    e = std::move(call);
 }
 
 // LEVEL outside a hierarchical query is a column of that name if a source

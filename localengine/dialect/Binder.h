@@ -113,6 +113,7 @@ private:
     void subquery(Query& q, Scope& scope, const WithNames* with);
     void column(ColumnRef& c, const Scope& scope);
     bool resolveIn(ColumnRef& c, const Scope& scope, int levels);
+    void packageCallWithoutArguments(ExprPtr& e);
     void pseudo(ExprPtr& e, Scope& scope);
     void function(FunctionCall& f, Scope& scope);
     OracleType typeOf(const Expr& e) const;

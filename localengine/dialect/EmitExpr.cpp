@@ -840,7 +840,8 @@ std::string packageFunction(const FunctionCall& f) {
     static constexpr Known kKnown[] = {
         {"DBMS_LOB", "GETLENGTH"},  {"DBMS_LOB", "INSTR"},           {"DBMS_LOB", "SUBSTR"},
         {"UTL_RAW", "CAST_TO_RAW"}, {"UTL_RAW", "CAST_TO_VARCHAR2"}, {"UTL_RAW", "CONCAT"},
-        {"UTL_RAW", "LENGTH"},
+        {"UTL_RAW", "LENGTH"},      {"DBMS_RANDOM", "VALUE"},        {"DBMS_RANDOM", "STRING"},
+        {"DBMS_RANDOM", "NORMAL"},  {"DBMS_RANDOM", "RANDOM"},
     };
     const std::size_t parts = f.name.size();
     if (parts < 2 || parts > 3 || (parts == 3 && f.name.front().name != "SYS"))

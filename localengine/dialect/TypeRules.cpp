@@ -145,6 +145,7 @@ constexpr FunctionType kFunctions[] = {{"ABS", OracleType::Number},
                                        {"SUBSTRB", OracleType::Varchar2},
                                        {"SUM", OracleType::Number},
                                        {"SYS_CONNECT_BY_PATH", OracleType::Varchar2},
+                                       {"SYS_GUID", OracleType::Blob},
                                        {"TO_BLOB", OracleType::Blob},
                                        {"TO_CHAR", OracleType::Varchar2},
                                        {"TO_CLOB", OracleType::Clob},
@@ -159,8 +160,8 @@ constexpr FunctionType kFunctions[] = {{"ABS", OracleType::Number},
 
 namespace {
 
-// DBMS_LOB's and UTL_RAW's functions the engine has (by their last two
-// names); Unknown for others.
+// DBMS_LOB's, UTL_RAW's and DBMS_RANDOM's functions the engine has (by
+// their last two names); Unknown for others.
 OracleType packageFunctionType(const FunctionCall& f) {
     const std::string& package = f.name[f.name.size() - 2].name;
     const std::string& name = f.functionName();
@@ -171,6 +172,8 @@ OracleType packageFunctionType(const FunctionCall& f) {
         if (name == "SUBSTR" && !f.args.empty())
             return f.args.front()->type == OracleType::Blob ? OracleType::Blob
                                                             : OracleType::Varchar2;
+    } else if (package == "DBMS_RANDOM") {
+        return name == "STRING" ? OracleType::Varchar2 : OracleType::Number;
     } else if (package == "UTL_RAW") {
         if (name == "LENGTH")
             return OracleType::Number;

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <random>
 #include <string>
 
 struct sqlite3;
@@ -23,6 +24,9 @@ struct SessionSettings {
     std::size_t maxStringBytes = 4000;  // VARCHAR2 limit (LISTAGG's overflow)
     // The current local date and time (TO_DATE's missing fields, RR).
     std::function<DateTime()> now;
+    // DBMS_RANDOM's generator: the session's own, seeded from the system
+    // unless DBMS_RANDOM.SEED gave it a seed.
+    mutable std::mt19937_64 random{std::random_device{}()};
 };
 
 DateTime localNow();

@@ -101,5 +101,6 @@ bool registerAggregates(sqlite3* db, const std::shared_ptr<SessionSettings>& s);
 bool registerDocumentFunctions(sqlite3* db, const std::shared_ptr<SessionSettings>& s);
 bool registerStorageFunctions(sqlite3* db, const std::shared_ptr<SessionSettings>& s);
 bool registerLobFunctions(sqlite3* db, const std::shared_ptr<SessionSettings>& s);
+bool registerRandomFunctions(sqlite3* db, const std::shared_ptr<SessionSettings>& s);
 
 }  // namespace localengine::functions::glue

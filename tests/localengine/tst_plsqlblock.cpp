@@ -34,6 +34,7 @@ private slots:
     void deepNestingIsRefused();
     void isAnonymousBlockReadsTheFirstWord();
     void gatheringStatistics();
+    void randomTestData();
 
 private:
     QStringList lines(const std::string& block);
@@ -469,6 +470,62 @@ void TestPlsqlBlock::isAnonymousBlockReadsTheFirstWord() {
     QVERIFY(isAnonymousBlock("BEGIN NULL; END;"));
     QVERIFY(!isAnonymousBlock("BEGINNING"));
     QVERIFY(!isAnonymousBlock("SELECT 1 FROM dual"));
+}
+
+// Test data as scripts make it with DBMS_RANDOM, as the PL/SQL Packages
+// and Types Reference describes it: VALUE >= 0 and < 1 (or >= low and
+// < high), STRING of the option's characters, NORMAL from the standard
+// normal distribution, RANDOM >= -2^31 and < 2^31, SEED repeating the
+// sequence; and SYS_GUID's 16 bytes (SQL Language Reference). Called
+// without parentheses too, and anew on every row.
+void TestPlsqlBlock::randomTestData() {
+    m_db->execute(
+        "CREATE TABLE acct (id NUMBER, code VARCHAR2(12), balance NUMBER(10,2), score NUMBER)");
+    m_db->execute(
+        "BEGIN\n  DBMS_RANDOM.SEED(42);\n  FOR i IN 1 .. 500 LOOP\n"
+        "    INSERT INTO acct VALUES (i, DBMS_RANDOM.STRING('X', 12),\n"
+        "      ROUND(DBMS_RANDOM.VALUE(100, 5000), 2), DBMS_RANDOM.NORMAL);\n"
+        "  END LOOP;\n  COMMIT;\nEND;");
+    auto one = [this](const char* sql) { return firstColumn(*m_db, sql).value(0); };
+    QCOMPARE(one("SELECT count(*) FROM acct WHERE balance >= 100 AND balance <= 5000"),
+             QString("500"));
+    QCOMPARE(one("SELECT count(*) FROM acct WHERE REGEXP_LIKE(code, '^[A-Z0-9]{12}$')"),
+             QString("500"));
+    QVERIFY(one("SELECT count(DISTINCT code) FROM acct").toInt() >= 499);
+    // 500 draws: the mean is within 0.2 of 0, the deviation within 0.2 of 1
+    QCOMPARE(one("SELECT count(*) FROM acct HAVING abs(avg(score)) < 0.2"
+                 " AND stddev(score) BETWEEN 0.8 AND 1.2"),
+             QString("500"));
+
+    QCOMPARE(one("SELECT CASE WHEN count(*) = 1000 AND count(DISTINCT v) > 990 AND min(v) >= 0"
+                 " AND max(v) < 1 THEN 'ok' END FROM"
+                 " (SELECT dbms_random.value v FROM dual CONNECT BY LEVEL <= 1000)"),
+             QString("ok"));
+    QCOMPARE(one("SELECT CASE WHEN min(r) >= -2147483648 AND max(r) < 2147483648"
+                 " AND sum(mod(r, 1)) = 0 THEN 'ok' END FROM"
+                 " (SELECT sys.dbms_random.random r FROM dual CONNECT BY LEVEL <= 200)"),
+             QString("ok"));
+    QCOMPARE(one("SELECT CASE WHEN REGEXP_LIKE(DBMS_RANDOM.STRING('U', 8), '^[A-Z]{8}$')"
+                 " AND REGEXP_LIKE(DBMS_RANDOM.STRING('l', 8), '^[a-z]{8}$')"
+                 " AND REGEXP_LIKE(DBMS_RANDOM.STRING('A', 8), '^[A-Za-z]{8}$')"
+                 " AND length(DBMS_RANDOM.STRING('p', 8)) = 8"
+                 " AND DBMS_RANDOM.STRING('U', 0) IS NULL THEN 'ok' END FROM dual"),
+             QString("ok"));
+
+    // SYS_GUID: 16 bytes, a new value on each row
+    QCOMPARE(one("SELECT CASE WHEN count(DISTINCT g) = 50 AND min(length(g)) = 32 THEN 'ok' END"
+                 " FROM (SELECT RAWTOHEX(SYS_GUID()) g FROM dual CONNECT BY LEVEL <= 50)"),
+             QString("ok"));
+
+    const QStringList seeded = lines(
+        "DECLARE\n  a NUMBER;\n  b NUMBER;\nBEGIN\n  DBMS_RANDOM.SEED(7);\n"
+        "  a := DBMS_RANDOM.VALUE;\n  DBMS_RANDOM.SEED(7);\n  b := DBMS_RANDOM.VALUE;\n"
+        "  DBMS_OUTPUT.PUT_LINE(CASE WHEN a = b THEN 'same' ELSE 'different' END);\n"
+        "  DBMS_RANDOM.SEED('seven');\n  a := DBMS_RANDOM.VALUE;\n"
+        "  DBMS_RANDOM.SEED('seven');\n  b := DBMS_RANDOM.VALUE;\n"
+        "  DBMS_OUTPUT.PUT_LINE(CASE WHEN a = b THEN 'same' ELSE 'different' END);\n"
+        "  DBMS_RANDOM.TERMINATE;\nEND;");
+    QCOMPARE(seeded, (QStringList{"same", "same"}));
 }
 
 QTEST_GUILESS_MAIN(TestPlsqlBlock)
