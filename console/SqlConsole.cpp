@@ -1,5 +1,6 @@
 #include "SqlConsole.h"
 
+#include "Describe.h"
 #include "Feedback.h"
 #include "OraObjects.h"
 #include "SqlPlusCommands.h"
@@ -434,6 +435,9 @@ void ScriptRunner::runCommand(const QString& rawLine, int line) {
         case Command::Accept:
             runAccept(words, line);
             return;
+        case Command::Describe:
+            runDescribe(commandArgument(text), line);
+            return;
         case Command::Other:
             note(QStringLiteral("the SQL*Plus command %1 is not supported by quorvel-sql; skipped")
                      .arg(name),
@@ -530,6 +534,34 @@ void ScriptRunner::runShow(const QStringList& words, int line) {
     if (abbreviates(what, "ERRORS", 3))
         return;  // no stored program is compiled here, so there are none
     note(QStringLiteral("SHOW %1 is not supported by quorvel-sql").arg(what), line);
+}
+
+void ScriptRunner::runDescribe(const QString& object, int line) {
+    if (object.isEmpty()) {
+        commandFailed(QStringLiteral("SP2-0565: Illegal identifier."), line);
+        return;
+    }
+    ++m_run;
+    try {
+        const std::unique_ptr<oraobj::OraDynaset> rows =
+            m_db.DbCreateDynaset(describeQuery(object), 12);
+        QList<DescribedColumn> columns;
+        for (; !rows->EOF_(); rows->DbMoveNext())
+            columns.append(
+                {rows->Fields(0).Value().toString(),
+                 rows->Fields(1).Value().toString() == QLatin1String("N"),
+                 describedType(rows->Fields(2).Value().toString(), rows->Fields(3).Value(),
+                               rows->Fields(4).Value(), rows->Fields(5).Value())});
+        if (columns.isEmpty()) {
+            sqlFailed(QStringLiteral("ORA-04043: object %1 does not exist").arg(object), line);
+            return;
+        }
+        m_out << describeLayout(columns);
+        m_out.flush();
+    } catch (const oraobj::OraError& error) {
+        m_lastErrorCode = error.code();
+        sqlFailed(error.description(), line);
+    }
 }
 
 void ScriptRunner::runDefine(const QString& argument, int line) {

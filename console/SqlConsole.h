@@ -82,6 +82,7 @@ private:
     void runStart(const QString& line, int lineNumber);
     void runAccept(const QStringList& words, int line);
     void runShow(const QStringList& words, int line);
+    void runDescribe(const QString& object, int line);
     void runScript(const QString& path, const QString& shownName, const QStringList& arguments,
                    int line);
 

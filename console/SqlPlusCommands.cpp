@@ -41,7 +41,7 @@ constexpr std::array kCommands{
     CommandName{"TIMING", 4, Command::Formatting},
     CommandName{"PAUSE", 3, Command::Formatting},
     CommandName{"ATTRIBUTE", 4, Command::Formatting},
-    CommandName{"DESCRIBE", 4, Command::Other},
+    CommandName{"DESCRIBE", 4, Command::Describe},
     CommandName{"HOST", 2, Command::Other},
     CommandName{"APPEND", 1, Command::Other},
     CommandName{"CHANGE", 1, Command::Other},

@@ -25,6 +25,7 @@ enum class Command {
     Run,         // R[UN]
     Execute,     // EXEC[UTE] statement
     Accept,      // ACC[EPT] variable ...
+    Describe,    // DESC[RIBE] [owner.]object
     Formatting,  // report layout: COLUMN, BREAK, TTITLE, CLEAR, PAUSE, ...
     Other,       // a command that means nothing without an SQL*Plus terminal or buffer
 };

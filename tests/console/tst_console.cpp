@@ -150,18 +150,26 @@ void TestConsole::scripts_data() {
         "CREATE TABLE T (ID NUMBER, NAME VARCHAR2(10), NOTE VARCHAR2(10));\n"
         "INSERT INTO T (ID, NAME, NOTE) VALUES (1, 'a', NULL);\n"
         "INSERT INTO T (ID, NAME, NOTE) VALUES (2, '', 'x');\n");
-    const QString made =
-        QStringLiteral("Table created.\n1 row created.\n1 row created.\n");
+    const QString made = QStringLiteral("Table created.\n1 row created.\n1 row created.\n");
 
     QTest::newRow("rows tab-separated, null and empty both empty")
         << table + "SELECT ID, NAME, NOTE FROM T ORDER BY ID;\n"
         << made + "1\ta\t\n2\t\tx\n"
         << 0 << "";
+    QTest::newRow("DESCRIBE a table, and one that is not there")
+        << table + "DESC t\nDESCRIBE no_such_table\n"
+        << made +
+               " Name                                      Null?    Type\n"
+               " ----------------------------------------- -------- ----------------\n"
+               " ID                                                 NUMBER\n"
+               " NAME                                               VARCHAR2(10)\n"
+               " NOTE                                               VARCHAR2(10)\n"
+        << 1 << "ORA-04043: object no_such_table does not exist";
     QTest::newRow("RAW values shown as hexadecimal digits")
         << "SELECT HEXTORAW('7d0a'), UTL_RAW.CAST_TO_RAW('AB') FROM DUAL;\n"
         << "7D0A\t4142\n"
         << 0 << "";
-    QTest::newRow("rows processed")
+    QTest::newRow("rows updated and deleted")
         << table + "UPDATE T SET NOTE = 'y';\nDELETE FROM T WHERE ID = 9;\n"
         << made + "2 rows updated.\n0 rows deleted.\n"
         << 0 << "";

@@ -2,6 +2,7 @@
 // substitution variables are replaced, and what is said after a statement,
 // without a database.
 
+#include "Describe.h"
 #include "Feedback.h"
 #include "ScriptReader.h"
 #include "SqlPlusCommands.h"
@@ -66,6 +67,9 @@ private slots:
     void askedValues();
     void feedback_data();
     void feedback();
+    void describedTypes_data();
+    void describedTypes();
+    void describeLayoutAndQuery();
 };
 
 void TestScriptReader::items_data() {
@@ -323,6 +327,56 @@ void TestScriptReader::feedback() {
     QFETCH(qint64, rows);
     QFETCH(QString, feedback);
     QCOMPARE(console::feedbackFor(statement, rows), feedback);
+}
+
+// DESCRIBE's types from the dictionary's columns, as the SQL*Plus User's
+// Guide's examples show them (NUMBER(6), NUMBER(8,2), CHAR(2), VARCHAR2(25))
+// and as the SQL Language Reference maps ANSI types (INTEGER as NUMBER(38)).
+void TestScriptReader::describedTypes_data() {
+    QTest::addColumn<QString>("dataType");
+    QTest::addColumn<QVariant>("length");
+    QTest::addColumn<QVariant>("precision");
+    QTest::addColumn<QVariant>("scale");
+    QTest::addColumn<QString>("shown");
+    const QVariant none;
+    QTest::newRow("NUMBER") << "NUMBER" << QVariant(22) << none << none << "NUMBER";
+    QTest::newRow("NUMBER(6)") << "NUMBER" << QVariant(22) << QVariant(6) << QVariant(0)
+                               << "NUMBER(6)";
+    QTest::newRow("NUMBER(8,2)") << "NUMBER" << QVariant(22) << QVariant(8) << QVariant(2)
+                                 << "NUMBER(8,2)";
+    QTest::newRow("INTEGER") << "NUMBER" << QVariant(22) << none << QVariant(0) << "NUMBER(38)";
+    QTest::newRow("FLOAT") << "FLOAT" << QVariant(22) << QVariant(126) << none << "FLOAT(126)";
+    QTest::newRow("VARCHAR2") << "VARCHAR2" << QVariant(25) << none << none << "VARCHAR2(25)";
+    QTest::newRow("CHAR") << "CHAR" << QVariant(2) << none << none << "CHAR(2)";
+    QTest::newRow("RAW") << "RAW" << QVariant(16) << none << none << "RAW(16)";
+    QTest::newRow("DATE") << "DATE" << QVariant(7) << none << none << "DATE";
+    QTest::newRow("TIMESTAMP") << "TIMESTAMP(6)" << QVariant(11) << none << QVariant(6)
+                               << "TIMESTAMP(6)";
+    QTest::newRow("CLOB") << "CLOB" << none << none << none << "CLOB";
+}
+void TestScriptReader::describedTypes() {
+    QFETCH(QString, dataType);
+    QFETCH(QVariant, length);
+    QFETCH(QVariant, precision);
+    QFETCH(QVariant, scale);
+    QFETCH(QString, shown);
+    QCOMPARE(console::describedType(dataType, length, precision, scale), shown);
+}
+
+// The layout of the SQL*Plus User's Guide's DESCRIBE example, line by line.
+void TestScriptReader::describeLayoutAndQuery() {
+    const QString layout = console::describeLayout(
+        {{"EMPLOYEE_ID", true, "NUMBER(6)"}, {"MANAGER_ID", false, "NUMBER(6)"}});
+    QCOMPARE(layout.split('\n'),
+             (QStringList{" Name                                      Null?    Type",
+                          " ----------------------------------------- -------- ----------------",
+                          " EMPLOYEE_ID                               NOT NULL NUMBER(6)",
+                          " MANAGER_ID                                         NUMBER(6)", ""}));
+    // the name as the dictionary keeps it, quotes doubled in the literal
+    QVERIFY(console::describeQuery("emp").contains("table_name = 'EMP'"));
+    QVERIFY(console::describeQuery("scott.emp;").contains("table_name = 'EMP'"));
+    QVERIFY(console::describeQuery("\"Mixed.Case\"").contains("table_name = 'Mixed.Case'"));
+    QVERIFY(console::describeQuery("o'x").contains("table_name = 'O''X'"));
 }
 
 QTEST_GUILESS_MAIN(TestScriptReader)
