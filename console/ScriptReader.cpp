@@ -307,4 +307,11 @@ bool isQuery(const QString& statement) {
     return word == QLatin1String("SELECT") || word == QLatin1String("WITH");
 }
 
+bool isTraceable(const QString& statement) {
+    const QString word = firstWord(statement);
+    return isQuery(statement) || word == QLatin1String("INSERT") ||
+           word == QLatin1String("UPDATE") || word == QLatin1String("DELETE") ||
+           word == QLatin1String("MERGE");
+}
+
 }  // namespace console

@@ -91,4 +91,8 @@ QString firstWord(const QString& statement);
 // True for a statement that returns rows (SELECT or WITH first).
 bool isQuery(const QString& statement);
 
+// True for a statement AUTOTRACE explains: a query, INSERT, UPDATE, DELETE
+// or MERGE.
+bool isTraceable(const QString& statement);
+
 }  // namespace console

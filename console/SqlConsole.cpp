@@ -29,6 +29,7 @@ enum class SetHandling {
     BlockTerminator,
     Feedback,
     ServerOutput,
+    Autotrace,
     Ignored,
     Reported
 };
@@ -55,7 +56,7 @@ constexpr std::array kSetOptions{
     SetOption{"AUTOCOMMIT", 4, SetHandling::Ignored},
     SetOption{"AUTOPRINT", 5, SetHandling::Ignored},
     SetOption{"AUTORECOVERY", 12, SetHandling::Ignored},
-    SetOption{"AUTOTRACE", 5, SetHandling::Reported},
+    SetOption{"AUTOTRACE", 5, SetHandling::Autotrace},
     SetOption{"CMDSEP", 4, SetHandling::Reported},
     SetOption{"COLINVISIBLE", 6, SetHandling::Ignored},
     SetOption{"COLSEP", 6, SetHandling::Ignored},
@@ -316,8 +317,11 @@ void ScriptRunner::runStatement(const QString& text, ScriptItem::Kind kind, int 
         return;
     }
     try {
+        const bool traced =
+            m_autotrace.explain && kind == ScriptItem::Kind::Sql && isTraceable(sql.text);
         if (kind == ScriptItem::Kind::Sql && isQuery(sql.text)) {
-            printRows(m_db, sql.text, m_out);
+            if (!(traced && m_autotrace.traceOnly))
+                printRows(m_db, sql.text, m_out);
         } else {
             const qint32 rows = m_db.DbExecuteSQL(sql.text);
             printServerOutput();
@@ -328,11 +332,86 @@ void ScriptRunner::runStatement(const QString& text, ScriptItem::Kind kind, int 
                 m_out << feedbackFor(sql.text, rows) << '\n';
             }
         }
+        if (traced) {
+            try {
+                printAutotracePlan(sql.text);
+            } catch (const oraobj::OraError& error) {
+                note(QStringLiteral("no execution plan: %1").arg(error.description()), line);
+            }
+        }
         m_out.flush();
     } catch (const oraobj::OraError& error) {
         m_lastErrorCode = error.code();
         sqlFailed(error.description(), line);
     }
+}
+
+// SET AUTOT[RACE] {OFF | ON | TRACE[ONLY]} [EXP[LAIN]] [STAT[ISTICS]]. The
+// plan is shown; the statistics (the session's counters of reads, redo
+// and round trips) have no counterpart here, so a setting that asks only
+// for them shows nothing and says so.
+bool ScriptRunner::setAutotrace(const QStringList& values, int line) {
+    if (values.isEmpty())
+        return false;
+    const QString mode = values.front().toUpper();
+    Autotrace wanted;
+    if (mode == QLatin1String("OFF")) {
+        m_autotrace = {};
+        return true;
+    }
+    if (mode == QLatin1String("ON"))
+        wanted.traceOnly = false;
+    else if (abbreviates(mode, "TRACEONLY", 5))
+        wanted.traceOnly = true;
+    else
+        return false;
+    bool explain = false;
+    bool statistics = false;
+    for (qsizetype i = 1; i < values.size(); ++i) {
+        const QString word = values.at(i).toUpper();
+        if (abbreviates(word, "EXPLAIN", 3))
+            explain = true;
+        else if (abbreviates(word, "STATISTICS", 4))
+            statistics = true;
+        else
+            return false;
+    }
+    if (!explain && !statistics)
+        explain = statistics = true;
+    if (statistics)
+        note(QStringLiteral("SET AUTOTRACE STATISTICS is not supported by quorvel-sql: the "
+                            "execution plan only"),
+             line);
+    wanted.explain = explain;
+    m_autotrace = wanted;
+    return true;
+}
+
+// The plan of a statement just run (or, for a query under TRACEONLY, not
+// run), as SQL*Plus shows it: explained under an id of its own, printed
+// by DBMS_XPLAN.DISPLAY and its rows deleted again.
+void ScriptRunner::printAutotracePlan(const QString& sql) {
+    const QString id = QStringLiteral("QUORVEL_AUTOTRACE");
+    m_db.DbExecuteSQL(QStringLiteral("EXPLAIN PLAN SET STATEMENT_ID = '%1' FOR %2").arg(id, sql));
+    QStringList lines;
+    try {
+        const std::unique_ptr<oraobj::OraDynaset> plan = m_db.DbCreateDynaset(
+            QStringLiteral("SELECT plan_table_output FROM TABLE(DBMS_XPLAN.DISPLAY("
+                           "'PLAN_TABLE', '%1', 'TYPICAL'))")
+                .arg(id),
+            12);
+        for (; !plan->EOF_(); plan->DbMoveNext())
+            lines.append(plan->Fields(0).Value().toString());
+    } catch (const oraobj::OraError&) {
+        m_db.DbExecuteSQL(
+            QStringLiteral("DELETE FROM PLAN_TABLE WHERE statement_id = '%1'").arg(id));
+        throw;
+    }
+    m_db.DbExecuteSQL(QStringLiteral("DELETE FROM PLAN_TABLE WHERE statement_id = '%1'").arg(id));
+    m_out << "\nExecution Plan\n" << QString(58, QLatin1Char('-')) << '\n';
+    for (const QString& l : lines)
+        m_out << l << '\n';
+    m_out << '\n';
 }
 
 // SET SERVEROUTPUT ON|OFF [SIZE n|UNLIMITED] [FORMAT ...]: enables or
@@ -508,6 +587,9 @@ bool ScriptRunner::setOption(const QString& name, const QStringList& values, int
         }
         case SetHandling::ServerOutput:
             understood = setServerOutput(values);
+            break;
+        case SetHandling::Autotrace:
+            understood = setAutotrace(values, line);
             break;
         case SetHandling::Ignored:
             break;

@@ -83,6 +83,8 @@ private:
     void runAccept(const QStringList& words, int line);
     void runShow(const QStringList& words, int line);
     void runDescribe(const QString& object, int line);
+    bool setAutotrace(const QStringList& values, int line);
+    void printAutotracePlan(const QString& sql);
     void runScript(const QString& path, const QString& shownName, const QStringList& arguments,
                    int line);
 
@@ -104,6 +106,12 @@ private:
     Remembered m_last;
     bool m_feedback = true;
     bool m_serverOutput = false;  // SET SERVEROUTPUT ON: DBMS_OUTPUT's lines are printed
+    // SET AUTOTRACE: the plan after each SELECT, INSERT, UPDATE, DELETE or
+    // MERGE; TRACEONLY leaves a query's rows unprinted (and the query unrun).
+    struct Autotrace {
+        bool explain = false;
+        bool traceOnly = false;
+    } m_autotrace;
     Action m_onSqlError;
     Action m_onOsError;
     std::optional<int> m_exitStatus;

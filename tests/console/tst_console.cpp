@@ -99,6 +99,7 @@ private slots:
     void publishedStyleSchemaLoads();
     void newerStyleSchemaLoads();
     void plsqlBlocksPrintServerOutput();
+    void autotraceShowsThePlan();
     void helpAndVersion();
     void passwordAskedOnTheTerminal_data();
     void passwordAskedOnTheTerminal();
@@ -320,6 +321,38 @@ void TestConsole::unreadableScriptIsACommandLineError() {
     QCOMPARE(run.exitCode, 2);
     QVERIFY(run.out.isEmpty());
     QVERIFY2(run.err.contains("cannot open script"), qPrintable(run.err));
+}
+
+// SET AUTOTRACE as the SQL*Plus User's Guide describes it: ON EXPLAIN prints
+// a query's rows and then its plan, TRACEONLY EXPLAIN the plan alone, OFF
+// neither; STATISTICS has nothing to show here and says so.
+void TestConsole::autotraceShowsThePlan() {
+    const Run run = runConsole({"scott/tiger"},
+                               "CREATE TABLE T (ID NUMBER PRIMARY KEY, NAME VARCHAR2(10));\n"
+                               "INSERT INTO T VALUES (1, 'first');\n"
+                               "SET AUTOTRACE TRACEONLY EXPLAIN\n"
+                               "SELECT NAME FROM T WHERE ID = 1;\n"
+                               "SET AUTOTRACE ON EXPLAIN\n"
+                               "SELECT NAME FROM T;\n"
+                               "UPDATE T SET NAME = 'second';\n"
+                               "SET AUTOTRACE OFF\n"
+                               "SELECT NAME FROM T;\n"
+                               "SET AUTOT ON\n");
+    QCOMPARE(run.exitCode, 0);
+    const QString heading = "\nExecution Plan\n" + QString(58, '-') + "\nPlan hash value: ";
+    const QStringList parts = run.out.split(heading);
+    QCOMPARE(parts.size(), 4);  // three plans
+    QCOMPARE(parts[0], QStringLiteral("Table created.\n1 row created.\n"));
+    // the plan alone, then the row of the next query (ON EXPLAIN)
+    QVERIFY2(parts[1].contains("INDEX UNIQUE SCAN") && parts[1].count("first") == 1 &&
+                 parts[1].endsWith(")\n\nfirst\n"),
+             qPrintable(parts[1]));
+    QVERIFY2(parts[2].contains("TABLE ACCESS FULL") && parts[2].endsWith("1 row updated.\n"),
+             qPrintable(parts[2]));
+    QVERIFY2(parts[3].contains("UPDATE STATEMENT") && parts[3].endsWith("second\n"),
+             qPrintable(parts[3]));
+    QVERIFY2(run.err.contains("AUTOTRACE STATISTICS is not supported"), qPrintable(run.err));
+    QVERIFY2(run.err.endsWith("quorvel-sql: 6 statements run, 0 failed.\n"), qPrintable(run.err));
 }
 
 void TestConsole::plsqlBlocksPrintServerOutput() {
