@@ -90,7 +90,7 @@ void Binder::selectBlock(SelectBlock& b, Query* owner, const Context& context,
     selectItems(b, scope);
     if (b.where) {
         expr(b.where, scope, with);
-        noteSubqueryJoins(b, b.where.get());
+        noteSubqueryJoins(m_blocks[m_blockIndex[&b]].subqueryJoins, b.where.get());
     }
     if (b.hierarchy) {
         if (b.hierarchy->startWith)
@@ -107,7 +107,7 @@ void Binder::selectBlock(SelectBlock& b, Query* owner, const Context& context,
     grouping(grouping, b.groupBy);
     if (b.having) {
         expr(b.having, scope, with);
-        noteSubqueryJoins(b, b.having.get());
+        noteSubqueryJoins(m_blocks[m_blockIndex[&b]].subqueryJoins, b.having.get());
     }
     checkGrouping(b);
     if (!owner)
@@ -439,8 +439,7 @@ SelectBlock* Binder::firstBlock(Query& q) const {
 
 // EXISTS, NOT EXISTS, IN and NOT IN subqueries among the conditions joined
 // by AND: Oracle runs them as semi- and anti-joins.
-void Binder::noteSubqueryJoins(SelectBlock& b, Expr* condition) {
-    BlockInfo& info = m_blocks[m_blockIndex[&b]];
+void Binder::noteSubqueryJoins(std::vector<BlockInfo::Join>& joins, Expr* condition) {
     std::vector<Expr*> pending{condition};
     while (!pending.empty()) {
         Expr* e = pending.back();
@@ -457,12 +456,11 @@ void Binder::noteSubqueryJoins(SelectBlock& b, Expr* condition) {
         }
         using Kind = QueryBlockFacts::SubqueryJoin::Kind;
         if (e->kind == ExprKind::Exists) {
-            info.subqueryJoins.push_back(
+            joins.push_back(
                 {negated ? Kind::Anti : Kind::Semi, true, firstBlock(*e->as<Exists>().query)});
         } else if (e->kind == ExprKind::InSubquery && !negated) {
             const auto& in = e->as<InSubquery>();
-            info.subqueryJoins.push_back(
-                {in.negated ? Kind::Anti : Kind::Semi, false, firstBlock(*in.query)});
+            joins.push_back({in.negated ? Kind::Anti : Kind::Semi, false, firstBlock(*in.query)});
         }
     }
 }

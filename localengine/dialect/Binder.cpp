@@ -91,15 +91,19 @@ void Binder::dml(Statement& statement) {
                 if (a.value)
                     expr(a.value, scope, nullptr);
             }
-            if (s.where)
+            if (s.where) {
                 expr(s.where, scope, nullptr);
+                noteSubqueryJoins(m_dmlJoins, s.where.get());
+            }
             break;
         }
         case StatementKind::Delete: {
             auto& s = statement.as<DeleteStatement>();
             target(*s.target.table, scope);
-            if (s.where)
+            if (s.where) {
                 expr(s.where, scope, nullptr);
+                noteSubqueryJoins(m_dmlJoins, s.where.get());
+            }
             break;
         }
         default: {
@@ -268,7 +272,56 @@ PlanFacts Binder::finish() {
         describeBlock(*b->block, b->owner, instances, f);
         out.blocks.push_back(std::move(f));
     }
+    out.dml = dmlBlock(instances, numbers);
     return out;
+}
+
+// The DML statement's own query block: UPD$1, DEL$1 with the target and
+// WHERE, INS$1 (its rows come from a SELECT block of their own).
+std::optional<QueryBlockFacts> Binder::dmlBlock(
+    const TableInstances& instances, const std::map<const SelectBlock*, int>& numbers) const {
+    if (!m_statement)
+        return std::nullopt;
+    QueryBlockFacts f;
+    f.number = 1;
+    auto joins = [&] {
+        for (const BlockInfo::Join& j : m_dmlJoins) {
+            auto n = numbers.find(j.block);
+            if (n != numbers.end())
+                f.subqueryJoins.push_back({j.kind, j.exists, n->second});
+        }
+    };
+    switch (m_statement->kind) {
+        case StatementKind::Update: {
+            const auto& s = m_statement->as<UpdateStatement>();
+            if (!s.target.table)
+                return std::nullopt;
+            f.kind = "UPD";
+            std::vector<const Expr*> reads;
+            for (const Assignment& a : s.assignments)
+                if (a.value)
+                    reads.push_back(a.value.get());
+            describeDmlBlock(*s.target.table, s.where.get(), std::move(reads), instances, f);
+            joins();
+            return f;
+        }
+        case StatementKind::Delete: {
+            const auto& s = m_statement->as<DeleteStatement>();
+            if (!s.target.table)
+                return std::nullopt;
+            f.kind = "DEL";
+            describeDmlBlock(*s.target.table, s.where.get(), {}, instances, f);
+            joins();
+            return f;
+        }
+        case StatementKind::Insert:
+            if (m_statement->as<InsertStatement>().multitable)
+                return std::nullopt;
+            f.kind = "INS";
+            return f;
+        default:
+            return std::nullopt;
+    }
 }
 
 }  // namespace localengine::dialect

@@ -90,6 +90,8 @@ private:
     void explain(ExplainPlanStatement& statement);
     void target(NamedTable& table, Scope& scope);
     void stripOwner(QualifiedName& name, std::size_t minimumParts) const;
+    std::optional<QueryBlockFacts> dmlBlock(const std::map<const TableRef*, int>& instances,
+                                            const std::map<const SelectBlock*, int>& numbers) const;
 
     // Queries (BindQuery.cpp)
     void query(Query& q, const Context& context);
@@ -103,7 +105,7 @@ private:
     void selectItems(SelectBlock& b, Scope& scope);
     void expandStar(Star& star, const Scope& scope);
     void outputColumns(SelectBlock& b, Query& owner);
-    void noteSubqueryJoins(SelectBlock& b, Expr* where);
+    void noteSubqueryJoins(std::vector<BlockInfo::Join>& joins, Expr* condition);
     SelectBlock* firstBlock(Query& q) const;
     std::vector<OracleType> termTypes(const QueryTerm& t) const;
 
@@ -126,6 +128,7 @@ private:
     std::map<const SelectBlock*, std::size_t> m_blockIndex;
     std::vector<std::string> m_withQueries;
     bool m_setOperation = false;
+    std::vector<BlockInfo::Join> m_dmlJoins;  // of an UPDATE's or DELETE's WHERE
 };
 
 // True for an aggregate function's name (upper case): COUNT, SUM, ...

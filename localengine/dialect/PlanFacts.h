@@ -21,6 +21,9 @@ struct QueryBlockFacts {
     };
 
     int number = 0;  // Oracle's numbering of query blocks: SEL$<number>, in text order from 1
+    // The kind of block, the first part of its name: SEL, or for a DML
+    // statement's own block UPD, DEL, INS (numbered apart from the SELECTs).
+    std::string kind = "SEL";
     int parent = 0;  // number of the block it is nested in; 0 for an outermost block
     Role role = Role::Main;
     std::string name;  // the inline view's alias or the WITH query's name; may be empty
@@ -112,12 +115,19 @@ struct QueryBlockFacts {
         std::string expression;  // RANK() OVER ( ORDER BY "SAL")
     };
     std::vector<RankColumn> rankColumns;
+
+    // QBLOCK_NAME: SEL$2, UPD$1 ...
+    std::string blockName() const { return kind + "$" + std::to_string(number); }
 };
 
 struct PlanFacts {
     std::vector<QueryBlockFacts> blocks;   // by number: blocks[i].number == i + 1
     std::vector<std::string> withQueries;  // names of the WITH queries, as Oracle names them
     bool setOperation = false;             // the statement's query is a UNION, INTERSECT or MINUS
+    // An UPDATE's, DELETE's or INSERT's own query block (UPD$1, DEL$1,
+    // INS$1): the target and the conditions of WHERE; its subqueries are
+    // SELECT blocks among `blocks`.
+    std::optional<QueryBlockFacts> dml;
 
     const QueryBlockFacts* block(int number) const {
         return number >= 1 && number <= static_cast<int>(blocks.size()) ? &blocks[number - 1]

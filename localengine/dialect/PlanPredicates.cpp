@@ -716,10 +716,73 @@ class Describer {
 public:
     Describer(const SelectBlock& block, const Query* owner, const TableInstances& instances,
               QueryBlockFacts& facts)
-        : m_block(block), m_owner(owner), m_facts(facts) {
+        : m_block(&block), m_owner(owner), m_facts(facts) {
         std::vector<const TableRef*> all;
         for (const TableRefPtr& ref : block.from)
             sources(*ref, all);
+        addTables(all, instances);
+    }
+
+    // A DML statement's own block: its target, its WHERE, and the
+    // expressions it reads besides (the values it assigns).
+    Describer(const NamedTable& target, const Expr* where, std::vector<const Expr*> reads,
+              const TableInstances& instances, QueryBlockFacts& facts)
+        : m_where(where), m_reads(std::move(reads)), m_facts(facts) {
+        addTables({&target}, instances);
+    }
+
+    void run() {
+        readColumns();
+        std::vector<const Expr*> where;
+        if (const Expr* w = m_block ? m_block->where.get() : m_where)
+            conjuncts(*w, where);
+        if (!m_block) {
+            for (const Expr* c : where)
+                add(*c, Predicate::Clause::Where);
+            return;
+        }
+        const SelectBlock& block = *m_block;
+        const RownumLimit rownum = findRownumLimit(block);
+        std::set<const Expr*> rest(rownum.rest.begin(), rownum.rest.end());
+        for (const Expr* c : where)
+            add(*c, rownum.found() && !rest.count(c) ? Predicate::Clause::Rownum
+                                                     : Predicate::Clause::Where);
+        std::vector<const Expr*> having;
+        if (block.having)
+            conjuncts(*block.having, having);
+        for (const Expr* c : having)
+            add(*c, Predicate::Clause::Having);
+        fetch();
+        rankings();
+        std::function<void(const TableRef&)> joins = [&](const TableRef& ref) {
+            if (ref.kind != TableRefKind::Join)
+                return;
+            joins(*ref.as<Join>().left);
+            joins(*ref.as<Join>().right);
+            std::vector<const Expr*> on;
+            if (ref.as<Join>().on)
+                conjuncts(*ref.as<Join>().on, on);
+            for (const Expr* c : on)
+                add(*c, Predicate::Clause::Where);
+        };
+        for (const TableRefPtr& ref : block.from)
+            joins(*ref);
+        if (block.hierarchy) {
+            std::vector<const Expr*> start, connect;
+            if (block.hierarchy->startWith)
+                conjuncts(*block.hierarchy->startWith, start);
+            if (block.hierarchy->connectBy)
+                conjuncts(*block.hierarchy->connectBy, connect);
+            for (const Expr* c : start)
+                add(*c, Predicate::Clause::StartWith);
+            for (const Expr* c : connect)
+                add(*c, Predicate::Clause::ConnectBy);
+        }
+    }
+
+private:
+    void addTables(const std::vector<const TableRef*>& all, const TableInstances& instances) {
+        QueryBlockFacts& facts = m_facts;
         for (const TableRef* ref : all) {
             m_sources.push_back(ref);
             QueryBlockFacts::Table t;
@@ -739,50 +802,6 @@ public:
         m_printer.emplace(all.size() > 1);
     }
 
-    void run() {
-        readColumns();
-        std::vector<const Expr*> where;
-        if (m_block.where)
-            conjuncts(*m_block.where, where);
-        const RownumLimit rownum = findRownumLimit(m_block);
-        std::set<const Expr*> rest(rownum.rest.begin(), rownum.rest.end());
-        for (const Expr* c : where)
-            add(*c, rownum.found() && !rest.count(c) ? Predicate::Clause::Rownum
-                                                     : Predicate::Clause::Where);
-        std::vector<const Expr*> having;
-        if (m_block.having)
-            conjuncts(*m_block.having, having);
-        for (const Expr* c : having)
-            add(*c, Predicate::Clause::Having);
-        fetch();
-        rankings();
-        std::function<void(const TableRef&)> joins = [&](const TableRef& ref) {
-            if (ref.kind != TableRefKind::Join)
-                return;
-            joins(*ref.as<Join>().left);
-            joins(*ref.as<Join>().right);
-            std::vector<const Expr*> on;
-            if (ref.as<Join>().on)
-                conjuncts(*ref.as<Join>().on, on);
-            for (const Expr* c : on)
-                add(*c, Predicate::Clause::Where);
-        };
-        for (const TableRefPtr& ref : m_block.from)
-            joins(*ref);
-        if (m_block.hierarchy) {
-            std::vector<const Expr*> start, connect;
-            if (m_block.hierarchy->startWith)
-                conjuncts(*m_block.hierarchy->startWith, start);
-            if (m_block.hierarchy->connectBy)
-                conjuncts(*m_block.hierarchy->connectBy, connect);
-            for (const Expr* c : start)
-                add(*c, Predicate::Clause::StartWith);
-            for (const Expr* c : connect)
-                add(*c, Predicate::Clause::ConnectBy);
-        }
-    }
-
-private:
     // FETCH FIRST n ROWS as Oracle runs it: ROW_NUMBER() over the query's
     // order, kept while it is at most n (the window's condition), in a
     // view that keeps the rows numbered past the offset and up to
@@ -821,7 +840,7 @@ private:
 
     void rankings() {
         Printer printer(m_sources.size() > 1);
-        for (const SelectItem& item : m_block.items)
+        for (const SelectItem& item : m_block->items)
             if (item.expr && isRanking(*item.expr))
                 m_facts.rankColumns.push_back({item.heading, printer.condition(*item.expr)});
     }
@@ -881,10 +900,19 @@ private:
     // subqueries' included, and what * stands for.
     void readColumns() {
         std::vector<const ColumnRef*> refs;
-        forEachExprOf(m_block, [&](const Expr& e) { columnRefs(e, refs); });
+        if (!m_block) {
+            for (const Expr* e : m_reads)
+                columnRefs(*e, refs);
+            if (m_where)
+                columnRefs(*m_where, refs);
+            for (const ColumnRef* c : refs)
+                note(tableOf(*c), columnName(*c));
+            return;
+        }
+        forEachExprOf(*m_block, [&](const Expr& e) { columnRefs(e, refs); });
         for (const ColumnRef* c : refs)
             note(tableOf(*c), columnName(*c));
-        for (const SelectItem& item : m_block.items) {
+        for (const SelectItem& item : m_block->items) {
             if (!item.expr || item.expr->kind != ExprKind::Star)
                 continue;
             for (const Star::Column& c : item.expr->as<Star>().expansion)
@@ -1040,8 +1068,10 @@ private:
         m_facts.predicates.push_back(std::move(p));
     }
 
-    const SelectBlock& m_block;
-    const Query* m_owner;
+    const SelectBlock* m_block = nullptr;  // null for a DML statement's own block
+    const Expr* m_where = nullptr;         // the DML statement's WHERE
+    std::vector<const Expr*> m_reads;      // and what else it reads
+    const Query* m_owner = nullptr;
     QueryBlockFacts& m_facts;
     std::vector<const TableRef*> m_sources;
     std::optional<Printer> m_printer;
@@ -1109,6 +1139,11 @@ TableInstances numberTables(const Statement& statement) {
 void describeBlock(const SelectBlock& block, const Query* owner, const TableInstances& instances,
                    QueryBlockFacts& facts) {
     Describer(block, owner, instances, facts).run();
+}
+
+void describeDmlBlock(const NamedTable& target, const Expr* where, std::vector<const Expr*> reads,
+                      const TableInstances& instances, QueryBlockFacts& facts) {
+    Describer(target, where, std::move(reads), instances, facts).run();
 }
 
 std::string predicateText(const Expr& condition, const SelectBlock& block) {

@@ -34,6 +34,12 @@ TableInstances numberTables(const Statement& statement);
 void describeBlock(const SelectBlock& block, const Query* owner, const TableInstances& instances,
                    QueryBlockFacts& facts);
 
+// The same for a DML statement's own block (UPD$1, DEL$1): its target
+// table and the conditions of its WHERE; `reads`, the other expressions
+// whose columns it reads (the values an UPDATE assigns).
+void describeDmlBlock(const NamedTable& target, const Expr* where, std::vector<const Expr*> reads,
+                      const TableInstances& instances, QueryBlockFacts& facts);
+
 // Oracle's text of one condition of `block` (exposed for tests).
 std::string predicateText(const Expr& condition, const SelectBlock& block);
 

@@ -69,14 +69,18 @@ bool sameColumn(const std::string& a, const std::string& b) {
 
 const PlanMapper::BlockFacts* PlanMapper::factsOf(int block) const {
     const SelectBlock* b = blockAt(block);
-    if (!m_facts || !b || b->queryBlock <= 0)
+    if (!m_facts || !b)
+        return nullptr;
+    if (b->dml)
+        return m_facts->dml ? &*m_facts->dml : nullptr;
+    if (b->queryBlock <= 0)
         return nullptr;
     return m_facts->block(b->queryBlock);
 }
 
 std::string PlanMapper::queryBlockName(int block) const {
     const BlockFacts* f = factsOf(block);
-    return f ? "SEL$" + std::to_string(f->number) : std::string();
+    return f ? f->blockName() : std::string();
 }
 
 int PlanMapper::tableFactOf(int block, const std::string& printed) const {
@@ -140,7 +144,7 @@ void PlanMapper::describeLoops(std::vector<Loop>& loops, int block) {
         loop.tableFact = table;
         const BlockFacts& f = *factsOf(factBlock);
         const auto& t = f.tables[static_cast<std::size_t>(table)];
-        const std::string alias = t.alias + "@SEL$" + std::to_string(f.number);
+        const std::string alias = t.alias + "@" + f.blockName();
         PlanStep* read = tableStep(loop.step);
         if (read->operation == ora::View || read->operation == ora::Window ||
             read->operation == ora::Count) {

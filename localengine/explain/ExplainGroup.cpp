@@ -149,12 +149,30 @@ void PlanMapper::addView(const Node& n, GroupLines& lines) {
 
 // A DML statement's lookup in a table the statement does not name: SQLite
 // checks a foreign key (the children of a deleted or changed key, the
-// parent of a new one) within the statement's own plan.
-bool PlanMapper::checksForeignKey(const Detail& d) const {
+// parent of a new one) within the statement's own plan. An UPDATE or
+// DELETE reads nothing but its target at the top of its plan (its
+// subqueries' lines are under theirs): there any other lookup, and a
+// second one in the target (a key of the target that refers to the target
+// itself, an employee's manager), is such a check.
+bool PlanMapper::checksForeignKey(const Detail& d, const std::vector<const Node*>& loops,
+                                  bool top) const {
     const std::string& verb = m_shape.verb;
     if ((verb != "DELETE" && verb != "UPDATE" && verb != "INSERT") ||
         d.kind != DetailKind::TableAccess || !d.declaredTable.empty() || d.name.empty() ||
-        m_shape.isCte(d.name) || isUnnamedSubquery(d.name) || sameName(d.name, m_shape.target))
+        m_shape.isCte(d.name) || isUnnamedSubquery(d.name))
+        return false;
+    if (top && verb != "INSERT") {
+        const auto isTarget = [&](const std::string& printed) {
+            return std::any_of(m_shape.from.begin(), m_shape.from.end(), [&](const FromItem& i) {
+                return i.block >= 0 && blockAt(i.block)->dml && i.printedAs(printed);
+            });
+        };
+        const auto readsTarget = [&](const Node* n) {
+            return n->detail.kind == DetailKind::TableAccess && isTarget(n->detail.name);
+        };
+        return !isTarget(d.name) || std::any_of(loops.begin(), loops.end(), readsTarget);
+    }
+    if (sameName(d.name, m_shape.target))
         return false;
     for (const FromItem& item : m_shape.from)
         if (sameName(item.printedName(), d.name) || sameName(item.name, d.name))
@@ -194,7 +212,7 @@ PlanMapper::GroupLines PlanMapper::classifyLines(const std::vector<const Node*>&
                 // has no step for that, and the subquery's own steps are there
                 break;
             default:
-                if (checksForeignKey(d))
+                if (checksForeignKey(d, lines.loops, scope.root))
                     break;  // Oracle checks the key recursively, outside the plan
                 if (isLoopKind(d.kind))
                     lines.loops.push_back(n);

@@ -307,6 +307,26 @@ std::optional<int> targetInstance(const StatementShape& shape) {
     return std::nullopt;
 }
 
+// An UPDATE or DELETE finds its rows through an index and then changes
+// each row by its rowid: Oracle's plan shows the index step right under
+// the statement's step, without a TABLE ACCESS BY INDEX ROWID, unless a
+// condition is checked on the row (a filter of the table step). The row's
+// visits are the statement step's cost (returned).
+costs::Cost rowsByIndex(PlanStep& body) {
+    PlanStep* at = &body;
+    while (at->operation == ora::InlistIterator && at->children.size() == 1)
+        at = &at->children.front();
+    if (at->operation != ora::TableAccess || at->options != ora::ByIndexRowid ||
+        !at->filterPredicates.empty() || at->children.size() != 1 ||
+        at->children.front().operation != ora::Index)
+        return {};
+    PlanStep index = std::move(at->children.front());
+    const costs::Cost visits{std::max(0.0, at->cost.io - index.cost.io),
+                             std::max(0.0, at->cost.cpu - index.cost.cpu)};
+    *at = std::move(index);
+    return visits;
+}
+
 }  // namespace
 
 PlanStep PlanMapper::dmlStep(std::string operation, PlanStep child) const {
@@ -315,6 +335,8 @@ PlanStep PlanMapper::dmlStep(std::string operation, PlanStep child) const {
     s.objectType = ora::TableType;
     s.owned = true;
     s.objectInstance = targetInstance(m_shape);
+    if (m_facts && m_facts->dml)
+        s.queryBlock = m_facts->dml->blockName();
     const TableFigures target = tableFigures(m_shape.target);
     s.width = target.rowBytes;
     if (!child.operation.empty()) {
@@ -334,7 +356,16 @@ PlanStep PlanMapper::statementStep(PlanStep body) {
     if (verb == "INSERT") {
         body = dmlStep(ora::LoadTableConventional, std::move(body));
     } else if (verb == "UPDATE") {
+        const costs::Cost visits = rowsByIndex(body);
         body = dmlStep(ora::Update, std::move(body));
+        body.cost += visits;
+        // the subqueries of SET give each row its values: Oracle runs them
+        // under the UPDATE, after the rows are found
+        for (auto& s : m_leading) {
+            body.cost += s.cost;
+            body.children.push_back(std::move(s));
+        }
+        m_leading.clear();
     } else if (verb == "DELETE") {
         if (body.operation.empty() && !m_shape.target.empty()) {
             // a DELETE without WHERE empties the table in one pass; SQLite
@@ -342,8 +373,15 @@ PlanStep PlanMapper::statementStep(PlanStep body) {
             const std::string table = targetName(m_schema, m_shape.target);
             body = tableFull(table, targetInstance(m_shape).value_or(0), {});
             body.objectName = table;
+            if (m_facts && m_facts->dml && !m_facts->dml->tables.empty()) {
+                const dialect::QueryBlockFacts& f = *m_facts->dml;
+                body.queryBlock = f.blockName();
+                body.alias = f.tables.front().alias + "@" + body.queryBlock;
+            }
         }
+        const costs::Cost visits = rowsByIndex(body);
         body = dmlStep(ora::Delete, std::move(body));
+        body.cost += visits;
     } else if (verb == "CREATE TABLE" && m_shape.asSelect) {
         body = dmlStep(ora::LoadAsSelect, std::move(body));
     } else if (verb == "CREATE INDEX" && !m_shape.indexTable.empty()) {

@@ -207,7 +207,7 @@ private:
     PlanStep mapGroup(const std::vector<const Node*>& nodes, const Scope& scope,
                       int* matched = nullptr);
     GroupLines classifyLines(const std::vector<const Node*>& nodes, const Scope& scope);
-    bool checksForeignKey(const Detail& d) const;
+    bool checksForeignKey(const Detail& d, const std::vector<const Node*>& loops, bool top) const;
     void addView(const Node& node, GroupLines& lines);
     std::vector<Loop> mapLoops(GroupLines& lines, const Scope& scope, int block);
     PlanStep mapMultiIndexOr(const Node& node, const Scope& scope, int block, ViewMap& views,

@@ -1,5 +1,6 @@
 #include "explain/ExplainSql.h"
 
+#include <algorithm>
 #include <deque>
 #include <unordered_set>
 
@@ -110,6 +111,10 @@ public:
             step();
         for (auto f = m_frames.rbegin(); f != m_frames.rend(); ++f)
             endBlock(f->block);
+        if ((m_shape.verb == "UPDATE" || m_shape.verb == "DELETE") &&
+            std::none_of(m_shape.blocks.begin(), m_shape.blocks.end(),
+                         [](const SelectBlock& b) { return b.dml; }))
+            dmlBlock();  // no WHERE: the block reads the whole target
         return std::move(m_shape);
     }
 
@@ -533,13 +538,20 @@ private:
 
     // WHERE of an UPDATE or DELETE: its IN lists still matter.
     void dmlWhere(Frame& f) {
-        m_shape.blocks.push_back({});
-        f.block = static_cast<int>(m_shape.blocks.size()) - 1;
+        f.block = dmlBlock();
         f.clause = Clause::Where;
         m_shape.blocks.back().where = true;
+    }
+
+    // The UPDATE's or DELETE's own block: the target is read in it.
+    int dmlBlock() {
+        m_shape.blocks.push_back({});
+        m_shape.blocks.back().dml = true;
+        const int b = static_cast<int>(m_shape.blocks.size()) - 1;
         for (auto& item : m_shape.from)
             if (item.block == -1)
-                item.block = f.block;
+                item.block = b;
+        return b;
     }
 
     void step() {

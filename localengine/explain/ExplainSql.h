@@ -40,6 +40,7 @@ struct SelectBlock {
     // before the block that holds it. 0 for a block that is not a SELECT.
     int sqliteNumber = 0;
     std::string part;            // of a block written in parts: START WITH, CONNECT BY, ...
+    bool dml = false;            // an UPDATE's or DELETE's own block: its WHERE
     bool aggregate = false;      // an aggregate function outside a window
     bool countStarOnly = false;  // every aggregate is count(*)
     bool minMaxOnly = false;     // every aggregate is min() or max() of one argument

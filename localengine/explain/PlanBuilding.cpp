@@ -154,7 +154,7 @@ std::string inlineViewAlias(const dialect::QueryBlockFacts& reader, std::size_t 
         std::snprintf(made, sizeof made, "from$_subquery$_%03zu", table + 1);
         name = made;
     }
-    return name + "@SEL$" + std::to_string(reader.number);
+    return name + "@" + reader.blockName();
 }
 
 }  // namespace localengine::explain

@@ -506,14 +506,14 @@ void TestExplainPlan::mapsPlanForms_data() {
                                  << QStringList{"INSERT STATEMENT",
                                                 "  LOAD TABLE CONVENTIONAL NOPK TABLE",
                                                 "    FAST DUAL"};
+    // The rows an UPDATE or DELETE finds through an index are changed by
+    // their rowids: the index step is right under the statement's.
     QTest::newRow("update") << "UPDATE emp SET sal = 1 WHERE empno = 3"
                             << QStringList{"UPDATE STATEMENT", "  UPDATE EMP TABLE",
-                                           "    TABLE ACCESS BY INDEX ROWID EMP TABLE",
-                                           "      " + empKey};
+                                           "    " + empKey};
     QTest::newRow("delete") << "DELETE FROM emp WHERE job = 'x'"
                             << QStringList{"DELETE STATEMENT", "  DELETE EMP TABLE",
-                                           "    TABLE ACCESS BY INDEX ROWID EMP TABLE",
-                                           "      INDEX RANGE SCAN EMP_JOB_SAL INDEX"};
+                                           "    INDEX RANGE SCAN EMP_JOB_SAL INDEX"};
     QTest::newRow("delete all") << "DELETE FROM emp"
                                 << QStringList{"DELETE STATEMENT", "  DELETE EMP TABLE",
                                                "    TABLE ACCESS FULL EMP TABLE"};

@@ -65,6 +65,8 @@ private slots:
     void sampleShapes();
     void ownSchemaShapes_data();
     void ownSchemaShapes();
+    void dmlPlans_data();
+    void dmlPlans();
     void materialisedWithQuery();
     void scalarSubqueryBlocksAndConditions();
     void costModelOverEveryPlan();
@@ -73,6 +75,10 @@ private:
     static void addSampleRows();
     static void addOwnRows();
     Plan explain(Connection& db, const QString& sql);
+    // The same with each row's query block, alias and predicates:
+    // "<indent>OPERATION OPTIONS OBJECT|QBLOCK|ALIAS|ACCESS|FILTER".
+    Plan explainInFull(Connection& db, const QString& sql);
+    Plan withConstraintNames(Connection& db, const Plan& plan);
     // The names the dictionary gives the primary key and unique constraints.
     QString constraintName(Connection& db, const QString& table, const QString& type);
 
@@ -112,6 +118,36 @@ Plan TestPlanShapes::explain(Connection& db, const QString& sql) {
         out << QString(2 * cellText(row[0]).toInt(), ' ') + parts.join(' ');
     }
     return out;
+}
+
+Plan TestPlanShapes::explainInFull(Connection& db, const QString& sql) {
+    const Plan shape = explain(db, sql);
+    const ResultTable t = db.query(
+        "SELECT qblock_name, object_alias, access_predicates, filter_predicates FROM plan_table"
+        " WHERE statement_id = 'shape' ORDER BY id");
+    Plan out;
+    for (std::size_t i = 0; i < t.rows.size() && i < static_cast<std::size_t>(shape.size()); ++i) {
+        QStringList cells{shape[static_cast<int>(i)]};
+        for (const auto& c : t.rows[i])
+            cells << (c.isNull() ? QString() : cellText(c));
+        out << cells.join('|');
+    }
+    return out;
+}
+
+// Fills in <PK TABLE> and <U TABLE>: the dictionary's names of unnamed
+// constraints.
+Plan TestPlanShapes::withConstraintNames(Connection& db, const Plan& plan) {
+    Plan expected;
+    static const QRegularExpression named("<(PK|U) (\\w+)>");
+    for (QString row : plan) {
+        const auto m = named.match(row);
+        if (m.hasMatch())
+            row.replace(m.captured(0),
+                        constraintName(db, m.captured(2), m.captured(1) == "PK" ? "P" : "U"));
+        expected << row;
+    }
+    return expected;
 }
 
 QString TestPlanShapes::constraintName(Connection& db, const QString& table, const QString& type) {
@@ -366,16 +402,77 @@ void TestPlanShapes::sampleShapes_data() {
 void TestPlanShapes::sampleShapes() {
     QFETCH(QString, sql);
     QFETCH(Plan, plan);
-    Plan expected;
-    static const QRegularExpression named("<(PK|U) (\\w+)>");
-    for (QString row : plan) {
-        const auto m = named.match(row);
-        if (m.hasMatch())
-            row.replace(m.captured(0), constraintName(*m_sample, m.captured(2),
-                                                      m.captured(1) == "PK" ? "P" : "U"));
-        expected << row;
-    }
-    QCOMPARE(explain(*m_sample, sql).join('\n'), expected.join('\n'));
+    QCOMPARE(explain(*m_sample, sql).join('\n'), withConstraintNames(*m_sample, plan).join('\n'));
+}
+
+// UPDATE and DELETE plans as Oracle shows them (the shapes of the SELECT
+// rows above; DBMS_XPLAN's "Predicate Information" for the conditions):
+// the statement's own query block is UPD$1 or DEL$1, numbered apart from
+// its subqueries' SEL$n (Oracle's query block prefixes: SEL$, UPD$, DEL$,
+// INS$); rows found through an index are changed by their rowids, so the
+// index step is right under the UPDATE or DELETE unless a condition is
+// checked on the row; subqueries of WHERE are semi- and anti-joins as in a
+// SELECT; foreign keys are checked outside the plan (no row for the
+// employees' own manager key).
+void TestPlanShapes::dmlPlans_data() {
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<Plan>("plan");
+    QTest::newRow("update through an index")
+        << "UPDATE employees SET salary = salary * 1.1 WHERE department_id = 50"
+        << Plan{"UPDATE STATEMENT||||", "  UPDATE EMPLOYEES|UPD$1|||",
+                "    INDEX RANGE SCAN EMP_DEPARTMENT_IX|UPD$1|EMPLOYEES@UPD$1|"
+                "\"DEPARTMENT_ID\"=50|"};
+    QTest::newRow("update with a condition on the row")
+        << "UPDATE employees e SET salary = 1 WHERE department_id = 50 AND salary > 5000"
+        << Plan{"UPDATE STATEMENT||||", "  UPDATE EMPLOYEES|UPD$1|||",
+                "    TABLE ACCESS BY INDEX ROWID EMPLOYEES|UPD$1|E@UPD$1||\"SALARY\">5000",
+                "      INDEX RANGE SCAN EMP_DEPARTMENT_IX|UPD$1|E@UPD$1|"
+                "\"DEPARTMENT_ID\"=50|"};
+    QTest::newRow("delete by primary key")
+        << "DELETE FROM employees WHERE employee_id = 120"
+        << Plan{"DELETE STATEMENT||||", "  DELETE EMPLOYEES|DEL$1|||",
+                "    INDEX UNIQUE SCAN <PK EMPLOYEES>|DEL$1|EMPLOYEES@DEL$1|"
+                "\"EMPLOYEE_ID\"=120|"};
+    QTest::newRow("delete of every row")
+        << "DELETE FROM sales_history"
+        << Plan{"DELETE STATEMENT||||", "  DELETE SALES_HISTORY|DEL$1|||",
+                "    TABLE ACCESS FULL SALES_HISTORY|DEL$1|SALES_HISTORY@DEL$1||"};
+    QTest::newRow("delete where in a subquery")
+        << "DELETE FROM departments WHERE department_id IN (SELECT department_id FROM employees)"
+        << Plan{"DELETE STATEMENT||||", "  DELETE DEPARTMENTS|DEL$1|||",
+                "    NESTED LOOPS SEMI|DEL$1|||",
+                "      TABLE ACCESS FULL DEPARTMENTS|DEL$1|DEPARTMENTS@DEL$1||",
+                "      INDEX RANGE SCAN EMP_DEPARTMENT_IX|SEL$1|EMPLOYEES@SEL$1|"
+                "\"DEPARTMENTS\".\"DEPARTMENT_ID\"=\"EMPLOYEES\".\"DEPARTMENT_ID\"|"};
+    QTest::newRow("delete where not exists")
+        << "DELETE FROM departments d WHERE NOT EXISTS"
+           " (SELECT 1 FROM employees e WHERE e.department_id = d.department_id)"
+        << Plan{"DELETE STATEMENT||||", "  DELETE DEPARTMENTS|DEL$1|||",
+                "    NESTED LOOPS ANTI|DEL$1|||",
+                "      TABLE ACCESS FULL DEPARTMENTS|DEL$1|D@DEL$1||",
+                "      INDEX RANGE SCAN EMP_DEPARTMENT_IX|SEL$1|E@SEL$1|"
+                "\"E\".\"DEPARTMENT_ID\"=\"D\".\"DEPARTMENT_ID\"|"};
+    // A correlated subquery of SET runs for each row found, under the
+    // UPDATE after the step that finds them.
+    QTest::newRow("update set from a correlated subquery")
+        << "UPDATE departments d SET manager_id = (SELECT MAX(employee_id) FROM employees e"
+           " WHERE e.department_id = d.department_id)"
+        << Plan{"UPDATE STATEMENT||||", "  UPDATE DEPARTMENTS|UPD$1|||",
+                "    TABLE ACCESS FULL DEPARTMENTS|UPD$1|D@UPD$1||", "    SORT AGGREGATE|SEL$1|||",
+                "      INDEX RANGE SCAN EMP_DEPARTMENT_IX|SEL$1|E@SEL$1|"
+                "\"E\".\"DEPARTMENT_ID\"=\"D\".\"DEPARTMENT_ID\"|"};
+    QTest::newRow("insert of a query")
+        << "INSERT INTO sales_history SELECT * FROM sales_history WHERE channel = 'WEB'"
+        << Plan{"INSERT STATEMENT||||", "  LOAD TABLE CONVENTIONAL SALES_HISTORY|INS$1|||",
+                "    TABLE ACCESS FULL SALES_HISTORY|SEL$1|SALES_HISTORY@SEL$1||"
+                "\"CHANNEL\"='WEB'"};
+}
+
+void TestPlanShapes::dmlPlans() {
+    QFETCH(QString, sql);
+    QFETCH(Plan, plan);
+    QCOMPARE(explainInFull(*m_sample, sql).join('\n'),
+             withConstraintNames(*m_sample, plan).join('\n'));
 }
 
 void TestPlanShapes::ownSchemaShapes_data() {
