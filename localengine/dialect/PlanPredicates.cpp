@@ -408,10 +408,22 @@ private:
         }
         std::string where = b->where ? expr(*b->where, 0) : std::string();
         if (matched && !b->items.empty() && b->items[0].expr) {
-            // x IN (SELECT c ...): Oracle tests c = :B1 in the subquery
-            --m_subqueryDepth;
-            const std::string outer = expr(*matched, 5);
-            ++m_subqueryDepth;
+            // x IN (SELECT c ...): Oracle tests c = :B1 in the subquery,
+            // x's value bound for each run
+            std::string outer;
+            if (matched->kind == ExprKind::ColumnRef) {
+                auto found = m_binds.find(&matched->as<ColumnRef>());
+                if (found == m_binds.end())
+                    found = m_binds
+                                .emplace(&matched->as<ColumnRef>(),
+                                         static_cast<int>(m_binds.size()) + 1)
+                                .first;
+                outer = ":B" + std::to_string(found->second);
+            } else {
+                --m_subqueryDepth;
+                outer = expr(*matched, 5);
+                ++m_subqueryDepth;
+            }
             const std::string inner = expr(*b->items[0].expr, 5);
             const std::string test = inner + "=" + outer;
             where = where.empty() ? test : where + " AND " + test;

@@ -346,6 +346,13 @@ void PlanMapper::readNullableIndexWhole(GroupLines& lines, std::vector<Loop>& lo
         if (!ix || (ix->options != ora::FullScan && ix->options != ora::FastFullScan) || !index ||
             index->holdsEveryRow)
             continue;
+        // COUNT(*) counts the entries of the index SQLite reads (its
+        // indexes keep an entry for a null key too): the plan shows that
+        // index, as Oracle's shows one of a NOT NULL column
+        const SelectBlock* own = blockAt(block);
+        if (ix->options == ora::FastFullScan && own && own->countStarOnly && own->aggregate &&
+            !own->groupBy && !own->distinct)
+            continue;
         const int table = tableFactOf(block, loop.printed);
         auto keyColumn = [&](const std::string& c) {
             return std::any_of(index->columns.begin(), index->columns.end(),
@@ -376,7 +383,7 @@ void PlanMapper::readNullableIndexWhole(GroupLines& lines, std::vector<Loop>& lo
             sorts.order = true;
             sorts.partialOrder = false;
         }
-        if (b && b->groupBy && b->aggregate)
+        if (b && b->groupBy)
             sorts.group = true;
         if (b && b->distinct && !b->groupBy)
             sorts.distinct = true;
@@ -445,12 +452,13 @@ std::vector<const PlanMapper::Predicate*> PlanMapper::subqueryConditions(int blo
     return rest;
 }
 
-const PlanMapper::Predicate* PlanMapper::conditionHolding(int block,
-                                                          const std::string& queryBlock) const {
+const PlanMapper::Predicate* PlanMapper::conditionHolding(
+    int block, const std::string& queryBlock, std::optional<Predicate::Clause> clause) const {
     const BlockFacts* f = factsOf(block);
     if (!f || queryBlock.empty())
         return nullptr;
-    const Predicate::Clause clause = clauseOf(blockAt(block));
+    if (!clause)
+        clause = clauseOf(blockAt(block));
     for (const Predicate& p : f->predicates)
         if (p.clause == clause && p.subquery)
             for (int number : p.subqueryBlocks)

@@ -420,7 +420,8 @@ void PlanMapper::nameInSubquery(PlanStep& probe, int block,
 // others filter the rows of the block and are returned.
 std::vector<PlanStep> PlanMapper::placeSubqueries(const GroupLines& lines, std::vector<Loop>& loops,
                                                   const Scope& scope, int block, bool& correlated,
-                                                  std::vector<PushedSubquery>& pushed) {
+                                                  std::vector<PushedSubquery>& pushed,
+                                                  HavingSubqueries& having) {
     const SelectBlock* b = blockAt(block);
     std::vector<PlanStep> filters;
     for (const GroupLines::Subquery& p : lines.subqueries) {
@@ -429,6 +430,12 @@ std::vector<PlanStep> PlanMapper::placeSubqueries(const GroupLines& lines, std::
         PlanStep sub = mapSubquery(*p.node, block, driver);
         if (d.kind == DetailKind::IndexInOperator)
             nameInSubquery(sub, block, filters);
+        if (conditionHolding(block, sub.queryBlock, Predicate::Clause::Having)) {
+            // a subquery of HAVING filters the groups: under that FILTER
+            having.correlated = having.correlated || d.correlated;
+            having.subqueries.push_back(std::move(sub));
+            continue;
+        }
         bool drives = false;
         if (!d.correlated && d.kind != DetailKind::ScalarSubquery && p.afterLoop >= 0 && b) {
             const Loop& l = loops[static_cast<std::size_t>(p.afterLoop)];
@@ -492,7 +499,7 @@ PlanStep PlanMapper::rowSource(std::vector<Loop>& loops, std::vector<PlanStep>& 
 
 // Aggregation, DISTINCT, ORDER BY and LIMIT, in the order they apply.
 PlanStep PlanMapper::applySorts(PlanStep j, const GroupLines& lines, int block, const Scope& scope,
-                                const std::vector<Loop>& loops) const {
+                                const std::vector<Loop>& loops, HavingSubqueries having) const {
     const SelectBlock* b = blockAt(block);
     GroupSorts sorts = lines.sorts;
     bool singleRow = false;
@@ -514,7 +521,7 @@ PlanStep PlanMapper::applySorts(PlanStep j, const GroupLines& lines, int block, 
         j = sortOver(std::move(j), ora::GroupBy);
         j.rows = costs::atLeastOneRow(j.rows * costs::kGroupShare);
         sorts.order = sorts.partialOrder = false;
-    } else if (b && b->groupBy && b->aggregate) {
+    } else if (b && b->groupBy) {
         j = over(std::move(j), ora::Sort, ora::GroupByNoSort);  // rows come in group order
         j.rows = costs::atLeastOneRow(j.rows * costs::kGroupShare);
         if (groupOrder)
@@ -528,14 +535,15 @@ PlanStep PlanMapper::applySorts(PlanStep j, const GroupLines& lines, int block, 
         j.rows = 1;
         singleRow = true;
     }
-    // HAVING filters the groups
+    // HAVING filters the groups, with the subqueries of its conditions
+    // (once per group when correlated)
     if (grouped && !j.operation.empty()) {
-        bool having = false;
+        bool filtered = false;
         for (const Predicate& p : grouped->predicates)
             if (p.clause == Predicate::Clause::Having) {
-                if (!having)
-                    j = over(std::move(j), ora::Filter);
-                having = true;
+                if (!filtered)
+                    j = filterStep(std::move(j), having.subqueries, having.correlated);
+                filtered = true;
                 appendPredicateText(j.filterPredicates, p.text);
                 j.rows = costs::atLeastOneRow(j.rows * kHavingShare);
             }
@@ -653,7 +661,9 @@ PlanStep PlanMapper::mapGroup(const std::vector<const Node*>& nodes, const Scope
     std::vector<const Predicate*> conditions = attachPredicates(loops, block);
     bool correlated = false;
     std::vector<PushedSubquery> pushed;
-    std::vector<PlanStep> filters = placeSubqueries(lines, loops, scope, block, correlated, pushed);
+    HavingSubqueries having;
+    std::vector<PlanStep> filters =
+        placeSubqueries(lines, loops, scope, block, correlated, pushed, having);
     pushSubqueries(pushed, loops, filters, conditions);
 
     PlanStep j = rowSource(loops, filters, lines);
@@ -678,7 +688,7 @@ PlanStep PlanMapper::mapGroup(const std::vector<const Node*>& nodes, const Scope
         }
     }
     if (!j.operation.empty())
-        j = applySorts(std::move(j), lines, block, scope, loops);
+        j = applySorts(std::move(j), lines, block, scope, loops, std::move(having));
 
     // Whatever else this block holds still shows, below its top step.
     for (const auto& key : lines.viewOrder) {

@@ -221,15 +221,21 @@ private:
         const dialect::QueryBlockFacts::Predicate* condition = nullptr;
         PlanStep step;
     };
+    // The subqueries of HAVING: under the FILTER of the groups.
+    struct HavingSubqueries {
+        std::vector<PlanStep> subqueries;
+        bool correlated = false;
+    };
     std::vector<PlanStep> placeSubqueries(const GroupLines& lines, std::vector<Loop>& loops,
                                           const Scope& scope, int block, bool& correlated,
-                                          std::vector<PushedSubquery>& pushed);
+                                          std::vector<PushedSubquery>& pushed,
+                                          HavingSubqueries& having);
     PlanStep mapSubquery(const Node& node, int block, PlanStep& driver);
     void nameInSubquery(PlanStep& probe, int block, const std::vector<PlanStep>& named) const;
     PlanStep rowSource(std::vector<Loop>& loops, std::vector<PlanStep>& filters,
                        GroupLines& lines) const;
     PlanStep applySorts(PlanStep j, const GroupLines& lines, int block, const Scope& scope,
-                        const std::vector<Loop>& loops) const;
+                        const std::vector<Loop>& loops, HavingSubqueries having) const;
 
     // One SCAN or SEARCH line: the access path's steps (ExplainAccess.cpp).
     PlanStep mapAccess(const Node& node, const Scope& scope, int block, ViewMap& views, Loop& loop);
@@ -309,7 +315,10 @@ private:
         int block, dialect::QueryBlockFacts::Predicate::Clause clause);
     // The WHERE condition of a block that holds the subquery of block
     // `queryBlock` (SEL$n); null when none.
-    const Predicate* conditionHolding(int block, const std::string& queryBlock) const;
+    // (of `clause`; by default the block's WHERE)
+    const Predicate* conditionHolding(
+        int block, const std::string& queryBlock,
+        std::optional<dialect::QueryBlockFacts::Predicate::Clause> clause = std::nullopt) const;
     // Puts each pushed subquery below the step of the block's one table
     // that applies its condition (the index step when the condition is its
     // key); when the block reads more than that, the subqueries join

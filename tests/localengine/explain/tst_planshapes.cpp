@@ -65,8 +65,8 @@ private slots:
     void sampleShapes();
     void ownSchemaShapes_data();
     void ownSchemaShapes();
-    void dmlPlans_data();
-    void dmlPlans();
+    void plansInFull_data();
+    void plansInFull();
     void materialisedWithQuery();
     void scalarSubqueryBlocksAndConditions();
     void costModelOverEveryPlan();
@@ -204,6 +204,12 @@ void TestPlanShapes::sampleShapes_data() {
         << Plan{root, "  VIEW", "    WINDOW NOSORT STOPKEY",
                 "      TABLE ACCESS BY INDEX ROWID EMPLOYEES",
                 "        INDEX FULL SCAN <PK EMPLOYEES>"};
+    // Index fast full scan (SQL Tuning Guide, "Index Fast Full Scans": a
+    // COUNT(*) under SORT AGGREGATE): SQLite counts the entries of its
+    // smallest index, whose every row has an entry.
+    QTest::newRow("count through an index")
+        << "SELECT COUNT(*) FROM employees"
+        << Plan{root, "  SORT AGGREGATE", "    INDEX FAST FULL SCAN EMP_DEPARTMENT_IX"};
     QTest::newRow("full scan") << "SELECT * FROM sales_history WHERE channel = 'WEB'"
                                << Plan{root, "  TABLE ACCESS FULL SALES_HISTORY"};
 
@@ -375,6 +381,9 @@ void TestPlanShapes::sampleShapes_data() {
         << "SELECT channel, AVG(amount_sold) FROM sales_history GROUP BY channel"
            " HAVING AVG(amount_sold) > 100"
         << Plan{root, "  FILTER", "    HASH GROUP BY", "      TABLE ACCESS FULL SALES_HISTORY"};
+    QTest::newRow("group by without aggregates")
+        << "SELECT channel FROM sales_history GROUP BY channel"
+        << Plan{root, "  HASH GROUP BY", "    TABLE ACCESS FULL SALES_HISTORY"};
     QTest::newRow("distinct hashed")
         << "SELECT DISTINCT channel FROM sales_history"
         << Plan{root, "  HASH UNIQUE", "    TABLE ACCESS FULL SALES_HISTORY"};
@@ -414,7 +423,7 @@ void TestPlanShapes::sampleShapes() {
 // checked on the row; subqueries of WHERE are semi- and anti-joins as in a
 // SELECT; foreign keys are checked outside the plan (no row for the
 // employees' own manager key).
-void TestPlanShapes::dmlPlans_data() {
+void TestPlanShapes::plansInFull_data() {
     QTest::addColumn<QString>("sql");
     QTest::addColumn<Plan>("plan");
     QTest::newRow("update through an index")
@@ -461,6 +470,30 @@ void TestPlanShapes::dmlPlans_data() {
                 "    TABLE ACCESS FULL DEPARTMENTS|UPD$1|D@UPD$1||", "    SORT AGGREGATE|SEL$1|||",
                 "      INDEX RANGE SCAN EMP_DEPARTMENT_IX|SEL$1|E@SEL$1|"
                 "\"E\".\"DEPARTMENT_ID\"=\"D\".\"DEPARTMENT_ID\"|"};
+    // HAVING filters the groups: one FILTER over the grouping, its
+    // subqueries under it (run once, or once per group when correlated),
+    // as the FILTER of a WHERE subquery runs over the rows.
+    QTest::newRow("having with a subquery")
+        << "SELECT department_id, COUNT(*) FROM employees GROUP BY department_id"
+           " HAVING COUNT(*) > (SELECT AVG(salary) / 1000 FROM employees)"
+        << Plan{"SELECT STATEMENT||||",
+                "  FILTER|SEL$1|||COUNT(*)> (SELECT AVG(\"SALARY\")/1000 FROM \"EMPLOYEES\""
+                " \"EMPLOYEES\")",
+                "    HASH GROUP BY|SEL$1|||",
+                "      TABLE ACCESS FULL EMPLOYEES|SEL$1|EMPLOYEES@SEL$1||",
+                "    SORT AGGREGATE|SEL$2|||",
+                "      TABLE ACCESS FULL EMPLOYEES|SEL$2|EMPLOYEES@SEL$2||"};
+    QTest::newRow("having in a subquery")
+        << "SELECT department_id FROM employees GROUP BY department_id"
+           " HAVING department_id IN (SELECT department_id FROM departments"
+           " WHERE country_id = 'US')"
+        << Plan{"SELECT STATEMENT||||",
+                "  FILTER|SEL$1||| EXISTS (SELECT 0 FROM \"DEPARTMENTS\" \"DEPARTMENTS\" WHERE"
+                " \"COUNTRY_ID\"='US' AND \"DEPARTMENT_ID\"=:B1)",
+                "    HASH GROUP BY|SEL$1|||",
+                "      TABLE ACCESS FULL EMPLOYEES|SEL$1|EMPLOYEES@SEL$1||",
+                "    TABLE ACCESS FULL DEPARTMENTS|SEL$2|DEPARTMENTS@SEL$2||"
+                "\"COUNTRY_ID\"='US'"};
     QTest::newRow("insert of a query")
         << "INSERT INTO sales_history SELECT * FROM sales_history WHERE channel = 'WEB'"
         << Plan{"INSERT STATEMENT||||", "  LOAD TABLE CONVENTIONAL SALES_HISTORY|INS$1|||",
@@ -468,7 +501,7 @@ void TestPlanShapes::dmlPlans_data() {
                 "\"CHANNEL\"='WEB'"};
 }
 
-void TestPlanShapes::dmlPlans() {
+void TestPlanShapes::plansInFull() {
     QFETCH(QString, sql);
     QFETCH(Plan, plan);
     QCOMPARE(explainInFull(*m_sample, sql).join('\n'),
@@ -516,6 +549,10 @@ void TestPlanShapes::ownSchemaShapes_data() {
     QTest::newRow("order by a nullable indexed column")
         << "SELECT name FROM item ORDER BY parent_id"
         << Plan{root, "  SORT ORDER BY", "    TABLE ACCESS FULL ITEM"};
+    // Without an index SQLite counts the table's rows.
+    QTest::newRow("count of a table without an index")
+        << "SELECT COUNT(*) FROM audit_log"
+        << Plan{root, "  SORT AGGREGATE", "    TABLE ACCESS FULL AUDIT_LOG"};
     QTest::newRow("rownum top-n of a table without an index")
         << "SELECT * FROM (SELECT who, logged FROM audit_log ORDER BY logged DESC)"
            " WHERE ROWNUM <= 5"
