@@ -948,6 +948,10 @@ void comment(sqlite3* db, const DdlWork& w) {
 
 void truncate(sqlite3* db, const DdlWork& w) {
     commitOpen(db);
+    if (!findObject(db, w.table) && schema::provideTemporaryTable(db, w.table)) {
+        sqlite::exec(db, ("DELETE FROM temp." + quoteName(w.table)).c_str());
+        return;
+    }
     const StoredObject table = requireTable(db, w.table);
     if (!referencesTo(db, table.name).empty())
         oracle("ORA-02266: unique/primary keys in table referenced by enabled foreign keys");
@@ -1065,13 +1069,16 @@ void createTable(sqlite3* db, const dialect::Translation& t) {
     std::vector<schema::SequenceRow> rows;
     for (const auto& [column, sequence] : t.ddl.identities)
         rows.push_back(newSequence(sequence));
-    schema::ensureSideTables(db);
+    if (!rows.empty())
+        schema::ensureSideTables(db);
     Transaction tx(db);
-    if (findObject(db, t.ddl.table))
+    if (findObject(db, t.ddl.table) || schema::provideTemporaryTable(db, t.ddl.table))
         oracle("ORA-00955: name is already used by an existing object");
     for (const schema::SequenceRow& r : rows)
         writeSequence(db, r);  // a sequence left by an older table of that name is replaced
     sqlite::exec(db, t.sql.c_str());
+    if (t.ddl.temporary)
+        schema::keepTemporaryTable(db, t.ddl.table, t.sql);
     tx.commit();
 }
 
@@ -1079,6 +1086,14 @@ void dropTable(sqlite3* db, const dialect::Translation& t) {
     const DdlWork& w = t.ddl;
     commitOpen(db);
     const std::optional<StoredObject> table = findObject(db, w.table);
+    if (!table && schema::provideTemporaryTable(db, w.table)) {
+        // A global temporary table: its definition and this connection's copy.
+        Transaction tx(db);
+        sqlite::exec(db, ("DROP TABLE temp." + quoteName(w.table)).c_str());
+        schema::forgetTemporaryTable(db, w.table);
+        tx.commit();
+        return;
+    }
     if (!table || table->type != "table") {
         if (w.ifExists)
             return;

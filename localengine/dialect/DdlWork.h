@@ -89,7 +89,8 @@ struct DdlWork {
     bool replace = false;
     bool cascade = false;
     bool ifExists = false;
-    bool readOnly = false;  // WITH READ ONLY
+    bool readOnly = false;   // WITH READ ONLY
+    bool temporary = false;  // CREATE GLOBAL TEMPORARY TABLE: `sql` makes the connection's copy
     // CREATE TABLE: identity columns (column name, its sequence) and the
     // columns whose DEFAULT also replaces an explicit NULL (DEFAULT ON
     // NULL, BY DEFAULT ON NULL AS IDENTITY), each with its default's text.

@@ -46,6 +46,14 @@ void Emitter::createTable(const CreateTableStatement& s) {
         for (const ConstraintDefinition& k : c.constraints)
             if (k.disabled)
                 unsupported("disabled constraints in CREATE TABLE (add them with ALTER TABLE)");
+    if (!s.ifNotExists) {
+        // The name may be taken by a global temporary table this connection
+        // has not used; that table's definition is kept for every later one.
+        m_result.kind = Translation::Kind::Ddl;
+        m_result.ddl.kind = DdlWork::Kind::CreateTable;
+        m_result.ddl.table = s.name.back().name;
+        m_result.ddl.temporary = s.globalTemporary;
+    }
     m_keyColumns.clear();
     for (const ConstraintDefinition& k : s.constraints)
         if (k.kind == ConstraintDefinition::Kind::PrimaryKey)

@@ -55,6 +55,8 @@ class SchemaReader {
 public:
     explicit SchemaReader(sqlite3* db) : m_db(db) {}
 
+    sqlite3* db() const { return m_db; }
+
     // Every row of sqlite_schema, in the order SQLite lists them.
     std::vector<SchemaObject> objects();
 

@@ -37,6 +37,58 @@ bool hasSideTables(sqlite3* db) {
     return st.step() && st.integer(0) == 4;
 }
 
+namespace {
+
+bool hasTemporaryDefinitions(sqlite3* db) {
+    sqlite::Statement st(db,
+                         "SELECT 1 FROM main.sqlite_schema WHERE type = 'table' AND name = "
+                         "'quorvel$temporary'");
+    return st.step();
+}
+
+bool inTemporarySchema(sqlite3* db, const std::string& name) {
+    sqlite::Statement st(db,
+                         "SELECT 1 FROM temp.sqlite_schema WHERE type = 'table' AND name = ?1 "
+                         "COLLATE NOCASE");
+    st.bind(1, name);
+    return st.step();
+}
+
+}  // namespace
+
+void keepTemporaryTable(sqlite3* db, const std::string& name, const std::string& createSql) {
+    sqlite::exec(db,
+                 "CREATE TABLE IF NOT EXISTS main.\"quorvel$temporary\" ("
+                 " TABLE_NAME TEXT PRIMARY KEY COLLATE NOCASE, CREATE_SQL TEXT NOT NULL)");
+    sqlite::Statement st(db, "INSERT OR REPLACE INTO main.\"quorvel$temporary\" VALUES (?1, ?2)");
+    st.bind(1, name).bind(2, createSql).run();
+}
+
+void forgetTemporaryTable(sqlite3* db, const std::string& name) {
+    if (!hasTemporaryDefinitions(db))
+        return;
+    sqlite::Statement st(db, "DELETE FROM main.\"quorvel$temporary\" WHERE TABLE_NAME = ?1");
+    st.bind(1, name).run();
+}
+
+bool provideTemporaryTable(sqlite3* db, const std::string& name) {
+    if (!hasTemporaryDefinitions(db))
+        return false;
+    std::string createSql;
+    {
+        sqlite::Statement st(db,
+                             "SELECT CREATE_SQL FROM main.\"quorvel$temporary\" WHERE "
+                             "TABLE_NAME = ?1");
+        st.bind(1, name);
+        if (!st.step())
+            return false;
+        createSql = st.text(0);
+    }
+    if (!inTemporarySchema(db, name))
+        sqlite::exec(db, createSql.c_str());
+    return true;
+}
+
 std::vector<DisabledConstraint> disabledConstraints(sqlite3* db) {
     std::vector<DisabledConstraint> out;
     if (!hasSideTables(db))

@@ -6,6 +6,9 @@
 //   "quorvel$disabled"   constraints that are disabled: taken out of their
 //                        table (not enforced) until they are enabled again
 //   "quorvel$objects"    views created WITH READ ONLY, synonyms
+//   "quorvel$temporary"  global temporary tables: the statement that makes a
+//                        connection's own (empty) copy, run when a
+//                        connection first names the table
 // They are created on first use and hidden from the dictionary views.
 
 #include <optional>
@@ -25,6 +28,15 @@ void ensureSideTables(sqlite3* db);
 // True when the main database holds them (a file never touched by DDL
 // through the engine does not).
 bool hasSideTables(sqlite3* db);
+
+// Global temporary tables: the definition is the database's, the rows
+// each connection's own (a table in SQLite's temporary schema).
+void keepTemporaryTable(sqlite3* db, const std::string& name, const std::string& createSql);
+void forgetTemporaryTable(sqlite3* db, const std::string& name);
+// Makes this connection's copy of the global temporary table `name` if the
+// database defines one and the connection has none yet. True when the
+// connection has it now.
+bool provideTemporaryTable(sqlite3* db, const std::string& name);
 
 struct DisabledConstraint {
     std::string table, name;

@@ -4,6 +4,7 @@
 #include "dialect/Error.h"
 #include "dialect/Lexer.h"
 #include "dialect/Types.h"
+#include "schema/SideTables.h"
 
 namespace localengine::schema {
 
@@ -23,7 +24,10 @@ std::shared_ptr<const TableInfo> SqliteCatalog::findTable(const std::string& nam
 // The first object of that name in SQLite's search order (temporary, then
 // main), with the columns a query sees.
 std::shared_ptr<const TableInfo> SqliteCatalog::read(const std::string& name) const {
-    const std::optional<TableEntry> entry = m_reader.findTable(name);
+    std::optional<TableEntry> entry = m_reader.findTable(name);
+    // A global temporary table this connection has not used yet.
+    if (!entry && provideTemporaryTable(m_reader.db(), name))
+        entry = m_reader.findTable(name);
     if (!entry || (entry->type != "table" && entry->type != "view" && entry->type != "virtual"))
         return nullptr;
     auto info = std::make_shared<TableInfo>();

@@ -29,6 +29,7 @@ private slots:
     void identityColumns();
     void commentsViewsAndSynonyms();
     void viewsOverDualAndDroppedTables();
+    void globalTemporaryTables();
     void sessionAndServerStatements();
 
 private:
@@ -438,6 +439,51 @@ void TestDdl::viewsOverDualAndDroppedTables() {
     m_db.reset();
     m_db = Connection::open(m_dir.filePath("ddl.db").toStdString(), "scott");
     QCOMPARE(rows("SELECT flag || answer FROM today"), QStringList{"X42"});
+}
+
+// A global temporary table as the SQL Language Reference describes it: the
+// definition is the database's and visible to every session, the rows are
+// each session's own; TRUNCATE and DROP reach it, and its name is taken.
+void TestDdl::globalTemporaryTables() {
+    const std::string path = m_dir.filePath("ddl.db").toStdString();
+    m_db->execute(
+        "CREATE GLOBAL TEMPORARY TABLE work_ids (id NUMBER PRIMARY KEY, note VARCHAR2(10))"
+        " ON COMMIT PRESERVE ROWS");
+    m_db->execute("INSERT INTO work_ids VALUES (1, 'mine')");
+    auto other = Connection::open(path, "scott");
+    QCOMPARE(firstColumn(*other, "SELECT count(*) FROM work_ids"), QStringList{"0"});
+    other->execute("INSERT INTO work_ids VALUES (2, 'theirs')");
+    QCOMPARE(rows("SELECT note FROM work_ids"), QStringList{"mine"});
+    QCOMPARE(error("CREATE TABLE work_ids (x NUMBER)"),
+             QStringLiteral("ORA-00955: name is already used by an existing object"));
+    QCOMPARE(error("CREATE GLOBAL TEMPORARY TABLE work_ids (x NUMBER)"),
+             QStringLiteral("ORA-00955: name is already used by an existing object"));
+
+    QCOMPARE(error("TRUNCATE TABLE work_ids"), QString());
+    QCOMPARE(rows("SELECT count(*) FROM work_ids"), QStringList{"0"});
+    QCOMPARE(firstColumn(*other, "SELECT note FROM work_ids"), QStringList{"theirs"});
+
+    // the definition outlives the connection that made it
+    m_db.reset();
+    m_db = Connection::open(path, "scott");
+    m_db->execute("INSERT INTO work_ids VALUES (3, 'again')");
+    m_db->execute("EXPLAIN PLAN SET STATEMENT_ID = 'g' FOR SELECT note FROM work_ids WHERE id = 3");
+    QVERIFY(rows("SELECT count(*) FROM plan_table WHERE statement_id = 'g'")[0].toInt() >= 2);
+
+    QCOMPARE(error("DROP TABLE work_ids"), QString());
+    QVERIFY2(error("SELECT * FROM work_ids").startsWith("ORA-00942"),
+             qPrintable(error("SELECT * FROM work_ids")));
+    other.reset();
+    other = Connection::open(path, "scott");
+    QVERIFY(QString::fromStdString([&] {
+                try {
+                    other->query("SELECT * FROM work_ids");
+                } catch (const EngineError& e) {
+                    return std::string(e.what());
+                }
+                return std::string();
+            }())
+                .startsWith("ORA-00942"));
 }
 
 void TestDdl::sessionAndServerStatements() {
