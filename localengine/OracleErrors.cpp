@@ -246,8 +246,11 @@ EngineError oracleError(sqlite3* db, const EngineError& error, const std::string
             return ora(30483, "window functions are not allowed here", error);
         if (message.find("do not have the same number of result columns") != std::string::npos)
             return ora(1789, "query block has incorrect number of result columns", error);
-        if (after(message, "sub-select returns "))
+        if (after(message, "sub-select returns ") || message == "row value misused")
             return ora(913, "too many values", error);
+        // "1st ORDER BY term out of range - should be between 1 and 9"
+        if (message.find(" ORDER BY term out of range") != std::string::npos)
+            return ora(1785, "ORDER BY item must be the number of a SELECT-list expression", error);
         if (message == "interrupted")
             return ora(1013, "user requested cancel of current operation", error);
         if (message.find(" already exists") != std::string::npos &&

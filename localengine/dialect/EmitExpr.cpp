@@ -591,17 +591,25 @@ void Emitter::quantified(const QuantifiedComparison& q) {
     }
     const OracleType type = comparisonType(types);
     bool interval = false;
-    for (const Expr* e : operands)
+    bool padded = true;
+    for (const Expr* e : operands) {
         interval = interval || e->type == OracleType::Interval;
+        padded = padded && e->type == OracleType::Char;
+    }
     if (interval)
         collated(*q.left);
+    else if (padded)
+        comparand(*q.left, type, true);
     else
         converted(*q.left, type, kCompareOperand);
     m_out += in ? " IN (" : " NOT IN (";
     for (std::size_t i = 0; i < q.list.size(); ++i) {
         if (i)
             m_out += ", ";
-        converted(*q.list[i], type);
+        if (padded)
+            comparand(*q.list[i], type, true);
+        else
+            converted(*q.list[i], type);
     }
     m_out += ')';
 }
@@ -779,8 +787,15 @@ void Emitter::predicate(const Expr& e) {
             bool interval = p.operand->type == OracleType::Interval;
             for (const ExprPtr& item : p.items)
                 interval = interval || item->type == OracleType::Interval;
+            // IN is "= ANY": CHAR values against CHAR values blank-padded.
+            bool padded = !interval && p.operand->kind != ExprKind::Tuple &&
+                          p.operand->type == OracleType::Char;
+            for (const ExprPtr& item : p.items)
+                padded = padded && item->type == OracleType::Char;
             if (interval && p.operand->kind != ExprKind::Tuple)
                 collated(*p.operand);
+            else if (padded)
+                comparand(*p.operand, type, true);
             else
                 converted(*p.operand, type, kCompareOperand);
             m_out += p.negated ? " NOT IN (" : " IN (";
@@ -791,7 +806,10 @@ void Emitter::predicate(const Expr& e) {
                 for (std::size_t i = 0; i < p.items.size(); ++i) {
                     if (i)
                         m_out += ", ";
-                    converted(*p.items[i], type);
+                    if (padded)
+                        comparand(*p.items[i], type, true);
+                    else
+                        converted(*p.items[i], type);
                 }
             }
             m_out += ')';
@@ -809,14 +827,25 @@ void Emitter::predicate(const Expr& e) {
 
 void Emitter::caseExpression(const Case& c) {
     checkCaseTypes(c);
+    // A simple CASE compares "expr = comparison_expr": CHAR with CHAR
+    // blank-padded.
+    bool padded = c.operand && c.operand->type == OracleType::Char;
+    for (const WhenClause& w : c.whens)
+        padded = padded && w.condition->type == OracleType::Char;
     m_out += "CASE";
     if (c.operand) {
         m_out += ' ';
-        expr(*c.operand);
+        if (padded)
+            comparand(*c.operand, OracleType::Char, true);
+        else
+            expr(*c.operand);
     }
     for (const WhenClause& w : c.whens) {
         m_out += " WHEN ";
-        expr(*w.condition);
+        if (padded)
+            comparand(*w.condition, OracleType::Char, true);
+        else
+            expr(*w.condition);
         m_out += " THEN ";
         expr(*w.result);
     }
@@ -983,9 +1012,21 @@ void Emitter::extract(const Extract& e) {
 }
 
 // TRIM as SQLite's TRIM, LTRIM or RTRIM; a result with nothing left is
-// NULL, as Oracle has no empty text.
+// NULL, as Oracle has no empty text. A trim character given goes through
+// ORA_TRIM, which takes exactly one (ORA-30001), where SQLite's would take
+// a set.
 void Emitter::trim(const Trim& t) {
     m_out += "NULLIF(";
+    if (t.character) {
+        m_out += "ORA_TRIM(";
+        expr(*t.source);
+        m_out += t.side == Trim::Side::Leading    ? ", 'LEADING', "
+                 : t.side == Trim::Side::Trailing ? ", 'TRAILING', "
+                                                  : ", 'BOTH', ";
+        expr(*t.character);
+        m_out += "), '')";
+        return;
+    }
     m_out += t.side == Trim::Side::Leading    ? "LTRIM("
              : t.side == Trim::Side::Trailing ? "RTRIM("
                                               : "TRIM(";

@@ -1009,7 +1009,18 @@ bool Emitter::typedChoice(const FunctionCall& f) {
     }
     if (name == "NULLIF" && a.size() == 2) {
         requireOneFamily({a[0].get(), a[1].get()});
-        return false;
+        if (!blankPadded({a[0].get(), a[1].get()}))
+            return false;
+        // CASE WHEN e1 = e2 THEN NULL ELSE e1 END, the comparison of two
+        // CHAR values blank-padded.
+        m_out += "CASE WHEN ";
+        comparand(*a[0], OracleType::Char, true);
+        m_out += " = ";
+        comparand(*a[1], OracleType::Char, true);
+        m_out += " THEN NULL ELSE ";
+        expr(*a[0]);
+        m_out += " END";
+        return true;
     }
     if (name == "DECODE" && a.size() >= 3)
         return decode(f);

@@ -224,6 +224,10 @@ OracleType functionType(const FunctionCall& f) {
         const OracleType first = f.args.front()->type;
         if ((name == "ROUND" || name == "TRUNC") && !isDatetime(first))
             return OracleType::Number;
+        // "The value returned is always of data type DATE, even if you
+        // specify a different datetime data type for date."
+        if (name == "ROUND" || name == "TRUNC")
+            return OracleType::Date;
         // NVL of character data is VARCHAR2.
         if (name == "NVL" && first == OracleType::Char)
             return OracleType::Varchar2;

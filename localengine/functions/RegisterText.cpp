@@ -2,6 +2,7 @@
 // SUBSTR, INSTR, TRIM, LTRIM, RTRIM, REPLACE and LENGTH on the handle, so
 // that positions, NULLs and empty results follow Oracle.
 
+#include "LetterCase.h"
 #include "SqliteGlue.h"
 
 #include <cctype>
@@ -99,6 +100,12 @@ void concatFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
     guard(ctx, [&] { result(ctx, Text(text(argv[0]) + text(argv[1]))); });
 }
 
+void upperFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    result(ctx, Text(withCase(text(argv[0]), LetterCase::Upper)));
+}
+void lowerFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    result(ctx, Text(withCase(text(argv[0]), LetterCase::Lower)));
+}
 void initcapFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
     result(ctx, initcap(text(argv[0])));
 }
@@ -152,6 +159,8 @@ bool registerTextFunctions(sqlite3* db, const std::shared_ptr<SessionSettings>& 
         {"REPLACE", 3, replaceFn},
         {"CONCAT", 2, concatFn},
         {"INITCAP", 1, nullIn<initcapFn>},
+        {"UPPER", 1, nullIn<upperFn>},
+        {"LOWER", 1, nullIn<lowerFn>},
         {"ASCII", 1, nullIn<asciiFn>},
         {"CHR", 1, nullIn<chrFn>},
         {"SOUNDEX", 1, nullIn<soundexFn>},

@@ -31,7 +31,8 @@ bool registerEngineFunctions(sqlite3* db, std::shared_ptr<SessionSettings> setti
            glue::registerRegexFunctions(db, settings) && glue::registerAggregates(db, settings) &&
            glue::registerDocumentFunctions(db, settings) &&
            glue::registerStorageFunctions(db, settings) &&
-           glue::registerLobFunctions(db, settings) && glue::registerRandomFunctions(db, settings);
+           glue::registerLobFunctions(db, settings) &&
+           glue::registerRandomFunctions(db, settings) && glue::registerMathFunctions(db, settings);
 }
 
 namespace glue {

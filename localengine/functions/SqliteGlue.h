@@ -102,5 +102,6 @@ bool registerDocumentFunctions(sqlite3* db, const std::shared_ptr<SessionSetting
 bool registerStorageFunctions(sqlite3* db, const std::shared_ptr<SessionSettings>& s);
 bool registerLobFunctions(sqlite3* db, const std::shared_ptr<SessionSettings>& s);
 bool registerRandomFunctions(sqlite3* db, const std::shared_ptr<SessionSettings>& s);
+bool registerMathFunctions(sqlite3* db, const std::shared_ptr<SessionSettings>& s);
 
 }  // namespace localengine::functions::glue

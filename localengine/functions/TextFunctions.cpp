@@ -1,5 +1,7 @@
 #include "TextFunctions.h"
 
+#include "LetterCase.h"
+
 #include "OraError.h"
 
 #include <cctype>
@@ -217,20 +219,7 @@ Text replace(std::string_view s, std::string_view search, std::string_view with,
 }
 
 Text initcap(std::string_view s) {
-    std::string out(s);
-    bool start = true;
-    for (char& c : out) {
-        const unsigned char u = static_cast<unsigned char>(c);
-        if (u >= 0x80) {
-            start = false;  // letters beyond ASCII keep their case and continue the word
-        } else if (std::isalnum(u)) {
-            c = static_cast<char>(start ? std::toupper(u) : std::tolower(u));
-            start = false;
-        } else {
-            start = true;
-        }
-    }
-    return result(out);
+    return result(initialCaps(s));
 }
 
 std::int64_t ascii(std::string_view s) {

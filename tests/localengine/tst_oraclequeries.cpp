@@ -38,6 +38,8 @@ const char* const kSchema[] = {
     "INSERT INTO emp VALUES (7499, 'ALLEN', 'SALESMAN', 7698, DATE '1981-02-20', 1600, 300, 30)",
     "INSERT INTO emp VALUES (7521, 'WARD', 'SALESMAN', 7698, DATE '1981-02-22', 1250, 500, 30)",
     "INSERT INTO emp VALUES (7369, 'SMITH', 'CLERK', 7788, DATE '1980-12-17', 800, NULL, 20)",
+    "CREATE TABLE codes (c CHAR(5), v VARCHAR2(5))",
+    "INSERT INTO codes VALUES ('ab', 'ab')",
 };
 
 }  // namespace
@@ -340,6 +342,73 @@ private slots:
                 {"ORA-01722: invalid number"});
     }
     void decimalArithmetic() {
+        QFETCH(QString, sql);
+        QFETCH(QStringList, expected);
+        QCOMPARE(rows(sql), expected);
+    }
+
+    // Answers an audit against the SQL Language Reference found wrong:
+    // - "Data Type Comparison Rules": CHAR against CHAR (or a text literal)
+    //   compares blank-padded; IN is "= ANY", a simple CASE compares
+    //   "expr = comparison_expr", NULLIF is CASE WHEN e1 = e2 ...
+    // - LN: n > 0; LOG: m positive and not 1, n positive; ACOS/ASIN: n in
+    //   [-1, 1] (ORA-01428); EXP past NUMBER's range (ORA-01426)
+    // - TRIM: the trim character is one character (ORA-30001)
+    // - ROUND/TRUNC (date): "always of data type DATE"
+    // - UPPER/LOWER/INITCAP change every letter, not only ASCII's
+    // - ORDER BY n beyond the select list: ORA-01785
+    void auditedAnswers_data() {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QStringList>("expected");
+        addRows("CHAR IN literals", "select count(*) from codes where c in ('ab', 'zz')", {"1"});
+        addRows("CHAR NOT IN literals", "select count(*) from codes where c not in ('ab', 'zz')",
+                {"0"});
+        addRows("CHAR = ANY", "select count(*) from codes where c = any ('ab', 'zz')", {"1"});
+        addRows("VARCHAR2 IN stays non-padded", "select count(*) from codes where v in ('ab ')",
+                {"0"});
+        addRows("simple CASE of CHAR",
+                "select case c when 'ab' then 'hit' else 'miss' end from codes", {"hit"});
+        addRows("simple CASE of VARCHAR2",
+                "select case v when 'ab ' then 'hit' else 'miss' end from codes", {"miss"});
+        addRows("NULLIF of CHAR values", "select count(*) from codes where nullif(c, 'ab') is null",
+                {"1"});
+        addRows("NULLIF keeps the first value", "select '[' || nullif(c, 'zz') || ']' from codes",
+                {"[ab   ]"});
+        addRows("LN of 0", "select ln(0) from dual", {"ORA-01428: argument '0' is out of range"});
+        addRows("LOG to base 1", "select log(1, 10) from dual",
+                {"ORA-01428: argument '1' is out of range"});
+        addRows("LOG of a negative number", "select log(10, -5) from dual",
+                {"ORA-01428: argument '-5' is out of range"});
+        addRows("ACOS past 1", "select acos(2) from dual",
+                {"ORA-01428: argument '2' is out of range"});
+        addRows("ASIN past -1", "select asin(-2) from dual",
+                {"ORA-01428: argument '-2' is out of range"});
+        addRows("EXP past NUMBER's range", "select exp(1000) from dual",
+                {"ORA-01426: numeric overflow"});
+        addRows("functions inside their domains",
+                "select ln(1), exp(0), log(10, 100), acos(1), asin(0), log(2, null) from dual",
+                {"0|1|2|0|0|<null>"});
+        addRows("TRIM of two characters", "select trim('ab' from 'abc') from dual",
+                {"ORA-30001: trim set should have only one character"});
+        addRows("TRIM of one character", "select trim(leading 'x' from 'xxyx') from dual", {"yx"});
+        addRows("TRUNC of a TIMESTAMP is a DATE",
+                "select trunc(timestamp '2009-10-15 10:30:00.5') - date '2009-10-14' from dual",
+                {"1"});
+        addRows(
+            "ROUND of a TIMESTAMP is a DATE",
+            "select (round(timestamp '2009-10-15 13:30:00') - date '2009-10-14') * 24 from dual",
+            {"48"});
+        addRows("case beyond ASCII",
+                "select upper('éàü') || ' ' || lower('ÄBÇ') || ' ' || initcap('élan vital') "
+                "from dual",
+                {"ÉÀÜ äbç Élan Vital"});
+        addRows("ORDER BY past the select list", "select ename from emp order by 2",
+                {"ORA-01785: ORDER BY item must be the number of a SELECT-list expression"});
+        addRows("a row where one value belongs",
+                "select count(*) from emp where sal = (select sal, comm from emp where rownum = 1)",
+                {"ORA-00913: too many values"});
+    }
+    void auditedAnswers() {
         QFETCH(QString, sql);
         QFETCH(QStringList, expected);
         QCOMPARE(rows(sql), expected);
