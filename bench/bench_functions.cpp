@@ -40,6 +40,20 @@ void scan(benchmark::State& state, const char* expression) {
     sqlite3_finalize(st);
 }
 
+// One aggregate over the 100,000 rows.
+void aggregate(benchmark::State& state, const char* expression) {
+    sqlite3* db = database();
+    const std::string sql = std::string("SELECT ") + expression + " FROM t";
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr);
+    for (auto _ : state) {
+        sqlite3_step(st);
+        benchmark::DoNotOptimize(sqlite3_column_double(st, 0));
+        sqlite3_reset(st);
+    }
+    sqlite3_finalize(st);
+}
+
 void BM_SqliteStrftime(benchmark::State& s) {
     scan(s, "strftime('%d.%m.%Y %H:%M', d)");
 }
@@ -60,6 +74,29 @@ void BM_AddMonths(benchmark::State& s) {
 }
 void BM_SqliteDateModifier(benchmark::State& s) {
     scan(s, "date(d, '+1 month')");
+}
+// Arithmetic as the front end writes it (ORA_ARITH) on whole numbers and on
+// decimals, beside SQLite's binary operators; SUM of decimals.
+void BM_SqliteArithmetic(benchmark::State& s) {
+    scan(s, "rowid * 3 + n * 1.1");
+}
+void BM_ArithInteger(benchmark::State& s) {
+    scan(s, "ORA_ARITH('vv*v+', rowid, 3, 7)");
+}
+void BM_ArithDecimal(benchmark::State& s) {
+    scan(s, "ORA_ARITH('vv*v+', n, 1.1, 0.25)");
+}
+void BM_ArithDivide(benchmark::State& s) {
+    scan(s, "ORA_ARITH('vv/', rowid, 7)");
+}
+void BM_SqliteTotal(benchmark::State& s) {
+    aggregate(s, "total(n)");
+}
+void BM_SumDecimal(benchmark::State& s) {
+    aggregate(s, "SUM(n)");
+}
+void BM_SumInteger(benchmark::State& s) {
+    aggregate(s, "SUM(rowid)");
 }
 void BM_SqliteSubstr(benchmark::State& s) {
     scan(s, "substring(s, 5, 3)");
@@ -83,6 +120,13 @@ BENCHMARK(BM_SqlitePrintf)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ToCharNumber)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SqliteDateModifier)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AddMonths)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SqliteArithmetic)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ArithInteger)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ArithDecimal)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ArithDivide)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SqliteTotal)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SumDecimal)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SumInteger)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SqliteSubstr)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Substr)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SqliteLike)->Unit(benchmark::kMillisecond);

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <cmath>
 
 namespace console {
 
@@ -138,10 +139,26 @@ std::optional<QChar> terminatorValue(const QString& value, QChar byDefault) {
     return std::nullopt;
 }
 
-// A value as SQL*Plus shows it: RAW and BLOB bytes as hexadecimal digits.
+// A value as SQL*Plus shows it: RAW and BLOB bytes as hexadecimal digits,
+// a whole number as its digits (the 15 a double holds, then zeros) up to 40
+// characters rather than 1.8e+19.
 QString cellText(const QVariant& value) {
     if (value.typeId() == QMetaType::QByteArray)
         return QString::fromLatin1(value.toByteArray().toHex().toUpper());
+    if (value.typeId() == QMetaType::Double) {
+        const double d = value.toDouble();
+        if (std::isfinite(d) && d == std::trunc(d) && std::fabs(d) < 1e39) {
+            // d.dddddddddddddde+XX: 15 significant digits and the exponent.
+            const QString e = QString::number(std::fabs(d), 'e', 14);
+            const int at = int(e.indexOf(QLatin1Char('e')));
+            QString digits = e.left(at).remove(QLatin1Char('.'));
+            const int length = e.mid(at + 1).toInt() + 1;
+            if (length >= digits.size()) {
+                digits = digits.leftJustified(length, QLatin1Char('0'));
+                return d < 0 ? QLatin1Char('-') + digits : digits;
+            }
+        }
+    }
     return value.toString();
 }
 

@@ -317,12 +317,51 @@ void Emitter::scalarSubquery(const Query& q) {
     m_out += ')';
 }
 
+namespace {
+
+// A number literal as SQLite reads it: as written when it has at most 15
+// significant digits (the double SQLite makes of it holds them), as its
+// digits when it is a whole number of 64 bits (SQLite's integer: 1.0E18).
+// Any other value would be rounded: ORA-03001.
+std::string numberLiteral(const std::string& text) {
+    std::string digits;  // the mantissa's digits, without the point
+    int pointAt = -1;     // digits before the point
+    std::size_t at = 0;
+    for (; at < text.size() && text[at] != 'e' && text[at] != 'E'; ++at) {
+        if (text[at] == '.')
+            pointAt = static_cast<int>(digits.size());
+        else
+            digits += text[at];
+    }
+    const std::size_t lead = digits.find_first_not_of('0');
+    if (lead == std::string::npos)
+        return text;
+    const std::size_t last = digits.find_last_not_of('0');
+    if (last - lead + 1 <= 15)
+        return text;
+    long long exponent = at < text.size() ? std::strtoll(text.c_str() + at + 1, nullptr, 10) : 0;
+    // The value is 0.<significant> x 10^wholeDigits.
+    const long long wholeDigits =
+        (pointAt < 0 ? static_cast<long long>(digits.size()) : pointAt) -
+        static_cast<long long>(lead) + exponent;
+    const std::string significant = digits.substr(lead, last - lead + 1);
+    if (wholeDigits >= static_cast<long long>(significant.size()) && wholeDigits <= 19) {
+        std::string whole = significant;
+        whole.resize(static_cast<std::size_t>(wholeDigits), '0');
+        if (whole.size() < 19 || whole <= "9223372036854775807")
+            return whole;
+    }
+    unsupported("NUMBER values of more than 15 significant digits");
+}
+
+}  // namespace
+
 // Oracle has no empty text: '' is NULL. A date, timestamp or interval
 // literal is its text in the form the engine stores it in.
 void Emitter::literal(const Literal& l) {
     switch (l.form) {
         case Literal::Form::Number:
-            m_out += l.text;
+            m_out += numberLiteral(l.text);
             break;
         case Literal::Form::Text:
             m_out += l.text.empty() ? std::string("NULL") : quoteText(l.text);

@@ -104,12 +104,87 @@ void DecimalSum::change(const Number& x, int sign) {
     m_fractions += sign;
     if (m_fractions == 0) {
         m_sum = m_compensation = 0;
+        m_scaled = 0;
+        m_fractionsAre = Fractions::Exact;
         return;
     }
     const double v = sign * x.d;
+    if (m_fractionsAre == Fractions::Exact) {
+        if (addExact(x, sign))
+            return;
+        if (m_fractionsAre == Fractions::Rounded) {
+            // From here on a compensated sum, starting from the exact one.
+            long double scaled = static_cast<long double>(m_scaled);
+            for (int k = 0; k < m_scale; ++k)
+                scaled /= 10;
+            m_sum = static_cast<double>(scaled);
+            m_compensation = static_cast<double>(scaled - static_cast<long double>(m_sum));
+        }
+    }
     const double t = m_sum + v;
     m_compensation += std::fabs(m_sum) >= std::fabs(v) ? (m_sum - t) + v : (v - t) + m_sum;
     m_sum = t;
+}
+
+// Adds sign * x to the exact sum of the fractions; false (and the state
+// changed) when x is a rounded value or the sum would not fit.
+bool DecimalSum::addExact(const Number& x, int sign) {
+    // The common case: a value with no more decimals than those before it
+    // is a whole number at their scale (x 10^scale exact below 2^53).
+    static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                         1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    if (m_scale < 16) {
+        const double scaled = x.d * kPowers[m_scale];
+        if (std::fabs(scaled) < 9007199254740992.0 &&
+            static_cast<double>(static_cast<std::int64_t>(scaled)) == scaled) {
+            m_scaled += sign * static_cast<__int128>(static_cast<std::int64_t>(scaled));
+            return true;
+        }
+    }
+    const std::optional<ExactDecimal> e = exactDecimal(x);
+    if (!e) {
+        m_fractionsAre = Fractions::Rounded;
+        return false;
+    }
+    // Both at the finer scale; 2^120 is past every total of 15 digits.
+    constexpr __int128 kLimit = static_cast<__int128>(1) << 120;
+    auto fits = [&](__int128 v) { return v < kLimit && v > -kLimit; };
+    while (-e->q > m_scale) {
+        if (!fits(m_scaled) || m_scale > 60) {
+            m_fractionsAre = Fractions::TooLong;
+            return true;
+        }
+        m_scaled *= 10;
+        ++m_scale;
+    }
+    __int128 value = e->m;
+    for (int k = e->q + m_scale; k > 0; --k) {
+        if (!fits(value)) {
+            m_fractionsAre = Fractions::TooLong;
+            return true;
+        }
+        value *= 10;
+    }
+    m_scaled += sign * value;
+    if (!fits(m_scaled))
+        m_fractionsAre = Fractions::TooLong;
+    return true;
+}
+
+std::optional<ExactDecimal> DecimalSum::exactTotal() const {
+    if (m_fractions == 0)
+        return ExactDecimal{m_whole, 0};
+    if (m_fractionsAre == Fractions::TooLong)
+        refuseLongNumber();
+    if (m_fractionsAre == Fractions::Rounded)
+        return std::nullopt;
+    __int128 whole = m_whole;
+    for (int k = 0; k < m_scale; ++k) {
+        if (whole > (static_cast<__int128>(1) << 122) || whole < -(static_cast<__int128>(1) << 122))
+            refuseLongNumber();
+        whole *= 10;
+    }
+    return ExactDecimal{whole + m_scaled, -m_scale};
 }
 
 namespace {
@@ -126,21 +201,26 @@ Number finiteNumber(long double v) {
 std::optional<Number> DecimalSum::sum() const {
     if (m_count == 0)
         return std::nullopt;
-    constexpr __int128 kMax = std::numeric_limits<std::int64_t>::max();
-    if (m_fractions == 0 && m_whole <= kMax && m_whole >= -kMax - 1)
-        return Number::of(static_cast<std::int64_t>(m_whole));
+    if (const std::optional<ExactDecimal> total = exactTotal())
+        return exactNumber(*total);
     return finiteNumber(static_cast<long double>(m_whole) + m_sum + m_compensation);
 }
 
 std::optional<Number> DecimalSum::average() const {
     if (m_count == 0)
         return std::nullopt;
-    if (m_fractions == 0 && m_whole % m_count == 0) {
-        const __int128 quotient = m_whole / m_count;
-        return Number::of(static_cast<std::int64_t>(quotient));
-    }
-    return finiteNumber((static_cast<long double>(m_whole) + m_sum + m_compensation) /
-                        static_cast<long double>(m_count));
+    const long double approximate = (static_cast<long double>(m_whole) + m_sum + m_compensation) /
+                                    static_cast<long double>(m_count);
+    const std::optional<ExactDecimal> total = exactTotal();
+    if (!total)
+        return finiteNumber(approximate);
+    if (const std::optional<Number> quotient = exactQuotient(*total, ExactDecimal{m_count, 0}))
+        return quotient;
+    // A quotient that does not terminate keeps 15 digits.
+    const double d = static_cast<double>(approximate);
+    if (!std::isfinite(d))
+        raise(1426);
+    return Number::of(d);
 }
 
 std::optional<double> median(std::vector<double> values) {

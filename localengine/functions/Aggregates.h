@@ -54,9 +54,11 @@ private:
     double m_mean = 0, m_m2 = 0;
 };
 
-// SUM and AVG as Oracle's decimal NUMBER gives them: whole numbers exactly,
-// fractions by a compensated (Neumaier) sum snapped to their decimal value,
-// so that a column of NUMBER(10,2) amounts sums to whole cents.
+// SUM and AVG as Oracle's decimal NUMBER gives them: whole numbers and
+// decimals of at most 15 digits exactly (a total of more than 15 digits
+// that is not a 64-bit integer is ORA-03001, as in arithmetic); values
+// already rounded to 15 digits (2/3) by a compensated (Neumaier) sum
+// snapped to their decimal value.
 class DecimalSum {
 public:
     void add(const Number& x) { change(x, 1); }
@@ -67,7 +69,14 @@ public:
 
 private:
     void change(const Number& x, int sign);
+    bool addExact(const Number& x, int sign);
+    // The exact total m_whole + m_scaled x 10^-m_scale, when every value
+    // was an exact decimal.
+    std::optional<ExactDecimal> exactTotal() const;
     __int128 m_whole = 0;
+    __int128 m_scaled = 0;  // the fractions' sum x 10^m_scale
+    int m_scale = 0;
+    enum class Fractions { Exact, Rounded, TooLong } m_fractionsAre = Fractions::Exact;
     double m_sum = 0, m_compensation = 0;
     std::int64_t m_count = 0, m_fractions = 0;
 };

@@ -50,7 +50,186 @@ std::string argText(const Number& n) {
     return numberText(n);
 }
 
+// The engine keeps a NUMBER as a 64-bit integer or a double, which holds
+// 15 significant decimal digits faithfully.
+constexpr int kDigits = 15;
+
+constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                   1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                   1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+using U128 = unsigned __int128;
+
+U128 magnitude(__int128 v) {
+    return v < 0 ? U128{0} - static_cast<U128>(v) : static_cast<U128>(v);
+}
+
+int digitCount(U128 v) {
+    int n = 1;
+    if (v >> 64) {
+        while (v >= 10'000'000'000'000'000'000ULL) {
+            v /= 10'000'000'000'000'000'000ULL;
+            n += 19;
+        }
+    }
+    for (auto u = static_cast<std::uint64_t>(v); u >= 10; u /= 10)
+        ++n;
+    return n;
+}
+
 }  // namespace
+
+std::optional<ExactDecimal> exactDecimal(const Number& n) {
+    if (n.isInteger)
+        return ExactDecimal{n.i, 0};
+    if (!std::isfinite(n.d))
+        return std::nullopt;
+    char buf[40];
+    const auto r = std::to_chars(buf, buf + sizeof buf, n.d, std::chars_format::scientific);
+    const char* p = buf;
+    const bool negative = *p == '-';
+    if (negative)
+        ++p;
+    std::int64_t m = 0;
+    int count = 0;
+    for (; p < r.ptr && *p != 'e'; ++p) {
+        if (*p == '.')
+            continue;
+        m = m * 10 + (*p - '0');
+        if (++count > kDigits)
+            return std::nullopt;
+    }
+    if (p == r.ptr)
+        return std::nullopt;
+    ++p;
+    const bool negativeExponent = *p == '-';
+    if (*p == '-' || *p == '+')
+        ++p;
+    int e = 0;
+    for (; p < r.ptr; ++p)
+        e = e * 10 + (*p - '0');
+    return ExactDecimal{negative ? -m : m, (negativeExponent ? -e : e) - (count - 1)};
+}
+
+namespace {
+
+// Strips the trailing zeros of m into q.
+void normalise(ExactDecimal& x) {
+    if (x.m == 0) {
+        x.q = 0;
+        return;
+    }
+    if (x.m >= INT64_MIN && x.m <= INT64_MAX) {
+        auto m = static_cast<std::int64_t>(x.m);
+        while (m % 10 == 0) {
+            m /= 10;
+            ++x.q;
+        }
+        x.m = m;
+        return;
+    }
+    while (x.m % 10 == 0) {
+        x.m /= 10;
+        ++x.q;
+    }
+}
+
+}  // namespace
+
+Number exactNumber(ExactDecimal x) {
+    normalise(x);
+    if (x.m == 0)
+        return Number::of(std::int64_t{0});
+    const bool negative = x.m < 0;
+    const U128 u = magnitude(x.m);
+    if (x.q >= 0 && x.q <= 19) {
+        U128 v = u;
+        for (int k = 0; k < x.q && v <= static_cast<U128>(kMax); ++k)
+            v *= 10;
+        if (v <= static_cast<U128>(kMax))
+            return Number::of(negative ? -static_cast<std::int64_t>(v)
+                                       : static_cast<std::int64_t>(v));
+        if (negative && v == static_cast<U128>(kMax) + 1)
+            return Number::of(kMin);
+    }
+    if (digitCount(u) > kDigits)
+        refuseLongNumber();
+    auto d = static_cast<double>(static_cast<std::uint64_t>(u));  // below 10^15: exact
+    if (x.q >= 0 && x.q <= 22) {
+        d *= kPowersOfTen[x.q];
+    } else if (x.q < 0 && x.q >= -22) {
+        d /= kPowersOfTen[-x.q];
+    } else {
+        const std::string t =
+            std::to_string(static_cast<std::uint64_t>(u)) + "e" + std::to_string(x.q);
+        d = std::strtod(t.c_str(), nullptr);
+    }
+    if (!std::isfinite(d))
+        raise(1426);
+    return Number::of(negative ? -d : d);
+}
+
+namespace {
+
+// x + y exactly. When aligning them would not fit 128 bits, x and y
+// (nonzero, without trailing zeros) are 20 or more digits apart.
+Number exactSum(ExactDecimal x, ExactDecimal y) {
+    if (x.m == 0)
+        return exactNumber(y);
+    if (y.m == 0)
+        return exactNumber(x);
+    if (x.q < y.q)
+        std::swap(x, y);
+    if (x.q - y.q > 19) {
+        normalise(x);
+        normalise(y);
+        if (x.q < y.q)
+            std::swap(x, y);
+        if (x.q - y.q > 19)
+            refuseLongNumber();
+    }
+    for (int k = y.q; k < x.q; ++k)
+        x.m *= 10;
+    return exactNumber(ExactDecimal{x.m + y.m, y.q});
+}
+
+}  // namespace
+
+std::optional<Number> exactQuotient(ExactDecimal x, ExactDecimal y) {
+    const bool negative = (x.m < 0) != (y.m < 0);
+    const U128 num = magnitude(x.m);
+    std::uint64_t den = static_cast<std::uint64_t>(magnitude(y.m));
+    // den = 2^twos 5^fives rest: the quotient terminates when rest divides num.
+    const int twos = __builtin_ctzll(den);
+    den >>= twos;
+    int fives = 0;
+    while (den % 5 == 0) {
+        den /= 5;
+        ++fives;
+    }
+    if (((num >> 64) ? num % den : static_cast<std::uint64_t>(num) % den) != 0)
+        return std::nullopt;
+    // (num / rest) / (2^twos 5^fives) = (num / rest) 2^(f-twos) 5^(f-fives) / 10^f
+    const int f = std::max(twos, fives);
+    U128 n = (num >> 64) ? num / den : static_cast<std::uint64_t>(num) / den;
+    constexpr U128 kLimit = (~U128{0} >> 2) / 5;
+    for (int k = twos; k < f; ++k) {
+        if (n > kLimit)
+            refuseLongNumber();
+        n *= 2;
+    }
+    for (int k = fives; k < f; ++k) {
+        if (n > kLimit)
+            refuseLongNumber();
+        n *= 5;
+    }
+    const auto m = static_cast<__int128>(n);
+    return exactNumber(ExactDecimal{negative ? -m : m, x.q - y.q - f});
+}
+
+void refuseLongNumber() {
+    raise(3001, "NUMBER values of more than 15 significant digits");
+}
 
 Decimal Decimal::of(std::int64_t v) {
     Decimal d;
@@ -198,6 +377,8 @@ Number Decimal::toNumber() const {
         if (r.ec == std::errc())
             return Number::of(v);
     }
+    if (digits.size() > static_cast<std::size_t>(kDigits))
+        refuseLongNumber();
     const std::string s =
         (negative ? "-0." : "0.") + digits + "e" + std::to_string(static_cast<long long>(exponent));
     const double v = std::strtod(s.c_str(), nullptr);
@@ -250,18 +431,34 @@ double snapDecimal(double v) {
     return std::fabs(decimal - v) <= 2 * ulp ? decimal : v;
 }
 
+// + - * / of exact decimals (integers, doubles of at most 15 digits) are
+// exact: a result that needs more than 15 significant digits and is not a
+// 64-bit integer is refused (ORA-03001). An operand already rounded to 15
+// digits (2/3) gives a result rounded to 15 digits.
 Number add(const Number& a, const Number& b) {
     std::int64_t sum = 0;
-    if (a.isInteger && b.isInteger && !__builtin_add_overflow(a.i, b.i, &sum))
-        return Number::of(sum);
+    if (a.isInteger && b.isInteger) {
+        if (!__builtin_add_overflow(a.i, b.i, &sum))
+            return Number::of(sum);
+        return exactNumber(ExactDecimal{static_cast<__int128>(a.i) + b.i, 0});
+    }
+    const std::optional<ExactDecimal> x = exactDecimal(a), y = exactDecimal(b);
+    if (x && y)
+        return exactSum(*x, *y);
     return fromDouble(static_cast<double>(static_cast<long double>(a.isInteger ? a.i : a.d) +
                                           static_cast<long double>(b.isInteger ? b.i : b.d)));
 }
 
 Number multiply(const Number& a, const Number& b) {
     std::int64_t product = 0;
-    if (a.isInteger && b.isInteger && !__builtin_mul_overflow(a.i, b.i, &product))
-        return Number::of(product);
+    if (a.isInteger && b.isInteger) {
+        if (!__builtin_mul_overflow(a.i, b.i, &product))
+            return Number::of(product);
+        return exactNumber(ExactDecimal{static_cast<__int128>(a.i) * b.i, 0});
+    }
+    const std::optional<ExactDecimal> x = exactDecimal(a), y = exactDecimal(b);
+    if (x && y)
+        return exactNumber(ExactDecimal{x->m * y->m, x->q + y->q});
     return fromDouble(static_cast<double>(static_cast<long double>(a.isInteger ? a.i : a.d) *
                                           static_cast<long double>(b.isInteger ? b.i : b.d)));
 }
@@ -272,7 +469,18 @@ Number divide(const Number& a, const Number& b) {
     if (a.isInteger && b.isInteger) {
         if (!(a.i == kMin && b.i == -1) && a.i % b.i == 0)
             return Number::of(a.i / b.i);
+        if (const auto q = exactQuotient(ExactDecimal{a.i, 0}, ExactDecimal{b.i, 0}))
+            return *q;
         return Number::of(static_cast<double>(static_cast<long double>(a.i) / b.i));
+    }
+    const std::optional<ExactDecimal> x = exactDecimal(a), y = exactDecimal(b);
+    if (x && y) {
+        if (const auto q = exactQuotient(*x, *y))
+            return *q;
+        const double v = a.asDouble() / b.asDouble();
+        if (!std::isfinite(v))
+            raise(1426);
+        return Number::of(v);
     }
     return fromDouble(a.asDouble() / b.asDouble());
 }
@@ -418,22 +626,29 @@ Number floorNumber(const Number& a) {
 
 Number power(const Number& a, const Number& b) {
     if (a.isInteger && b.isInteger && b.i >= 0) {
-        __int128 result = 1, base = a.i;
+        // m^e x 10^(z e) for a = m x 10^z, exact while it fits 128 bits
+        // (more digits than that are more than 15).
+        ExactDecimal base{a.i, 0};
+        normalise(base);
+        if (base.q > 0 && b.i > 400 / base.q)
+            raise(1426);
+        __int128 result = 1, factor = base.m;
         std::int64_t e = b.i;
-        bool fits = true;
-        while (e > 0 && fits) {
+        constexpr __int128 kLimit = static_cast<__int128>(1) << 62;
+        while (e > 0) {
             if (e & 1) {
-                result *= base;
-                fits = result <= kMax && result >= kMin;
+                if (result > kLimit || result < -kLimit || factor > kLimit || factor < -kLimit)
+                    refuseLongNumber();
+                result *= factor;
             }
             e >>= 1;
-            if (e > 0 && fits) {
-                base *= base;
-                fits = base <= kMax && base >= kMin;
+            if (e > 0 && factor != 1 && factor != -1 && factor != 0) {
+                if (factor > kLimit || factor < -kLimit)
+                    refuseLongNumber();
+                factor *= factor;
             }
         }
-        if (fits)
-            return Number::of(static_cast<std::int64_t>(result));
+        return exactNumber(ExactDecimal{result, base.q * static_cast<int>(b.i)});
     }
     const double x = a.asDouble(), y = b.asDouble();
     if (x < 0 && y != std::trunc(y))
@@ -461,7 +676,7 @@ Number sign(const Number& a) {
 Number absolute(const Number& a) {
     if (a.isInteger) {
         if (a.i == kMin)
-            return Number::of(-static_cast<double>(a.i));
+            return exactNumber(ExactDecimal{-static_cast<__int128>(a.i), 0});
         return Number::of(a.i < 0 ? -a.i : a.i);
     }
     return Number::of(std::fabs(a.d));
@@ -470,7 +685,7 @@ Number absolute(const Number& a) {
 Number negate(const Number& a) {
     if (a.isInteger) {
         if (a.i == kMin)
-            return Number::of(-static_cast<double>(a.i));
+            return exactNumber(ExactDecimal{-static_cast<__int128>(a.i), 0});
         return Number::of(-a.i);
     }
     return Number::of(-a.d);

@@ -53,6 +53,30 @@ std::string numberText(const Number& n);
 // Implicit conversion of text to a number; ORA-01722 when it is not one.
 Number parseNumber(std::string_view text);
 
+// An exact decimal value m x 10^q.
+struct ExactDecimal {
+    __int128 m = 0;
+    int q = 0;
+};
+// A number as an exact decimal: an integer as itself, a double as the
+// decimal of its shortest form when that has at most 15 significant digits
+// (every value the engine reads from text or keeps exactly). Empty for the
+// other doubles: values already rounded to the engine's precision (2/3,
+// SQRT(2)), whose results keep 15 digits.
+std::optional<ExactDecimal> exactDecimal(const Number& n);
+// The number an exact decimal is: an integer where it is one and fits 64
+// bits, else the double that holds it; ORA-03001 when that needs more than
+// 15 significant digits.
+Number exactNumber(ExactDecimal x);
+// x / y (y nonzero and of 64 bits) when the quotient terminates, exactly as
+// exactNumber gives it; empty for one that does not (1/3), which keeps 15
+// digits.
+std::optional<Number> exactQuotient(ExactDecimal x, ExactDecimal y);
+
+// ORA-03001: a value of more than 15 significant digits that is not a
+// 64-bit integer, which a double would keep only rounded.
+[[noreturn]] void refuseLongNumber();
+
 // Arithmetic as Oracle does it. Errors: ORA-01476 (division by zero),
 // ORA-01428 (argument out of range), ORA-01426 (overflow).
 Number add(const Number& a, const Number& b);

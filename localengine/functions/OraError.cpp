@@ -12,6 +12,7 @@ constexpr std::pair<int, const char*> kMessages[] = {
     {909, "invalid number of arguments"},
     {932, "inconsistent datatypes: expected %s got %s"},
     {1426, "numeric overflow"},
+    {3001, "unimplemented feature: %s"},
     {1427, "single-row subquery returns more than one row"},
     {1428, "argument '%s' is out of range"},
     {1438, "value larger than specified precision allowed for this column"},

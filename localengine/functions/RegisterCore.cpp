@@ -2,6 +2,7 @@
 // and numbers as Oracle writes them as text.
 
 #include "CoreFunctions.h"
+#include "Number.h"
 
 #include "sqlite/SqliteGuard.h"
 
@@ -315,18 +316,25 @@ void add(sqlite3* db, const char* name, int args, Callback fn) {
 std::string displayNumberText(double value) {
     if (std::isfinite(value) && value == std::trunc(value) && std::fabs(value) < 1e15)
         return std::to_string(static_cast<long long>(value));
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "%.15g", value);
-    return buf;
+    if (!std::isfinite(value)) {
+        char buf[40];
+        std::snprintf(buf, sizeof buf, "%.15g", value);
+        return buf;
+    }
+    // Oracle's text (whole numbers as digits up to 40 characters, not
+    // 1.8e+19), with the zero a client shows before the point.
+    std::string s = oracleNumberText(value);
+    if (s.rfind('.', 0) == 0)
+        s.insert(0, 1, '0');
+    else if (s.rfind("-.", 0) == 0)
+        s.insert(1, 1, '0');
+    return s;
 }
 
 std::string oracleNumberText(double value) {
-    std::string s = displayNumberText(value);
-    if (s.rfind("0.", 0) == 0)
-        s.erase(0, 1);
-    else if (s.rfind("-0.", 0) == 0)
-        s.erase(1, 1);
-    return s;
+    if (!std::isfinite(value))
+        return displayNumberText(value);
+    return numberText(Number::of(value));
 }
 
 void registerOracleFunctions(sqlite3* db) {

@@ -43,6 +43,8 @@ private slots:
     void roundAndTrunc();
     void arithmetic();
     void extremeIntegers();
+    void longNumbers_data();
+    void longNumbers();
     void toChar_data();
     void toChar();
     void toNumber_data();
@@ -127,13 +129,136 @@ void TestNumberFunctions::extremeIntegers() {
     constexpr long long largest = std::numeric_limits<long long>::max();
     QCOMPARE(show(mod(num(smallest), num(-1LL))), QString("0"));
     QCOMPARE(show(remainder(num(smallest), num(-1LL))), QString("0"));
-    QVERIFY(!absolute(num(smallest)).isInteger);
-    QVERIFY(!negate(num(smallest)).isInteger);
-    QVERIFY(!divide(num(smallest), num(-1LL)).isInteger);
-    QVERIFY(!power(num(2LL), num(64LL)).isInteger);
+    // 9223372036854775808 and 18446744073709551616 are exact in Oracle's
+    // NUMBER (38 digits); a double would round them: refused.
+    QCOMPARE(oraCode([] { absolute(num(smallest)); }), 3001);
+    QCOMPARE(oraCode([] { negate(num(smallest)); }), 3001);
+    QCOMPARE(oraCode([] { divide(num(smallest), num(-1LL)); }), 3001);
+    QCOMPARE(oraCode([] { power(num(2LL), num(64LL)); }), 3001);
     QCOMPARE(power(num(2LL), num(62LL)).i, 4611686018427387904LL);
     QCOMPARE(show(roundNumber(num(largest), -18)), QString("9000000000000000000"));
     QCOMPARE(oraCode([] { power(num(10.0), num(400.0)); }), 1426);
+}
+
+// Values of more than 15 significant digits. Oracle's NUMBER keeps 38
+// (SQL Language Reference, "NUMBER Data Type"), so each exact result below
+// is the arithmetic's own; the engine keeps 64-bit integers and doubles of
+// 15 digits, and refuses the others (ORA-03001) rather than round them. A
+// quotient that does not terminate keeps 15 digits.
+void TestNumberFunctions::longNumbers_data() {
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<QString>("left");
+    QTest::addColumn<QString>("right");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("64-bit sum past 64 bits, 2 digits") << "+"
+                                                       << "9000000000000000000"
+                                                       << "9000000000000000000"
+                                                       << "18000000000000000000";
+    QTest::newRow("sum just past 64 bits")  // 9223372036854775808
+        << "+"
+        << "9223372036854775807"
+        << "1"
+        << "ORA-03001";
+    QTest::newRow("product of 20 digits")  // 99999999980000000001
+        << "*"
+        << "9999999999"
+        << "9999999999"
+        << "ORA-03001";
+    QTest::newRow("product past 64 bits, 1 digit") << "*"
+                                                   << "10000000000"
+                                                   << "10000000000"
+                                                   << "100000000000000000000";
+    QTest::newRow("a decimal added to 10^15")  // 1000000000000000.1
+        << "+"
+        << "1000000000000000"
+        << ".1"
+        << "ORA-03001";
+    QTest::newRow("15 digits plus a half")  // 123456789012345.5
+        << "+"
+        << "123456789012345"
+        << ".5"
+        << "ORA-03001";
+    QTest::newRow("decimals meet exactly") << "+"
+                                           << ".1"
+                                           << ".2"
+                                           << ".3";
+    QTest::newRow("decimals multiply exactly") << "*"
+                                               << "19.99"
+                                               << ".0725"
+                                               << "1.449275";
+    QTest::newRow("a 64-bit integer and a decimal")  // 617283945061728394.5
+        << "*"
+        << "1234567890123456789"
+        << ".5"
+        << "ORA-03001";
+    QTest::newRow("a terminating quotient") << "/"
+                                            << "1"
+                                            << "1024"
+                                            << ".0009765625";
+    QTest::newRow("a terminating quotient of 16 digits")  // 1205.632705078125
+        << "/"
+        << "1234567.89"
+        << "1024"
+        << "ORA-03001";
+    QTest::newRow("a quotient that does not terminate") << "/"
+                                                        << "1"
+                                                        << "3"
+                                                        << ".333333333333333";
+    QTest::newRow("a whole quotient past 64 bits") << "/"
+                                                   << "1e30"
+                                                   << "1e10"
+                                                   << "100000000000000000000";
+    QTest::newRow("POWER past 64 bits, 1 digit") << "^"
+                                                 << "10"
+                                                 << "20"
+                                                 << "100000000000000000000";
+    QTest::newRow("POWER of 20 digits")  // 12157665459056928801
+        << "^"
+        << "3"
+        << "40"
+        << "ORA-03001";
+    // Text read as a number (TO_NUMBER, implicit conversion).
+    QTest::newRow("text of 20 digits") << "text"
+                                       << "12345678901234567890"
+                                       << ""
+                                       << "ORA-03001";
+    QTest::newRow("text of 19 decimals") << "text"
+                                         << "0.1234567890123456789"
+                                         << ""
+                                         << "ORA-03001";
+    QTest::newRow("text of a 64-bit integer") << "text"
+                                              << "12345678901234567"
+                                              << ""
+                                              << "12345678901234567";
+    QTest::newRow("text of a whole number with a point and exponent")
+        << "text"
+        << "1.000000000000000000000e18"
+        << ""
+        << "1000000000000000000";
+}
+
+void TestNumberFunctions::longNumbers() {
+    QFETCH(QString, operation);
+    QFETCH(QString, left);
+    QFETCH(QString, right);
+    QFETCH(QString, expected);
+    QString got;
+    try {
+        const Number a = parseNumber(left.toStdString());
+        const Number b = operation == "text" ? a : parseNumber(right.toStdString());
+        const char op = operation.at(0).toLatin1();
+        got = show(op == 't'   ? a
+                   : op == '+' ? add(a, b)
+                   : op == '*' ? multiply(a, b)
+                   : op == '/' ? divide(a, b)
+                               : power(a, b));
+    } catch (const OraError& e) {
+        got = QString(e.what()).left(9);
+        QCOMPARE(QString(e.what()),
+                 "ORA-03001: unimplemented feature: NUMBER values of more than 15 significant "
+                 "digits");
+    }
+    QCOMPARE(got, expected);
 }
 
 void TestNumberFunctions::toChar_data() {
