@@ -322,10 +322,12 @@ namespace {
 // A number literal as SQLite reads it: as written when it has at most 15
 // significant digits (the double SQLite makes of it holds them), as its
 // digits when it is a whole number of 64 bits (SQLite's integer: 1.0E18).
-// Any other value would be rounded: ORA-03001.
-std::string numberLiteral(const std::string& text) {
+// Any other value would be rounded: ORA-03001. `negated`: the literal is
+// the operand of a minus, which makes 9223372036854775808 the smallest
+// 64-bit integer.
+std::string numberLiteral(const std::string& text, bool negated = false) {
     std::string digits;  // the mantissa's digits, without the point
-    int pointAt = -1;     // digits before the point
+    int pointAt = -1;    // digits before the point
     std::size_t at = 0;
     for (; at < text.size() && text[at] != 'e' && text[at] != 'E'; ++at) {
         if (text[at] == '.')
@@ -341,14 +343,13 @@ std::string numberLiteral(const std::string& text) {
         return text;
     long long exponent = at < text.size() ? std::strtoll(text.c_str() + at + 1, nullptr, 10) : 0;
     // The value is 0.<significant> x 10^wholeDigits.
-    const long long wholeDigits =
-        (pointAt < 0 ? static_cast<long long>(digits.size()) : pointAt) -
-        static_cast<long long>(lead) + exponent;
+    const long long wholeDigits = (pointAt < 0 ? static_cast<long long>(digits.size()) : pointAt) -
+                                  static_cast<long long>(lead) + exponent;
     const std::string significant = digits.substr(lead, last - lead + 1);
     if (wholeDigits >= static_cast<long long>(significant.size()) && wholeDigits <= 19) {
         std::string whole = significant;
         whole.resize(static_cast<std::size_t>(wholeDigits), '0');
-        if (whole.size() < 19 || whole <= "9223372036854775807")
+        if (whole.size() < 19 || whole <= (negated ? "9223372036854775808" : "9223372036854775807"))
             return whole;
     }
     unsupported("NUMBER values of more than 15 significant digits");
@@ -447,8 +448,18 @@ void Emitter::unary(const Unary& u) {
                 }
                 break;
             }
-            m_out += '-';
-            converted(*u.operand, OracleType::Number, kPrimary);
+            // A literal negated as SQLite reads it (-9223372036854775808
+            // is an integer); any other value by ORA_NEG, where the
+            // smallest integer's negation is no wrapped or rounded value.
+            if (u.operand->kind == ExprKind::Literal &&
+                u.operand->as<Literal>().form == Literal::Form::Number) {
+                m_out += '-';
+                m_out += numberLiteral(u.operand->as<Literal>().text, true);
+                break;
+            }
+            m_out += "ORA_NEG(";
+            converted(*u.operand, OracleType::Number);
+            m_out += ')';
             break;
         case UnaryOp::Plus:
             m_out += '+';
@@ -1041,8 +1052,12 @@ void Emitter::cast(const Cast& c) {
 }
 
 // EXTRACT(field FROM value) by the engine's function: for a DATE the
-// time fields are refused as Oracle refuses them (ORA-30076).
+// time fields are refused as Oracle refuses them (ORA-30076), and so is
+// character data, which is neither a datetime nor an interval (SQL
+// Language Reference, EXTRACT (datetime): expr "must evaluate to" one).
 void Emitter::extract(const Extract& e) {
+    if (isCharacter(e.source->type))
+        fail(30076, "invalid extract field for extract source");
     m_out += e.source->type == OracleType::Date ? "ORA_EXTRACT_DATE(" : "ORA_EXTRACT(";
     m_out += quoteText(e.field);
     m_out += ", ";

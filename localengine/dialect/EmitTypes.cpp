@@ -313,14 +313,16 @@ void Emitter::convertedValue(OracleType from, OracleType target,
         case OracleType::Date:
             if (from == OracleType::Timestamp)
                 return call("ORA_CAST_DATE");
+            // Text is read as TO_DATE reads it without a format: by
+            // NLS_DATE_FORMAT (ORA-01861 ... for other text).
             if (isCharacter(from))
-                return call("ORA_TEXT_TO_DATE");
+                return call("TO_DATE");
             inconsistent(target, from);
         case OracleType::Timestamp:
             if (from == OracleType::Date)
                 return call("ORA_CAST_TIMESTAMP", ", 9");
             if (isCharacter(from))
-                return call("ORA_TEXT_TO_TIMESTAMP");
+                return call("TO_TIMESTAMP");
             inconsistent(target, from);
         case OracleType::Number:
             if (isCharacter(from))
@@ -556,9 +558,12 @@ bool Emitter::typedFunction(const FunctionCall& f) {
     }
     const char* function = nullptr;
     if ((name == "TRUNC" || name == "ROUND") && f.args.size() <= 2) {
+        // Character data takes the NUMBER form, which converts it
+        // implicitly (SQL Language Reference, ROUND (number), TRUNC
+        // (number)): a date's text is ORA-01722.
         if (isDatetime(first))
             function = name == "TRUNC" ? "ORA_TRUNC_DATE" : "ORA_ROUND_DATE";
-        else if (first == OracleType::Number)
+        else if (first == OracleType::Number || isCharacter(first))
             function = name == "TRUNC" ? "ORA_TRUNC_NUMBER" : "ORA_ROUND_NUMBER";
     } else if (name == "TO_CHAR" && f.args.size() <= 2) {
         if (first == OracleType::Date)
@@ -573,7 +578,28 @@ bool Emitter::typedFunction(const FunctionCall& f) {
             expr(*f.args.front());
             m_out += ')';
             return true;
+        } else if (isCharacter(first)) {
+            // TO_CHAR (character) takes no format: with one, the text is
+            // read as a NUMBER (ORA-01722 for a date's text).
+            function = "ORA_TO_CHAR_NUMBER";
         }
+    } else if ((name == "GREATEST" || name == "LEAST") && isDatetime(first)) {
+        // The others converted to the first's type (SQL Language Reference,
+        // GREATEST): text by NLS_DATE_FORMAT, as TO_DATE reads it.
+        bool text = false;
+        for (const ExprPtr& a : f.args)
+            text = text || isCharacter(a->type);
+        if (!text)
+            return false;
+        m_out += name;
+        m_out += '(';
+        for (std::size_t i = 0; i < f.args.size(); ++i) {
+            if (i)
+                m_out += ", ";
+            converted(*f.args[i], isCharacter(f.args[i]->type) ? first : OracleType::Unknown);
+        }
+        m_out += ')';
+        return true;
     }
     if (!function)
         return false;
@@ -806,6 +832,10 @@ bool Emitter::typedCast(const Cast& c) {
     if (target == OracleType::Date) {
         if (from == OracleType::Number || from == OracleType::Interval)
             inconsistent(target, from);
+        if (isCharacter(from) || from == OracleType::Timestamp) {
+            converted(*c.operand, target);  // text by NLS_DATE_FORMAT
+            return true;
+        }
         m_out += "ORA_CAST_DATE(";
         expr(*c.operand);
         m_out += ')';

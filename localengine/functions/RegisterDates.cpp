@@ -73,14 +73,9 @@ void toCharNumber(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 
 // TO_DATE and TO_TIMESTAMP read text with the format given, else the
 // session's (NLS_DATE_FORMAT, NLS_TIMESTAMP_FORMAT), as Oracle's rules for
-// string-to-date conversion allow. `stored`: a value already in the stored
-// form is taken as it is (the front end's implicit conversions, whose
-// operand may be a datetime the front end could not type).
-DateTime parsed(sqlite3_context* ctx, int argc, sqlite3_value** argv, bool timestamp, bool stored) {
-    if (stored) {
-        if (std::optional<DateTime> d = storedDatetime(argv[0]))
-            return *d;
-    }
+// string-to-date conversion allow. The front end's implicit conversions of
+// character data to a datetime are these calls without a format.
+DateTime parsed(sqlite3_context* ctx, int argc, sqlite3_value** argv, bool timestamp) {
     return parseDateTime(text(argv[0]), formatOf(ctx, argc, argv, timestamp), now(ctx), timestamp);
 }
 
@@ -90,19 +85,11 @@ void dateResult(sqlite3_context* ctx, DateTime d) {
 }
 
 void toDate(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-    dateResult(ctx, parsed(ctx, argc, argv, false, false));
+    dateResult(ctx, parsed(ctx, argc, argv, false));
 }
 
 void toTimestamp(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-    resultTimestamp(ctx, parsed(ctx, argc, argv, true, false));
-}
-
-void textToDate(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-    dateResult(ctx, parsed(ctx, argc, argv, false, true));
-}
-
-void textToTimestamp(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-    resultTimestamp(ctx, parsed(ctx, argc, argv, true, true));
+    resultTimestamp(ctx, parsed(ctx, argc, argv, true));
 }
 
 // DATE 'YYYY-MM-DD' and TIMESTAMP 'YYYY-MM-DD HH24:MI:SS[.FF]' literals.
@@ -374,8 +361,6 @@ bool registerDateFunctions(sqlite3* db, const std::shared_ptr<SessionSettings>& 
         {"TO_DATE", 2, nullIn<toDate>, kDeterministic},
         {"TO_TIMESTAMP", 1, nullIn<toTimestamp>, kVolatile},
         {"TO_TIMESTAMP", 2, nullIn<toTimestamp>, kDeterministic},
-        {"ORA_TEXT_TO_DATE", 1, nullIn<textToDate>, kVolatile},
-        {"ORA_TEXT_TO_TIMESTAMP", 1, nullIn<textToTimestamp>, kVolatile},
         {"ORA_DATE", 1, nullIn<dateLiteral>, kDeterministic},
         {"ORA_TIMESTAMP", 1, nullIn<timestampLiteral>, kDeterministic},
         {"ORA_CAST_TIMESTAMP", 1, nullIn<castTimestamp>, kDeterministic},

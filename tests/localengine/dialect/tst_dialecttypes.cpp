@@ -630,11 +630,55 @@ private slots:
             << QStringList{"2020-01-05 00:00"};
         QTest::newRow("implicit conversion of a column's text")
             << "select ename from emp where hiredate = '17-NOV-81'" << QStringList{"KING"};
+        // ISO text against a DATE is read by DD-MON-RR too (String-to-Date
+        // Conversion Rules): "2020" is no day of the month... DD takes
+        // "20", MON meets "20".
+        QTest::newRow("a DATE column against ISO text")
+            << "select count(*) from emp where hiredate > '1981-01-05'" << QStringList{"ORA-01843"};
+        QTest::newRow("BETWEEN ISO texts")
+            << "select count(*) from emp where hiredate between '1981-01-01' and '1981-12-31'"
+            << QStringList{"ORA-01843"};
+        QTest::newRow("IN a list of ISO texts")
+            << "select count(*) from emp where hiredate in ('1981-11-17')"
+            << QStringList{"ORA-01843"};
+        QTest::newRow("NVL of a DATE and ISO text")
+            << "select nvl(hiredate, '1981-01-01') from emp" << QStringList{"ORA-01843"};
     }
     void defaultDateFormat() {
         QFETCH(QString, sql);
         QFETCH(QStringList, rows);
         checkRows(sql, rows);
+    }
+
+    // ALTER SESSION SET NLS_DATE_FORMAT = 'YYYY-MM-DD': ISO text is then a
+    // date wherever text meets a DATE, and text in DD-MON-RR is not.
+    void isoTextInTheSessionsFormat_data() {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QStringList>("rows");
+        QTest::newRow("comparison")
+            << "select count(*) from emp where hiredate > '1981-04-02'" << QStringList{"2"};
+        QTest::newRow("BETWEEN")
+            << "select count(*) from emp where hiredate between '1981-02-01' and '1981-02-28'"
+            << QStringList{"2"};
+        QTest::newRow("CAST to DATE")
+            << "select to_char(cast('2000-01-01' as date), 'DD.MM.YYYY') from dual"
+            << QStringList{"01.01.2000"};
+        QTest::newRow("DD-MON-RR text no longer read")
+            << "select count(*) from emp where hiredate > '02-APR-81'" << QStringList{"ORA-01"};
+    }
+    void isoTextInTheSessionsFormat() {
+        QFETCH(QString, sql);
+        QFETCH(QStringList, rows);
+        struct Restore {
+            functions::SessionSettings& settings;
+            std::string saved;
+            ~Restore() { settings.dateFormat = saved; }
+        } restore{*m_settings, m_settings->dateFormat};
+        m_settings->dateFormat = "YYYY-MM-DD";
+        checkRows(sql, rows);
+        // The column is compared with the converted constant: its index.
+        const QString plan = queryPlan("select ename from emp where hiredate > '1981-04-02'");
+        QVERIFY2(plan.contains("USING INDEX EMP_HIREDATE_IX (HIREDATE>?)"), qPrintable(plan));
     }
 
     // Comparisons bring both sides to one type as Oracle does: text to a
@@ -728,6 +772,29 @@ private slots:
             << "select cast('12' as number) + 1 from dual" << QStringList{"13"};
         QTest::newRow("CAST of text that is no number")
             << "select cast('x' as number) from dual" << QStringList{"ORA-01722"};
+        // Text is no datetime: TRUNC, ROUND and TO_CHAR with a format take
+        // their NUMBER forms, which convert it implicitly (ROUND (number):
+        // "any nonnumeric data type that can be implicitly converted to a
+        // numeric data type"; TO_CHAR (character) has no format), and
+        // EXTRACT's expr "must evaluate to" a datetime or an interval.
+        QTest::newRow("TRUNC of text is TRUNC of a number")
+            << "select trunc('15.79', 1), round('15.193', -1) from dual" << QStringList{"15.7|20"};
+        QTest::newRow("TRUNC of a date's text")
+            << "select trunc('2020-01-05') from dual" << QStringList{"ORA-01722"};
+        QTest::newRow("ROUND of a date's text")
+            << "select round('17-NOV-81', 'YEAR') from dual" << QStringList{"ORA-01722"};
+        QTest::newRow("TO_CHAR of a date's text with a format")
+            << "select to_char('2020-01-05', 'YYYY') from dual" << QStringList{"ORA-01722"};
+        QTest::newRow("EXTRACT from text")
+            << "select extract(year from '2020-01-05') from dual" << QStringList{"ORA-30076"};
+        QTest::newRow("CAST of ISO text to DATE")
+            << "select cast('2000-01-01' as date) from dual" << QStringList{"ORA-01843"};
+        QTest::newRow("GREATEST of a DATE and text in the session's format")
+            << "select to_char(greatest(hiredate, '01-JAN-90'), 'YYYY-MM-DD') from emp where "
+               "empno = 7839"
+            << QStringList{"1990-01-01"};
+        QTest::newRow("GREATEST of a DATE and ISO text")
+            << "select greatest(hiredate, '1990-01-01') from emp" << QStringList{"ORA-01843"};
     }
     void typedFunctions() {
         QFETCH(QString, sql);
