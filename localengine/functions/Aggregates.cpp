@@ -135,10 +135,15 @@ bool DecimalSum::addExact(const Number& x, int sign) {
                                          1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
     if (m_scale < 16) {
         const double scaled = x.d * kPowers[m_scale];
-        if (std::fabs(scaled) < 9007199254740992.0 &&
-            static_cast<double>(static_cast<std::int64_t>(scaled)) == scaled) {
-            m_scaled += sign * static_cast<__int128>(static_cast<std::int64_t>(scaled));
-            return true;
+        if (std::fabs(scaled) < 9007199254740992.0) {
+            const auto whole = static_cast<std::int64_t>(scaled);
+            if (static_cast<double>(whole) == scaled) {
+                if (sign > 0)
+                    m_scaled += whole;
+                else
+                    m_scaled -= whole;
+                return true;
+            }
         }
     }
     const std::optional<ExactDecimal> e = exactDecimal(x);
@@ -165,7 +170,7 @@ bool DecimalSum::addExact(const Number& x, int sign) {
         }
         value *= 10;
     }
-    m_scaled += sign * value;
+    m_scaled += sign > 0 ? value : -value;
     if (!fits(m_scaled))
         m_fractionsAre = Fractions::TooLong;
     return true;
