@@ -967,6 +967,23 @@ private slots:
             "select operation || ' ' || options || ' ' || object_name from plan_table where "
             "statement_id = 'D' order by id");
         QVERIFY2(steps.contains("INDEX RANGE SCAN ORD_DATE_IX"), qPrintable(steps.join(" / ")));
+        // Text compared with the column is converted once, by the session's
+        // format: DD-MON-RR first, then YYYY-MM-DD; the index stays.
+        for (const char* format : {"DD-MON-RR", "YYYY-MM-DD"}) {
+            db->execute(std::string("alter session set nls_date_format = '") + format + "'");
+            const std::string date =
+                std::string(format) == "DD-MON-RR" ? "01-JUN-24" : "2024-06-01";
+            db->execute("delete from plan_table");
+            db->execute(
+                "explain plan set statement_id = 'T' for select order_id from orders where "
+                "order_date > '" +
+                date + "'");
+            const QStringList text = enginetest::firstColumn(
+                *db,
+                "select operation || ' ' || options || ' ' || object_name from plan_table where "
+                "statement_id = 'T' order by id");
+            QVERIFY2(text.contains("INDEX RANGE SCAN ORD_DATE_IX"), qPrintable(text.join(" / ")));
+        }
     }
 };
 
