@@ -7,6 +7,7 @@
 #include "Parser.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace localengine::dialect {
 
@@ -169,7 +170,37 @@ TypeName Parser::typeName() {
     } while (std::find(std::begin(kContinuations), std::end(kContinuations),
                        upperAscii(peek().kind == TokenKind::Name ? peek().text : "")) !=
              std::end(kContinuations));
+    checkTypeArguments(type);
     return type;
+}
+
+// The sizes Oracle's types take (SQL Language Reference, "Data Types"):
+// NUMBER's precision 1 to 38 and scale -84 to 127, FLOAT's binary precision
+// 1 to 126, a character or RAW length of at least 1.
+void Parser::checkTypeArguments(const TypeName& type) {
+    if (type.words.size() != 1 || type.arguments.empty())
+        return;
+    const std::string& word = type.words.front();
+    auto value = [&](std::size_t i, long long& out) {
+        if (i >= type.arguments.size() || type.arguments[i] == "*")
+            return false;
+        out = std::atoll(type.arguments[i].c_str());
+        return true;
+    };
+    long long n = 0;
+    if (word == "NUMBER" || word == "NUMERIC" || word == "DECIMAL" || word == "DEC") {
+        if (value(0, n) && (n < 1 || n > 38))
+            fail(1727, "numeric precision specifier is out of range (1 to 38)");
+        if (value(1, n) && (n < -84 || n > 127))
+            fail(1728, "numeric scale specifier is out of range (-84 to 127)");
+    } else if (word == "FLOAT") {
+        if (value(0, n) && (n < 1 || n > 126))
+            fail(1724, "floating point precision is out of range (1 to 126)");
+    } else if (word == "VARCHAR2" || word == "NVARCHAR2" || word == "CHAR" || word == "NCHAR" ||
+               word == "RAW" || word == "VARCHAR") {
+        if (value(0, n) && n < 1)
+            fail(1723, "zero-length columns are not allowed");
+    }
 }
 
 // [CONSTRAINT name] NOT NULL | NULL | PRIMARY KEY | UNIQUE | REFERENCES ... |

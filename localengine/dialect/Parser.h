@@ -89,6 +89,7 @@ private:
     bool physicalProperty();
     void skipParenthesized();
     TypeName typeName();
+    void checkTypeArguments(const TypeName& type);
     bool atIfNotExists();
     StatementPtr alterStatement();
     StatementPtr alterTable();

@@ -242,6 +242,14 @@ private slots:
         QTest::newRow("PL/SQL block") << "begin null; end;" << 3001;
         QTest::newRow("statement not modelled") << "lock table t in exclusive mode" << 3001;
         QTest::newRow("meaningless on one user's file") << "grant select on t to public" << 3001;
+        // The sizes the SQL Language Reference's "Data Types" allows.
+        QTest::newRow("NUMBER precision past 38") << "create table t (a number(50))" << 1727;
+        QTest::newRow("NUMBER precision 0") << "create table t (a number(0, 0))" << 1727;
+        QTest::newRow("NUMBER scale past 127") << "create table t (a number(5, 128))" << 1728;
+        QTest::newRow("NUMBER scale below -84") << "create table t (a number(5, -85))" << 1728;
+        QTest::newRow("FLOAT precision past 126") << "create table t (a float(127))" << 1724;
+        QTest::newRow("zero-length VARCHAR2") << "create table t (a varchar2(0))" << 1723;
+        QTest::newRow("CAST to NUMBER(39)") << "select cast(1 as number(39)) from dual" << 1727;
     }
     void refused() {
         QFETCH(QString, sql);
