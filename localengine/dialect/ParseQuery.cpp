@@ -265,6 +265,10 @@ TableRefPtr Parser::tableReference() {
         collection->collection = expression();
         expectOperator(")");
         ref = std::move(collection);
+    } else if ((at("JSON_TABLE") || at("XMLTABLE")) && atOperator("(", 1)) {
+        // Table functions over a document: not built; refused whole rather
+        // than read as a table followed by text that makes no sense.
+        unsupported(upperAscii(peek().text) + " in FROM");
     } else if (at("LATERAL") && atOperator("(", 1)) {
         advance();
         auto derived = std::make_unique<DerivedTable>();

@@ -250,6 +250,9 @@ private slots:
         QTest::newRow("FLOAT precision past 126") << "create table t (a float(127))" << 1724;
         QTest::newRow("zero-length VARCHAR2") << "create table t (a varchar2(0))" << 1723;
         QTest::newRow("CAST to NUMBER(39)") << "select cast(1 as number(39)) from dual" << 1727;
+        QTest::newRow("JSON_TABLE")
+            << "select jt.a from t, json_table(t.doc, '$' columns (a number path '$.a')) jt"
+            << 3001;
     }
     void refused() {
         QFETCH(QString, sql);
