@@ -309,7 +309,7 @@ bool HierarchicalQuery::writeQualified(const Expr& e) {
     if (e.kind != ExprKind::Unary || e.as<Unary>().op != UnaryOp::Prior)
         return false;
     if (m_prior == PriorAs::Refused)
-        fail(0, "PRIOR is only supported in CONNECT BY");
+        unsupported("PRIOR outside CONNECT BY");
     if (m_prior == PriorAs::Collected)
         m_priorOperands.push_back(e.as<Unary>().operand.get());
     m_emitter.text("ORA_HIER_PRIOR(" + m_priorRow + "." + working::kKey + ", " +
@@ -333,7 +333,7 @@ bool HierarchicalQuery::writeOutput(const Expr& e) {
         return false;
     }
     if (e.kind == ExprKind::Unary && e.as<Unary>().op == UnaryOp::Prior)
-        fail(0, "PRIOR is only supported in CONNECT BY");
+        unsupported("PRIOR outside CONNECT BY");
     auto root = m_roots.find(&e);
     if (root != m_roots.end()) {
         m_emitter.text(working::rootColumn(static_cast<std::size_t>(root->second)));

@@ -326,6 +326,10 @@ private slots:
             << "select level from emp" << 1788 << "CONNECT BY";
         QTest::newRow("PRIOR outside a hierarchy")
             << "select prior ename from emp" << 1788 << "PRIOR";
+        QTest::newRow("PRIOR in a hierarchy's select list")
+            << "select ename, prior ename from emp start with mgr is null "
+               "connect by prior empno = mgr"
+            << 3001 << "PRIOR outside CONNECT BY";
         QTest::newRow("ORDER SIBLINGS BY without a hierarchy")
             << "select ename from emp order siblings by ename" << 30929 << "SIBLINGS";
         QTest::newRow("FETCH ... PERCENT")
