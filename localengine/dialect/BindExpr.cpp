@@ -138,6 +138,11 @@ bool Binder::resolveIn(ColumnRef& c, const Scope& scope, int levels) {
             continue;
         for (std::size_t i = 0; i < s->columns.size(); ++i) {
             if (equalsIgnoringCase(s->columns[i].name, name.name)) {
+                // An inline view may give two columns one name; naming it
+                // is then ambiguous.
+                for (std::size_t j = i + 1; j < s->columns.size(); ++j)
+                    if (equalsIgnoringCase(s->columns[j].name, name.name))
+                        fail(ora::kColumnAmbiguous, "column ambiguously defined");
                 c.binding = ColumnBinding{s, static_cast<int>(i), levels};
                 return true;
             }

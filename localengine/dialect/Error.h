@@ -37,6 +37,7 @@ constexpr int kNotProperlyEnded = 933;     // SQL command not properly ended
 constexpr int kMissingExpression = 936;    // missing expression
 constexpr int kInvalidTableName = 903;     // invalid table name
 constexpr int kInvalidIdentifier = 904;    // invalid identifier
+constexpr int kColumnAmbiguous = 918;      // column ambiguously defined
 constexpr int kMissingSelect = 928;        // missing SELECT keyword
 constexpr int kConnectByRequired = 1788;   // CONNECT BY clause required in this query block
 constexpr int kOuterJoinWithOr =

@@ -326,6 +326,8 @@ private slots:
             << "select level from emp" << 1788 << "CONNECT BY";
         QTest::newRow("PRIOR outside a hierarchy")
             << "select prior ename from emp" << 1788 << "PRIOR";
+        QTest::newRow("a name two columns of an inline view have")
+            << "select a from (select 1 a, 2 a from dual)" << 918 << "ambiguously";
         QTest::newRow("PRIOR in a hierarchy's select list")
             << "select ename, prior ename from emp start with mgr is null "
                "connect by prior empno = mgr"
