@@ -86,6 +86,9 @@ struct QueryBlockFacts {
         std::string text;
         std::vector<int> tables;  // indexes into `tables` of the block's own tables it reads
         bool subquery = false;    // holds a subquery (EXISTS, IN (SELECT ...), a scalar one)
+        // Reads a column of an enclosing block: the text shows its value as
+        // a bind, :B1, :B2 ..., as in a plan that runs the subquery per row.
+        bool correlated = false;
         std::vector<int> subqueryBlocks;  // the first block of each subquery it holds
         // A comparison of one column with something else (another table's
         // column, a value):

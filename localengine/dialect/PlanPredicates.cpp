@@ -245,6 +245,10 @@ public:
     // carry their table's alias.
     explicit Printer(bool qualify) : m_qualify(qualify) {}
 
+    // Columns of an enclosing block are bind values (:B1 ...): the
+    // conditions of a subquery that runs once per row of that block.
+    void bindOuterColumns() { m_bindOuter = true; }
+
     std::string condition(const Expr& e) { return expr(e, 0); }
     std::string orderBy(const std::vector<OrderItem>& items) { return orderItems(items); }
     std::string value(const Expr& e) { return expr(e, 5); }
@@ -259,7 +263,8 @@ private:
 
     std::string column(const ColumnRef& c) {
         const TableRef* source = c.binding.source;
-        if (m_subqueryDepth > 0 && source && c.binding.outerLevels >= m_subqueryDepth) {
+        if (source && c.binding.outerLevels > 0 &&
+            (m_subqueryDepth > 0 ? c.binding.outerLevels >= m_subqueryDepth : m_bindOuter)) {
             // a column of the enclosing block, read inside a subquery: a
             // bind value of the subquery's run
             auto found = m_binds.find(&c);
@@ -656,6 +661,7 @@ private:
     int m_subqueryDepth = 0;
     bool m_subqueryQualify = false;
     std::map<const ColumnRef*, int> m_binds;
+    bool m_bindOuter = false;
 };
 
 // ------------------------------------------------------------- describing
@@ -1058,7 +1064,12 @@ private:
     void add(const Expr& e, Predicate::Clause clause) {
         Predicate p;
         p.clause = clause;
-        p.text = correlated(e) ? Printer(true).condition(e) : m_printer->condition(e);
+        p.correlated = correlated(e);
+        if (p.correlated && !m_binder) {
+            m_binder.emplace(true);
+            m_binder->bindOuterColumns();
+        }
+        p.text = p.correlated ? m_binder->condition(e) : m_printer->condition(e);
         p.subquery = holdsSubquery(e);
         if (p.subquery) {
             joinOf(e, p);
@@ -1087,6 +1098,7 @@ private:
     QueryBlockFacts& m_facts;
     std::vector<const TableRef*> m_sources;
     std::optional<Printer> m_printer;
+    std::optional<Printer> m_binder;  // of correlated conditions: binds numbered across the block
 };
 
 void numberIn(const Query& q, std::vector<const NamedTable*>& tables) {

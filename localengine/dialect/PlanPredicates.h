@@ -13,7 +13,8 @@
 //    (EXPLAIN PLAN takes every bind as text), text compared with a number
 //    as TO_NUMBER("C");
 //  - a subquery as EXISTS (SELECT 0 FROM "EMP" "E" WHERE ...), the
-//    enclosing block's columns in it as :B1, :B2 ...
+//    enclosing block's columns in it as :B1, :B2 ..., and so in the
+//    subquery's own conditions ("E"."DEPTNO"=:B1) when it runs per row.
 
 #include "Ast.h"
 #include "PlanFacts.h"

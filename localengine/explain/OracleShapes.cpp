@@ -451,6 +451,11 @@ PlanStep PlanMapper::subqueryJoins(PlanStep filter, const std::vector<const Pred
         const bool anti = join->kind == BlockFacts::SubqueryJoin::Kind::Anti;
         const bool nested = readsThroughIndex(sub);
         dropCondition(sub, condition->joinText);
+        // the subquery's conditions on the row it runs for are the join's now
+        if (const BlockFacts* inner = m_facts ? m_facts->block(join->block) : nullptr)
+            for (const Predicate& p : inner->predicates)
+                if (p.correlated)
+                    dropCondition(sub, p.text);
         PlanStep j = step(nested ? ora::NestedLoops : ora::HashJoin, !anti ? ora::Semi
                                                                      : nested || join->exists
                                                                          ? ora::Anti

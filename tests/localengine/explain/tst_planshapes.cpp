@@ -462,14 +462,26 @@ void TestPlanShapes::plansInFull_data() {
                 "      INDEX RANGE SCAN EMP_DEPARTMENT_IX|SEL$1|E@SEL$1|"
                 "\"E\".\"DEPARTMENT_ID\"=\"D\".\"DEPARTMENT_ID\"|"};
     // A correlated subquery of SET runs for each row found, under the
-    // UPDATE after the step that finds them.
+    // UPDATE after the step that finds them; the row's value is a bind of
+    // each run (:B1), as in the FILTER of a correlated subquery.
     QTest::newRow("update set from a correlated subquery")
         << "UPDATE departments d SET manager_id = (SELECT MAX(employee_id) FROM employees e"
            " WHERE e.department_id = d.department_id)"
         << Plan{"UPDATE STATEMENT||||", "  UPDATE DEPARTMENTS|UPD$1|||",
                 "    TABLE ACCESS FULL DEPARTMENTS|UPD$1|D@UPD$1||", "    SORT AGGREGATE|SEL$1|||",
                 "      INDEX RANGE SCAN EMP_DEPARTMENT_IX|SEL$1|E@SEL$1|"
-                "\"E\".\"DEPARTMENT_ID\"=\"D\".\"DEPARTMENT_ID\"|"};
+                "\"E\".\"DEPARTMENT_ID\"=:B1|"};
+    QTest::newRow("correlated subquery filter")
+        << "SELECT last_name FROM employees e WHERE salary >"
+           " (SELECT AVG(salary) FROM employees i WHERE i.department_id = e.department_id)"
+        << Plan{"SELECT STATEMENT||||",
+                "  FILTER|SEL$1|||\"SALARY\"> (SELECT AVG(\"SALARY\") FROM \"EMPLOYEES\" \"I\""
+                " WHERE \"DEPARTMENT_ID\"=:B1)",
+                "    TABLE ACCESS FULL EMPLOYEES|SEL$1|E@SEL$1||",
+                "    SORT AGGREGATE|SEL$2|||",
+                "      TABLE ACCESS BY INDEX ROWID EMPLOYEES|SEL$2|I@SEL$2||",
+                "        INDEX RANGE SCAN EMP_DEPARTMENT_IX|SEL$2|I@SEL$2|"
+                "\"I\".\"DEPARTMENT_ID\"=:B1|"};
     // HAVING filters the groups: one FILTER over the grouping, its
     // subqueries under it (run once, or once per group when correlated),
     // as the FILTER of a WHERE subquery runs over the rows.
