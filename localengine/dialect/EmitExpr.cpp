@@ -14,6 +14,7 @@
 #include <array>
 #include <cstdlib>
 #include <string_view>
+#include <unordered_set>
 
 namespace localengine::dialect {
 
@@ -1240,7 +1241,10 @@ bool isSqliteKeyword(std::string_view upper) {
                                                                     "WINDOW",
                                                                     "WITH",
                                                                     "WITHOUT"};
-    return std::binary_search(kKeywords.begin(), kKeywords.end(), upper);
+    // Every name the statement writes is looked up: by hash, not by
+    // comparing the name with half a dozen keywords.
+    static const std::unordered_set<std::string_view> kSet(kKeywords.begin(), kKeywords.end());
+    return kSet.count(upper) > 0;
 }
 
 }  // namespace localengine::dialect

@@ -57,13 +57,13 @@ bool isIdent(const Token& t) {
 bool reservedAfterItem(const Token& t) {
     if (t.kind != Tok::Word)
         return false;
-    static const char* const words[] = {
+    static constexpr std::string_view words[] = {
         "ON",        "USING",   "WHERE",  "GROUP",  "ORDER",  "LIMIT",  "UNION",   "INTERSECT",
         "EXCEPT",    "JOIN",    "LEFT",   "RIGHT",  "FULL",   "INNER",  "CROSS",   "NATURAL",
         "OUTER",     "HAVING",  "WINDOW", "SET",    "VALUES", "SELECT", "INDEXED", "NOT",
         "RETURNING", "DEFAULT", "FROM",   "OFFSET", "AS",     "WHEN",   "THEN",    "ELSE",
         "END",       "DO",      "AND",    "OR"};
-    for (const char* w : words)
+    for (std::string_view w : words)
         if (t.upper == w)
             return true;
     return false;
