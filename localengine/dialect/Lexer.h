@@ -52,7 +52,20 @@ struct Token {
 std::vector<Token> tokenize(std::string_view sql);
 
 std::string upperAscii(std::string_view s);
-bool equalsIgnoringCase(std::string_view a, std::string_view b);
+// Inline: the binder compares every column name of a statement's tables.
+inline bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i] == b[i])
+            continue;
+        // Different bytes are equal only as the two cases of an ASCII letter.
+        const char lower = static_cast<char>(a[i] | 0x20);
+        if (lower < 'a' || lower > 'z' || lower != static_cast<char>(b[i] | 0x20))
+            return false;
+    }
+    return true;
+}
 
 // Quotes a value as an SQL text literal ('' for each ').
 std::string quoteText(std::string_view s);

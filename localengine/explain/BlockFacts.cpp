@@ -251,13 +251,13 @@ std::vector<std::string> lookupColumns(const Detail& d, const SchemaLookup& sche
 // A condition is applied at the first loop that reads one of its tables
 // once every table it reads is there.
 bool appliesAt(const Predicate& p, int tableFact, const std::vector<int>& available) {
-    bool here = false;
-    for (int t : p.tables) {
-        here = here || t == tableFact;
+    // Most conditions read other tables: those are told apart first.
+    if (std::find(p.tables.begin(), p.tables.end(), tableFact) == p.tables.end())
+        return false;
+    for (int t : p.tables)
         if (std::find(available.begin(), available.end(), t) == available.end())
             return false;
-    }
-    return here;
+    return true;
 }
 
 }  // namespace
@@ -286,8 +286,8 @@ std::vector<const PlanMapper::Predicate*> PlanMapper::attachPredicates(std::vect
                 loop.node ? lookupColumns(loop.node->detail, m_schema, loop.table)
                           : std::vector<std::string>{};
             for (const Predicate& p : f.predicates) {
-                if (p.clause != clause || p.subquery || p.tables.empty() || m_attached.count(&p) ||
-                    !appliesAt(p, loop.tableFact, available))
+                if (p.clause != clause || p.subquery || !appliesAt(p, loop.tableFact, available) ||
+                    m_attached.count(&p))
                     continue;
                 m_attached.insert(&p);
                 placePredicate(p, loop, fb, keys);

@@ -40,15 +40,6 @@ std::size_t readQuoted(std::string_view s, std::size_t i, std::string& text) {
 
 }  // namespace
 
-bool sameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (upperAscii(a[i]) != upperAscii(b[i]))
-            return false;
-    return true;
-}
-
 std::string upperName(std::string_view s) {
     std::string r(s);
     for (char& c : r)

@@ -12,8 +12,22 @@
 namespace localengine::sqlite {
 
 // Case-insensitive ASCII comparison and case folding (identifiers are
-// compared as SQLite does for ASCII; other bytes are left alone).
-bool sameName(std::string_view a, std::string_view b);
+// compared as SQLite does for ASCII; other bytes are left alone). The
+// comparison is inline: the plan mapping compares names in loops over
+// every table of a statement.
+inline bool sameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i] == b[i])
+            continue;
+        // Different bytes are the same name only as the two cases of a letter.
+        const char lower = static_cast<char>(a[i] | 0x20);
+        if (lower < 'a' || lower > 'z' || lower != static_cast<char>(b[i] | 0x20))
+            return false;
+    }
+    return true;
+}
 std::string upperName(std::string_view s);
 std::string lowerName(std::string_view s);
 
