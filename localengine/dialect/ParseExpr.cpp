@@ -417,6 +417,7 @@ ExprPtr Parser::nameExpression() {
             fail(ora::kMissingExpression, "missing expression" + near());
     }
     QualifiedName name;
+    name.reserve(2);  // column or table.column: one allocation
     name.push_back(identifier("a name"));
     while (atOperator(".") && peek(1).isName()) {
         advance();
@@ -474,6 +475,10 @@ ExprPtr Parser::pseudoColumn() {
 
 // NULL, TRUE, FALSE, DATE '...', TIMESTAMP '...', INTERVAL '...' unit.
 ExprPtr Parser::literalWithKeyword() {
+    // Most names start no such literal: told apart before a node is made.
+    if (!at("NULL") && !at("TRUE") && !at("FALSE") && !at("DATE") && !at("TIMESTAMP") &&
+        !at("INTERVAL"))
+        return nullptr;
     const std::uint32_t first = position();
     auto node = make<Literal>();
     if (at("NULL")) {

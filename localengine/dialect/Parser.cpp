@@ -98,6 +98,7 @@ Identifier Parser::identifier(const char* what) {
 
 QualifiedName Parser::qualifiedName(const char* what) {
     QualifiedName name;
+    name.reserve(2);  // most names have a qualifier at most: one allocation
     name.push_back(identifier(what));
     while (atOperator(".") && peek(1).isName()) {
         advance();

@@ -14,8 +14,16 @@ inline char lowerAscii(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
 }
 
-bool isWordChar(unsigned char c) {
-    return std::isalnum(c) || c == '_' || c == '$' || c >= 0x80;
+// ASCII classes inline (the text is read byte by byte); bytes of UTF-8
+// sequences continue words.
+inline bool isDigitAscii(unsigned char c) {
+    return c >= '0' && c <= '9';
+}
+inline bool isAlnumAscii(unsigned char c) {
+    return isDigitAscii(c) || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z');
+}
+inline bool isWordChar(unsigned char c) {
+    return isAlnumAscii(c) || c == '_' || c == '$' || c >= 0x80;
 }
 
 // A quoted token at `i` ('...', "...", `...` or [...]); returns the index
@@ -90,8 +98,8 @@ std::vector<SqlToken> tokenizeSqlite(std::string_view s, std::deque<std::string>
             t.kind = c == '\'' ? Tok::String : Tok::Quoted;
             store.push_back(std::move(text));
             t.text = store.back();
-        } else if (std::isdigit(c)) {
-            while (i < n && (std::isalnum(static_cast<unsigned char>(s[i])) || s[i] == '.'))
+        } else if (isDigitAscii(c)) {
+            while (i < n && (isAlnumAscii(static_cast<unsigned char>(s[i])) || s[i] == '.'))
                 ++i;
             t.kind = Tok::Number;
             t.text = s.substr(b, i - b);
@@ -100,8 +108,11 @@ std::vector<SqlToken> tokenizeSqlite(std::string_view s, std::deque<std::string>
                 ++i;
             t.kind = Tok::Word;
             t.text = s.substr(b, i - b);
-            if (t.text.size() <= 15)
-                t.upper = upperName(t.text);
+            if (t.text.size() <= 15) {
+                t.upper.assign(t.text);  // within the string's own buffer: no allocation
+                for (char& ch : t.upper)
+                    ch = upperAscii(ch);
+            }
         } else {
             t.kind = Tok::Punct;
             t.text = s.substr(i, 1);
