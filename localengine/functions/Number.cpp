@@ -470,7 +470,7 @@ Number divide(const Number& a, const Number& b) {
         if (!(a.i == kMin && b.i == -1) && a.i % b.i == 0)
             return Number::of(a.i / b.i);
         // A divisor with no factor 2 or 5 that does not divide: 1/3.
-        if ((b.i & 1) && b.i % 5 != 0)
+        if ((b.i & 1) && b.i % 5 != 0 && b.i != -1)
             return Number::of(static_cast<double>(static_cast<long double>(a.i) / b.i));
         if (const auto q = exactQuotient(ExactDecimal{a.i, 0}, ExactDecimal{b.i, 0}))
             return *q;
