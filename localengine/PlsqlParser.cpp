@@ -130,9 +130,9 @@ private:
     }
 
     // ---- declarations ----
-    int declare(const std::string& variable, VarSpec spec) {
+    int declare(const std::string& variable, VarSpec var) {
         const int slot = static_cast<int>(m_program.slots.size());
-        m_program.slots.push_back(spec);
+        m_program.slots.push_back(var);
         m_program.names.push_back(variable);
         auto names = std::make_shared<Names>(*m_names);
         (*names)[variable] = slot;
@@ -141,23 +141,23 @@ private:
     }
 
     static VarSpec specOfColumn(const std::string& declared, const std::string& what) {
-        VarSpec spec;
+        VarSpec var;
         const dialect::ColumnStorage storage = dialect::storageOfDeclared(declared);
         switch (dialect::typeOfDeclared(declared)) {
             case dialect::OracleType::Number:
-                spec.type = VarSpec::Type::Number;
+                var.type = VarSpec::Type::Number;
                 if (storage.kind == dialect::ColumnStorage::Kind::FixedNumber) {
-                    spec.precision = storage.precision;
-                    spec.scale = storage.scale;
+                    var.precision = storage.precision;
+                    var.scale = storage.scale;
                 }
-                return spec;
+                return var;
             case dialect::OracleType::Varchar2:
-                spec.type = VarSpec::Type::Varchar2;
-                spec.length = storage.length > 0 ? storage.length : 32767;
-                return spec;
+                var.type = VarSpec::Type::Varchar2;
+                var.length = storage.length > 0 ? storage.length : 32767;
+                return var;
             case dialect::OracleType::Date:
-                spec.type = VarSpec::Type::Date;
-                return spec;
+                var.type = VarSpec::Type::Date;
+                return var;
             default:
                 refuse("variables of type " + declared + " (" + what + ")");
         }
@@ -188,31 +188,31 @@ private:
             const auto found = m_names->find(first);
             if (found == m_names->end())
                 syntax("PLS-00201: identifier '" + first + "' must be declared");
-            VarSpec spec = m_program.slots[static_cast<std::size_t>(found->second)];
-            spec.constant = spec.notNull = false;
-            return spec;
+            VarSpec var = m_program.slots[static_cast<std::size_t>(found->second)];
+            var.constant = var.notNull = false;
+            return var;
         }
         return builtinType(first, from);
     }
 
     // cursor%ROWTYPE (fields come with the rows) or table%ROWTYPE.
     VarSpec rowType(const std::string& of, std::size_t from) {
-        VarSpec spec;
-        spec.type = VarSpec::Type::Record;
+        VarSpec var;
+        var.type = VarSpec::Type::Record;
         const auto found = m_names->find(of);
         if (found != m_names->end() &&
             m_program.slots[static_cast<std::size_t>(found->second)].type == VarSpec::Type::Cursor)
-            return spec;
+            return var;
         const auto table = m_catalog ? m_catalog->findTable(of) : nullptr;
         if (!table)
             throw EngineError("ORA-06550: line " + std::to_string(lineOf(from)) +
                                   ": PLS-00201: identifier '" + of + "' must be declared",
                               kSqliteError);
         for (const auto& c : table->columns) {
-            spec.fields.push_back(dialect::upperAscii(c.name));
-            spec.dates.push_back(c.type == dialect::OracleType::Date);
+            var.fields.push_back(dialect::upperAscii(c.name));
+            var.dates.push_back(c.type == dialect::OracleType::Date);
         }
-        return spec;
+        return var;
     }
 
     // CURSOR name [(parameter type [:= default], ...)] IS query;
@@ -225,10 +225,10 @@ private:
             do {
                 const std::string parameter = name();
                 accept("IN");
-                VarSpec spec = typeSpec();
-                if (spec.type == VarSpec::Type::Varchar2 && spec.length == 0)
-                    spec.length = 32767;
-                decl.parameters.push_back(declare(parameter, spec));
+                VarSpec var = typeSpec();
+                if (var.type == VarSpec::Type::Varchar2 && var.length == 0)
+                    var.length = 32767;
+                decl.parameters.push_back(declare(parameter, var));
                 decl.defaults.push_back(
                     acceptOp(":=") || accept("DEFAULT") ? expression({}, {",", ")"}) : Code{});
             } while (acceptOp(","));
@@ -242,11 +242,11 @@ private:
         decl.query = expression({}, {});
         expectOp(";");
         m_names = outerNames;
-        VarSpec spec;
-        spec.type = VarSpec::Type::Cursor;
-        spec.cursor = static_cast<int>(m_program.cursors.size());
+        VarSpec var;
+        var.type = VarSpec::Type::Cursor;
+        var.cursor = static_cast<int>(m_program.cursors.size());
         m_program.cursors.push_back(std::move(decl));
-        block.cursors.push_back(declare(cursor, spec));
+        block.cursors.push_back(declare(cursor, var));
     }
 
     // The cursor a name stands for (OPEN, FETCH, CLOSE, FOR ... IN).
@@ -274,13 +274,13 @@ private:
     }
 
     VarSpec builtinType(const std::string& type, std::size_t from) {
-        VarSpec spec;
+        VarSpec var;
         if (type == "PLS_INTEGER" || type == "BINARY_INTEGER") {
-            spec.type = VarSpec::Type::PlsInteger;
+            var.type = VarSpec::Type::PlsInteger;
         } else if (type == "BOOLEAN") {
-            spec.type = VarSpec::Type::Boolean;
+            var.type = VarSpec::Type::Boolean;
         } else if (type == "DATE") {
-            spec.type = VarSpec::Type::Date;
+            var.type = VarSpec::Type::Date;
         } else if (type == "NUMBER" || type == "INTEGER" || type == "INT" || type == "VARCHAR2" ||
                    type == "VARCHAR" || type == "NUMERIC" || type == "DECIMAL") {
             if (at().isOperator("(")) {
@@ -290,7 +290,7 @@ private:
             }
             const std::string declared =
                 m_sql.substr(m_toks[from].begin, m_toks[m_i - 1].end - m_toks[from].begin);
-            spec = specOfColumn(declared, type);
+            var = specOfColumn(declared, type);
             if ((type == "VARCHAR2" || type == "VARCHAR") && !m_cursorParameters) {
                 if (!m_toks[m_i - 1].isOperator(")"))
                     throw EngineError("ORA-06550: line " + std::to_string(lineOf(from)) +
@@ -305,7 +305,7 @@ private:
         } else {
             refuse("variables of type " + type);
         }
-        return spec;
+        return var;
     }
 
     void readDeclaration(Block& block) {
@@ -326,28 +326,28 @@ private:
         const std::string variable = name();
         if (accept("EXCEPTION")) {
             expectOp(";");
-            VarSpec spec;
-            spec.type = VarSpec::Type::Exception;
-            declare(variable, spec);
+            VarSpec var;
+            var.type = VarSpec::Type::Exception;
+            declare(variable, var);
             return;
         }
-        VarSpec spec;
+        VarSpec var;
         const bool constant = accept("CONSTANT");
-        spec = typeSpec();
-        spec.constant = constant;
+        var = typeSpec();
+        var.constant = constant;
         if (accept("NOT")) {
             expect("NULL");
-            spec.notNull = true;
+            var.notNull = true;
         }
         Code value;
         if (acceptOp(":=") || accept("DEFAULT"))
             value = expression({}, {});
-        else if (spec.constant || spec.notNull)
+        else if (var.constant || var.notNull)
             syntax(
                 "PLS-00322: declaration of a constant or NOT NULL variable must have an "
                 "initialization assignment");
         expectOp(";");
-        block.declarations.push_back({declare(variable, spec), std::move(value), line});
+        block.declarations.push_back({declare(variable, var), std::move(value), line});
     }
 
     // PRAGMA EXCEPTION_INIT(exception, -code);
@@ -713,8 +713,8 @@ int Parser::target() {
         throw EngineError("ORA-06550: line " + std::to_string(lineOf(m_i - 1)) +
                               ": PLS-00201: identifier '" + variable + "' must be declared",
                           kSqliteError);
-    const VarSpec& spec = m_program.slots[static_cast<std::size_t>(found->second)];
-    if (spec.constant || spec.type == VarSpec::Type::Record)
+    const VarSpec& var = m_program.slots[static_cast<std::size_t>(found->second)];
+    if (var.constant || var.type == VarSpec::Type::Record)
         throw EngineError("ORA-06550: line " + std::to_string(lineOf(m_i - 1)) +
                               ": PLS-00363: expression '" + variable +
                               "' cannot be used as an assignment target",

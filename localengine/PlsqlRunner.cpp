@@ -345,8 +345,8 @@ private:
         }
     }
     void assign(int slot, Value v);
-    Value asNumber(Value v, const VarSpec& spec) const;
-    Value asText(Value v, const VarSpec& spec) const;
+    Value asNumber(Value v, const VarSpec& var) const;
+    Value asText(Value v, const VarSpec& var) const;
 
     // ---- statements ----
     Flow runBlock(Block& block);
@@ -507,8 +507,8 @@ std::string Runner::reference(const std::vector<Token>& toks, std::size_t& k, co
     if (found == names.end())
         return {};
     const int slot = found->second;
-    const VarSpec& spec = m_program.slots[static_cast<std::size_t>(slot)];
-    if (spec.type == VarSpec::Type::Record) {
+    const VarSpec& var = m_program.slots[static_cast<std::size_t>(slot)];
+    if (var.type == VarSpec::Type::Record) {
         if (!dotted)
             refuseAtRun("a cursor loop's record (" + name + ") used whole");
         const Record& record = m_records[static_cast<std::size_t>(slot)];
@@ -525,8 +525,8 @@ std::string Runner::reference(const std::vector<Token>& toks, std::size_t& k, co
     if (columns.count(name) || dotted)
         return {};
     const std::string bound =
-        bindName(p, Ref{Ref::Kind::Variable, slot, -1}, spec.type == VarSpec::Type::Date);
-    return spec.type == VarSpec::Type::Boolean ? "(" + bound + " = 1)" : bound;
+        bindName(p, Ref{Ref::Kind::Variable, slot, -1}, var.type == VarSpec::Type::Date);
+    return var.type == VarSpec::Type::Boolean ? "(" + bound + " = 1)" : bound;
 }
 
 // cursor%FOUND, %NOTFOUND, %ROWCOUNT, %ISOPEN of an explicit cursor.
@@ -553,7 +553,7 @@ std::optional<std::string> Runner::cursorAttribute(const std::vector<Token>& tok
     return ref.kind == Ref::Kind::CursorRowCount ? bound : "(" + bound + " = 1)";
 }
 
-Value Runner::asNumber(Value v, const VarSpec& spec) const {
+Value Runner::asNumber(Value v, const VarSpec& var) const {
     using functions::Number;
     Number n;
     try {
@@ -561,12 +561,12 @@ Value Runner::asNumber(Value v, const VarSpec& spec) const {
             n = functions::parseNumber(v.text);
         else
             n = v.kind == Value::Kind::Integer ? Number::of(v.i) : Number::of(v.d);
-        if (spec.type == VarSpec::Type::PlsInteger) {
+        if (var.type == VarSpec::Type::PlsInteger) {
             n = functions::roundNumber(n, 0);
             if (std::fabs(n.asDouble()) > 2147483647.0)
                 throw oraError("ORA-01426: numeric overflow");
-        } else if (spec.precision > 0) {
-            n = functions::storedNumber(n, spec.precision, spec.scale);
+        } else if (var.precision > 0) {
+            n = functions::storedNumber(n, var.precision, var.scale);
         }
     } catch (const functions::OraError& e) {
         if (e.code() == 1722)
@@ -578,29 +578,29 @@ Value Runner::asNumber(Value v, const VarSpec& spec) const {
     return n.isInteger ? Value::ofInteger(n.i) : Value{Value::Kind::Real, 0, n.d, {}};
 }
 
-Value Runner::asText(Value v, const VarSpec& spec) const {
+Value Runner::asText(Value v, const VarSpec& var) const {
     if (v.kind == Value::Kind::Integer)
         v = Value::ofText(functions::numberText(functions::Number::of(v.i)));
     else if (v.kind == Value::Kind::Real)
         v = Value::ofText(functions::numberText(functions::Number::of(v.d)));
     if (v.isNull() || v.text.empty())
         return {};
-    if (spec.length > 0 && v.text.size() > static_cast<std::size_t>(spec.length))
+    if (var.length > 0 && v.text.size() > static_cast<std::size_t>(var.length))
         throw valueError("character string buffer too small");
     return v;
 }
 
 void Runner::assign(int slot, Value v) {
-    const VarSpec& spec = m_program.slots[static_cast<std::size_t>(slot)];
+    const VarSpec& var = m_program.slots[static_cast<std::size_t>(slot)];
     if (!v.isNull()) {
-        switch (spec.type) {
+        switch (var.type) {
             case VarSpec::Type::Varchar2:
-                v = asText(std::move(v), spec);
+                v = asText(std::move(v), var);
                 break;
             case VarSpec::Type::Number:
             case VarSpec::Type::Integer:
             case VarSpec::Type::PlsInteger:
-                v = asNumber(std::move(v), spec);
+                v = asNumber(std::move(v), var);
                 break;
             case VarSpec::Type::Date:
                 if (v.kind != Value::Kind::Text)
@@ -610,7 +610,7 @@ void Runner::assign(int slot, Value v) {
                 break;
         }
     }
-    if (v.isNull() && spec.notNull)
+    if (v.isNull() && var.notNull)
         throw valueError("");
     m_values[static_cast<std::size_t>(slot)] = std::move(v);
 }
@@ -629,9 +629,9 @@ Flow Runner::runBlock(Block& block) {
         m_cursors[static_cast<std::size_t>(slot)] = {};
     for (const Declaration& d : block.declarations) {
         m_values[static_cast<std::size_t>(d.slot)] = {};
-        const VarSpec& spec = m_program.slots[static_cast<std::size_t>(d.slot)];
-        if (spec.type == VarSpec::Type::Record)
-            m_records[static_cast<std::size_t>(d.slot)] = {spec.fields, spec.dates, {}};
+        const VarSpec& var = m_program.slots[static_cast<std::size_t>(d.slot)];
+        if (var.type == VarSpec::Type::Record)
+            m_records[static_cast<std::size_t>(d.slot)] = {var.fields, var.dates, {}};
         if (d.value.empty())
             continue;
         try {
